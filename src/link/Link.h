@@ -1,0 +1,104 @@
+#pragma once
+// The adapter link: the one adapter handle that every exchange uses, the last driver status, the adapter table
+// filled by the scan, the activity lamps, and the exchange lock that keeps one exchange (write, wait, read)
+// apart from another's.
+//
+// Exchanges are free functions over a Link (AdapterFrames.h, PackFrames.h, CanFrames.h, CanLayer.h). They do
+// not take the exchange lock themselves: their caller holds it for the unit it needs kept whole (monitoring for
+// each step, a command for its whole exchange). A write needs only the driver's own write serialisation, so
+// the CAN keep-alive can go out while another thread waits for an answer.
+
+#include "platform/Controls.h"
+#include "platform/Driver.h"
+#include "platform/Services.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace qv::link {
+
+// One entry of the adapter table: what the scan recorded of an accepted adapter at a list position. The texts
+// are copies, bounded by their fields, so an entry stays valid after the scan's list is gone.
+struct AdapterTableEntry {
+  uint32_t deviceId = 0;
+  uint8_t flags = 0;
+  uint32_t type = 0;
+  uint32_t locId = 0;
+  uint8_t position = 0;       // list position plus 1
+  uint8_t count = 0;          // accepted adapters found by the scan
+  bool hasTexts = false;      // the serial and description were recorded
+  char serialNumber[17] = {};
+  char description[65] = {};
+};
+
+constexpr int kAdapterTableSize = 32;
+
+// Receivers of what the readers accept; the main window's dispatchers.
+class PackMessageSink {
+ public:
+  virtual ~PackMessageSink() = default;
+  virtual void DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) = 0;
+};
+
+class CanFrameSink {
+ public:
+  virtual ~CanFrameSink() = default;
+  virtual void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
+                                uint8_t dataLength) = 0;
+};
+
+class Link {
+ public:
+  explicit Link(platform::Services& services);
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
+
+  platform::Services& services;
+  Controls& controls;
+  platform::Driver& driver;
+
+  // The handle of the open adapter (0: none). OpenAdapter writes it on success only; CloseAdapter clears it.
+  std::atomic<platform::FtHandle> AdapterHandle{0};
+  // The driver status of the last open, read or write; 0 is success.
+  std::atomic<platform::FtStatus> AdapterStatus{0};
+  // Zeroed by every UR-side write and handed to the driver as its bytes-written count; nothing reads it.
+  std::atomic<uint32_t> LastBytesWritten{0};
+
+  // The adapter table; guarded by tableMutex (the scan writes it on its worker, OpenAdapter reads it).
+  std::array<AdapterTableEntry, kAdapterTableSize> AdapterTable{};
+  mutable std::mutex tableMutex;
+
+  // The exchange lock. Recursive, so that a command holding it for its whole exchange may call steps that take
+  // it again.
+  [[nodiscard]] std::unique_lock<std::recursive_mutex> exchange() {
+    return std::unique_lock<std::recursive_mutex>(exchangeMutex_);
+  }
+
+  // Opens the adapter chosen in the configuration dialog with the time-outs of the chosen protocol. True when
+  // open. A failed open leaves a live handle as it was.
+  bool OpenAdapter();
+  // Closes the adapter and invalidates the handle; true whatever the driver says.
+  bool CloseAdapter();
+
+  // The purge that precedes a UR command's requests: the adapter's receive queue is emptied, so no stale byte
+  // is taken for the answer.
+  void PurgeSerialHandle();
+
+  // The activity lamps: TX toggles white/red, RX white/lime.
+  void BlinkTx();
+  void BlinkRx();
+
+  void setPackMessageSink(PackMessageSink* sink) { packSink_.store(sink); }
+  PackMessageSink* packMessageSink() const { return packSink_.load(); }
+  void setCanFrameSink(CanFrameSink* sink) { canSink_.store(sink); }
+  CanFrameSink* canFrameSink() const { return canSink_.load(); }
+
+ private:
+  std::recursive_mutex exchangeMutex_;
+  std::atomic<PackMessageSink*> packSink_{nullptr};
+  std::atomic<CanFrameSink*> canSink_{nullptr};
+};
+
+}  // namespace qv::link

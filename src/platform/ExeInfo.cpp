@@ -1,0 +1,45 @@
+#include "platform/ExeInfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <atomic>
+#include <mutex>
+
+#ifndef QV_VERSION_TEXT
+#define QV_VERSION_TEXT "V1.0.4"
+#endif
+
+namespace qv::platform {
+namespace {
+
+std::mutex g_mutex;
+ExeInfo g_info{QStringLiteral("./"), QStringLiteral("quvexa")};
+std::atomic<bool> g_versionReadable{true};
+
+}  // namespace
+
+void initExeInfo(const char* argv0) {
+  const QFileInfo file(QDir::current(), QString::fromLocal8Bit(argv0 != nullptr ? argv0 : "quvexa"));
+  ExeInfo info;
+  info.folder = file.absolutePath();
+  if (!info.folder.endsWith(QLatin1Char('/'))) info.folder += QLatin1Char('/');
+  info.fileName = file.fileName();
+  setExeInfo(info);
+}
+
+void setExeInfo(const ExeInfo& info) {
+  std::lock_guard lock(g_mutex);
+  g_info = info;
+}
+
+ExeInfo exeInfo() {
+  std::lock_guard lock(g_mutex);
+  return g_info;
+}
+
+bool versionBlockReadable() { return g_versionReadable.load(); }
+void setVersionBlockReadable(bool readable) { g_versionReadable.store(readable); }
+QString versionBlockText() { return QStringLiteral(QV_VERSION_TEXT); }
+
+}  // namespace qv::platform

@@ -1,0 +1,26 @@
+#pragma once
+// What the program knows of its own executable, read once at start: the folder it lies in and the file name it
+// was started by (from argv[0], so the profile links, which all point at one program, keep their own names).
+
+#include <QString>
+
+namespace qv::platform {
+
+struct ExeInfo {
+  QString folder;    // with a trailing '/'
+  QString fileName;  // without its folder
+};
+
+// Reads argv[0] (resolved against the current folder).
+void initExeInfo(const char* argv0);
+// Tests set the folder and name the program would have.
+void setExeInfo(const ExeInfo& info);
+ExeInfo exeInfo();
+
+// The executable's version block, compiled in. A test may take it away to see the program without one.
+bool versionBlockReadable();
+void setVersionBlockReadable(bool readable);
+// The version the block carries, "V1.0.4".
+QString versionBlockText();
+
+}  // namespace qv::platform

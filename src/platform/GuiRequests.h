@@ -1,0 +1,33 @@
+#pragma once
+// What the logic asks of the display that is not a control's state: message boxes, the print dialog, the
+// open-file dialog. The windows provide the real ones; without a display (tests, a headless run) a scripted or
+// refusing one stands in.
+
+#include <QString>
+
+#include <string_view>
+
+namespace qv::platform {
+
+class GuiRequests {
+ public:
+  virtual ~GuiRequests() = default;
+  // A Yes/No box owned by the main window. From any thread; blocks the caller until the operator answers, so
+  // the caller must hold no lock.
+  virtual bool askYesNo(const QString& caption, const QString& text) = 0;
+  // Runs the print dialog and, when the operator confirms, prints the whole window. GUI thread. True when
+  // printed.
+  virtual bool printWindow(std::string_view form) = 0;
+  // Runs the open-file dialog; the chosen file's path, or empty when cancelled. GUI thread.
+  virtual QString chooseFileToOpen(const QString& filter) = 0;
+};
+
+// Stands in where no display exists: every box is answered No, nothing is printed, no file is chosen.
+class NoGui : public GuiRequests {
+ public:
+  bool askYesNo(const QString&, const QString&) override { return false; }
+  bool printWindow(std::string_view) override { return false; }
+  QString chooseFileToOpen(const QString&) override { return {}; }
+};
+
+}  // namespace qv::platform

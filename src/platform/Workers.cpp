@@ -1,0 +1,65 @@
+#include "platform/Workers.h"
+
+#include <cstdio>
+#include <exception>
+#include <vector>
+
+namespace qv::platform {
+
+Workers::~Workers() { joinAll(); }
+
+void Workers::start(std::string name, std::function<void()> fn) {
+  std::lock_guard lock(mutex_);
+  reapFinished();
+  auto worker = std::make_unique<Worker>();
+  worker->name = std::move(name);
+  Worker* w = worker.get();
+  workers_.push_back(std::move(worker));
+  w->thread = std::thread([w, fn = std::move(fn)] {
+    try {
+      fn();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "worker %s ended by an exception: %s\n", w->name.c_str(), e.what());
+    } catch (...) {
+      std::fprintf(stderr, "worker %s ended by an exception\n", w->name.c_str());
+    }
+    w->done.store(true);
+  });
+}
+
+void Workers::reapFinished() {
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if ((*it)->done.load()) {
+      (*it)->thread.join();
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void Workers::joinAll() {
+  for (;;) {
+    std::vector<std::unique_ptr<Worker>> taken;
+    {
+      std::lock_guard lock(mutex_);
+      if (workers_.empty()) return;
+      for (auto& w : workers_) taken.push_back(std::move(w));
+      workers_.clear();
+    }
+    for (auto& w : taken) {
+      if (w->thread.joinable()) w->thread.join();
+    }
+  }
+}
+
+int Workers::running(const std::string& name) const {
+  std::lock_guard lock(mutex_);
+  int n = 0;
+  for (const auto& w : workers_) {
+    if (!w->done.load() && (name.empty() || w->name == name)) ++n;
+  }
+  return n;
+}
+
+}  // namespace qv::platform

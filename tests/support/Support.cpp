@@ -1,0 +1,3 @@
+// The support library needs one source of its own.
+#include "support/Bytes.h"
+#include "support/TimeScale.h"
