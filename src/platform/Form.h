@@ -24,7 +24,7 @@ enum class Kind {
   Gauge,        // a vertical bar gauge
   Shape,        // a circle used as a lamp
   StatusBar,    // items: the panels' texts; panelWidths: their widths
-  PageControl,  // itemIndex: the active page, counted over all its pages
+  PageControl,  // itemIndex: the selected tab, counted over the tabs shown (hidden pages have no tab)
   TabSheet,     // visible: whether its tab is shown
   Memo,
   Image,        // picture: a resource path
