@@ -1,8 +1,61 @@
 #include "link/Link.h"
 
 namespace qv::link {
+namespace {
+
+struct Timeouts {
+  uint32_t readMs;
+  uint32_t writeMs;
+};
+
+// By the item index of RadioGroup_Protocol: "UR", "CAN".
+constexpr Timeouts kProtocolTimeouts[] = {{100, 50}, {1, 1}};
+
+}  // namespace
 
 Link::Link(platform::Services& s) : services(s), controls(s.controls), driver(s.driver()) {}
+
+std::optional<uint32_t> Link::AdapterLocation(int index) const {
+  if (index < 0 || index >= kAdapterTableSize) return std::nullopt;
+  std::lock_guard lock(tableMutex);
+  const AdapterTableEntry& e = AdapterTable[static_cast<size_t>(index)];
+  if (e.deviceId != platform::kAcceptedDeviceId) return std::nullopt;
+  return e.locId;
+}
+
+bool Link::OpenAdapter() {
+  controls.setPanel("StatusBarView", 0, QStringLiteral("  SYS : < START > "));
+  const std::optional<uint32_t> locId = AdapterLocation(controls.itemIndex("CobBoxInterfaceName"));
+  if (!locId) {
+    AdapterStatus.store(platform::FT_DEVICE_NOT_FOUND);
+    return false;
+  }
+  std::lock_guard lock(openMutex_);
+  if (AdapterHandle.load() != 0) {
+    // The adapter is held by another exchange; its handle must survive this one.
+    AdapterStatus.store(platform::FT_DEVICE_NOT_OPENED);
+    return false;
+  }
+  platform::FtHandle handle = 0;
+  const platform::FtStatus status = driver.OpenByLocation(*locId, &handle);
+  AdapterStatus.store(status);
+  if (status != platform::FT_OK) return false;
+  AdapterHandle.store(handle);
+  controls.setPanel("StatusBarView", 0, QStringLiteral("  SYS : < LINK >"));
+  const int protocol = controls.itemIndex("RadioGroup_Protocol");
+  if (protocol == 0 || protocol == 1) {
+    const Timeouts& t = kProtocolTimeouts[protocol];
+    driver.SetTimeouts(handle, t.readMs, t.writeMs);
+  }
+  return true;
+}
+
+bool Link::CloseAdapter() {
+  std::lock_guard lock(openMutex_);
+  const platform::FtHandle handle = AdapterHandle.exchange(0);
+  if (handle != 0) driver.Close(handle);
+  return true;
+}
 
 void Link::PurgeSerialHandle() {
   const platform::FtHandle h = AdapterHandle.load();

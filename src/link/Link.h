@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 namespace qv::link {
 
@@ -69,6 +70,9 @@ class Link {
   // The adapter table; guarded by tableMutex (the scan writes it on its worker, OpenAdapter reads it).
   std::array<AdapterTableEntry, kAdapterTableSize> AdapterTable{};
   mutable std::mutex tableMutex;
+  // The location id of the accepted adapter the last scan recorded at that list position; none for a position
+  // outside the table or without an accepted adapter.
+  std::optional<uint32_t> AdapterLocation(int index) const;
 
   // The exchange lock. Recursive, so that a command holding it for its whole exchange may call steps that take
   // it again.
@@ -76,8 +80,10 @@ class Link {
     return std::unique_lock<std::recursive_mutex>(exchangeMutex_);
   }
 
-  // Opens the adapter chosen in the configuration dialog with the time-outs of the chosen protocol. True when
-  // open. A failed open leaves a live handle as it was.
+  // Opens the adapter chosen in the configuration dialog (CobBoxInterfaceName) with the time-outs of the chosen
+  // protocol (RadioGroup_Protocol: UR read 100 ms, write 50 ms; CAN 1 ms each; none chosen: no time-outs).
+  // True when open. A position without an accepted adapter, a failed open, or an open while the handle is live
+  // gives false and leaves the handle as it was.
   bool OpenAdapter();
   // Closes the adapter and invalidates the handle; true whatever the driver says.
   bool CloseAdapter();
@@ -97,6 +103,7 @@ class Link {
 
  private:
   std::recursive_mutex exchangeMutex_;
+  std::mutex openMutex_;  // keeps one open or close whole against another
   std::atomic<PackMessageSink*> packSink_{nullptr};
   std::atomic<CanFrameSink*> canSink_{nullptr};
 };

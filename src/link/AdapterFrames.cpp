@@ -1,0 +1,127 @@
+#include "link/AdapterFrames.h"
+
+#include <algorithm>
+#include <array>
+
+namespace qv::link {
+namespace {
+
+using platform::FT_INVALID_PARAMETER;
+using platform::FT_OK;
+
+// A request being built: 55 AA and the type, then the caller's fields; finish() adds CHK and 0D. The limits
+// of the senders keep every frame within the buffer.
+class FrameBuilder {
+ public:
+  explicit FrameBuilder(uint16_t type) {
+    put(0x55);
+    put(0xAA);
+    put16(type);
+  }
+  void put(uint8_t b) { bytes_[size_++] = b; }
+  void put16(uint16_t v) {
+    put(static_cast<uint8_t>(v >> 8));
+    put(static_cast<uint8_t>(v & 0xFF));
+  }
+  void put(const uint8_t* p, size_t n) {
+    std::copy_n(p, n, bytes_.begin() + static_cast<std::ptrdiff_t>(size_));
+    size_ += n;
+  }
+  bool finishAndWrite(Link& link) {
+    const uint8_t chk = FrameChecksum(bytes_.data() + 2, static_cast<uint8_t>(size_ - 2));
+    put(chk);
+    put(0x0D);
+    return WriteAdapterBytes(link, bytes_.data(), static_cast<uint32_t>(size_));
+  }
+
+ private:
+  std::array<uint8_t, 128> bytes_{};
+  size_t size_ = 0;
+};
+
+bool refuse(Link& link) {
+  link.AdapterStatus.store(FT_INVALID_PARAMETER);
+  return false;
+}
+
+constexpr std::array<uint8_t, 13> kUr96Query = {0x55, 0xAA, 0x07, 0x01, 0x00, 0x03, 0x00,
+                                                0x60, 0x26, 0x0D, 0x0A, 0xBB, 0x0D};
+
+}  // namespace
+
+uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count) {
+  uint8_t x = 0;
+  for (uint8_t i = 0; i < count; ++i) x ^= bytes[i];
+  return static_cast<uint8_t>(0xFF - x);
+}
+
+bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n) {
+  link.LastBytesWritten.store(0);
+  uint32_t written = 0;
+  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), bytes, n, &written);
+  link.LastBytesWritten.store(written);
+  link.AdapterStatus.store(status);
+  return status == FT_OK;
+}
+
+bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* got) {
+  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer, wanted, got);
+  link.AdapterStatus.store(status);
+  return status == FT_OK;
+}
+
+bool SendUartRequest(Link& link, uint16_t L, uint16_t E, const uint8_t* payload) {
+  if (L > kMaxUartRequestPayload || (payload == nullptr && L > 0)) return refuse(link);
+  FrameBuilder frame(kFrameUartRequest);
+  frame.put16(L);
+  frame.put16(E);
+  frame.put(payload, L);
+  link.PurgeSerialHandle();
+  return frame.finishAndWrite(link);
+}
+
+bool SendUr96Query(Link& link) {
+  link.PurgeSerialHandle();
+  if (!WriteAdapterBytes(link, kUr96Query.data(), kUr96Query.size())) return false;
+  link.BlinkTx();
+  return true;
+}
+
+bool SendAdapterFrame(Link& link, uint16_t type, uint16_t L, const uint8_t* payload, int n) {
+  if (n < 0 || n > kMaxAdapterFramePayload || (payload == nullptr && n > 0)) return refuse(link);
+  FrameBuilder frame(type);
+  frame.put16(L);
+  frame.put(payload, static_cast<size_t>(n));
+  return frame.finishAndWrite(link);
+}
+
+bool SendAdapterQuery(Link& link, uint16_t L, uint16_t E, uint16_t channel) {
+  if (L != 2) return refuse(link);
+  link.BlinkRx();
+  FrameBuilder frame(kFrameFixtureQuery);
+  frame.put16(L);
+  frame.put16(E);
+  frame.put16(channel);
+  return frame.finishAndWrite(link);
+}
+
+bool ReadUartReply(Link& link, uint16_t* L, uint8_t* payload, size_t payloadCapacity) {
+  return ReadUartReplyN(link, kUartReplyReadSize, L, payload, payloadCapacity);
+}
+
+bool ReadUartReplyN(Link& link, uint16_t readSize, uint16_t* L, uint8_t* payload, size_t payloadCapacity) {
+  // Cleared first: a read that stops short leaves zeros where CHK and 0D should stand.
+  std::array<uint8_t, 1024> rx{};
+  uint32_t got = 0;
+  if (!ReadAdapterBytes(link, rx.data(), std::min<uint32_t>(readSize, rx.size()), &got)) return false;
+  if (rx[0] != 0x55 || rx[1] != 0xAA) return false;
+  if ((rx[2] << 8 | rx[3]) != kFrameUartReply) return false;
+  const uint16_t n = static_cast<uint16_t>(rx[4] << 8 | rx[5]);
+  if (n > kMaxReplyPayload || n > payloadCapacity) return false;
+  // Handed out before the checks: the UR callers judge the payload by tests of their own.
+  *L = n;
+  std::copy_n(rx.begin() + 6, n, payload);
+  return FrameChecksum(rx.data() + 2, static_cast<uint8_t>(n + 4)) == rx[6 + n] && rx[7 + n] == 0x0D;
+}
+
+}  // namespace qv::link

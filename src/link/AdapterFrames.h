@@ -1,0 +1,65 @@
+#pragma once
+// Adapter frames on the UR side: 55 AA, type (big-endian), L (big-endian), for 0x0701 and 0x0118 requests an
+// expected reply length E (big-endian), L payload bytes, CHK, 0D. CHK is FrameChecksum over everything
+// between 55 AA and CHK. A reply's type is its request's plus one and carries no E.
+//
+// Every function here is one driver call (a receive purge before a UR request aside) on the link's adapter
+// handle, storing the driver's status in AdapterStatus. None takes the exchange lock: the caller holds it.
+// Arguments beyond what a frame buffer holds are refused: false, nothing written, AdapterStatus
+// FT_INVALID_PARAMETER.
+
+#include "link/Link.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qv::link {
+
+enum : uint16_t {
+  kFrameUartRequest = 0x0701,   // bytes for the pack's serial line; answered by 0x0702
+  kFrameUartReply = 0x0702,
+  kFrameFixtureQuery = 0x0118,  // a fixture measurement; answered by 0x0119
+  kFrameFixtureReply = 0x0119,
+  kFrameFixtureSwitch = 0x011A, // a fixture switch command; not answered
+};
+
+// The largest payloads the frame buffers take: a 0x0701 request of 128 bytes, a frame without E whose covered
+// bytes fit 32, and replies whose checksum count still fits its 8-bit counter.
+constexpr uint16_t kMaxUartRequestPayload = 118;
+constexpr int kMaxAdapterFramePayload = 28;
+constexpr uint16_t kMaxReplyPayload = 250;
+
+// The read size of ReadUartReply.
+constexpr uint16_t kUartReplyReadSize = 312;
+
+// 0xFF minus the XOR of the bytes: the complement of their XOR. Zero bytes give 0xFF.
+uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count);
+
+// One driver write of n bytes on the adapter handle: LastBytesWritten is zeroed and handed to the driver as its
+// bytes-written count, the status goes to AdapterStatus. True when the status is 0.
+bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n);
+// One driver read of up to `wanted` bytes on the adapter handle; *got is what arrived. The status goes to
+// AdapterStatus; true when it is 0.
+bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* got);
+
+// A 0x0701 request (L+10 bytes) with E, the reply length asked of the pack. The adapter's receive queue is
+// purged first, so the answer read next is this request's. No lamp.
+bool SendUartRequest(Link& link, uint16_t L, uint16_t E, const uint8_t* payload);
+// The fixed UR96 query 55 AA 07 01 00 03 00 60 26 0D 0A BB 0D, after a receive purge; the TX lamp toggles
+// when it was written.
+bool SendUr96Query(Link& link);
+// A request without E: 55 AA, type, L as given, n payload bytes (at most kMaxAdapterFramePayload), CHK over
+// n+4 bytes, 0D. No lamp.
+bool SendAdapterFrame(Link& link, uint16_t type, uint16_t L, const uint8_t* payload, int n);
+// A 0x0118 fixture query whose payload is the channel (big-endian; L must be 2). The RX lamp toggles before the
+// write, whatever its outcome.
+bool SendAdapterQuery(Link& link, uint16_t L, uint16_t E, uint16_t channel);
+
+// One read of up to 312 bytes (ReadUartReplyN: readSize, at most 1024) taken as a 0x0702 reply. A failed read,
+// a wrong header or type, or an L beyond kMaxReplyPayload or payloadCapacity: false, *L and payload untouched.
+// Otherwise *L and the L payload bytes are handed out, and the result tells whether CHK and the terminator
+// held; a read that stopped short of the frame's end fails there.
+bool ReadUartReply(Link& link, uint16_t* L, uint8_t* payload, size_t payloadCapacity);
+bool ReadUartReplyN(Link& link, uint16_t readSize, uint16_t* L, uint8_t* payload, size_t payloadCapacity);
+
+}  // namespace qv::link

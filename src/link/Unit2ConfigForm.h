@@ -1,0 +1,58 @@
+#pragma once
+// The configuration dialog: the protocol choice, the adapter scan and the choice of an adapter. Its controls
+// are where the rest of the program reads the choice (RadioGroup_Protocol item 0 "UR", 1 "CAN", -1 none;
+// CobBoxInterfaceName item index and its "USB%d" text; CheckBoxLogFileSave). It acts on the main window's
+// pages and buttons through their store entries.
+
+#include "link/Link.h"
+#include "platform/Form.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <string_view>
+
+namespace qv::link {
+
+// Sets the dialog's ProgressBar1 to 0 and disables the main window's RUN, Bus Hunt, Upgrade and report READ
+// buttons.
+void DisableLinkButtons(Controls& controls);
+
+class TFormConfig : public FormLogic {
+ public:
+  // Declares the dialog into the store and runs FormCreate.
+  explicit TFormConfig(Link& link);
+  // Waits for a scan still running: it writes this dialog's state.
+  ~TFormConfig() override;
+  TFormConfig(const TFormConfig&) = delete;
+  TFormConfig& operator=(const TFormConfig&) = delete;
+
+  const FormDef& form() const override;
+  void onEvent(std::string_view control, UiEvent event) override;
+
+  void FormCreate();
+  void FormClose();
+  void SpdBtnSCANClick();
+  void SpdBtnYESClick();
+  void SpdBtnCANCELClick();
+  void CobBoxInterfaceNameChange();
+  void RadioGroup_ProtocolClick();
+
+  // The scan, on its worker: lists the devices, records the accepted adapters in the adapter table and
+  // rebuilds the interface list.
+  void ScanAdapterThread();
+
+ private:
+  // Panel 0 of the status bar tells whether position i holds an accepted adapter, and Yes follows it.
+  void ShowAvailability(int i);
+  bool beginScan();
+  void endScan();
+
+  Link& link_;
+  Controls& controls_;
+
+  std::mutex scanMutex_;
+  std::condition_variable scanEnded_;
+  bool scanRunning_ = false;
+};
+
+}  // namespace qv::link
