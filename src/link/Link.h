@@ -10,6 +10,7 @@
 
 #include "platform/Controls.h"
 #include "platform/Driver.h"
+#include "platform/Guarded.h"
 #include "platform/Services.h"
 
 #include <array>
@@ -35,6 +36,28 @@ struct AdapterTableEntry {
 };
 
 constexpr int kAdapterTableSize = 32;
+
+// One 0x0702 frame of a UR2 answer as the pack-frame readers keep it (PackFrames.h).
+struct PackReplyFrame {
+  uint16_t header = 0;               // 55 AA
+  uint16_t type = 0;
+  uint16_t length = 0;
+  uint8_t lead = 0;                  // the pack frame's bytes 0 to 2: 40, 00, kind
+  uint8_t zero = 0;
+  uint8_t kind = 0;
+  std::array<uint8_t, 8> message{};
+  uint8_t check = 0;                 // the pack frame's check byte and terminator
+  uint8_t end = 0;
+  uint8_t chk = 0;                   // the adapter frame's CHK and terminator
+  uint8_t terminator = 0;
+};
+
+// The frames of the last UR2 answer read, as many as an acknowledgement read can deliver.
+struct PackReplyStore {
+  static constexpr int kCapacity = 10;
+  std::array<PackReplyFrame, kCapacity> frames{};
+  int count = 0;
+};
 
 // Receivers of what the readers accept; the main window's dispatchers.
 class PackMessageSink {
@@ -73,6 +96,9 @@ class Link {
   // The location id of the accepted adapter the last scan recorded at that list position; none for a position
   // outside the table or without an accepted adapter.
   std::optional<uint32_t> AdapterLocation(int index) const;
+
+  // The frames of the last UR2 answer; each pack-frame reader replaces them.
+  Guarded<PackReplyStore> PackReplyFrames;
 
   // The exchange lock. Recursive, so that a command holding it for its whole exchange may call steps that take
   // it again.

@@ -1,0 +1,162 @@
+#include "link/PackFrames.h"
+
+#include <algorithm>
+
+namespace qv::link {
+
+namespace {
+
+// 0x0701 request around one pack frame: 55 AA, type, L, E, the frame, CHK, 0D.
+constexpr int kRequestSize = 23;
+// 0x0702 answer around one pack frame: 55 AA, type, L, the frame, CHK, 0D.
+constexpr int kAnswerFrameSize = 21;
+constexpr int kAnswerPackOffset = 6;
+constexpr int kAnswerReadSize = 2 * kAnswerFrameSize;
+constexpr int kAckReadSize = PackReplyStore::kCapacity * kAnswerFrameSize;
+constexpr int kReceiveBufferSize = 1024;
+
+// Message bytes of a header: ID (0-1), index (2-3), three bytes, status (7).
+constexpr int kStatusByte = 7;
+
+uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count) {
+  uint8_t x = 0;
+  for (int i = 0; i < count; ++i) x ^= bytes[i];
+  return static_cast<uint8_t>(0xFF - x);
+}
+
+uint16_t word(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]); }
+
+bool writeRequest(Link& link, const PackFrame& frame) {
+  std::array<uint8_t, kRequestSize> out{0x55, 0xAA, 0x07, 0x01, 0x00, kPackFrameSize, 0x00, kPackFrameSize};
+  std::copy(frame.begin(), frame.end(), out.begin() + 8);
+  out[21] = FrameChecksum(out.data() + 2, 19);
+  out[22] = 0x0D;
+  link.LastBytesWritten = 0;
+  uint32_t written = 0;
+  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), out.data(), kRequestSize, &written);
+  link.LastBytesWritten = written;
+  link.AdapterStatus = status;
+  if (status != platform::FT_OK) return false;
+  link.BlinkTx();
+  return true;
+}
+
+PackMessageBytes requestMessage(uint16_t id, uint16_t index, const std::array<uint8_t, 3>& data, uint8_t count) {
+  return {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), static_cast<uint8_t>(index >> 8),
+          static_cast<uint8_t>(index), data[0], data[1], data[2], count};
+}
+
+// One 0x0702 answer frame of 21 bytes, read in place.
+struct AnswerFrame {
+  const uint8_t* b;
+  const uint8_t* pack() const { return b + kAnswerPackOffset; }
+  const uint8_t* message() const { return pack() + 3; }
+  uint8_t kind() const { return pack()[2]; }
+  uint8_t status() const { return message()[kStatusByte]; }
+
+  // Envelope, constant bytes, kind and both check bytes.
+  bool holds(uint8_t wantedKind) const {
+    return b[0] == 0x55 && b[1] == 0xAA && word(b + 2) == 0x0702 && word(b + 4) == kPackFrameSize &&
+           pack()[0] == 0x40 && pack()[1] == 0x00 && kind() == wantedKind && pack()[12] == 0x0D &&
+           b[20] == 0x0D && pack()[11] == PackFrameCheck(pack()) && b[19] == FrameChecksum(b + 2, 17);
+  }
+
+  PackReplyFrame record() const {
+    PackReplyFrame r;
+    r.header = word(b);
+    r.type = word(b + 2);
+    r.length = word(b + 4);
+    r.lead = pack()[0];
+    r.zero = pack()[1];
+    r.kind = kind();
+    std::copy(message(), message() + 8, r.message.begin());
+    r.check = pack()[11];
+    r.end = pack()[12];
+    r.chk = b[19];
+    r.terminator = b[20];
+    return r;
+  }
+};
+
+// Replaces the reply store by the first `count` answer frames of `bytes`.
+void storeReply(Link& link, const uint8_t* bytes, int count) {
+  link.PackReplyFrames.with([&](PackReplyStore& store) {
+    store = PackReplyStore{};
+    store.count = std::min(count, PackReplyStore::kCapacity);
+    for (int i = 0; i < store.count; ++i) store.frames[i] = AnswerFrame{bytes + i * kAnswerFrameSize}.record();
+  });
+}
+
+}  // namespace
+
+PackFrame MakePackFrame(uint8_t kind, const PackMessageBytes& message) {
+  PackFrame f{0x40, 0x00, kind};
+  std::copy(message.begin(), message.end(), f.begin() + 3);
+  f[11] = PackFrameCheck(f.data());
+  f[12] = 0x0D;
+  return f;
+}
+
+uint8_t PackFrameCheck(const uint8_t* frame) {
+  uint8_t x = 0;
+  for (int i = 0; i < 11; ++i) x ^= frame[i];
+  return x;
+}
+
+bool SendPackCommand(Link& link, uint16_t id, uint16_t index, const std::array<uint8_t, 3>& data, uint8_t count) {
+  link.PurgeSerialHandle();
+  return writeRequest(link, MakePackFrame(kPackRequest, requestMessage(id, index, data, count)));
+}
+
+bool SendPackCommand24(Link& link, uint16_t id, uint16_t index, uint32_t value, uint8_t count) {
+  const std::array<uint8_t, 3> data{static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
+                                    static_cast<uint8_t>(value)};
+  return SendPackCommand(link, id, index, data, count);
+}
+
+bool SendPackText8(Link& link, const PackMessageBytes& bytes) {
+  return writeRequest(link, MakePackFrame(kPackRequestData, bytes));
+}
+
+bool ReceivePackMessage(Link& link) {
+  std::array<uint8_t, kReceiveBufferSize> buffer{};
+  uint32_t got = 0;
+  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer.data(), kAnswerReadSize, &got);
+  link.AdapterStatus = status;
+  if (status != platform::FT_OK) {
+    link.controls.setColor("Shape_RX", colour::White);
+    return false;
+  }
+  if (got != kAnswerReadSize) return false;
+  storeReply(link, buffer.data(), 2);
+
+  const AnswerFrame header{buffer.data()};
+  const AnswerFrame data{buffer.data() + kAnswerFrameSize};
+  // A corrupted answer must reach neither the display nor the records saved from it, so both check bytes and
+  // both CHK are tested besides the constant bytes.
+  if (!header.holds(kPackAnswerHeader) || header.status() != 0 || !data.holds(kPackAnswerData)) return false;
+
+  link.BlinkRx();
+  if (PackMessageSink* sink = link.packMessageSink()) {
+    sink->DispatchPackMessage(word(header.message()), word(header.message() + 2), data.message());
+  }
+  return true;
+}
+
+bool WaitPackAck(Link& link, uint16_t id, uint16_t index) {
+  std::array<uint8_t, kReceiveBufferSize> buffer{};
+  uint32_t got = 0;
+  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer.data(), kAckReadSize, &got);
+  link.AdapterStatus = status;
+  if (status != platform::FT_OK || got < kAnswerFrameSize) return false;
+  link.BlinkRx();
+  const int frames = static_cast<int>(std::min<uint32_t>(got, kAckReadSize)) / kAnswerFrameSize;
+  storeReply(link, buffer.data(), frames);
+
+  const AnswerFrame first{buffer.data()};
+  const AnswerFrame lastOdd{buffer.data() + (frames - 1) / 2 * 2 * kAnswerFrameSize};
+  return first.kind() == kPackAnswerHeader && first.pack()[1] == 0x00 && first.status() == 0 &&
+         word(first.message()) == id && word(first.message() + 2) == index && lastOdd.status() == 0;
+}
+
+}  // namespace qv::link

@@ -1,0 +1,202 @@
+#include "mainwindow/PackDispatcher.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <utility>
+
+namespace qv::mainwindow {
+
+namespace {
+
+// Word i of the data bytes: bytes 2i and 2i+1, the first the more significant.
+uint16_t word(const uint8_t data[8], int i) { return static_cast<uint16_t>(data[2 * i] << 8 | data[2 * i + 1]); }
+
+// The data bytes as 8-bit characters up to the first zero, at most eight.
+QByteArray textBytes(const uint8_t data[8]) {
+  const auto* begin = reinterpret_cast<const char*>(data);
+  return QByteArray(begin, static_cast<int>(std::find(begin, begin + 8, '\0') - begin));
+}
+
+QString text8(const uint8_t data[8]) { return QString::fromLatin1(textBytes(data)); }
+
+std::string numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
+
+}  // namespace
+
+uint32_t MaxOfU32(const uint32_t* values, uint32_t n) {
+  return n <= 1 ? values[0] : *std::max_element(values, values + n);
+}
+
+uint32_t MinOfU32(const uint32_t* values, uint32_t n) {
+  return n <= 1 ? values[0] : *std::min_element(values, values + n);
+}
+
+PackDispatcher::PackDispatcher(Controls& controls, MainState& state) : controls_(controls), state_(state) {}
+
+void PackDispatcher::addListener(PackMessageListener* listener) {
+  std::lock_guard lock(listenersMutex_);
+  listeners_.push_back(listener);
+}
+
+void PackDispatcher::DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) {
+  show(id, index, data);
+  std::vector<PackMessageListener*> listeners;
+  {
+    std::lock_guard lock(listenersMutex_);
+    listeners = listeners_;
+  }
+  for (PackMessageListener* listener : listeners) listener->HandlePackMessage(id, index, data);
+}
+
+void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
+  switch (id) {
+    case 0x0001:
+      if (index == 2) ShowFirmwareId(data);
+      break;
+    case 0x0005:
+      if (index == 0) ShowFirmwareVersion(data);
+      break;
+    case 0x0009:
+      if (index == 2) ShowFullChargeCapacity(data);
+      if (index == 1) ShowCellConfig(data);
+      break;
+    case 0x1004:
+      if (index == 0) ShowTotalChargeCapacity(data);
+      break;
+    case 0x1006:
+      if (index == 0) IgnoreMessage1006(data);
+      break;
+    case 0x1003:
+      if (index == 0) ShowTemperatures(data);
+      break;
+    case 0x1007:
+      if (index == 0) ShowProtectionFlags(data);
+      break;
+    case 0x1001:
+      // Four cells per index; index 4 carries cell 13 alone.
+      if (index >= 1 && index <= 3) showCells(4 * index - 3, 4, data);
+      if (index == 4) showCells(kCells, 1, data);
+      break;
+    case 0x1005:
+      if (index == 0) showClock(data);
+      break;
+    case 0x100C:
+      if (index >= 1 && index <= kCells) controls_.setText(numbered("EditCellR", index), QString::number(word(data, 0)));
+      break;
+    case 0x2001:
+      controls_.setText("EditPDSN", text8(data));
+      break;
+    case 0x200A:
+    case 0x6207:
+    case 0x2008:
+      // The barcode builds up part by part: index 1 starts it, 2 to 4 extend it.
+      if (index == 1) controls_.setText("EditBarCode32", text8(data));
+      if (index >= 2 && index <= 4) controls_.setText("EditBarCode32", controls_.text("EditBarCode32") + text8(data));
+      break;
+    case 0x200B:
+      if (index == 0) showShippingMode((data[0] & 0x01) != 0);
+      break;
+    default:
+      break;
+  }
+}
+
+// The UR2 pack answers (0x0001, 2) with its whole id in every poll cycle, and no UR request asks for index 1,
+// which is what starts the id afresh over CAN. Appending would repeat the id once per cycle until the text is
+// full; so on UR2 each answer is the id, and the text is set from it.
+void PackDispatcher::ShowFirmwareId(const uint8_t data[8]) {
+  state_.firmwareIdText.set(textBytes(data));
+  controls_.setText("EditFWID", QString::fromLatin1(state_.firmwareIdText.text()));
+}
+
+void PackDispatcher::ShowFirmwareVersion(const uint8_t data[8]) {
+  controls_.setText("EditFWVer", QString::asprintf("%02X.%02X", data[0], data[1]));
+}
+
+void PackDispatcher::ShowFullChargeCapacity(const uint8_t data[8]) {
+  controls_.setText("EditFCC", QString::number(word(data, 3)));
+}
+
+void PackDispatcher::ShowCellConfig(const uint8_t data[8]) {
+  controls_.setText("EditCellSeries", QString::number(data[0]));
+  controls_.setText("EditCellParallel", QString::number(data[1]));
+}
+
+void PackDispatcher::ShowTotalChargeCapacity(const uint8_t data[8]) {
+  uint64_t total = 0;
+  for (int i = 0; i < 8; ++i) total = total << 8 | data[i];
+  controls_.setText("EditTCC", QString::number(total));
+}
+
+void PackDispatcher::IgnoreMessage1006(const uint8_t data[8]) { (void)data; }
+
+void PackDispatcher::ShowTemperatures(const uint8_t data[8]) {
+  controls_.setText("EditT1", QString::number(static_cast<int8_t>(data[0])));
+  controls_.setText("EditT2", QString::number(static_cast<int8_t>(data[1])));
+}
+
+void PackDispatcher::ShowProtectionFlags(const uint8_t data[8]) {
+  struct FlagBox {
+    const char* name;
+    int byte;
+    uint8_t mask;
+  };
+  static constexpr std::array<FlagBox, 6> kBoxes{{
+      {"EditOVF", 0, 0x01},
+      {"EditUVF", 0, 0x02},
+      {"EditOCF", 0, 0x0C},
+      {"EditOTF", 0, 0x30},
+      {"EditUTF", 0, 0xC0},
+      {"EditSCF", 1, 0x01},
+  }};
+  for (const FlagBox& box : kBoxes) {
+    controls_.setColor(box.name, (data[box.byte] & box.mask) != 0 ? colour::Red : colour::White);
+  }
+}
+
+void PackDispatcher::showCells(int first, int count, const uint8_t data[8]) {
+  for (int i = 0; i < count; ++i) {
+    controls_.setText(numbered("EditVCell", first + i), QString::number(word(data, i)));
+  }
+  // The series count comes back from its box; a non-number counts as none, and no count reaches past the
+  // cells the pack reports.
+  long long series = 0;
+  parseInt(controls_.text("EditCellSeries"), &series);
+  const auto n = static_cast<uint32_t>(std::clamp<long long>(series, 0, kCells));
+
+  const auto [highest, lowest] = state_.report.with([&](ReportRecord& report) {
+    for (int i = 0; i < count; ++i) report.cellVoltages[static_cast<size_t>(first - 1 + i)] = word(data, i);
+    return std::pair{static_cast<uint16_t>(MaxOfU32(report.cellVoltages.data(), n)),
+                     static_cast<uint16_t>(MinOfU32(report.cellVoltages.data(), n))};
+  });
+  controls_.setText("Edit_HVlot", QString::number(highest));
+  controls_.setText("Edit_LVolt", QString::number(lowest));
+  controls_.setText("Edit_VoltDiff", QString::number(static_cast<int>(highest) - static_cast<int>(lowest)));
+}
+
+void PackDispatcher::showClock(const uint8_t data[8]) {
+  const uint8_t month = data[1];
+  const uint8_t day = data[2];
+  if (month < 1 || month > 12 || day < 1 || day > 31) return;
+  const auto n = [&](int i) { return QString::number(data[i]); };
+  controls_.setText("EditRTC", " " + QString::number(data[0] + 2000) + "." + n(1) + "." + n(2) + "   " + n(3) +
+                                   ":" + n(4) + ":" + n(5));
+  controls_.setText("EditRTCENG", controls_.text("EditRTC"));
+}
+
+void PackDispatcher::showShippingMode(bool enabled) {
+  if (enabled) {
+    controls_.setChecked("CheckBoxSippingMode", true);
+    controls_.setText("CheckBoxSippingMode", "Enabled");
+    controls_.setChecked("CheckBoxShippingModeReadOnly", true);
+    controls_.setText("CheckBoxShippingModeReadOnly", "Enabled");
+  } else {
+    controls_.setChecked("CheckBoxShippingModeReadOnly", false);
+    controls_.setText("CheckBoxShippingModeReadOnly", "Disabled");
+    controls_.setChecked("CheckBoxSippingMode", false);
+    controls_.setText("CheckBoxSippingMode", "Disabled");
+  }
+}
+
+}  // namespace qv::mainwindow
