@@ -86,7 +86,7 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
     if (!writePending_ && readData(id, index, &data)) out = {header(id, index), frame(4, data)};
   } else if (kind == 2 && writePending_) {
     writePending_ = false;
-    applyWrite(writeId_, writeIndex_, message);
+    if (faults_.status == 0) applyWrite(writeId_, writeIndex_, message);  // a refused write changes nothing
     out = {header(writeId_, writeIndex_)};
   }
   return out;

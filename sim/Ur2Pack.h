@@ -45,7 +45,7 @@ struct Ur2PackState {
 struct Ur2Faults {
   bool silent = false;     // answers nothing
   bool badCheck = false;   // every frame it sends carries a wrong check byte
-  uint8_t status = 0;      // the status of every header it sends
+  uint8_t status = 0;      // the status of every header it sends; a write with status not 0 is not applied
 };
 
 class Ur2Pack : public SerialPack {
