@@ -1,5 +1,7 @@
 #include "link/PackFrames.h"
 
+#include "link/AdapterFrames.h"
+
 #include <algorithm>
 
 namespace qv::link {
@@ -18,12 +20,6 @@ constexpr int kReceiveBufferSize = 1024;
 // Message bytes of a header: ID (0-1), index (2-3), three bytes, status (7).
 constexpr int kStatusByte = 7;
 
-uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count) {
-  uint8_t x = 0;
-  for (int i = 0; i < count; ++i) x ^= bytes[i];
-  return static_cast<uint8_t>(0xFF - x);
-}
-
 uint16_t word(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]); }
 
 bool writeRequest(Link& link, const PackFrame& frame) {
@@ -31,12 +27,7 @@ bool writeRequest(Link& link, const PackFrame& frame) {
   std::copy(frame.begin(), frame.end(), out.begin() + 8);
   out[21] = FrameChecksum(out.data() + 2, 19);
   out[22] = 0x0D;
-  link.LastBytesWritten = 0;
-  uint32_t written = 0;
-  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), out.data(), kRequestSize, &written);
-  link.LastBytesWritten = written;
-  link.AdapterStatus = status;
-  if (status != platform::FT_OK) return false;
+  if (!WriteAdapterBytes(link, out.data(), kRequestSize)) return false;
   link.BlinkTx();
   return true;
 }
@@ -121,9 +112,7 @@ bool SendPackText8(Link& link, const PackMessageBytes& bytes) {
 bool ReceivePackMessage(Link& link) {
   std::array<uint8_t, kReceiveBufferSize> buffer{};
   uint32_t got = 0;
-  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer.data(), kAnswerReadSize, &got);
-  link.AdapterStatus = status;
-  if (status != platform::FT_OK) {
+  if (!ReadAdapterBytes(link, buffer.data(), kAnswerReadSize, &got)) {
     link.controls.setColor("Shape_RX", colour::White);
     return false;
   }
@@ -146,9 +135,7 @@ bool ReceivePackMessage(Link& link) {
 bool WaitPackAck(Link& link, uint16_t id, uint16_t index) {
   std::array<uint8_t, kReceiveBufferSize> buffer{};
   uint32_t got = 0;
-  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer.data(), kAckReadSize, &got);
-  link.AdapterStatus = status;
-  if (status != platform::FT_OK || got < kAnswerFrameSize) return false;
+  if (!ReadAdapterBytes(link, buffer.data(), kAckReadSize, &got) || got < kAnswerFrameSize) return false;
   link.BlinkRx();
   const int frames = static_cast<int>(std::min<uint32_t>(got, kAckReadSize)) / kAnswerFrameSize;
   storeReply(link, buffer.data(), frames);
