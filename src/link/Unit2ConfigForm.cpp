@@ -226,52 +226,44 @@ void TFormConfig::ScanAdapterThread() {
 
   uint32_t n = 0;
   if (link_.driver.CreateDeviceInfoList(&n) != FT_OK) return;  // "Stop" stays: the operator scans again
+  ListAdapters(n);
+  controls_.setEnabled("SpdBtnSCAN", true);
+  controls_.setText("SpdBtnSCAN", kScan);
+  controls_.setPosition("ProgressBar1", kProgressFull);
+}
 
-  auto finish = [this] {
-    controls_.setEnabled("SpdBtnSCAN", true);
-    controls_.setText("SpdBtnSCAN", kScan);
-    controls_.setPosition("ProgressBar1", kProgressFull);
-  };
-  if (n == 0) {
-    controls_.setText("LbInterfaceName", QStringLiteral(" Not found. "));
-    finish();
-    return;
-  }
-
-  controls_.setPosition("ProgressBar1", 0);
-  controls_.setItems("CobBoxInterfaceName", {});
+void TFormConfig::ListAdapters(uint32_t n) {
   std::vector<AdapterListRecord> list(n);
-  if (link_.driver.GetDeviceInfoList(list.data(), &n) != FT_OK) {
-    finish();
-    return;
-  }
-  n = std::min<uint32_t>(n, static_cast<uint32_t>(list.size()));
-
   uint32_t accepted = 0;
-  for (uint32_t i = 0; i < n; ++i) {
-    const AdapterListRecord& r = list[i];
-    if (r.id == platform::kAcceptedDeviceId) ++accepted;
-    // Positions past the table are listed but have no entry.
-    if (r.id == platform::kAcceptedDeviceId && i < kAdapterTableSize) {
-      std::lock_guard lock(link_.tableMutex);
-      AdapterTableEntry& e = link_.AdapterTable[i];
-      e.deviceId = r.id;
-      e.flags = static_cast<uint8_t>(r.flags & 0xFF);
-      e.type = r.type;
-      e.locId = r.locId;
-      e.position = static_cast<uint8_t>(i + 1);
-      std::memcpy(e.serialNumber, r.serialNumber, strnlen(r.serialNumber, sizeof r.serialNumber));
-      std::memcpy(e.description, r.description, strnlen(r.description, sizeof r.description));
-      e.hasTexts = true;
+  if (n > 0) {
+    controls_.setPosition("ProgressBar1", 0);
+    controls_.setItems("CobBoxInterfaceName", {});
+    if (link_.driver.GetDeviceInfoList(list.data(), &n) != FT_OK) return;
+    n = std::min<uint32_t>(n, static_cast<uint32_t>(list.size()));
+    for (uint32_t i = 0; i < n; ++i) {
+      const AdapterListRecord& r = list[i];
+      if (r.id == platform::kAcceptedDeviceId) ++accepted;
+      // Positions past the table are listed but have no entry.
+      if (r.id == platform::kAcceptedDeviceId && i < kAdapterTableSize) {
+        std::lock_guard lock(link_.tableMutex);
+        AdapterTableEntry& e = link_.AdapterTable[i];
+        e.deviceId = r.id;
+        e.flags = static_cast<uint8_t>(r.flags & 0xFF);
+        e.type = r.type;
+        e.locId = r.locId;
+        e.position = static_cast<uint8_t>(i + 1);
+        std::memcpy(e.serialNumber, r.serialNumber, strnlen(r.serialNumber, sizeof r.serialNumber));
+        std::memcpy(e.description, r.description, strnlen(r.description, sizeof r.description));
+        e.hasTexts = true;
+      }
+      controls_.setPosition("ProgressBar1", controls_.position("ProgressBar1") + 1);
     }
-    controls_.setPosition("ProgressBar1", controls_.position("ProgressBar1") + 1);
   }
-
   if (n == 0) {
     controls_.setText("LbInterfaceName", QStringLiteral(" Not found. "));
-    finish();
     return;
   }
+
   for (uint32_t i = 0; i < n; ++i) {
     controls_.addItem("CobBoxInterfaceName", QStringLiteral("USB%1").arg(i + 1));
     if (i < kAdapterTableSize) {
@@ -283,7 +275,6 @@ void TFormConfig::ScanAdapterThread() {
   }
   controls_.setText("LbInterfaceName", QStringLiteral("%1  found. ").arg(n));
   controls_.setEnabled("SpdBtnYES", true);
-  finish();
 }
 
 void TFormConfig::ShowAvailability(int i) {

@@ -42,6 +42,8 @@ class TFormConfig : public FormLogic {
   void ScanAdapterThread();
 
  private:
+  // The listing of the scan's n devices, the adapter table and the interface list built from it.
+  void ListAdapters(uint32_t n);
   // Panel 0 of the status bar tells whether position i holds an accepted adapter, and Yes follows it.
   void ShowAvailability(int i);
   bool beginScan();
