@@ -8,6 +8,9 @@
 
 #include <random>
 
+// Failures show texts, not their bytes.
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace qv::mainwindow {
 namespace {
 

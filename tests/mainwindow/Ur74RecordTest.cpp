@@ -9,6 +9,9 @@
 
 #include <string>
 
+// Failures show texts, not their bytes.
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace qv::mainwindow {
 namespace {
 

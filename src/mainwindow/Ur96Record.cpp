@@ -1,0 +1,248 @@
+#include "mainwindow/Ur96Record.h"
+
+#include "mainwindow/CapacityTable.h"
+
+#include <array>
+#include <optional>
+
+namespace qv::mainwindow {
+namespace {
+
+constexpr uint32_t kReadSize = 624;
+constexpr uint32_t kReplySize = 104;
+constexpr int kRecord = 6;  // the record's first byte in the reply
+
+// 0xFF minus the XOR of the bytes: the adapter frame's check byte.
+uint8_t frameChecksum(const uint8_t* bytes, int n) {
+  uint8_t x = 0;
+  for (int i = 0; i < n; ++i) x ^= bytes[i];
+  return static_cast<uint8_t>(0xFF - x);
+}
+
+// A cell type recognised by the capacity per cell, with the capacity model that replaces the pack's figures.
+struct CellClass {
+  uint32_t lowest, highest;   // capacity per cell, mAh
+  uint32_t cellCapacity;      // CC, mAh
+  uint64_t fadeNumerator, fadeDenominator;
+  uint32_t endPerCell;        // hundredths of a mAh per cell in parallel, from the threshold on
+
+  uint32_t fullChargeCapacity(uint32_t parallel, uint32_t cycles) const {
+    if (cycles >= kCycleThreshold) return parallel * endPerCell / 100;
+    // P x cycles x fade passes 32 bits for large packs: 64 bits throughout.
+    const uint64_t fade = uint64_t{parallel} * cycles * fadeNumerator / fadeDenominator;
+    return static_cast<uint32_t>(uint64_t{parallel} * cellCapacity - fade);
+  }
+  static constexpr uint32_t kCycleThreshold = 500;
+};
+
+constexpr std::array<CellClass, 2> kCellClasses = {{
+    {2033, 2233, 2150, 86000, 70000, 129000},
+    {2549, 2749, 2900, 87000, 50000, 203000},
+}};
+
+const CellClass* cellClassFor(uint32_t perCell) {
+  for (const CellClass& c : kCellClasses) {
+    if (perCell >= c.lowest && perCell <= c.highest) return &c;
+  }
+  return nullptr;
+}
+
+class Reply {
+ public:
+  explicit Reply(const uint8_t* bytes) : b_(bytes) {}
+  // Record bytes, offsets from the record's first byte.
+  uint8_t at(int i) const { return b_[kRecord + i]; }
+  uint64_t be(int i, int width) const {
+    uint64_t v = 0;
+    for (int k = 0; k < width; ++k) v = v << 8 | at(i + k);
+    return v;
+  }
+  uint32_t u16(int i) const { return static_cast<uint32_t>(be(i, 2)); }
+  uint32_t u32(int i) const { return static_cast<uint32_t>(be(i, 4)); }
+
+  bool passesTests() const {
+    if (!(b_[0] == 0x55 && b_[1] == 0xAA && b_[2] == 0x07 && b_[3] == 0x02)) return false;
+    if ((b_[4] << 8 | b_[5]) != 96 || at(0) != 'J') return false;
+    uint8_t sum = 0;
+    for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + at(i));
+    return at(95) == sum && b_[102] == frameChecksum(b_ + 2, 100);
+  }
+
+ private:
+  const uint8_t* b_;
+};
+
+QString decimal(uint64_t v) { return QString::number(v); }
+QString signedDecimal(int64_t v) { return QString::number(v); }
+
+QString temperature(uint8_t b) {
+  return b >= 128 ? QStringLiteral("-") + decimal(256u - b) : decimal(b);
+}
+
+void showFlags(Controls& controls, uint8_t flags) {
+  constexpr std::array<const char*, 6> kBoxes = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF", "EditUTF"};
+  for (int bit = 0; bit < static_cast<int>(kBoxes.size()); ++bit) {
+    if ((flags >> bit & 1) != 0) {
+      controls.setColor(kBoxes[bit], colour::Red);
+      controls.setFontColor(kBoxes[bit], colour::White);
+    } else {
+      controls.setFontColor(kBoxes[bit], colour::Navy);
+      controls.setColor(kBoxes[bit], colour::LightGreen);
+    }
+  }
+}
+
+void showChargeState(Controls& controls, uint8_t b) {
+  if ((b & 0x80) == 0) {
+    controls.setText("EditCurrentSign", QStringLiteral(" - None - "));
+    controls.setColor("EditCurrentSign", colour::ButtonFace);
+  } else if ((b & 0x40) != 0) {
+    controls.setText("EditCurrentSign", QStringLiteral(" Discharging "));
+    controls.setColor("EditCurrentSign", colour::Aqua);
+  } else {
+    controls.setText("EditCurrentSign", QStringLiteral(" Charging "));
+    controls.setColor("EditCurrentSign", colour::Red);
+  }
+  controls.setColor("ShapeKeyPress", (b & 0x01) != 0 ? colour::Grey : colour::Lime);
+}
+
+// The tails of the two pages no profile shows, decoded only for a page whose tab is shown.
+struct TailBox {
+  const char* box;
+  int offset;
+  int width;
+};
+constexpr std::array<TailBox, 4> kStTail = {{
+    {"EditMaxChgCurrent", 64, 2},
+    {"EditMaxChgCounter", 66, 2},
+    {"EditMaxChgTemperature", 68, 1},
+    {"EditMaxChgCapacitymAh", 69, 4},
+}};
+constexpr std::array<TailBox, 4> kKlTail = {{
+    {"EditDsgProtectionCurrent", 64, 4},
+    {"EditDsgProtectionDelay", 68, 2},
+    {"EditChgProtectionCurrent", 70, 4},
+    {"EditChgProtectionDelay", 74, 2},
+}};
+
+void showTail(Controls& controls, const Reply& r, const char* page, const std::array<TailBox, 4>& tail) {
+  if (!controls.visible(page)) return;
+  for (const TailBox& t : tail) controls.setText(t.box, decimal(r.be(t.offset, t.width)));
+}
+
+void showSohEnergy(Controls& controls, MainState& state) {
+  LookupUrBatteryEnergy(controls, state.battery);
+  ShowUrSohEnergy(controls);
+}
+
+void decode(const Reply& r, Controls& controls, MainState& state) {
+  const uint32_t parallel = r.at(46);
+  const uint32_t dc = r.u32(5);
+  controls.setText("EditCellParallel", decimal(parallel));
+  // No cells in parallel: no capacity per cell, so no cell type and no capacity model.
+  const uint32_t perCell = parallel != 0 ? dc / parallel : 0;
+  state.CellDesignCapacity = perCell;
+  const uint64_t tcc = r.be(9, 6);
+  const uint32_t rsoc = r.at(2);
+
+  const CellClass* cellClass = parallel != 0 ? cellClassFor(perCell) : nullptr;
+  if (cellClass != nullptr) {
+    const uint32_t cap = parallel * cellClass->cellCapacity;
+    controls.setText("EditDC", decimal(cap));
+    const uint32_t rem = rsoc * cap / 100;
+    const auto est = static_cast<uint64_t>(cap * 0.4 + static_cast<double>(tcc));
+    const uint64_t total = rem > est ? rem : est;
+    const auto cycles = static_cast<uint32_t>(total / cap);
+    controls.setText("EditCycleCnt", decimal(cycles));
+    const uint32_t fcc = cellClass->fullChargeCapacity(parallel, cycles);
+    controls.setText("EditFCC", decimal(fcc));
+    const uint32_t asoc = fcc * 100 / cap;
+    controls.setText("EditASOC", decimal(asoc));
+    controls.setPosition("ProgressBarSOH", static_cast<int>(asoc));
+    showSohEnergy(controls, state);
+    controls.setText("EditTCC", decimal(total));
+    // The report carries what the page shows: the model's figures.
+    state.report.with([&](ReportRecord& rep) {
+      rep.designCapacity = cap;
+      rep.cycleCount = cycles;
+      rep.fullChargeCapacity = fcc;
+      rep.totalChargeCapacity = total;
+    });
+  } else {
+    controls.setText("EditASOC", decimal(r.at(1)));
+    controls.setPosition("ProgressBarSOH", r.at(1));
+    showSohEnergy(controls, state);
+    controls.setText("EditDC", decimal(dc));
+    controls.setText("EditCycleCnt", decimal(r.u16(3)));
+    controls.setText("EditFCC", decimal(r.u32(15)));
+    controls.setText("EditTCC", decimal(tcc));
+    state.report.with([&](ReportRecord& rep) {
+      rep.designCapacity = dc;
+      rep.cycleCount = r.u16(3);
+      rep.fullChargeCapacity = r.u32(15);
+      rep.totalChargeCapacity = tcc;
+    });
+  }
+
+  controls.setMaximum("ProgressBarSOC", 100);
+  controls.setPosition("ProgressBarSOC", static_cast<int>(rsoc));
+  controls.setText("EditRSOC", decimal(rsoc));
+  ShowUrSocEnergy(controls);
+
+  controls.setText("EditRC", decimal(r.u32(19)));
+  const auto current = static_cast<int32_t>(r.u32(23));
+  controls.setText("EditPackCurrent", signedDecimal(current));
+  controls.setText("EditPackVolt", decimal(r.u32(27)));
+
+  // A space leaves its position zero, so the shown id ends at the first space.
+  std::array<char, 17> id{};
+  for (int k = 0; k < 12; ++k) {
+    if (r.at(31 + k) != ' ') id[k] = static_cast<char>(r.at(31 + k));
+  }
+  controls.setText("EditFWID", QString::fromLatin1(id.data()));
+  controls.setText("EditFWVer", decimal(r.u16(43)));
+  controls.setText("EditCellSeries", decimal(r.at(45)));
+  controls.setText("EditCellParallel", decimal(r.at(46)));
+  showChargeState(controls, r.at(47));
+  showFlags(controls, r.at(48));
+  controls.setText("EditT1", temperature(r.at(50)));
+  controls.setText("EditT2", temperature(r.at(51)));
+  controls.setText("EditT3", r.at(52) == 0 ? QString() : temperature(r.at(52)));
+
+  QByteArray serial;
+  for (int k = 56; k < 64 && r.at(k) != 0; ++k) serial.append(static_cast<char>(r.at(k)));
+  controls.setText("EditPDSN", QString::fromLatin1(serial));
+
+  showTail(controls, r, "TabSheetST", kStTail);
+  showTail(controls, r, "TabSheetKL", kKlTail);
+
+  state.report.with([&](ReportRecord& rep) {
+    rep.firmwareId = id;
+    rep.cellsInSeries = r.at(45);
+    rep.cellsInParallel = r.at(46);
+    rep.stateOfCharge = static_cast<uint8_t>(rsoc);
+    rep.packCurrent = current;
+    rep.protectionFlags = r.at(48);
+    rep.packVoltage = r.u32(27);
+    rep.t1 = static_cast<int8_t>(r.at(50));
+  });
+}
+
+}  // namespace
+
+bool ReadUr96Record(link::Link& link, Controls& controls, MainState& state) {
+  std::array<uint8_t, 1024> buffer{};
+  uint32_t received = 0;
+  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer.data(), kReadSize, &received);
+  link.AdapterStatus = status;
+  controls.setMaximum("ProgressBarSOC", 100);
+  if (status != platform::FT_OK || received != kReplySize) return false;
+  link.BlinkRx();
+  const Reply reply(buffer.data());
+  if (!reply.passesTests()) return false;
+  link.BlinkRx();
+  decode(reply, controls, state);
+  return true;
+}
+
+}  // namespace qv::mainwindow
