@@ -1,0 +1,137 @@
+#include "mainwindow/MonitorLog.h"
+
+#include "link/Profiles.h"
+#include "platform/Time.h"
+
+#include <QDir>
+
+#include <array>
+
+namespace qv::mainwindow {
+namespace {
+
+// The columns after date and time: the control each copies, and whether it is a flag box (written "1" when
+// painted red, else "0") rather than a text.
+struct Column {
+  const char* header;
+  const char* control;
+  bool flag;
+};
+
+constexpr std::array<Column, 41> kColumns = {{
+    {"RTC", "EditRTC", false},
+    {"Barcode", "EditBarCode32", false},
+    {"Shipping Mode", "CheckBoxShippingModeReadOnly", false},
+    {"PName", "EditFWID", false},
+    {"PVer", "EditFWVer", false},
+    {"Pack Volt(mV)", "EditPackVolt", false},
+    {"Current (mA)", "EditPackCurrent", false},
+    {"Cell Series", "EditCellSeries", false},
+    {"Cell Parallel", "EditCellParallel", false},
+    {"Design Capacity(mA)", "EditDC", false},
+    {"Full Charge Capacity(mA)", "EditFCC", false},
+    {"Remain Capacity(mA)", "EditRC", false},
+    {"Total Charge Capacity(mA)", "EditTCC", false},
+    {"Cycle Cnt", "EditCycleCnt", false},
+    {"PSOH", "EditASOC", false},
+    {"RSOC", "EditRSOC", false},
+    {"T1 Deg.C", "EditT1", false},
+    {"T2 Deg.C", "EditT2", false},
+    {"Chg/Dag", "EditCurrentSign", false},
+    {"OV Flag", "EditOVF", true},
+    {"UV Flag", "EditUVF", true},
+    {"OC Flag", "EditOCF", true},
+    {"SC  Flag", "EditSCF", true},
+    {"OT Flag", "EditOTF", true},
+    {"UT Flag", "EditUTF", true},
+    {"Max VCell", "Edit_HVlot", false},
+    {"Min VCell", "Edit_LVolt", false},
+    {"Cell Balance", "Edit_VoltDiff", false},
+    {"VCell1", "EditVCell1", false},
+    {"VCell2", "EditVCell2", false},
+    {"VCell3", "EditVCell3", false},
+    {"VCell4", "EditVCell4", false},
+    {"VCell5", "EditVCell5", false},
+    {"VCell6", "EditVCell6", false},
+    {"VCell7", "EditVCell7", false},
+    {"VCell8", "EditVCell8", false},
+    {"VCell9", "EditVCell9", false},
+    {"VCell10", "EditVCell10", false},
+    {"VCell11", "EditVCell11", false},
+    {"VCell12", "EditVCell12", false},
+    {"VCell13", "EditVCell13", false},
+}};
+
+constexpr int kMaxLogNumber = 1000;
+const QByteArray kLineEnd("\r\n");
+
+QByteArray field(const QString& text) {
+  QByteArray bytes = text.toLatin1();
+  for (char& c : bytes) {
+    if (c == ',' || c == '\r' || c == '\n') c = ' ';
+    else if (c == '"') c = '\'';
+  }
+  return bytes;
+}
+
+QByteArray columnField(const Column& column, const Controls& controls) {
+  if (column.flag) return controls.color(column.control) == colour::Red ? "1" : "0";
+  return field(controls.text(column.control));
+}
+
+std::unique_ptr<QFile> createLogFile(const QString& folder, const QString& stem) {
+  for (int n = 0; n < kMaxLogNumber; ++n) {
+    auto file = std::make_unique<QFile>(QStringLiteral("%1/%2_log_%3.csv").arg(folder, stem).arg(n));
+    if (file->exists()) continue;
+    // NewOnly: a file that appeared meanwhile is never replaced.
+    if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) return file;
+    if (!file->exists()) return nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool MonitorLog::write(const QByteArray& line) {
+  return file_->write(line) == line.size() && file_->flush();
+}
+
+void MonitorLog::remove() { file_->remove(); }
+
+QString FormatLogTime(const QDateTime& stamp) { return stamp.toString(QStringLiteral("HH:mm:ss.zzz")); }
+
+QByteArray MonitorLogHeader() {
+  QByteArray line = "Date, Time, ";
+  for (const Column& c : kColumns) line += QByteArray(c.header) + ", ";
+  return line + kLineEnd;
+}
+
+QByteArray MonitorLogLine(const QDateTime& stamp, const Controls& controls) {
+  QByteArray line = stamp.toString(QStringLiteral("yyyy-MM-dd")).toLatin1() + ", ";
+  line += FormatLogTime(stamp).toLatin1() + ", ";
+  // The RTC, the third field, is the last one followed by ", ".
+  for (size_t i = 0; i < kColumns.size(); ++i) line += columnField(kColumns[i], controls) + (i == 0 ? ", " : ",");
+  return line + kLineEnd;
+}
+
+std::unique_ptr<MonitorLog> CreateMonitorLog(bool enabled, Controls& controls) {
+  if (!enabled) return nullptr;
+  link::SetExeDirectoryFromExecutable();
+  const QString folder = link::ExeDirectory() + QStringLiteral("Monitor_Log");
+  const QString stem = QStringLiteral("UR_") + platform::now().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+  if (QDir().mkpath(folder)) {
+    if (auto file = createLogFile(folder, stem)) {
+      auto log = std::make_unique<MonitorLog>(std::move(file));
+      if (log->write(MonitorLogHeader())) return log;
+      log->remove();
+    }
+  }
+  controls.setPanel("StatusBarView", 2, QString::fromLatin1(kMonitorLogFailedText));
+  return nullptr;
+}
+
+void WriteMonitorLogLine(MonitorLog* log, const Controls& controls) {
+  if (log != nullptr) log->write(MonitorLogLine(platform::now(), controls));
+}
+
+}  // namespace qv::mainwindow
