@@ -1,21 +1,80 @@
 #include "sim/SimSetups.h"
 
 #include "sim/Ur2Pack.h"
+#include "sim/Ur74Pack.h"
+#include "sim/Ur96Pack.h"
+
+#include <array>
 
 namespace qv::sim {
+namespace {
 
-std::unique_ptr<SimDriver> makeSimDriver(const std::string& pack) {
-  std::shared_ptr<SerialPack> serial;
-  if (pack == "ur2") {
-    serial = std::make_shared<Ur2Pack>();
-  } else if (!pack.empty()) {
-    return nullptr;
-  }
-  auto driver = std::make_unique<SimDriver>();
-  driver->addAdapter()->setPack(std::move(serial));
-  return driver;
+// A 13-cell UR74 pack of a class-3 model, three quarters full, discharging.
+void ur74Setup(SimAdapter& adapter) {
+  Ur74State s;
+  for (size_t i = 0; i < s.cellsMv.size(); ++i) s.cellsMv[i] = static_cast<uint16_t>(3700 + 3 * i);
+  s.firmwareId = "QV1306A15D01";
+  s.chargeTotal = uint64_t{7200} * 12000;
+  s.socHalfPercent = 150;
+  s.temperature = 24;
+  s.discharging = true;
+  s.currentMa = 800;
+  adapter.setPack(std::make_shared<Ur74Pack>(s));
 }
 
-std::vector<std::string> simPackNames() { return {"", "ur2"}; }
+// A 13S2P UR96 pack of 2150 mAh cells, three quarters full, discharging.
+void ur96Setup(SimAdapter& adapter) {
+  Ur96State s;
+  s.soh = 98;
+  s.rsoc = 76;
+  s.cycles = 42;
+  s.designCapacity = 4300;
+  s.totalCharge = 180000;
+  s.fullChargeCapacity = 4210;
+  s.remainingCapacity = 3200;
+  s.currentMa = -1250;
+  s.voltageMv = 48100;
+  s.firmwareId = "QV1302B96A";
+  s.firmwareVersion = 0x0104;
+  s.series = 13;
+  s.parallel = 2;
+  s.chargeState = 0xC0;
+  s.temperatures = {25, 26, 0};
+  s.serial = "SN000123";
+  adapter.setPack(std::make_shared<Ur96Pack>(s));
+}
+
+void ur2Setup(SimAdapter& adapter) { adapter.setPack(std::make_shared<Ur2Pack>()); }
+
+struct Setup {
+  const char* name;
+  void (*build)(SimAdapter&);
+};
+
+// The first entry is also the default set-up ("").
+constexpr std::array<Setup, 3> kSetups = {{
+    {"ur96", ur96Setup},
+    {"ur74", ur74Setup},
+    {"ur2", ur2Setup},
+}};
+
+}  // namespace
+
+std::unique_ptr<SimDriver> makeSimDriver(const std::string& pack) {
+  for (const Setup& setup : kSetups) {
+    if (pack.empty() || pack == setup.name) {
+      auto driver = std::make_unique<SimDriver>();
+      setup.build(*driver->addAdapter());
+      return driver;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<std::string> simPackNames() {
+  std::vector<std::string> names{""};
+  for (const Setup& setup : kSetups) names.emplace_back(setup.name);
+  return names;
+}
 
 }  // namespace qv::sim
