@@ -1,5 +1,6 @@
 #include "mainwindow/Ur96Record.h"
 
+#include "link/AdapterFrames.h"
 #include "mainwindow/CapacityTable.h"
 
 #include <array>
@@ -11,13 +12,6 @@ namespace {
 constexpr uint32_t kReadSize = 624;
 constexpr uint32_t kReplySize = 104;
 constexpr int kRecord = 6;  // the record's first byte in the reply
-
-// 0xFF minus the XOR of the bytes: the adapter frame's check byte.
-uint8_t frameChecksum(const uint8_t* bytes, int n) {
-  uint8_t x = 0;
-  for (int i = 0; i < n; ++i) x ^= bytes[i];
-  return static_cast<uint8_t>(0xFF - x);
-}
 
 // A cell type recognised by the capacity per cell, with the capacity model that replaces the pack's figures.
 struct CellClass {
@@ -65,7 +59,7 @@ class Reply {
     if ((b_[4] << 8 | b_[5]) != 96 || at(0) != 'J') return false;
     uint8_t sum = 0;
     for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + at(i));
-    return at(95) == sum && b_[102] == frameChecksum(b_ + 2, 100);
+    return at(95) == sum && b_[102] == link::FrameChecksum(b_ + 2, 100);
   }
 
  private:
@@ -233,10 +227,9 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
 bool ReadUr96Record(link::Link& link, Controls& controls, MainState& state) {
   std::array<uint8_t, 1024> buffer{};
   uint32_t received = 0;
-  const platform::FtStatus status = link.driver.Read(link.AdapterHandle.load(), buffer.data(), kReadSize, &received);
-  link.AdapterStatus = status;
+  const bool read = link::ReadAdapterBytes(link, buffer.data(), kReadSize, &received);
   controls.setMaximum("ProgressBarSOC", 100);
-  if (status != platform::FT_OK || received != kReplySize) return false;
+  if (!read || received != kReplySize) return false;
   link.BlinkRx();
   const Reply reply(buffer.data());
   if (!reply.passesTests()) return false;

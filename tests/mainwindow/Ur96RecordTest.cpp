@@ -1,3 +1,4 @@
+#include "link/AdapterFrames.h"
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/Ur96Record.h"
 #include "sim/SimDriver.h"
@@ -87,10 +88,11 @@ class Ur96Read : public ::testing::Test {
   }
   // A record through the simulated pack: the UR96 query written, its answer read.
   bool readFromPack(const sim::Ur96State& s) {
-    adapter_->setPack(std::make_shared<sim::Ur96Pack>(s));
-    uint32_t written = 0;
-    const QByteArray query = test::hex("55 AA 07 01 00 03 00 60 26 0D 0A BB 0D");
-    EXPECT_EQ(driver().Write(link_.AdapterHandle, query.constData(), 13, &written), platform::FT_OK);
+    return readFromPack(std::make_shared<sim::Ur96Pack>(s));
+  }
+  bool readFromPack(std::shared_ptr<sim::Ur96Pack> pack) {
+    adapter_->setPack(std::move(pack));
+    EXPECT_TRUE(link::SendUr96Query(link_));
     return ReadUr96Record(link_, controls_, state_);
   }
   QString text(const char* name) const { return controls_.text(name); }
@@ -371,11 +373,7 @@ TEST_F(Ur96Read, PackRecordOverTheAdapter) {
   for (const sim::Ur96Faults& f : {sim::Ur96Faults{true, 0}, sim::Ur96Faults{false, 1}}) {
     auto pack = std::make_shared<sim::Ur96Pack>(s);
     pack->setFaults(f);
-    adapter_->setPack(pack);
-    uint32_t written = 0;
-    const QByteArray query = test::hex("55 AA 07 01 00 03 00 60 26 0D 0A BB 0D");
-    driver().Write(link_.AdapterHandle, query.constData(), 13, &written);
-    EXPECT_FALSE(ReadUr96Record(link_, controls_, state_));
+    EXPECT_FALSE(readFromPack(pack));
   }
 }
 

@@ -1,10 +1,10 @@
+#include "link/AdapterFrames.h"
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/MonitorLog.h"
 #include "mainwindow/Ur96Record.h"
 #include "platform/ExeInfo.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur96Pack.h"
-#include "support/Bytes.h"
 #include "support/TimeScale.h"
 
 #include <QDir>
@@ -51,10 +51,8 @@ TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   services.workers.start("monitor", [&] {
     auto log = CreateMonitorLog(true, services.controls);
     if (log) logPath = log->path();
-    const QByteArray query = test::hex("55 AA 07 01 00 03 00 60 26 0D 0A BB 0D");
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-      uint32_t written = 0;
-      link.driver.Write(link.AdapterHandle, query.constData(), 13, &written);
+      link::SendUr96Query(link);
       platform::sleepMs(150);
       if (ReadUr96Record(link, services.controls, state)) ++good;
       WriteMonitorLogLine(log.get(), services.controls);
