@@ -8,6 +8,7 @@
 // each step, a command for its whole exchange). A write needs only the driver's own write serialisation, so
 // the CAN keep-alive can go out while another thread waits for an answer.
 
+#include "link/CanLayer.h"
 #include "platform/Controls.h"
 #include "platform/Driver.h"
 #include "platform/Guarded.h"
@@ -121,6 +122,10 @@ class Link {
   // The activity lamps: TX toggles white/red, RX white/lime.
   void BlinkTx();
   void BlinkRx();
+
+  // The CAN side's receive stream (bytes read and not yet taken as frames) and the accepted answer headers.
+  CanReceiver canReceiver;
+  CanAnswerRegister canAnswers;
 
   void setPackMessageSink(PackMessageSink* sink) { packSink_.store(sink); }
   PackMessageSink* packMessageSink() const { return packSink_.load(); }

@@ -1,0 +1,147 @@
+#include "link/CanLayer.h"
+
+#include "link/Link.h"
+#include "platform/Time.h"
+
+#include <algorithm>
+
+namespace qv::link {
+namespace {
+
+enum class Receive { Broadcasts, All, Any, Answer };
+
+struct Pair {
+  uint16_t command = 0;
+  uint16_t index = 0;
+};
+
+// What an accepted answer does besides counting: a short pause and, for the barcode parts, the group's label.
+struct MatchEffect {
+  uint16_t command;
+  uint16_t index;
+  const char* label;  // nullptr: the pause alone
+  const char* text;
+};
+constexpr MatchEffect kMatchEffects[] = {
+    {0x000A, 1, "Label_Barcode_R", "OK21"}, {0x000A, 2, "Label_Barcode_R", "OK22"},
+    {0x4008, 1, "Label_Barcode_W", "OK21"}, {0x4008, 2, "Label_Barcode_W", "OK22"},
+    {0x4009, 1, nullptr, nullptr},
+};
+
+bool isBroadcast(uint32_t identifier) { return identifier >= 0x400 && identifier <= 0x403; }
+
+bool send(Link& link, uint32_t identifier, const uint8_t* data, int n) {
+  CanMessage m;
+  m.identifier = identifier;
+  m.dataLength = static_cast<uint8_t>(n);
+  std::copy(data, data + n, m.data);
+  return CanSendFrame(link, m) == 0;
+}
+
+// One read; every frame handed on as the mode says. The result: a broadcast was among them (Broadcasts), any
+// frame was handed on (All, Any), or an accepted header for `asked` was among them (Answer).
+bool receive(Link& link, Receive mode, Pair asked = {}) {
+  if (mode == Receive::All || mode == Receive::Any) platform::sleepMs(5);
+  CanRxEntries entries;
+  int count = 0;
+  if (CanReadFrames(link, entries, &count) != 0 || count == 0) return false;
+
+  CanFrameSink* sink = link.canFrameSink();
+  bool result = false;
+  for (int i = 0; i < count; ++i) {
+    const CanRxEntry& e = entries[static_cast<size_t>(i)];
+    if ((e.identifier & kCanIdBit29) != 0 && mode != Receive::All) continue;
+    uint8_t data[8] = {};
+    if (e.messageFlag == 0) std::copy_n(e.data, std::min<int>(e.dataLength, 8), data);
+    link.BlinkRx();
+    if (e.identifier == kCanAnswerHeader && data[7] == 0) {
+      const Pair answered{static_cast<uint16_t>(data[0] << 8 | data[1]), static_cast<uint16_t>(data[2] << 8 | data[3])};
+      link.canAnswers.note(answered.command, answered.index);
+      if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) result = true;
+    }
+    switch (mode) {
+      case Receive::Broadcasts: result = result || isBroadcast(e.identifier); break;
+      case Receive::All:
+      case Receive::Any: result = true; break;
+      case Receive::Answer: break;  // the header check above
+    }
+    if (sink != nullptr) sink->DispatchCanFrame(e.messageFlag, e.identifier, data, e.dataLength);
+  }
+  return result;
+}
+
+}  // namespace
+
+CanAnswerRegister::Slot* CanAnswerRegister::find(uint16_t command, uint16_t index) {
+  for (Slot& s : slots_) {
+    if (s.armed && s.command == command && s.index == index) return &s;
+  }
+  return nullptr;
+}
+
+void CanAnswerRegister::arm(uint16_t command, uint16_t index) {
+  std::lock_guard lock(mutex_);
+  Slot* slot = find(command, index);
+  if (slot == nullptr) {
+    slot = &*std::min_element(slots_.begin(), slots_.end(),
+                              [](const Slot& a, const Slot& b) { return a.armedAt < b.armedAt; });
+  }
+  *slot = Slot{command, index, true, false, ++arms_};
+}
+
+void CanAnswerRegister::note(uint16_t command, uint16_t index) {
+  std::lock_guard lock(mutex_);
+  if (Slot* slot = find(command, index)) slot->answered = true;
+}
+
+bool CanAnswerRegister::take(uint16_t command, uint16_t index) {
+  std::lock_guard lock(mutex_);
+  Slot* slot = find(command, index);
+  if (slot == nullptr || !slot->answered) return false;
+  slot->answered = false;
+  return true;
+}
+
+bool CanSendRequest(Link& link, uint16_t command, uint16_t index, const CanArgs& args, uint8_t value) {
+  const uint8_t data[8] = {static_cast<uint8_t>(command >> 8), static_cast<uint8_t>(command),
+                           static_cast<uint8_t>(index >> 8),   static_cast<uint8_t>(index),
+                           args[0], args[1], args[2], value};
+  link.canAnswers.arm(command, index);  // before the write: the answer may be read at once
+  if (!send(link, kCanRequest, data, 8)) return false;
+  link.BlinkTx();
+  return true;
+}
+
+bool CanSendRequestData(Link& link, const uint8_t* bytes, int n) {
+  return send(link, kCanRequestData, bytes, std::clamp(n, 0, 8));
+}
+
+bool CanSendWords(Link& link, uint32_t identifier, uint32_t first, uint32_t second) {
+  const uint8_t data[8] = {static_cast<uint8_t>(first),       static_cast<uint8_t>(first >> 8),
+                           static_cast<uint8_t>(first >> 16), static_cast<uint8_t>(first >> 24),
+                           static_cast<uint8_t>(second >> 24), static_cast<uint8_t>(second >> 16),
+                           static_cast<uint8_t>(second >> 8),  static_cast<uint8_t>(second)};
+  if (!send(link, identifier, data, 8)) return false;
+  link.BlinkTx();
+  return true;
+}
+
+bool CanReceiveDispatch(Link& link) { return receive(link, Receive::Broadcasts); }
+bool CanReceiveDispatchAll(Link& link) { return receive(link, Receive::All); }
+bool CanReceiveDispatchAny(Link& link) { return receive(link, Receive::Any); }
+
+bool CanWaitResponse(Link& link, uint16_t command, uint16_t index) {
+  const bool read = receive(link, Receive::Answer, {command, index});
+  // Taken also when this read found it, so that one answer counts once; without this read, it is an answer
+  // that another thread's receive consumed.
+  const bool registered = link.canAnswers.take(command, index);
+  if (!read && !registered) return false;
+  for (const MatchEffect& effect : kMatchEffects) {
+    if (effect.command != command || effect.index != index) continue;
+    platform::sleepMs(1);
+    if (effect.label != nullptr) link.controls.setText(effect.label, QString::fromLatin1(effect.text));
+  }
+  return true;
+}
+
+}  // namespace qv::link
