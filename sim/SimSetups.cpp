@@ -1,5 +1,6 @@
 #include "sim/SimSetups.h"
 
+#include "sim/CanPack.h"
 #include "sim/Ur2Pack.h"
 #include "sim/Ur74Pack.h"
 #include "sim/Ur96Pack.h"
@@ -46,16 +47,20 @@ void ur96Setup(SimAdapter& adapter) {
 
 void ur2Setup(SimAdapter& adapter) { adapter.setPack(std::make_shared<Ur2Pack>()); }
 
+// The CAN pack alone: nothing stands on the serial line.
+void canSetup(SimAdapter&) {}
+
 struct Setup {
   const char* name;
   void (*build)(SimAdapter&);
 };
 
 // The first entry is also the default set-up ("").
-constexpr std::array<Setup, 3> kSetups = {{
+constexpr std::array<Setup, 4> kSetups = {{
     {"ur96", ur96Setup},
     {"ur74", ur74Setup},
     {"ur2", ur2Setup},
+    {"can", canSetup},
 }};
 
 }  // namespace
@@ -64,7 +69,10 @@ std::unique_ptr<SimDriver> makeSimDriver(const std::string& pack) {
   for (const Setup& setup : kSetups) {
     if (pack.empty() || pack == setup.name) {
       auto driver = std::make_unique<SimDriver>();
-      setup.build(*driver->addAdapter());
+      auto adapter = driver->addAdapter();
+      setup.build(*adapter);
+      // The adapter has both sides: whatever stands on its serial line, a CAN pack stands on its bus.
+      adapter->setCanNode(std::make_shared<CanPack>());
       return driver;
     }
   }

@@ -1,0 +1,228 @@
+#include "sim/CanPack.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qv::sim {
+namespace {
+
+enum : uint32_t {
+  kStatusRegisters = 0x400,
+  kVoltageCurrent = 0x401,
+  kCapacity = 0x402,
+  kHealth = 0x403,
+  kRequest = 0x440,
+  kRequestData = 0x441,
+  kAnswerHeader = 0x442,
+  kAnswerData = 0x443,
+};
+
+constexpr uint8_t kRefused = 0x01;  // the status of a request the pack does not know
+
+void le16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void le32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void be16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v >> 8);
+  p[1] = static_cast<uint8_t>(v);
+}
+void be32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+// Part p (1-based) of a text, eight characters, zero-filled; false for a part beyond `parts`.
+bool textPart(const QByteArray& text, uint16_t p, uint16_t parts, uint8_t out[8]) {
+  if (p < 1 || p > parts) return false;
+  const QByteArray piece = text.mid(8 * (p - 1), 8);
+  std::memcpy(out, piece.constData(), static_cast<size_t>(piece.size()));
+  return true;
+}
+
+bool setTextPart(QByteArray& text, uint16_t p, uint16_t parts, const uint8_t data[8]) {
+  if (p < 1 || p > parts) return false;
+  const int at = 8 * (p - 1);
+  if (text.size() < at + 8) text.resize(at + 8, '\0');
+  std::memcpy(text.data() + at, data, 8);
+  return true;
+}
+
+}  // namespace
+
+CanPack::CanPack(const CanPackState& state, int64_t broadcastPeriodMs)
+    : state_(state), periodMs_(broadcastPeriodMs) {}
+
+CanPackState CanPack::state() const {
+  std::lock_guard lock(mutex_);
+  return state_;
+}
+
+void CanPack::setState(const CanPackState& state) {
+  std::lock_guard lock(mutex_);
+  state_ = state;
+}
+
+void CanPack::setFaults(const CanPackFaults& faults) {
+  std::lock_guard lock(mutex_);
+  faults_ = faults;
+}
+
+void CanPack::setBroadcastPeriod(int64_t ms) {
+  std::lock_guard lock(mutex_);
+  periodMs_ = ms;
+}
+
+int64_t CanPack::framesSent() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
+}
+
+void CanPack::put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]) {
+  CanFrame f;
+  f.id = id;
+  std::copy(data, data + 8, f.data);
+  out.push_back(f);
+  ++sent_;
+}
+
+void CanPack::tick(int64_t nowMs, std::vector<CanFrame>& out) {
+  std::lock_guard lock(mutex_);
+  if (periodMs_ <= 0 || nowMs < nextRoundMs_) return;
+  nextRoundMs_ = std::max(nextRoundMs_ + periodMs_, nowMs);
+  uint8_t status[8] = {}, power[8] = {}, capacity[8] = {}, health[8] = {};
+  le16(status, state_.commandRegister);
+  le16(status + 2, state_.statusRegister);
+  le32(power, state_.packVoltage);
+  le32(power + 4, static_cast<uint32_t>(state_.packCurrent));
+  le32(capacity, state_.rsoc);
+  le32(capacity + 4, state_.energy);
+  le16(health, state_.soh);
+  le32(health + 4, state_.sohEnergy);
+  for (int i = 0; i < std::max(faults_.burst, 1); ++i) {
+    put(out, kStatusRegisters, status);
+    put(out, kVoltageCurrent, power);
+    put(out, kCapacity, capacity);
+    put(out, kHealth, health);
+  }
+}
+
+void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
+  std::lock_guard lock(mutex_);
+  if (frame.ext || frame.flag) return;
+  const uint8_t* d = frame.data;
+  if (frame.id == kRequest) {
+    const Request r{static_cast<uint16_t>(d[0] << 8 | d[1]), static_cast<uint16_t>(d[2] << 8 | d[3]), d[7]};
+    pending_ = r.value > 0;
+    if (pending_) {
+      request_ = r;
+    } else {
+      const uint8_t none[8] = {};
+      answer(r, none, out);
+    }
+  } else if (frame.id == kRequestData && pending_) {
+    pending_ = false;
+    answer(request_, d, out);
+  }
+}
+
+bool CanPack::unanswered(const Request& r) const {
+  return std::any_of(faults_.unanswered.begin(), faults_.unanswered.end(), [&](const auto& pair) {
+    return pair.first == r.command && (pair.second == kAnyIndex || pair.second == r.index);
+  });
+}
+
+void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame>& out) {
+  if (faults_.silent || unanswered(r)) return;
+  uint8_t value[8] = {};
+  const bool read = r.value == 0 && readValue(r.command, r.index, value);
+  uint8_t status = faults_.status;
+  if (!read && status == 0 && !write(r.command, r.index, data)) status = kRefused;
+  uint8_t header[8] = {};
+  be16(header, r.command);
+  be16(header + 2, r.index);
+  header[7] = status;
+  put(out, kAnswerHeader, header);
+  if (read && status == 0) put(out, kAnswerData, value);
+}
+
+bool CanPack::readValue(uint16_t command, uint16_t index, uint8_t v[8]) const {
+  const CanPackState& s = state_;
+  switch (command) {
+    case 0x0001: return textPart(s.modelName, index, 2, v);
+    case 0x0005:
+      v[0] = s.fwMajor;
+      v[1] = s.fwMinor;
+      return index == 0;
+    case 0x0009:
+      switch (index) {
+        case 1:
+          v[0] = s.cellsInSeries;
+          v[1] = s.cellsInParallel;
+          return true;
+        case 2: return true;  // the full-charge capacity is derived on the PC from the other values
+        case 4: be16(v, s.designVoltage); return true;
+        case 5: be16(v, s.designCapacity); return true;
+        default: return false;
+      }
+    case 0x000A:
+    case 0x2008: return textPart(s.barcode16, index, 2, v);
+    case 0x1001:
+      if (index < 1 || index > 4) return false;
+      for (int i = 0; i < 4 && 4 * (index - 1) + i < 13; ++i) be16(v + 2 * i, s.cells[static_cast<size_t>(4 * (index - 1) + i)]);
+      return true;
+    case 0x1003:
+      v[0] = static_cast<uint8_t>(s.t1);
+      v[1] = static_cast<uint8_t>(s.t2);
+      return index == 0;
+    case 0x1004: be32(v, s.totalChargeCapacity); return index == 0;
+    case 0x1005: std::copy(s.clock.begin(), s.clock.end(), v); return index == 0;
+    case 0x1006: return index == 0;
+    case 0x1007: v[0] = s.protectionFlags; return index == 0;
+    case 0x1008: be32(v, s.cycleCount); return index == 0;
+    case 0x1009: be32(v, s.remainCapacity); return index == 0;
+    case 0x200A: return textPart(s.barcode32, index, 4, v);
+    case 0x200B: v[0] = s.shippingMode ? 1 : 0; return index == 0;
+    case 0x6207: return textPart(s.eepBarcode, index, 4, v);
+    case 0x6502: {
+      const int block = index >> 8, part = index & 0xFF;
+      if (block < 1 || block > 3 || part < 1 || part > 4) return false;
+      std::copy_n(s.records[static_cast<size_t>(block - 1)].begin() + 8 * (part - 1), 8, v);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+bool CanPack::write(uint16_t command, uint16_t index, const uint8_t d[8]) {
+  CanPackState& s = state_;
+  switch (command) {
+    case 0x4006:
+      if (index != 0) return false;
+      std::copy(d, d + 6, s.clock.begin());
+      return true;
+    case 0x4008: return setTextPart(s.barcode16, index, 2, d);
+    case 0x4009: return setTextPart(s.barcode32, index, 4, d);
+    case 0x6207: return setTextPart(s.eepBarcode, index, 4, d);
+    case 0x4101:
+      if (index != 0) return false;
+      s.totalChargeCapacity = 0;
+      return true;
+    case 0x4102:
+    case 0x4103:
+      if (index != 0) return false;
+      s.records = {};
+      return true;
+    case 0x4205:
+    case 0x4206: return index == 0;  // sleep and deep sleep: acknowledged
+    case 0x4209:
+      if (index != 0) return false;
+      s.shippingMode = (d[0] & 1) != 0;
+      return true;
+    default: return false;
+  }
+}
+
+}  // namespace qv::sim

@@ -1,0 +1,104 @@
+#pragma once
+// A simulated pack on the CAN bus: it broadcasts its live values 0x400 to 0x403 (little-endian) at a set rate
+// and answers the requests 0x440 (with their data 0x441) by an answer header 0x442 and, for reads, the answer
+// data 0x443 (big-endian), built from its state. Writes change the state they name.
+
+#include "sim/SimAdapter.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace qv::sim {
+
+struct CanPackState {
+  // Live values of the broadcasts.
+  uint16_t commandRegister = 0x0001;  // 0x400: CR word
+  uint16_t statusRegister = 0x00CC;   // 0x400: ASR1 word
+  uint32_t packVoltage = 42900;       // 0x401: mV
+  int32_t packCurrent = -1500;        // 0x401: mA, negative discharging
+  uint32_t rsoc = 80;                 // 0x402: relative state of charge, %
+  uint32_t energy = 360000;           // 0x402: mWh at this state of charge
+  uint16_t soh = 98;                  // 0x403: state of health, %
+  uint32_t sohEnergy = 490000;        // 0x403: mWh at this state of health
+
+  // Answers.
+  QByteArray modelName = "QVX48-13S4P-A001";  // 0x0001, indexes 1 and 2: 16 characters, zero-filled
+  uint8_t fwMajor = 1, fwMinor = 12;         // 0x0005
+  uint8_t cellsInSeries = 13, cellsInParallel = 4;  // 0x0009 index 1
+  uint16_t designVoltage = 46800;            // 0x0009 index 4: mV
+  uint16_t designCapacity = 10400;           // 0x0009 index 5: mAh
+  QByteArray barcode16 = "QV16BC2405070001";  // 0x000A and 0x2008, indexes 1 and 2
+  QByteArray barcode32 = "QV32BC24050700000000000000000001";  // 0x200A, indexes 1 to 4
+  QByteArray eepBarcode = "QV32EEP2405070000000000000000001";  // 0x6207, indexes 1 to 4
+  std::array<uint16_t, 13> cells{3300, 3301, 3302, 3303, 3304, 3305, 3306,
+                                 3307, 3308, 3309, 3310, 3311, 3312};  // 0x1001, indexes 1 to 4: mV
+  int8_t t1 = 25, t2 = 27;                   // 0x1003: degrees Celsius
+  uint32_t totalChargeCapacity = 123456;     // 0x1004: mAh
+  // 0x1005: year - 2000, month, day, hour, minute, second.
+  std::array<uint8_t, 6> clock{24, 5, 7, 9, 5, 3};
+  uint8_t protectionFlags = 0;               // 0x1007: data byte 0
+  uint32_t cycleCount = 57;                  // 0x1008
+  uint32_t remainCapacity = 8320;            // 0x1009: mAh
+  bool shippingMode = false;                 // 0x200B: data byte 0 bit 0
+  // 0x6502, index block * 256 + part: the 32-byte records of blocks 1 to 3, eight bytes per part.
+  std::array<std::array<uint8_t, 32>, 3> records{};
+};
+
+struct CanPackFaults {
+  bool silent = false;   // answers nothing (the broadcasts go on)
+  // Requests that get no answer; an index of kAnyIndex stands for every index of the command.
+  std::vector<std::pair<uint16_t, uint16_t>> unanswered;
+  uint8_t status = 0;    // the status byte of every answer header; not 0: the request is refused
+  int burst = 1;         // each round of broadcasts goes out this many times: a busy bus
+};
+
+class CanPack : public CanNode {
+ public:
+  static constexpr uint16_t kAnyIndex = 0xFFFF;
+
+  explicit CanPack(const CanPackState& state = {}, int64_t broadcastPeriodMs = 200);
+
+  void receive(const CanFrame& frame, std::vector<CanFrame>& out) override;
+  // One round of broadcasts when its period has passed; rounds missed while nobody looked are not made up.
+  void tick(int64_t nowMs, std::vector<CanFrame>& out) override;
+
+  CanPackState state() const;
+  void setState(const CanPackState& state);
+  void setFaults(const CanPackFaults& faults);
+  // Milliseconds between rounds of broadcasts; 0 or less: no broadcasts.
+  void setBroadcastPeriod(int64_t ms);
+
+  // Frames the pack has put on the bus so far, broadcasts and answers.
+  int64_t framesSent() const;
+
+ private:
+  struct Request {
+    uint16_t command = 0;
+    uint16_t index = 0;
+    uint8_t value = 0;  // data bytes awaited in a 0x441
+  };
+
+  void answer(const Request& request, const uint8_t* data, std::vector<CanFrame>& out);  // lock held
+  // The eight bytes of the answer data of a read, or false when the pair is not one the pack reads.
+  bool readValue(uint16_t command, uint16_t index, uint8_t out[8]) const;                // lock held
+  // Applies a write; false when the pair is not one the pack takes.
+  bool write(uint16_t command, uint16_t index, const uint8_t data[8]);                  // lock held
+  bool unanswered(const Request& request) const;                                       // lock held
+  void put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]);            // lock held
+
+  mutable std::mutex mutex_;
+  CanPackState state_;
+  CanPackFaults faults_;
+  int64_t periodMs_;
+  int64_t nextRoundMs_ = 0;
+  bool pending_ = false;  // a request waits for its data message
+  Request request_;
+  int64_t sent_ = 0;
+};
+
+}  // namespace qv::sim
