@@ -171,7 +171,9 @@ bool CanPack::readValue(uint16_t command, uint16_t index, uint8_t v[8]) const {
     case 0x2008: return textPart(s.barcode16, index, 2, v);
     case 0x1001:
       if (index < 1 || index > 4) return false;
-      for (int i = 0; i < 4 && 4 * (index - 1) + i < 13; ++i) be16(v + 2 * i, s.cells[static_cast<size_t>(4 * (index - 1) + i)]);
+      for (size_t cell = 4u * (index - 1u), i = 0; i < 4 && cell + i < s.cells.size(); ++i) {
+        be16(v + 2 * i, s.cells[cell + i]);
+      }
       return true;
     case 0x1003:
       v[0] = static_cast<uint8_t>(s.t1);

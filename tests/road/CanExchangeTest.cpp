@@ -1,0 +1,201 @@
+// Monitoring and a command sharing the CAN adapter over the simulator, the way the program runs them: the
+// monitoring cycle receives and polls, a command sends its requests and waits for their answers, each step
+// under the exchange lock, while the pack broadcasts on a busy bus and its bytes come back cut into pieces or
+// with stray bytes between frames. No frame is lost or taken twice, and every command learns of its answer,
+// whichever thread read it.
+
+#include "link/CanLayer.h"
+#include "link/Link.h"
+#include "platform/Time.h"
+#include "sim/CanPack.h"
+#include "sim/SimDriver.h"
+#include "support/Bytes.h"
+#include "support/TimeScale.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <thread>
+
+namespace qv {
+namespace {
+
+struct Seen {
+  uint32_t id;
+  QByteArray data;
+  bool byMonitoring;
+};
+
+class SequenceSink : public link::CanFrameSink {
+ public:
+  std::atomic<std::thread::id> monitoring;
+  void DispatchCanFrame(uint8_t, uint32_t id, const uint8_t data[8], uint8_t) override {
+    std::lock_guard lock(mutex_);
+    seen_.push_back({id, QByteArray(reinterpret_cast<const char*>(data), 8),
+                     std::this_thread::get_id() == monitoring.load()});
+  }
+  std::vector<Seen> seen() const {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  size_t size() const {
+    std::lock_guard lock(mutex_);
+    return seen_.size();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Seen> seen_;
+};
+
+struct Pair {
+  uint16_t command, index;
+};
+
+// What the monitoring cycle asks for.
+constexpr Pair kPoll[] = {{0x0001, 1}, {0x0001, 2}, {0x0005, 0}, {0x1001, 1}, {0x1001, 2}, {0x1001, 3},
+                          {0x1001, 4}, {0x1005, 0}, {0x1008, 0}, {0x1003, 0}, {0x1006, 0}, {0x1007, 0},
+                          {0x0009, 1}, {0x0009, 2}, {0x0009, 4}, {0x0009, 5}};
+
+struct Command {
+  Pair pair;
+  QByteArray data;  // empty: a read
+};
+
+// The simulated adapter hands out one piece per look at it, so pieces shorter than a frame would carry fewer
+// bytes than the monitoring cycle's answers bring; pieces of 23 and 41 bytes still cut frames at every place.
+struct Case {
+  const char* what;
+  int splitAt;       // pieces of the pack's bytes, one per look at the adapter (0: whole frames)
+  int burst;         // broadcast rounds at once
+  QByteArray noise;  // stray bytes put between frames before each command
+};
+
+class CanExchange : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CanExchange, NoFrameIsLostAndEveryCommandIsAnswered) {
+  const Case& c = GetParam();
+  test::ScopedTimeScale fast(0.1);
+  auto* driver = new sim::SimDriver;
+  platform::Services services{std::unique_ptr<platform::Driver>(driver)};
+  link::Link link{services};
+  auto adapter = driver->addAdapter();
+  auto pack = std::make_shared<sim::CanPack>(sim::CanPackState{}, 100);
+  sim::CanPackFaults busy;
+  busy.burst = c.burst;
+  pack->setFaults(busy);
+  adapter->setCanNode(pack);
+  sim::Faults faults;
+  faults.canSplitAt = c.splitAt;
+  adapter->setFaults(faults);
+  platform::FtHandle h = 0;
+  ASSERT_EQ(driver->OpenByLocation(adapter->record().locId, &h), platform::FT_OK);
+  driver->SetTimeouts(h, 1, 1);
+  link.AdapterHandle = h;
+  SequenceSink sink;
+  link.setCanFrameSink(&sink);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> monitorReceives{0};
+  std::thread monitoring([&] {
+    sink.monitoring = std::this_thread::get_id();
+    while (!stop) {
+      {
+        auto lock = link.exchange();
+        link::CanReceiveDispatchAll(link);
+        ++monitorReceives;
+      }
+      for (const Pair& p : kPoll) {
+        if (stop) break;
+        auto lock = link.exchange();
+        link::CanSendRequest(link, p.command, p.index, {0, 0, 0}, 0);
+        platform::sleepMs(1);
+        link::CanReceiveDispatchAny(link);
+        ++monitorReceives;
+      }
+    }
+  });
+
+  const std::vector<Command> commands = {
+      {{0x4209, 0}, QByteArray("\x01", 1)}, {{0x200A, 1}, {}}, {{0x4006, 0}, test::hex("18 05 07 09 05 03")},
+      {{0x200A, 2}, {}}, {{0x4009, 3}, "ABCDEFGH"}, {{0x200B, 0}, {}}, {{0x4209, 0}, QByteArray("\x00", 1)},
+      {{0x6207, 4}, {}},
+  };
+  // One command: its request (and data) sent, then polls for the answer, each step under the exchange lock.
+  const auto run = [&](const Command& cmd) {
+    adapter->inject(c.noise);
+    int before = 0;
+    {
+      auto lock = link.exchange();
+      link::CanSendRequest(link, cmd.pair.command, cmd.pair.index, {0, 0, 0}, static_cast<uint8_t>(cmd.data.size()));
+      if (!cmd.data.isEmpty()) {
+        link::CanSendRequestData(link, reinterpret_cast<const uint8_t*>(cmd.data.constData()),
+                                 static_cast<int>(cmd.data.size()));
+      }
+      before = monitorReceives;
+    }
+    // Monitoring reads first: with whole frames it is always the one that takes the answer.
+    while (monitorReceives == before) platform::sleepMs(1);
+    for (int poll = 0; poll < 500; ++poll) {
+      {
+        auto lock = link.exchange();
+        if (link::CanWaitResponse(link, cmd.pair.command, cmd.pair.index)) return true;
+      }
+      platform::sleepMs(1);
+    }
+    return false;
+  };
+  constexpr int kRounds = 4;
+  int answered = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    for (const Command& cmd : commands) answered += run(cmd) ? 1 : 0;
+  }
+  stop = true;
+  monitoring.join();
+  EXPECT_EQ(answered, kRounds * static_cast<int>(commands.size()));
+
+  // What is still on its way is read to the end.
+  pack->setBroadcastPeriod(0);
+  for (int idle = 0; idle < 50;) {
+    idle = link::CanReceiveDispatchAll(link) ? 0 : idle + 1;
+  }
+  EXPECT_EQ(link.canReceiver.carried(), 0);
+  const std::vector<Seen> seen = sink.seen();
+  EXPECT_EQ(static_cast<int64_t>(seen.size()), pack->framesSent());
+
+  std::map<uint32_t, QByteArray> broadcast;
+  int headersByMonitoring = 0;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    const Seen& s = seen[i];
+    if (s.id >= 0x400 && s.id <= 0x403) {
+      auto [it, first] = broadcast.emplace(s.id, s.data);
+      EXPECT_EQ(s.data, it->second) << "frame " << i;  // the pack's values do not change here
+    } else if (s.id == link::kCanAnswerData) {
+      ASSERT_GT(i, 0u);
+      EXPECT_EQ(seen[i - 1].id, link::kCanAnswerHeader) << "frame " << i << ": data without its header";
+    } else {
+      ASSERT_EQ(s.id, link::kCanAnswerHeader) << "frame " << i;
+      const uint16_t command =
+          static_cast<uint16_t>(static_cast<uint8_t>(s.data[0]) << 8 | static_cast<uint8_t>(s.data[1]));
+      const bool fromCommand =
+          std::none_of(std::begin(kPoll), std::end(kPoll), [&](const Pair& p) { return p.command == command; });
+      if (fromCommand && s.byMonitoring) ++headersByMonitoring;
+    }
+  }
+  EXPECT_EQ(broadcast.size(), 4u);
+  if (c.splitAt == 0) {
+    EXPECT_EQ(headersByMonitoring, kRounds * static_cast<int>(commands.size()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Road, CanExchange,
+                         ::testing::Values(Case{"WholeFrames", 0, 1, {}},
+                                           Case{"StrayBytes", 0, 2, test::hex("55 AA 04 0D 55 55 AA 00")},
+                                           Case{"PiecesOf23", 23, 2, {}}, Case{"PiecesOf41", 41, 3, {}},
+                                           Case{"PiecesOf100", 100, 4, {}}),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.what); });
+
+}  // namespace
+}  // namespace qv
