@@ -1,5 +1,6 @@
 #include "link/CanFrames.h"
 
+#include "link/AdapterFrames.h"
 #include "link/Link.h"
 #include "platform/Time.h"
 
@@ -13,12 +14,8 @@ constexpr uint8_t kCanHeader[4] = {0x55, 0xAA, 0x04, 0x01};
 constexpr int kChk = 17;
 constexpr int kEnd = 18;
 
-// 0xFF minus the XOR of bytes 2-16 of a 19-byte frame.
-uint8_t checkByte(const uint8_t* frame) {
-  uint8_t x = 0;
-  for (int i = 2; i < kChk; ++i) x ^= frame[i];
-  return static_cast<uint8_t>(0xFF - x);
-}
+// The check byte of a 19-byte frame: over bytes 2-16.
+uint8_t checkByte(const uint8_t* frame) { return FrameChecksum(frame + 2, kChk - 2); }
 
 void seal(std::array<uint8_t, kCanFrameSize>& frame) {
   frame[kChk] = checkByte(frame.data());
