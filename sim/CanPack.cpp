@@ -90,7 +90,7 @@ void CanPack::put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]
 
 void CanPack::tick(int64_t nowMs, std::vector<CanFrame>& out) {
   std::lock_guard lock(mutex_);
-  if (periodMs_ <= 0 || nowMs < nextRoundMs_) return;
+  if (!awake_ || periodMs_ <= 0 || nowMs < nextRoundMs_) return;
   nextRoundMs_ = std::max(nextRoundMs_ + periodMs_, nowMs);
   uint8_t status[8] = {}, power[8] = {}, capacity[8] = {}, health[8] = {};
   le16(status, state_.commandRegister);
@@ -111,6 +111,7 @@ void CanPack::tick(int64_t nowMs, std::vector<CanFrame>& out) {
 
 void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
   std::lock_guard lock(mutex_);
+  awake_ = true;
   if (frame.ext || frame.flag) return;
   const uint8_t* d = frame.data;
   if (frame.id == kRequest) {

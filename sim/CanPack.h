@@ -1,7 +1,8 @@
 #pragma once
 // A simulated pack on the CAN bus: it broadcasts its live values 0x400 to 0x403 (little-endian) at a set rate
 // and answers the requests 0x440 (with their data 0x441) by an answer header 0x442 and, for reads, the answer
-// data 0x443 (big-endian), built from its state. Writes change the state they name.
+// data 0x443 (big-endian), built from its state. Writes change the state they name. It stays quiet until the
+// PC first sends a message on the bus, so an adapter used on its serial side carries no CAN traffic.
 
 #include "sim/SimAdapter.h"
 
@@ -64,7 +65,8 @@ class CanPack : public CanNode {
   explicit CanPack(const CanPackState& state = {}, int64_t broadcastPeriodMs = 200);
 
   void receive(const CanFrame& frame, std::vector<CanFrame>& out) override;
-  // One round of broadcasts when its period has passed; rounds missed while nobody looked are not made up.
+  // One round of broadcasts when its period has passed, once the pack has been spoken to; rounds missed while
+  // nobody looked are not made up.
   void tick(int64_t nowMs, std::vector<CanFrame>& out) override;
 
   CanPackState state() const;
@@ -96,6 +98,7 @@ class CanPack : public CanNode {
   CanPackFaults faults_;
   int64_t periodMs_;
   int64_t nextRoundMs_ = 0;
+  bool awake_ = false;    // a message has come over the bus
   bool pending_ = false;  // a request waits for its data message
   Request request_;
   int64_t sent_ = 0;

@@ -60,6 +60,10 @@ TEST(CanPack, BroadcastsLittleEndianAtTheirRate) {
   CanPack pack(s, 100);
   std::vector<CanFrame> out;
   pack.tick(0, out);
+  EXPECT_TRUE(out.empty()) << "quiet until spoken to";
+  pack.receive(message(0x300, hex("01 5A 00 5A 00 00 00 00")), out);
+  EXPECT_TRUE(out.empty()) << "the keep-alive is not answered";
+  pack.tick(0, out);
   ASSERT_EQ(out.size(), 4u);
   EXPECT_EQ(out[0].id, 0x400u);
   EXPECT_EQ(data(out[0]), hex("01 C0 41 02 00 00 00 00"));
@@ -186,7 +190,7 @@ TEST(CanPack, Faults) {
   f.silent = true;
   pack.setFaults(f);
   EXPECT_TRUE(ask(pack, 0x1005, 0).empty());
-  std::vector<CanFrame> broadcasts;
+  std::vector<CanFrame> broadcasts;  // the pack has been spoken to
   pack.tick(0, broadcasts);
   EXPECT_EQ(broadcasts.size(), 4u);  // a silent pack still broadcasts
 }
