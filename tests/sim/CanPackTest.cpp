@@ -201,6 +201,7 @@ TEST(CanPack, SetUpsCarryIt) {
     ASSERT_TRUE(driver) << name;
     ASSERT_EQ(driver->adapters().size(), 1u);
     EXPECT_TRUE(std::dynamic_pointer_cast<CanPack>(driver->adapters()[0]->canNode())) << name;
+    EXPECT_EQ(driver->adapters()[0]->pack() != nullptr, name.empty()) << "the serial side of " << name;
   }
   const std::vector<std::string> names = sim::simPackNames();
   EXPECT_NE(std::find(names.begin(), names.end(), "can"), names.end());
