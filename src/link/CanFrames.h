@@ -73,7 +73,8 @@ class CanReceiver {
   int carried() const;
 
  private:
-  // Room for what is carried and two reads; carried bytes never exceed kCarryLimit, so a read always fits.
+  // Room for what is carried and two reads; carried bytes never exceed kCarryLimit, so a read and its draining
+  // read always fit.
   static constexpr int kCarryLimit = 2 * kCanReadSize;
   static constexpr int kCapacity = kCarryLimit + 2 * kCanReadSize;
 
@@ -92,8 +93,8 @@ uint8_t CanSendFrame(Link& link, const CanMessage& message);
 // One read of what the adapter holds, unpacked into entries (the rest zero) with *count of them: 0 = read (the
 // count may be 0 when no whole frame was there), 0xFF = the read failed or brought fewer than 19 bytes and no
 // frame could be completed. When the read's length is not a multiple of 19 a second read follows and its status
-// is the result; its bytes, and whatever part of a frame was left over, are kept for the next read. A result
-// other than 0 takes no frame from the stream.
+// is the result; its bytes, and whatever part of a frame was left over, are kept for the next read, as are
+// frames beyond the 128 entries. A result other than 0 takes no frame from the stream.
 uint8_t CanReadFrames(Link& link, CanRxEntries& entries, int* count);
 // Writes the set frame: 0 when written whole, 1 otherwise. A rate the adapter does not know writes nothing.
 uint8_t CanSetBitRate(Link& link, uint32_t rate);
