@@ -6,6 +6,7 @@
 #include "platform/Controls.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -20,15 +21,15 @@ enum class Kind {
   CheckBox,
   RadioGroup,   // items: the radio buttons; itemIndex: the chosen one
   ComboBox,     // a drop-down list
-  ProgressBar,  // horizontal unless taller than wide
-  Gauge,        // a vertical bar gauge
+  ProgressBar,  // horizontal unless taller than wide; color: the bar's colour (a system colour: the default)
+  Gauge,        // a vertical bar gauge; color: the bar's colour
   Shape,        // a circle used as a lamp
   StatusBar,    // items: the panels' texts; panelWidths: their widths
   PageControl,  // itemIndex: the selected tab, counted over the tabs shown (hidden pages have no tab)
   TabSheet,     // visible: whether its tab is shown
-  Memo,
+  Memo,         // items: its lines
   Image,        // picture: a resource path
-  Chart,        // a bar chart
+  Chart,        // a bar chart; caption: its title; items: its bars, "value" or "value/colour" (0x00BBGGRR)
   Timer,        // enabled: running; interval in ms
 };
 
@@ -36,6 +37,8 @@ enum class Kind {
 constexpr Colour kKindDefault = 0xFD000000;
 
 struct ControlDef {
+  // The control's store key and widget name. A control that shares its name with a control of another window
+  // is keyed "Window.Control"; its widget is still named "Control".
   const char* name = "";
   Kind kind = Kind::Label;
   const char* parent = "";       // empty: the form
@@ -59,10 +62,41 @@ struct ControlDef {
   const char* picture = "";      // images: a Qt resource path
   const char* panelWidths = "";  // status bars: widths separated by ','
   int interval = 0;              // timers
-  int fontSize = 0;              // 0: the window's font
+  int fontSize = 0;              // pixel height; 0: the window's font
   bool bold = false;
   bool readOnly = false;         // edits and memos
+
+  // Design-time settings in one expression: place(...).hide().disable().
+  ControlDef& hide() { visible = false; return *this; }
+  ControlDef& disable() { enabled = false; return *this; }
+  ControlDef& tick() { checked = true; return *this; }
+  ControlDef& locked() { readOnly = true; return *this; }
+  ControlDef& paint(Colour back) { color = back; return *this; }
+  ControlDef& ink(Colour font) { fontColor = font; return *this; }
+  ControlDef& font(int pixels, bool isBold = false) { fontSize = pixels; bold = isBold; return *this; }
+  ControlDef& list(const char* lines, int index = -1) { items = lines; itemIndex = index; return *this; }
+  ControlDef& span(int low, int high) { minimum = low; maximum = high; return *this; }
+  ControlDef& cols(int n) { columns = n; return *this; }
+  ControlDef& tip(const char* text) { hint = text; return *this; }
+  ControlDef& image(const char* resource) { picture = resource; return *this; }
+  ControlDef& panels(const char* widths) { panelWidths = widths; return *this; }
+  ControlDef& every(int ms) { interval = ms; return *this; }
 };
+
+// A control of a kind at its place (left, top, width, height) with its caption.
+inline ControlDef place(Kind kind, const char* name, const char* parent, int left, int top, int width, int height,
+                        const char* caption = "") {
+  ControlDef d;
+  d.name = name;
+  d.kind = kind;
+  d.parent = parent;
+  d.left = left;
+  d.top = top;
+  d.width = width;
+  d.height = height;
+  d.caption = caption;
+  return d;
+}
 
 struct FormDef {
   const char* name = "";         // the window variable: "FormMain", "FormConfig", ...
@@ -95,6 +129,16 @@ class FormLogic {
   virtual ~FormLogic() = default;
   virtual const FormDef& form() const = 0;
   virtual void onEvent(std::string_view control, UiEvent event) = 0;
+};
+
+// A window's logic that owns its description and declares it into the store when it is made.
+class DeclaredForm : public FormLogic {
+ public:
+  DeclaredForm(Controls& controls, FormDef form) : form_(std::move(form)) { declareForm(controls, form_); }
+  const FormDef& form() const override { return form_; }
+
+ private:
+  const FormDef form_;
 };
 
 }  // namespace qv

@@ -20,6 +20,9 @@ class GuiRequests {
   virtual bool printWindow(std::string_view form) = 0;
   // Runs the open-file dialog; the chosen file's path, or empty when cancelled. GUI thread.
   virtual QString chooseFileToOpen(const QString& filter) = 0;
+  // Closes a window as its close box does (the main window's close ends the program). GUI thread. Without a
+  // display there is no window to close.
+  virtual void closeWindow(std::string_view /*form*/) {}
 };
 
 // Stands in where no display exists: every box is answered No, nothing is printed, no file is chosen.

@@ -1,0 +1,37 @@
+#include "app/ServiceTool.h"
+
+#include "platform/Time.h"
+
+namespace qv::app {
+
+ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
+    : services(std::move(driver)),
+      link(services),
+      FormMain(services, link, state),
+      FormPassWord(services),
+      FormFWUpgrade(services),
+      FormEEPROM(services),
+      FormDiagnosisReport(services),
+      FormEEPLast10(services),
+      FormEEP_Record(services),
+      Form_EEP_PARA(services) {}
+
+ServiceTool::~ServiceTool() { stopWorkers(); }
+
+std::vector<FormLogic*> ServiceTool::windows() {
+  return {&FormMain,      &FormPassWord,  &FormFWUpgrade,  &FormEEPROM,
+          &FormDiagnosisReport, &FormEEPLast10, &FormEEP_Record, &Form_EEP_PARA};
+}
+
+void ServiceTool::stopWorkers(const std::function<void()>& pump) {
+  state.RunFlag.set(0);
+  if (pump) {
+    while (services.workers.running() > 0) {
+      pump();
+      platform::sleepMs(5);
+    }
+  }
+  services.workers.joinAll();
+}
+
+}  // namespace qv::app

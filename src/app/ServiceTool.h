@@ -1,0 +1,53 @@
+#pragma once
+// The program without its display: the services, the adapter link, the main window's shared state and the
+// nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
+// puts the display over it.
+
+#include "eeprom/EEPLast10.h"
+#include "eeprom/UnitDiagnosisReport2.h"
+#include "eeprom/UnitEEPROM.h"
+#include "eeprom/Unit_EEP_PARA.h"
+#include "eeprom/Unit_EEP_Rec.h"
+#include "firmware/Unit4FWUpgrade.h"
+#include "link/Link.h"
+#include "mainwindow/MainState.h"
+#include "mainwindow/Unit1MainForm.h"
+#include "mainwindow/Unit3Password.h"
+#include "platform/Services.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace qv::app {
+
+class ServiceTool {
+ public:
+  explicit ServiceTool(std::unique_ptr<platform::Driver> driver);
+  // Stops every worker before the windows and what they use go.
+  ~ServiceTool();
+  ServiceTool(const ServiceTool&) = delete;
+  ServiceTool& operator=(const ServiceTool&) = delete;
+
+  // The windows' logic in the order of creation; the first is the main window.
+  std::vector<FormLogic*> windows();
+
+  // Clears the run flag and waits for every worker. pump runs while they finish, so that a worker waiting for
+  // the GUI thread (a Yes/No box) is answered.
+  void stopWorkers(const std::function<void()>& pump = {});
+
+  platform::Services services;
+  link::Link link;
+  mainwindow::MainState state;
+
+  mainwindow::TFormMain FormMain;
+  mainwindow::TFormPassWord FormPassWord;
+  firmware::TFormFWUpgrade FormFWUpgrade;
+  eeprom::TFormEEPROM FormEEPROM;
+  eeprom::TFormDiagnosisReport FormDiagnosisReport;
+  eeprom::TFormEEPLast10 FormEEPLast10;
+  eeprom::TFormEEP_Record FormEEP_Record;
+  eeprom::TForm_EEP_PARA Form_EEP_PARA;
+};
+
+}  // namespace qv::app

@@ -1,0 +1,24 @@
+#include "app/WindowedTool.h"
+
+#include <QCoreApplication>
+
+namespace qv::app {
+
+WindowedTool::WindowedTool(std::unique_ptr<platform::Driver> driver)
+    : tool(std::move(driver)), display(tool.services.controls), gui(display, "FormMain") {
+  for (FormLogic* window : tool.windows()) display.addWindow(*window);
+  tool.services.setGui(&gui);
+}
+
+WindowedTool::~WindowedTool() {
+  gui.refuseBoxes();
+  tool.stopWorkers([] { QCoreApplication::processEvents(); });
+  tool.services.setGui(nullptr);
+}
+
+void WindowedTool::showMainWindow() {
+  tool.services.controls.setVisible("FormMain", true);
+  display.flush();
+}
+
+}  // namespace qv::app

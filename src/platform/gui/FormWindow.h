@@ -1,0 +1,87 @@
+#pragma once
+// One window built from its form description: every control a widget whose objectName is the control's name,
+// placed where the description puts it. The window shows the store's state of its controls (apply) and hands
+// the operator's input to the store and then to the form's logic. GUI thread only.
+
+#include "platform/Controls.h"
+#include "platform/Form.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class QButtonGroup;
+class QTabWidget;
+class QTimer;
+
+namespace qv::gui {
+
+// Shows an exception's message the way the program shows every exception that reaches the message loop.
+void showException(QWidget* parent, const QString& message);
+
+// The widget's objectName for a store key: a control that shares its name with a control of another window is
+// kept in the store as "Window.Control"; its widget is still named after the control.
+QString objectNameFor(std::string_view key);
+
+class FormWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  FormWindow(Controls& controls, FormLogic& logic);
+
+  const FormDef& form() const { return form_; }
+  // The client area, as printing renders it.
+  QWidget* canvas() const { return canvas_; }
+  // The widget of a control (nullptr for a timer or an unknown name).
+  QWidget* widget(std::string_view key) const;
+  // The store keys this window shows: the form's own and its controls'.
+  std::vector<std::string> keys() const;
+  // Shows the store's present state of one of those keys.
+  void apply(std::string_view key);
+
+ signals:
+  // The operator or the program closed the window.
+  void closed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Control {
+    const ControlDef* def = nullptr;
+    QWidget* widget = nullptr;
+    QTimer* timer = nullptr;
+    QButtonGroup* radios = nullptr;
+    std::vector<std::string> pages;  // a page control's pages, in their order
+  };
+
+  void build(const ControlDef& def);
+  QWidget* parentFor(const ControlDef& def) const;
+  void connectInput(Control& c);
+  void applyWindow(const ControlState& s);
+  void applyControl(Control& c, const ControlState& s);
+  void applyColours(Control& c, const ControlState& s);
+  void applyRadioItems(Control& c, const ControlState& s);
+  void showTabs(Control& pageControl);
+  // The colour a control shows, its parents' where it takes its parent's.
+  Colour effectiveColour(std::string_view key) const;
+  void refreshInheritedColours();
+  void deliver(std::string_view key, UiEvent event);
+
+  Controls& controls_;
+  FormLogic& logic_;
+  const FormDef& form_;
+  QWidget* canvas_ = nullptr;
+  std::unordered_map<std::string, Control> controlsByKey_;
+  bool applying_ = false;
+  bool built_ = false;
+  bool placed_ = false;
+};
+
+}  // namespace qv::gui

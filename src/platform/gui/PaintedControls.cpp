@@ -1,0 +1,144 @@
+#include "platform/gui/PaintedControls.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace qv::gui {
+
+GaugeWidget::GaugeWidget(QWidget* parent) : QWidget(parent) {}
+
+void GaugeWidget::setRange(int minimum, int maximum) {
+  if (minimum == minimum_ && maximum == maximum_) return;
+  const int before = percent();
+  minimum_ = minimum;
+  maximum_ = std::max(minimum, maximum);
+  position_ = std::clamp(position_, minimum_, maximum_);
+  if (percent() != before) update();
+}
+
+void GaugeWidget::setPosition(int position) {
+  const int before = percent();
+  position_ = std::clamp(position, minimum_, maximum_);
+  if (percent() != before) update();
+}
+
+void GaugeWidget::setForeColor(const QColor& c) {
+  if (c == fore_) return;
+  fore_ = c;
+  update();
+}
+
+int GaugeWidget::percent() const {
+  const long long span = static_cast<long long>(maximum_) - minimum_;
+  if (span <= 0) return 0;
+  return static_cast<int>((static_cast<long long>(position_) - minimum_) * 100 / span);
+}
+
+void GaugeWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect frame = rect().adjusted(0, 0, -1, -1);
+  p.fillRect(frame, Qt::white);
+  const int inner = frame.height() - 1;
+  const int filled = inner * percent() / 100;
+  p.fillRect(QRect(frame.left() + 1, frame.bottom() - filled, frame.width() - 1, filled), fore_);
+  p.setPen(QColor(0x70, 0x70, 0x70));
+  p.drawRect(frame);
+  p.setPen(Qt::black);
+  QFont f = font();
+  f.setPixelSize(std::max(8, std::min(10, width() / 3)));
+  p.setFont(f);
+  p.drawText(rect(), Qt::AlignCenter, QString::number(percent()) + QLatin1Char('%'));
+}
+
+LampWidget::LampWidget(QWidget* parent) : QWidget(parent) {}
+
+void LampWidget::setBrush(const QColor& c) {
+  if (c == brush_) return;
+  brush_ = c;
+  update();
+}
+
+void LampWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const int d = std::min(width(), height()) - 2;
+  const QRectF circle((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+  p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+  p.setBrush(brush_);
+  p.drawEllipse(circle);
+}
+
+StatusBarWidget::StatusBarWidget(QWidget* parent, QVector<int> widths) : QWidget(parent), widths_(std::move(widths)) {}
+
+void StatusBarWidget::setPanels(const QStringList& texts) {
+  if (texts == texts_) return;
+  texts_ = texts;
+  update();
+}
+
+void StatusBarWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), palette().color(QPalette::Window));
+  int x = 0;
+  for (int i = 0; i < widths_.size() && x < width(); ++i) {
+    // The last panel takes what is left, as a status bar's last panel does.
+    const int w = i + 1 == widths_.size() ? std::max(widths_[i], width() - x) : widths_[i];
+    const QRect panel(x + 1, 2, w - 3, height() - 3);
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawLine(panel.topLeft(), panel.topRight());
+    p.drawLine(panel.topLeft(), panel.bottomLeft());
+    p.setPen(palette().color(QPalette::Light));
+    p.drawLine(panel.bottomLeft(), panel.bottomRight());
+    p.drawLine(panel.topRight(), panel.bottomRight());
+    if (i < texts_.size()) {
+      p.setPen(palette().color(QPalette::WindowText));
+      const QRect textRect = panel.adjusted(3, 0, -2, 0);
+      p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                 p.fontMetrics().elidedText(texts_[i], Qt::ElideRight, textRect.width()));
+    }
+    x += w;
+  }
+}
+
+ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {}
+
+void ChartWidget::setTitle(const QString& title) {
+  if (title == title_) return;
+  title_ = title;
+  update();
+}
+
+void ChartWidget::setBars(QVector<Bar> bars) {
+  bars_ = std::move(bars);
+  update();
+}
+
+void ChartWidget::setBackground(const QColor& c) {
+  if (c == background_) return;
+  background_ = c;
+  update();
+}
+
+void ChartWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), background_);
+  p.setPen(QColor(0x80, 0x80, 0x80));
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+  const int titleHeight = p.fontMetrics().height() + 6;
+  p.setPen(palette().color(QPalette::WindowText));
+  p.drawText(QRect(0, 2, width(), titleHeight), Qt::AlignCenter, title_);
+  if (bars_.isEmpty()) return;
+  double top = 0;
+  for (const Bar& b : bars_) top = std::max(top, b.value);
+  if (top <= 0) return;
+  const QRect plot = rect().adjusted(8, titleHeight + 4, -8, -6);
+  const double slot = static_cast<double>(plot.width()) / bars_.size();
+  for (int i = 0; i < bars_.size(); ++i) {
+    const int h = static_cast<int>(plot.height() * std::max(0.0, bars_[i].value) / top);
+    const QRectF bar(plot.left() + i * slot + slot * 0.15, plot.bottom() - h, slot * 0.7, h);
+    p.fillRect(bar, bars_[i].color.isValid() ? bars_[i].color : QColor(Qt::darkGreen));
+  }
+}
+
+}  // namespace qv::gui

@@ -1,0 +1,81 @@
+#pragma once
+// The controls that no stock widget draws the way the windows want them: the vertical bar gauge, the round lamp,
+// the status bar with fixed panel widths and the small bar chart.
+
+#include <QColor>
+#include <QStringList>
+#include <QVector>
+#include <QWidget>
+
+namespace qv::gui {
+
+// A vertical bar filled from the bottom in proportion to its position, with the percentage written across it.
+class GaugeWidget : public QWidget {
+ public:
+  explicit GaugeWidget(QWidget* parent);
+  void setRange(int minimum, int maximum);
+  void setPosition(int position);
+  void setForeColor(const QColor& c);
+  int percent() const;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  int minimum_ = 0;
+  int maximum_ = 100;
+  int position_ = 0;
+  QColor fore_ = Qt::green;
+};
+
+// A filled circle with a thin outline.
+class LampWidget : public QWidget {
+ public:
+  explicit LampWidget(QWidget* parent);
+  void setBrush(const QColor& c);
+  QColor brush() const { return brush_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QColor brush_ = Qt::white;
+};
+
+// Sunken panels of fixed widths, left to right, each with its text.
+class StatusBarWidget : public QWidget {
+ public:
+  StatusBarWidget(QWidget* parent, QVector<int> widths);
+  void setPanels(const QStringList& texts);
+  QStringList panels() const { return texts_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QVector<int> widths_;
+  QStringList texts_;
+};
+
+// Bars side by side under a title, scaled to the largest value.
+class ChartWidget : public QWidget {
+ public:
+  struct Bar {
+    double value = 0;
+    QColor color;
+  };
+  explicit ChartWidget(QWidget* parent);
+  void setTitle(const QString& title);
+  void setBars(QVector<Bar> bars);
+  void setBackground(const QColor& c);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QString title_;
+  QVector<Bar> bars_;
+  QColor background_ = Qt::white;
+};
+
+}  // namespace qv::gui

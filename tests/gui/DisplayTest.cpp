@@ -1,0 +1,278 @@
+#include "platform/gui/Display.h"
+#include "platform/gui/PaintedControls.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+namespace qv::gui {
+namespace {
+
+FormDef testForm() {
+  FormDef form;
+  form.name = "FormTest";
+  form.caption = "Test window";
+  form.clientWidth = 400;
+  form.clientHeight = 300;
+  form.color = colour::Background;
+  form.controls = {
+      place(Kind::Edit, "EditA", "", 10, 10, 80, 20, "0"),
+      place(Kind::Button, "BtnA", "", 100, 10, 60, 24, "Go"),
+      place(Kind::CheckBox, "CheckA", "", 170, 10, 80, 18, "Log"),
+      place(Kind::RadioGroup, "RadioA", "", 10, 40, 160, 46, " Protocol ").list("UR\nCAN").cols(2),
+      place(Kind::ComboBox, "ComboA", "", 180, 40, 90, 22).list("9600\n19200", 1),
+      place(Kind::GroupBox, "Group", "", 10, 90, 200, 60, " Group "),
+      place(Kind::Edit, "EditInherit", "Group", 10, 24, 80, 20).paint(colour::Parent),
+      place(Kind::Gauge, "GaugeA", "Group", 100, 20, 20, 36).span(0, 5000).paint(colour::Lime),
+      place(Kind::Shape, "LampA", "Group", 130, 24, 20, 20).paint(colour::White),
+      place(Kind::PageControl, "Pages", "", 10, 160, 300, 100),
+      place(Kind::TabSheet, "Page1", "Pages", 0, 0, 0, 0, "One"),
+      place(Kind::TabSheet, "Page2", "Pages", 0, 0, 0, 0, "Two"),
+      place(Kind::Label, "FormTest.Label1", "Page2", 4, 4, 60, 14, "on two"),
+      place(Kind::TabSheet, "Page3", "Pages", 0, 0, 0, 0, "Three"),
+      place(Kind::Memo, "MemoA", "", 320, 10, 70, 100).list("first"),
+      place(Kind::StatusBar, "Status", "", 0, 281, 400, 19).panels("50,60"),
+      place(Kind::Timer, "TimerA", "", 0, 0, 0, 0).every(5).disable(),
+  };
+  return form;
+}
+
+struct RecordingLogic : DeclaredForm {
+  explicit RecordingLogic(Controls& c) : DeclaredForm(c, testForm()) {}
+  void onEvent(std::string_view control, UiEvent event) override {
+    events.emplace_back(std::string(control), event);
+    if (control == "BtnA" && throwOnClick) throw std::runtime_error("the handler failed");
+  }
+  std::vector<std::pair<std::string, UiEvent>> events;
+  bool throwOnClick = false;
+};
+
+// Types as the operator does, one key at a time.
+void type(QWidget* w, const QString& text) {
+  for (QChar ch : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(w, &press);
+  }
+}
+
+void processFor(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+class DisplayTest : public ::testing::Test {
+ protected:
+  DisplayTest() : logic(controls), display(controls), window(display.addWindow(logic)) {}
+  template <typename W>
+  W* find(const char* name) {
+    return window.findChild<W*>(QString::fromLatin1(name));
+  }
+  size_t count(std::string_view control, UiEvent event) const {
+    return static_cast<size_t>(std::count(logic.events.begin(), logic.events.end(),
+                                          std::pair<std::string, UiEvent>(std::string(control), event)));
+  }
+
+  Controls controls;
+  RecordingLogic logic;
+  Display display;
+  FormWindow& window;
+};
+
+TEST_F(DisplayTest, EveryControlIsAWidgetNamedAfterItAtItsPlace) {
+  for (const ControlDef& def : window.form().controls) {
+    if (def.kind == Kind::Timer) continue;
+    QWidget* w = window.findChild<QWidget*>(objectNameFor(def.name));
+    ASSERT_NE(w, nullptr) << def.name;
+    EXPECT_EQ(w, window.widget(def.name));
+    if (def.kind != Kind::TabSheet) {
+      EXPECT_EQ(w->geometry(), QRect(def.left, def.top, def.width, def.height)) << def.name;
+    }
+  }
+  EXPECT_EQ(objectNameFor("FormTest.Label1"), "Label1");
+  EXPECT_EQ(find<QLineEdit>("EditA")->text(), "0");
+  EXPECT_EQ(find<QComboBox>("ComboA")->currentText(), "19200");
+  EXPECT_EQ(find<QPlainTextEdit>("MemoA")->toPlainText(), "first");
+  EXPECT_EQ(window.windowTitle(), "Test window");
+  EXPECT_EQ(window.size(), QSize(400, 300));
+}
+
+TEST_F(DisplayTest, AWorkersBurstOfWritesIsShownOnTheGuiThread) {
+  std::thread worker([this] {
+    for (int i = 1; i <= 500; ++i) {
+      controls.setText("EditA", QString::number(i));
+      controls.setPosition("GaugeA", i * 10);
+      controls.setPanel("Status", 1, QStringLiteral(" step %1").arg(i));
+    }
+  });
+  worker.join();
+  // Nothing was touched by the worker itself: the widgets still show the old state.
+  EXPECT_EQ(find<QLineEdit>("EditA")->text(), "0");
+  QApplication::processEvents();
+  EXPECT_EQ(find<QLineEdit>("EditA")->text(), "500");
+  EXPECT_EQ(find<GaugeWidget>("GaugeA")->percent(), 100);
+  EXPECT_EQ(find<StatusBarWidget>("Status")->panels(), (QStringList{"", " step 500"}));
+  EXPECT_TRUE(controls.takeChanged().empty()) << "one flush took every change";
+}
+
+TEST_F(DisplayTest, OperatorInputGoesIntoTheStoreAndThenToTheLogic) {
+  auto* edit = find<QLineEdit>("EditA");
+  edit->clear();
+  type(edit, QStringLiteral("42"));
+  EXPECT_EQ(controls.text("EditA"), "42");
+  EXPECT_EQ(count("EditA", UiEvent::Change), 2u);
+
+  find<QPushButton>("BtnA")->click();
+  EXPECT_EQ(count("BtnA", UiEvent::Click), 1u);
+
+  find<QCheckBox>("CheckA")->click();
+  EXPECT_TRUE(controls.checked("CheckA"));
+  EXPECT_EQ(count("CheckA", UiEvent::Click), 1u);
+
+  const auto radios = find<QGroupBox>("RadioA")->findChildren<QRadioButton*>();
+  ASSERT_EQ(radios.size(), 2);
+  radios[1]->click();
+  EXPECT_EQ(controls.itemIndex("RadioA"), 1);
+  EXPECT_EQ(count("RadioA", UiEvent::Click), 1u);
+
+  auto* combo = find<QComboBox>("ComboA");
+  combo->setCurrentIndex(0);
+  emit combo->activated(0);
+  EXPECT_EQ(controls.itemIndex("ComboA"), 0);
+  EXPECT_EQ(controls.text("ComboA"), "9600");
+
+  QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+  QApplication::sendEvent(find<QPushButton>("BtnA"), &enter);
+  QApplication::sendEvent(find<QPushButton>("BtnA"), &leave);
+  EXPECT_EQ(count("BtnA", UiEvent::MouseEnter), 1u);
+  EXPECT_EQ(count("BtnA", UiEvent::MouseLeave), 1u);
+
+  // What the operator put into the store comes back unchanged.
+  QApplication::processEvents();
+  EXPECT_EQ(edit->text(), "42");
+  EXPECT_TRUE(find<QCheckBox>("CheckA")->isChecked());
+}
+
+TEST_F(DisplayTest, HiddenPagesLoseTheirTabsAndTheIndexCountsTheTabsShown) {
+  auto* tabs = find<QTabWidget>("Pages");
+  ASSERT_EQ(tabs->count(), 3);
+  controls.setVisible("Page1", false);
+  controls.setItemIndex("Pages", 1);
+  QApplication::processEvents();
+  ASSERT_EQ(tabs->count(), 2);
+  EXPECT_EQ(tabs->tabText(0), "Two");
+  EXPECT_EQ(tabs->currentWidget(), window.widget("Page3"));
+  EXPECT_TRUE(logic.events.empty()) << "changes from the store are not operator input";
+
+  tabs->tabBar()->setCurrentIndex(0);  // the operator picks "Two"
+  EXPECT_EQ(controls.itemIndex("Pages"), 0);
+  EXPECT_EQ(count("Pages", UiEvent::Change), 1u);
+
+  controls.setVisible("Page1", true);
+  controls.setText("Page3", "Drei");
+  QApplication::processEvents();
+  ASSERT_EQ(tabs->count(), 3);
+  EXPECT_EQ(tabs->tabText(2), "Drei");
+  EXPECT_EQ(tabs->currentIndex(), 0) << "the store's index, counted over the tabs shown";
+}
+
+TEST_F(DisplayTest, ColoursFollowTheStoreAndTheParents) {
+  auto* inherit = find<QLineEdit>("EditInherit");
+  EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(229, 254, 206)) << "the window's background";
+  controls.setColor("Group", colour::Yellow);
+  controls.setColor("EditA", colour::Red);
+  controls.setFontColor("EditA", colour::White);
+  controls.setColor("LampA", colour::Lime);
+  QApplication::processEvents();
+  EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(255, 255, 0)) << "now its group's";
+  EXPECT_EQ(find<QLineEdit>("EditA")->palette().color(QPalette::Base), QColor(255, 0, 0));
+  EXPECT_EQ(find<QLineEdit>("EditA")->palette().color(QPalette::Active, QPalette::Text), QColor(255, 255, 255));
+  EXPECT_EQ(find<LampWidget>("LampA")->brush(), QColor(0, 255, 0));
+  controls.setColor("Group", colour::Parent);
+  QApplication::processEvents();
+  EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(229, 254, 206));
+}
+
+TEST_F(DisplayTest, TheWindowShowsHidesAndClosesThroughTheStore) {
+  int closed = 0;
+  QObject::connect(&window, &FormWindow::closed, [&closed] { ++closed; });
+  controls.setText("FormTest", "Renamed");
+  controls.setVisible("FormTest", true);
+  QApplication::processEvents();
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.windowTitle(), "Renamed");
+  EXPECT_EQ(count("FormTest", UiEvent::Show), 1u);
+
+  controls.setEnabled("FormTest", false);
+  QApplication::processEvents();
+  EXPECT_FALSE(window.isEnabled());
+
+  controls.setVisible("FormTest", false);
+  QApplication::processEvents();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(closed, 0) << "hidden is not closed";
+
+  controls.setVisible("FormTest", true);
+  QApplication::processEvents();
+  EXPECT_EQ(count("FormTest", UiEvent::Show), 2u);
+  window.close();
+  EXPECT_FALSE(controls.visible("FormTest"));
+  EXPECT_EQ(count("FormTest", UiEvent::Close), 1u);
+  EXPECT_EQ(closed, 1);
+}
+
+TEST_F(DisplayTest, ATimerFiresOnlyWhileTheStoreSaysItRuns) {
+  processFor(30);
+  EXPECT_EQ(count("TimerA", UiEvent::Timer), 0u);
+  controls.setEnabled("TimerA", true);
+  processFor(60);
+  EXPECT_GT(count("TimerA", UiEvent::Timer), 0u);
+  controls.setEnabled("TimerA", false);
+  QApplication::processEvents();
+  const size_t fired = count("TimerA", UiEvent::Timer);
+  processFor(30);
+  EXPECT_EQ(count("TimerA", UiEvent::Timer), fired);
+}
+
+TEST_F(DisplayTest, AnExceptionFromAHandlerIsShownAndTheProgramGoesOn) {
+  logic.throwOnClick = true;
+  QString shown;
+  QTimer::singleShot(0, [&shown] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->accept();
+    }
+  });
+  find<QPushButton>("BtnA")->click();
+  EXPECT_EQ(shown, "the handler failed");
+  logic.throwOnClick = false;
+  find<QPushButton>("BtnA")->click();
+  EXPECT_EQ(count("BtnA", UiEvent::Click), 2u);
+}
+
+TEST(DisplayBuild, AControlInTwoWindowsIsRefused) {
+  Controls controls;
+  RecordingLogic first(controls), second(controls);
+  Display display(controls);
+  display.addWindow(first);
+  EXPECT_THROW(display.addWindow(second), std::logic_error);
+}
+
+}  // namespace
+}  // namespace qv::gui

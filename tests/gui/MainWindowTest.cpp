@@ -1,0 +1,141 @@
+#include "app/WindowedTool.h"
+#include "platform/ExeInfo.h"
+#include "platform/gui/Look.h"
+#include "sim/SimSetups.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRawFont>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextLayout>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace qv::app {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    platform::setExeInfo({QStringLiteral("/opt/quvexa/"), QStringLiteral("VELMO_ENG")});
+    program = std::make_unique<WindowedTool>(sim::makeSimDriver(""));
+    program->showMainWindow();
+  }
+  Controls& controls() { return program->tool.services.controls; }
+  std::unique_ptr<WindowedTool> program;
+};
+
+TEST_F(MainWindowTest, EveryWindowHasAWidgetForEachOfItsControls) {
+  for (FormLogic* logic : program->tool.windows()) {
+    gui::FormWindow* window = program->display.window(logic->form().name);
+    ASSERT_NE(window, nullptr) << logic->form().name;
+    EXPECT_EQ(window->size(), QSize(logic->form().clientWidth, logic->form().clientHeight));
+    for (const ControlDef& def : logic->form().controls) {
+      if (def.kind == Kind::Timer) continue;
+      EXPECT_NE(window->findChild<QWidget*>(gui::objectNameFor(def.name)), nullptr) << def.name;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, AtStartTheMainWindowIsShownWithThePageAreaHidden) {
+  gui::FormWindow& main = program->mainWindow();
+  EXPECT_TRUE(main.isVisible());
+  EXPECT_EQ(main.windowTitle(), "Quvexa BMS Monitor  ( UR96 ) ");
+  auto* pages = main.findChild<QTabWidget*>("PageControl2");
+  EXPECT_FALSE(pages->isVisible());
+  ASSERT_EQ(pages->count(), 2) << "EEP, and QV under the ENG profile";
+  EXPECT_EQ(pages->tabText(0), "QV");
+  EXPECT_EQ(pages->tabText(1), "EEP");
+  for (FormLogic* logic : program->tool.windows()) {
+    if (logic != &program->tool.FormMain) {
+      EXPECT_FALSE(program->display.window(logic->form().name)->isVisible()) << logic->form().name;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, ThePicturesAreReadFromTheResources) {
+  const auto* logo = program->mainWindow().findChild<QLabel*>("ImageLogo");
+  ASSERT_FALSE(logo->pixmap().isNull());
+  EXPECT_EQ(logo->pixmap().size(), QSize(200, 48));
+  const auto* header = program->display.window("FormDiagnosisReport")->findChild<QLabel*>("ImageReportHeader");
+  ASSERT_FALSE(header->pixmap().isNull());
+  EXPECT_EQ(header->pixmap().size(), QSize(670, 66));
+}
+
+TEST_F(MainWindowTest, TheMainWindowPrintsToAReadablePdf) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("main.pdf"));
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(path);
+  ASSERT_TRUE(program->gui.printWindowTo("FormMain", &printer));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray pdf = file.readAll();
+  EXPECT_TRUE(pdf.startsWith("%PDF-1."));
+  EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF"));
+  EXPECT_TRUE(pdf.contains("/Type /Page")) << "one page with the window on it";
+  EXPECT_GT(pdf.size(), 20000) << "the window's image, not an empty page";
+  EXPECT_FALSE(program->gui.printWindowTo("FormNoSuchWindow", &printer));
+}
+
+TEST_F(MainWindowTest, ExitClosesTheMainWindow) {
+  int closed = 0;
+  QObject::connect(&program->mainWindow(), &gui::FormWindow::closed, [&closed] { ++closed; });
+  controls().setEnabled("Timer_300h_ON", true);
+  QApplication::processEvents();
+  program->mainWindow().findChild<QPushButton*>("SpdBtnExit")->click();
+  EXPECT_EQ(closed, 1);
+  EXPECT_FALSE(program->mainWindow().isVisible());
+  EXPECT_FALSE(controls().enabled("Timer_300h_ON"));
+}
+
+TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {
+  std::atomic<int> answer{-1};
+  QTimer answerer;
+  QObject::connect(&answerer, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+      box->button(QMessageBox::Yes)->click();
+  });
+  answerer.start(5);
+  std::thread worker([&] { answer = program->tool.services.gui().askYesNo("Function Test", "Go on?") ? 1 : 0; });
+  QElapsedTimer t;
+  t.start();
+  while (answer.load() < 0 && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  worker.join();
+  EXPECT_EQ(answer.load(), 1);
+
+  program->gui.refuseBoxes();  // closing: no box is shown any more
+  std::thread late([&] { answer = program->tool.services.gui().askYesNo("Function Test", "Go on?") ? 1 : 0; });
+  late.join();
+  EXPECT_EQ(answer.load(), 0);
+}
+
+TEST(Look, TraditionalChineseLabelsRenderWithTheChineseFont) {
+  ASSERT_TRUE(QFontDatabase::families().contains(QString::fromLatin1(gui::kChineseFamily)));
+  QTextLayout layout(QString::fromUtf8("\xE5\xB7\xA5\xE5\x96\xAE\xE8\x99\x9F\xE7\xA2\xBC"), gui::windowFont());
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  const QList<QGlyphRun> runs = layout.glyphRuns();
+  ASSERT_FALSE(runs.isEmpty());
+  for (const QGlyphRun& run : runs) {
+    EXPECT_EQ(run.rawFont().familyName(), gui::kChineseFamily);
+    for (quint32 glyph : run.glyphIndexes()) EXPECT_NE(glyph, 0u) << "no missing-glyph box";
+  }
+}
+
+}  // namespace
+}  // namespace qv::app
