@@ -7,19 +7,26 @@ namespace qv::app {
 ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
     : services(std::move(driver)),
       link(services),
+      packDispatcher(services.controls, state),
       FormMain(services, link, state),
+      FormConfig(link),
       FormPassWord(services),
       FormFWUpgrade(services),
       FormEEPROM(services),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
       FormEEP_Record(services),
-      Form_EEP_PARA(services) {}
+      Form_EEP_PARA(services) {
+  link.setPackMessageSink(&packDispatcher);
+}
 
-ServiceTool::~ServiceTool() { stopWorkers(); }
+ServiceTool::~ServiceTool() {
+  stopWorkers();
+  link.setPackMessageSink(nullptr);
+}
 
 std::vector<FormLogic*> ServiceTool::windows() {
-  return {&FormMain,      &FormPassWord,  &FormFWUpgrade,  &FormEEPROM,
+  return {&FormMain,   &FormConfig,          &FormPassWord,  &FormFWUpgrade, &FormEEPROM,
           &FormDiagnosisReport, &FormEEPLast10, &FormEEP_Record, &Form_EEP_PARA};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The program without its display: the services, the adapter link, the main window's shared state and the
-// nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
+// The program without its display: the services, the adapter link, the main window's shared state, the
+// dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
 #include "eeprom/EEPLast10.h"
@@ -10,7 +10,9 @@
 #include "eeprom/Unit_EEP_Rec.h"
 #include "firmware/Unit4FWUpgrade.h"
 #include "link/Link.h"
+#include "link/Unit2ConfigForm.h"
 #include "mainwindow/MainState.h"
+#include "mainwindow/PackDispatcher.h"
 #include "mainwindow/Unit1MainForm.h"
 #include "mainwindow/Unit3Password.h"
 #include "platform/Services.h"
@@ -39,8 +41,11 @@ class ServiceTool {
   platform::Services services;
   link::Link link;
   mainwindow::MainState state;
+  // Every UR2 answer the link accepts goes to the main window's fields through it.
+  mainwindow::PackDispatcher packDispatcher;
 
   mainwindow::TFormMain FormMain;
+  link::TFormConfig FormConfig;
   mainwindow::TFormPassWord FormPassWord;
   firmware::TFormFWUpgrade FormFWUpgrade;
   eeprom::TFormEEPROM FormEEPROM;

@@ -58,6 +58,7 @@ std::vector<ControlDef> MainFormPageUr() {
       place(Kind::Label, "LabelLastChgSOCUnit", last, 156, 48, 12, 14, "%"),
       place(Kind::ProgressBar, "ProgressBarLastChgDate", last, 176, 48, 160, 14),
 
+      place(Kind::Image, "ImageBatteryPack", "TabSheetUR96", 590, 6, 118, 164).image(":/mainwindow/battery-pack.png"),
       place(Kind::GroupBox, "GroupBoxShippingModeUR", "TabSheetUR96", 562, 4, 170, 52, "Shipping Mode").hide().disable(),
       place(Kind::CheckBox, "CheckBoxShippingModeReadOnly", "GroupBoxShippingModeUR", 10, 22, 140, 18, "Disabled"),
       place(Kind::GroupBox, "GroupBoxBarcodeUR", "TabSheetUR96", 562, 60, 170, 52, " Barcode ").hide(),

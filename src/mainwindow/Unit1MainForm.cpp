@@ -1,6 +1,7 @@
 #include "mainwindow/Unit1MainForm.h"
 
 #include "link/Profiles.h"
+#include "link/Unit2ConfigForm.h"
 #include "mainwindow/MainFormPages.h"
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
@@ -146,11 +147,7 @@ void TFormMain::ResetLiveDisplay() {
   controls_.setColor("EditCurrentSign", colour::ButtonFace);
 }
 
-void TFormMain::DisableLinkButtons() {
-  controls_.setPosition("ProgressBar1", 0);
-  for (const char* button : {"SpdBtnRUN", "SpdBtnBusHunt", "SpdBtnUpgrade", "BitBtnPrintReportRead"})
-    controls_.setEnabled(button, false);
-}
+void TFormMain::DisableLinkButtons() { link::DisableLinkButtons(controls_); }
 
 // Monitoring starts here; until it comes, RUN does nothing.
 void TFormMain::SpdBtnRUNClick() {}

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRawFont>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -65,10 +66,47 @@ TEST_F(MainWindowTest, AtStartTheMainWindowIsShownWithThePageAreaHidden) {
   }
 }
 
+// What an operator does first: " Configure ", the protocol, "Scan", "Yes", all through the widgets.
+TEST_F(MainWindowTest, TheFirstUseShowsTheProtocolsPages) {
+  gui::FormWindow& main = program->mainWindow();
+  gui::FormWindow* config = program->display.window("FormConfig");
+  auto* run = main.findChild<QPushButton*>("SpdBtnRUN");
+  EXPECT_FALSE(run->isEnabled()) << "no RUN before the dialog is confirmed";
+
+  main.findChild<QPushButton*>("SpdBtnConfigure")->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(config->isVisible());
+  EXPECT_FALSE(main.isEnabled());
+
+  for (QRadioButton* radio : config->findChild<QWidget*>("RadioGroup_Protocol")->findChildren<QRadioButton*>()) {
+    if (radio->text() == "UR") radio->click();
+  }
+  QApplication::processEvents();
+  config->findChild<QPushButton*>("SpdBtnSCAN")->click();
+  auto* yes = config->findChild<QPushButton*>("SpdBtnYES");
+  QElapsedTimer t;
+  t.start();
+  while (!yes->isEnabled() && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  ASSERT_TRUE(yes->isEnabled()) << "the simulated adapter was found";
+  yes->click();
+  QApplication::processEvents();
+
+  EXPECT_FALSE(config->isVisible());
+  EXPECT_TRUE(main.isEnabled());
+  EXPECT_TRUE(run->isEnabled());
+  auto* pages = main.findChild<QTabWidget*>("PageControl2");
+  EXPECT_TRUE(pages->isVisible());
+  ASSERT_EQ(pages->count(), 2);
+  EXPECT_EQ(pages->tabText(0), "UR");
+  EXPECT_EQ(pages->tabText(1), "EEP");
+  EXPECT_EQ(pages->currentIndex(), 0);
+}
+
 TEST_F(MainWindowTest, ThePicturesAreReadFromTheResources) {
   const auto* logo = program->mainWindow().findChild<QLabel*>("ImageLogo");
   ASSERT_FALSE(logo->pixmap().isNull());
   EXPECT_EQ(logo->pixmap().size(), QSize(200, 48));
+  EXPECT_FALSE(program->mainWindow().findChild<QLabel*>("ImageBatteryPack")->pixmap().isNull());
   const auto* header = program->display.window("FormDiagnosisReport")->findChild<QLabel*>("ImageReportHeader");
   ASSERT_FALSE(header->pixmap().isNull());
   EXPECT_EQ(header->pixmap().size(), QSize(670, 66));

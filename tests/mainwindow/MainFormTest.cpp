@@ -183,6 +183,59 @@ TEST_F(MainFormTest, ShowingTheWindowAppliesTheProfileOfTheExecutableName) {
   }
 }
 
+// Showing the window, then the protocol choice, then Yes: the pages and the caption each name ends with.
+TEST_F(MainFormTest, TheProtocolChoiceAndYesShowTheProfilesPages) {
+  const std::string design = "Quvexa BMS Monitor  ( UR96 ) ";
+  const std::set<std::string> urPages{"TabSheetUR96", "TabSheetEEP"};
+  const std::set<std::string> canPages{"TabSheet_BRCAN"};
+  const std::set<std::string> canServicePages{"TabSheet_BRCAN", "TabSheet_CAN_ENG"};
+  struct Case {
+    const char* exeName;
+    bool versionReadable;
+    int protocol;  // 0 "UR", 1 "CAN"
+    std::string caption;
+    std::set<std::string> pages;
+  };
+  const Case cases[] = {
+      {"VELMO_LIT", true, 0, "VELMO_LIT_V1.0.4", urPages},
+      {"VELMO_LIT", false, 0, "VELMO_LIT_", urPages},
+      {"VELMO_LIT", true, 1, "VELMO_LIT_V1.0.4", canServicePages},
+      {"VELMO_lit", true, 0, "VELMO_XXX_V1.0.4", urPages},
+      {"VELMO_lit", false, 1, "VELMO_XXX_", canPages},
+      {"VELMO_ENG", true, 0, design, urPages},
+      {"VELMO_ENG", true, 1, design, canServicePages},
+      {"VELMO_EVT", true, 0, design, urPages},
+      {"VELMO_EVT", true, 1, design, canServicePages},
+      {"VELMO_DEBUG", true, 0, design, urPages},
+      {"VELMO_DIA", true, 1, design, canPages},
+      {"VELMO_EEP", false, 1, design, canPages},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.exeName) + (k.protocol == 0 ? " UR" : " CAN"));
+    start(k.exeName, k.versionReadable);
+    Controls& c = controls();
+    tool->FormMain.onEvent("FormMain", UiEvent::Show);
+    tool->FormMain.onEvent("SpdBtnConfigure", UiEvent::Click);
+
+    c.setItemIndex("RadioGroup_Protocol", k.protocol);
+    tool->FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
+    EXPECT_EQ(shownPages(), k.pages) << "the choice switches the pages at once";
+    EXPECT_FALSE(c.visible("PageControl2"));
+
+    c.setItemIndex("PageControl2", 3);
+    tool->FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+    EXPECT_EQ(shownPages(), k.pages);
+    EXPECT_EQ(c.text("FormMain").toStdString(), k.caption);
+    EXPECT_TRUE(c.visible("PageControl2"));
+    EXPECT_TRUE(c.enabled("FormMain"));
+    EXPECT_FALSE(c.visible("FormConfig"));
+    EXPECT_EQ(c.itemIndex("PageControl2"), k.protocol == 0 ? 0 : 3) << "UR selects the first tab";
+    EXPECT_EQ(c.enabled("GroupBoxLastChgDate"), k.protocol == 0);
+    tool->services.setGui(nullptr);
+    tool.reset();
+  }
+}
+
 TEST_F(MainFormTest, ShowingTheWindowDatesItAndTitlesTheChart) {
   start("VELMO_ENG");
   tool->FormMain.FormShow();
@@ -299,11 +352,11 @@ TEST_F(MainFormTest, PrintingHoldsTheButtonOffUntilItIsDone) {
   EXPECT_EQ(gui->printed, (std::vector<std::string>{"FormMain", "FormMain"}));
 }
 
-TEST_F(MainFormTest, TheWindowsComeInTheirOrder) {
+TEST_F(MainFormTest, TheNineWindowsComeInTheirOrder) {
   start("VELMO_ENG");
   std::vector<std::string> names;
   for (FormLogic* w : tool->windows()) names.emplace_back(w->form().name);
-  EXPECT_EQ(names, (std::vector<std::string>{"FormMain", "FormPassWord", "FormFWUpgrade", "FormEEPROM",
+  EXPECT_EQ(names, (std::vector<std::string>{"FormMain", "FormConfig", "FormPassWord", "FormFWUpgrade", "FormEEPROM",
                                              "FormDiagnosisReport", "FormEEPLast10", "FormEEP_Record",
                                              "Form_EEP_PARA"}));
   for (const std::string& name : names) EXPECT_FALSE(controls().visible(name)) << name;
