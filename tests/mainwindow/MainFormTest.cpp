@@ -274,11 +274,13 @@ TEST_F(MainFormTest, GaugesAndBarsFollowTheNumbersOfTheirBoxes) {
 TEST_F(MainFormTest, ResettingTheLiveDisplayClearsEveryLiveValue) {
   start("VELMO_ENG");
   Controls& c = controls();
-  for (const char* name : {"EditFWID", "EditFWVer", "EditPDSN", "EditT1", "EditT2", "EditT3"}) c.setText(name, "x");
-  for (const char* name : {"EditCycleCnt", "EditDC", "EditFCC", "EditRC", "EditPackVolt", "EditPackCurrent", "EditTCC",
-                           "EditCellSeries", "EditCellParallel", "EditASOC", "EditRSOC", "EditVCell14", "Edit_HVlot",
-                           "Edit_LVolt", "Edit_VoltDiff"})
-    c.setText(name, "12");
+  const char* const emptied[] = {"EditFWID", "EditFWVer", "EditPDSN", "EditT1", "EditT2", "EditT3"};
+  const char* const zeroed[] = {"EditCycleCnt",   "EditDC",           "EditFCC",     "EditRC",     "EditPackVolt",
+                                "EditPackCurrent", "EditTCC",         "EditCellSeries", "EditCellParallel",
+                                "EditASOC",       "EditRSOC",         "EditVCell14", "Edit_HVlot", "Edit_LVolt",
+                                "Edit_VoltDiff"};
+  for (const char* name : emptied) c.setText(name, "x");
+  for (const char* name : zeroed) c.setText(name, "12");
   for (const char* cell : mainwindow::kCellEdits) c.setText(cell, "3456");
   for (const char* flag : mainwindow::kFlagEdits) {
     c.setColor(flag, colour::Red);
@@ -289,12 +291,8 @@ TEST_F(MainFormTest, ResettingTheLiveDisplayClearsEveryLiveValue) {
 
   tool->FormMain.ResetLiveDisplay();
 
-  for (const char* name : {"EditFWID", "EditFWVer", "EditPDSN", "EditT1", "EditT2", "EditT3"})
-    EXPECT_EQ(c.text(name), "") << name;
-  for (const char* name : {"EditCycleCnt", "EditDC", "EditFCC", "EditRC", "EditPackVolt", "EditPackCurrent", "EditTCC",
-                           "EditCellSeries", "EditCellParallel", "EditASOC", "EditRSOC", "EditVCell14", "Edit_HVlot",
-                           "Edit_LVolt", "Edit_VoltDiff"})
-    EXPECT_EQ(c.text(name), "0") << name;
+  for (const char* name : emptied) EXPECT_EQ(c.text(name), "") << name;
+  for (const char* name : zeroed) EXPECT_EQ(c.text(name), "0") << name;
   for (size_t i = 0; i < mainwindow::kCellEdits.size(); ++i) {
     EXPECT_EQ(c.text(mainwindow::kCellEdits[i]), "0");
     EXPECT_EQ(c.position(mainwindow::kCellGauges[i]), 0);

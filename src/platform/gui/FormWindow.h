@@ -8,7 +8,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
