@@ -1,0 +1,40 @@
+#pragma once
+// The two sets of controls that are switched off and on around exchanges with the pack.
+//
+// The command set (SetCommandButtonsEnabled) keeps every UR exchange apart from every other: the main window's
+// command buttons, RUN, " Configure ", EXIT, the EEPROM window's readers and that window itself. The run-start
+// set (UpdateRunStopButtons) keeps the UR commands, " Configure " and EXIT away from a running monitoring run,
+// which holds the adapter open; RUN itself stays enabled, so that it can stop the run.
+
+#include "platform/Controls.h"
+
+#include <array>
+
+namespace qv::mainwindow {
+
+// The command set in its order. "PDF" (BitBtnPrint) is switched off with the others, but only the diagnosis
+// report read switches it on again.
+inline constexpr std::array<const char*, 31> kCommandSet = {
+    "SpdBtnRUN",             "BitBtnPrint",           "BitBtnSafeInfoRead",    "SpdBtnDeepSleep",
+    "SpdBtnSleep",           "BitBtnBarCodeWrite",    "BitBtnBarCodeRead",     "SpdBtnRTCSet",
+    "SpdBtnRTCGet",          "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet",
+    "SpdBtnSNGet",           "SpdBtnConfigure",       "SpdBtnExit",            "SpdBtnEEPROMEraseSet",
+    "BitBtnPrintReportRead", "SpdBtnLastChgDateGet",  "BitBtnEEPBlockChoiceRead", "BitBtnEEPRange",
+    "BitBtnEEPPreView",      "FormEEPROM",            "SpdBtnChgSW",           "SpdBtnDsgSW",
+    "SpdBtnBtyVoltRead",     "SpdBtnDsgVoltRead",     "SpdBtnChgVoltRead",     "SpdBtnSOCRead",
+    "BitBtnWCellmOmhAdjust", "BitBtnCellRPrarmLoad",  "BitBtnRCellmOmhAdjust"};
+
+// The run-start set in its order.
+inline constexpr std::array<const char*, 16> kRunStartSet = {
+    "BitBtnPrint",           "BitBtnSafeInfoRead",    "SpdBtnDeepSleep",       "SpdBtnSleep",
+    "BitBtnBarCodeWrite",    "BitBtnBarCodeRead",     "SpdBtnRTCSet",          "SpdBtnRTCGet",
+    "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet",           "SpdBtnSNGet",
+    "SpdBtnConfigure",       "SpdBtnExit",            "SpdBtnEEPROMEraseSet",  "BitBtnPrintReportRead"};
+
+// false: disables every control of the command set; true: enables them all but "PDF", which keeps its state.
+void SetCommandButtonsEnabled(Controls& controls, bool enable);
+
+// While RUN's caption reads "STOP" (a run is starting), disables the run-start set; otherwise does nothing.
+void UpdateRunStopButtons(Controls& controls);
+
+}  // namespace qv::mainwindow

@@ -1,0 +1,414 @@
+#include "mainwindow/Monitor.h"
+
+#include "link/AdapterFrames.h"
+#include "link/CanLayer.h"
+#include "link/PackFrames.h"
+#include "mainwindow/CapacityTable.h"
+#include "mainwindow/CommandSets.h"
+#include "mainwindow/MonitorLog.h"
+#include "mainwindow/Ur96Record.h"
+#include "platform/Time.h"
+
+#include <array>
+
+namespace qv::mainwindow {
+
+namespace {
+
+using platform::sleepMs;
+
+// The texts of the status bar's link and mode panels.
+const QString kStartText = QStringLiteral("  SYS : < START > ");
+const QString kStopText = QStringLiteral("  SYS : < STOP > ");
+const QString kDetectingText = QStringLiteral(" Auto detection ..... ");
+const QString kNotFoundText = QStringLiteral(" Not found ");
+const QString kCanModeText = QStringLiteral(" CAN Mode ");
+
+constexpr uint32_t kCanBitRate = 250000;
+
+// RadioGroup_Protocol's items.
+constexpr int kProtocolUr = 0;
+constexpr int kProtocolCan = 1;
+
+// What the UR probes and the UR74 poll read into: a cleared buffer, so a short answer leaves zeros behind it.
+using ReplyBuffer = std::array<uint8_t, 256>;
+
+constexpr uint8_t kUr74Query[] = {'X'};
+constexpr uint16_t kUr74RecordLength = 74;
+constexpr uint8_t kUr96Query[] = {'&', '\r', '\n'};
+constexpr uint16_t kUr96RecordLength = 96;
+// The UR2 probe reads the header frame of the answer alone; the data frame behind it is purged by the next write.
+constexpr uint16_t kUr2ProbeReadSize = 26;
+
+constexpr const char* kFixtureButtons[] = {"SpdBtnChgSW",       "SpdBtnDsgSW",       "SpdBtnBtyVoltRead",
+                                           "SpdBtnDsgVoltRead", "SpdBtnChgVoltRead", "SpdBtnSOCRead"};
+constexpr const char* kEnergyBoxes[] = {"Edit_UR96_Battery_Wh",        "Edit_UR96_SOH_Wh",
+                                        "Edit_UR96_SOC_Wh",            "Edit_Battery_Capacity_BRCAN",
+                                        "Edit_BRCAN_SOH_Capacity",     "Edit_BRCAN_SOC_Wh"};
+constexpr const char* kCanEnergyBoxes[] = {"Edit_Battery_Capacity_BRCAN", "Edit_BRCAN_SOH_Capacity",
+                                           "Edit_BRCAN_SOC_Wh"};
+// The CAN command buttons: usable only while CAN monitoring holds the adapter open.
+constexpr const char* kCanCommandButtons[] = {"SpdBtn_RTC_SET",          "SpdBtn_EEP_Erase_Set",
+                                              "SpdBtn_ShippingModeSet",  "SpdBtn_ShippingModeGet",
+                                              "SpdBtn_DEEP_SLEEP_SET",   "SpdBtn_Barcode32_W",
+                                              "SpdBtn_Barcode32_R"};
+
+constexpr MessageRequest kCellRequests[] = {{0x1001, 1}, {0x1001, 2}, {0x1001, 3}, {0x1001, 4}};
+// Firmware id, version, the pack values, cell configuration, protection flags.
+constexpr MessageRequest kUr2CycleRequests[] = {{0x0001, 2}, {0x0005, 0}, {0x1002, 0}, {0x0009, 2}, {0x1004, 0},
+                                                {0x0009, 1}, {0x1006, 0}, {0x1003, 0}, {0x1007, 0}};
+// Model name and firmware version; then the clock, cycles, temperatures, flags and the design figures.
+constexpr MessageRequest kCanIdentityRequests[] = {{0x0001, 1}, {0x0001, 2}, {0x0005, 0}};
+constexpr MessageRequest kCanValueRequests[] = {{0x1005, 0}, {0x1008, 0}, {0x1003, 0}, {0x1006, 0}, {0x1007, 0},
+                                                {0x0009, 1}, {0x0009, 2}, {0x0009, 4}, {0x0009, 5}};
+
+bool call(const std::function<bool()>& hook) { return hook && hook(); }
+void call(const std::function<void()>& hook) {
+  if (hook) hook();
+}
+
+// One probe's tries: the probe, the wait after a failed try, the variant it finds.
+struct ProbeTries {
+  bool (*probe)(link::Link&);
+  int waitMs;
+  uint8_t variant;
+};
+constexpr ProbeTries kProbes[] = {
+    {ProbeUr74, 80, kVariantUr74}, {ProbeUr96, 90, kVariantUr96}, {ProbeUr2, 50, kVariantUr2}};
+constexpr int kTriesPerProbe = 3;
+
+}  // namespace
+
+bool ProbeUr74(link::Link& link) {
+  const auto exchange = link.exchange();
+  if (link::SendUartRequest(link, sizeof kUr74Query, kUr74RecordLength, kUr74Query)) link.BlinkTx();
+  sleepMs(100);
+  ReplyBuffer reply{};
+  uint16_t length = 0;
+  link::ReadUartReply(link, &length, reply.data(), reply.size());
+  link.BlinkRx();
+  return length == kUr74RecordLength && reply[0] == '!';
+}
+
+bool ProbeUr96(link::Link& link) {
+  const auto exchange = link.exchange();
+  if (!link::SendUartRequest(link, sizeof kUr96Query, kUr96RecordLength, kUr96Query)) return false;
+  link.BlinkTx();
+  sleepMs(100);
+  ReplyBuffer reply{};
+  uint16_t length = 0;
+  link::ReadUartReply(link, &length, reply.data(), reply.size());
+  if (length != kUr96RecordLength || reply[0] != 'J') return false;
+  uint8_t sum = 0;
+  for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + reply[i]);
+  if (reply[95] != sum) return false;
+  link.BlinkRx();
+  return true;
+}
+
+bool ProbeUr2(link::Link& link) {
+  const auto exchange = link.exchange();
+  // Message 0x1006, index 0, no data.
+  const link::PackFrame request = link::MakePackFrame(link::kPackRequest, {0x10, 0x06, 0, 0, 0, 0, 0, 0});
+  link::SendUartRequest(link, link::kPackFrameSize, link::kPackFrameSize, request.data());
+  sleepMs(100);
+  ReplyBuffer reply{};
+  uint16_t length = 0;
+  link::ReadUartReplyN(link, kUr2ProbeReadSize, &length, reply.data(), reply.size());
+  return length == link::kPackFrameSize && reply[0] == 0x40 && reply[11] == link::PackFrameCheck(reply.data()) &&
+         reply[4] >= 1 && reply[4] <= 100;
+}
+
+uint8_t DetectUrVariant(link::Link& link, const RunFlagByte& runFlag) {
+  for (const ProbeTries& p : kProbes) {
+    for (int i = 0; i < kTriesPerProbe && runFlag.running(); ++i) {
+      if (p.probe(link)) return p.variant;
+      sleepMs(p.waitMs);
+    }
+  }
+  return kVariantNone;
+}
+
+Monitor::Monitor(platform::Services& services, link::Link& link, MainState& state)
+    : dispatcher(services.controls, state),
+      services_(services),
+      controls_(services.controls),
+      link_(link),
+      state_(state) {}
+
+void Monitor::SpdBtnRUNClick() {
+  controls_.setEnabled("SpdBtnLastChgDateGet", false);
+  controls_.setEnabled("SpdBtnRUN", false);
+  if (controls_.text("SpdBtnRUN") == QLatin1String("RUN")) {
+    state_.RunFlag.set(1);
+    call(hooks.ResetLiveDisplay);
+    controls_.setFontColor("SpdBtnRUN", colour::Red);
+    controls_.setText("SpdBtnRUN", QStringLiteral("STOP"));
+    UpdateRunStopButtons(controls_);
+    services_.workers.start("MonitorThreadProc", [this] { MonitorThreadProc(); });
+  } else {
+    // The worker sees the flag at its next check and gives the button back itself.
+    state_.RunFlag.set(0);
+  }
+  controls_.setEnabled("SpdBtnRUN", true);
+}
+
+void Monitor::MonitorThreadProc() {
+  controls_.setEnabled("SpdBtn_EVTTest", false);
+  controls_.setPanel("StatusBarView", 0, kStartText);
+  for (const char* button : kFixtureButtons) controls_.setEnabled(button, false);
+  controls_.setPosition("ProgressBarSOH", 0);
+  controls_.setPosition("ProgressBarSOC", 0);
+  controls_.setPanel("StatusBarView", 1, QString());
+
+  if (link_.OpenAdapter()) {
+    state_.battery.set(BatteryLookup{});
+    for (const char* box : kEnergyBoxes) controls_.setText(box, QString());
+
+    const int protocol = controls_.itemIndex("RadioGroup_Protocol");
+    if (protocol == kProtocolUr) {
+      RunUr();
+    } else if (protocol == kProtocolCan) {
+      RunCan();
+    }
+  }
+
+  link_.CloseAdapter();
+  // The flag is down before RUN reads "RUN" again, and the caption is this run's last write: a RUN click can
+  // only start a run whose start this one's end cannot undo.
+  state_.RunFlag.set(0);
+  controls_.setColor("Shape_TX", colour::White);
+  controls_.setColor("Shape_RX", colour::White);
+  SetCommandButtonsEnabled(controls_, true);
+  controls_.setPanel("StatusBarView", 0, kStopText);
+  controls_.setPanel("StatusBarView", 2, QString());
+  controls_.setEnabled("SpdBtn_EVTTest", true);
+  controls_.setFontColor("SpdBtnRUN", colour::Blue);
+  controls_.setText("SpdBtnRUN", QStringLiteral("RUN"));
+}
+
+void Monitor::RunUr() {
+  controls_.setPanel("StatusBarView", 1, kDetectingText);
+  state_.DetectedUrVariant = kVariantNone;
+  state_.DetectedUrVariant = DetectUrVariant(link_, state_.RunFlag);
+  struct VariantRun {
+    uint8_t variant;
+    const char* modeText;
+    void (Monitor::*poll)();
+  };
+  static constexpr VariantRun kRuns[] = {{kVariantUr74, " UR74 Mode ", &Monitor::PollUr74},
+                                         {kVariantUr96, " UR96 Mode ", &Monitor::PollUr96},
+                                         {kVariantUr2, " UR2 Mode ", &Monitor::PollUr2}};
+  for (const VariantRun& run : kRuns) {
+    if (run.variant != state_.DetectedUrVariant) continue;
+    controls_.setPanel("StatusBarView", 1, QString::fromLatin1(run.modeText));
+    (this->*run.poll)();
+    return;
+  }
+  state_.RunFlag.set(0);
+  controls_.setPanel("StatusBarView", 1, kNotFoundText);
+}
+
+void Monitor::RunCan() {
+  controls_.setPanel("StatusBarView", 1, kCanModeText);
+  bool rateSet = false;
+  {
+    const auto exchange = link_.exchange();
+    rateSet = hooks.CheckCanBitRate && hooks.CheckCanBitRate(link_.AdapterHandle.load(), kCanBitRate);
+  }
+  // Polling goes on at whatever rate the adapter has.
+  if (!rateSet) {
+    controls_.setPanel("StatusBarView", 2,
+                       QStringLiteral(" Baud Rate  : ") + QString::number(kCanBitRate) + QStringLiteral(" Can't Set  "));
+  }
+  PollCan();
+}
+
+bool Monitor::exchanged(const std::function<bool()>& hook) {
+  const auto exchange = link_.exchange();
+  return call(hook);
+}
+
+void Monitor::exchanged(const std::function<void()>& hook) {
+  const auto exchange = link_.exchange();
+  call(hook);
+}
+
+bool Monitor::Ur2Requests(std::span<const MessageRequest> requests) {
+  for (const MessageRequest& r : requests) {
+    const auto exchange = link_.exchange();
+    link::SendPackCommand(link_, r.id, r.index, {0, 0, 0}, 0);
+    sleepMs(50);
+    if (!running()) return false;
+    link::ReceivePackMessage(link_);
+    if (!running()) return false;
+  }
+  return true;
+}
+
+bool Monitor::CanRequests(std::span<const MessageRequest> requests) {
+  for (const MessageRequest& r : requests) {
+    const auto exchange = link_.exchange();
+    link::CanSendRequest(link_, r.id, r.index, {0, 0, 0}, 0);
+    sleepMs(1);
+    link::CanReceiveDispatchAny(link_);
+    if (!running()) return false;
+  }
+  return true;
+}
+
+bool Monitor::FindEventRecords() {
+  call(hooks.ClearBarcodeKindFlags);
+  if (!exchanged(hooks.ReadEventCounts)) return false;
+  controls_.setVisible("GroupBoxLastChgDate", true);
+  return true;
+}
+
+void Monitor::SearchLastChargeDate(bool untick) {
+  controls_.setEnabled("CheckBoxLastChgDate", false);
+  exchanged(hooks.ReadLastChargeDate);
+  controls_.setEnabled("CheckBoxLastChgDate", true);
+  if (untick) controls_.setChecked("CheckBoxLastChgDate", false);
+}
+
+void Monitor::PollUr74() {
+  const std::unique_ptr<MonitorLog> log = CreateMonitorLog(controls_.checked("CheckBoxLogFileSave"), controls_);
+  while (running()) Ur74Cycle(log.get());
+}
+
+void Monitor::Ur74Cycle(MonitorLog* log) {
+  if (!running()) return;
+  ReplyBuffer reply{};
+  {
+    const auto exchange = link_.exchange();
+    if (link::SendUartRequest(link_, sizeof kUr74Query, kUr74RecordLength, kUr74Query)) {
+      link_.BlinkTx();
+    } else {
+      controls_.setColor("Shape_TX", colour::White);
+    }
+    if (!running()) return;
+    sleepMs(500);
+    if (!running()) return;
+    uint16_t length = 0;
+    link::ReadUartReply(link_, &length, reply.data(), reply.size());
+  }
+  if (!running()) return;
+  link_.BlinkRx();
+  // Decoded when it begins with "!", whether or not the reply's checksum held.
+  DecodeUr74Record(QByteArrayView(reply.data(), reply.size()), controls_, state_, ur74CellCount_);
+  if (!running()) return;
+  WriteMonitorLogLine(log, controls_);
+}
+
+void Monitor::PollUr96() {
+  FindEventRecords();
+  for (const char* button : {"BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust", "BitBtnWCellmOmhAdjust"})
+    controls_.setEnabled(button, true);
+  const std::unique_ptr<MonitorLog> log = CreateMonitorLog(controls_.checked("CheckBoxLogFileSave"), controls_);
+  while (running()) Ur96Cycle(log.get());
+}
+
+void Monitor::Ur96Cycle(MonitorLog* log) {
+  if (!running()) return;
+  bool recordRead = false;
+  {
+    const auto exchange = link_.exchange();
+    if (link::SendUr96Query(link_)) {
+      sleepMs(150);
+      if (!running()) return;
+      recordRead = ReadUr96Record(link_, controls_, state_);
+    }
+  }
+  // The cell voltages come by UR2 requests, and only after a record that passed its tests.
+  if (recordRead) {
+    if (!running()) return;
+    sleepMs(50);
+    if (!Ur2Requests(kCellRequests)) return;
+  }
+  if (!running()) return;
+  sleepMs(50);
+  exchanged(hooks.PollShippingMode);
+  if (controls_.checked("CheckBoxLastChgDate")) {
+    if (!running()) return;
+    SearchLastChargeDate(true);
+  }
+  WriteMonitorLogLine(log, controls_);
+}
+
+void Monitor::PollUr2() {
+  if (FindEventRecords()) controls_.setChecked("CheckBoxLastChgDate", true);
+  controls_.setMaximum("ProgressBarSOC", 100);
+  while (running()) Ur2Cycle();
+}
+
+void Monitor::Ur2Cycle() {
+  if (!running()) return;
+  sleepMs(200);
+  if (!running()) return;
+  sleepMs(100);
+  if (!Ur2Requests(kUr2CycleRequests)) return;
+  if (!running()) return;
+  sleepMs(50);
+  if (!Ur2Requests(kCellRequests)) return;
+  // EditRTCENG's own visible flag (its group is hidden) decides whether the clock is read.
+  if (controls_.visible("EditRTCENG")) exchanged(hooks.ReadRtc);
+  if (!running()) return;
+  // Once a kind has been found it stays found for the run, and the barcode is not read again.
+  if (!call(hooks.AnyBarcodeKindFound)) {
+    for (const auto* reader : {&hooks.ReadBarcode32Eep, &hooks.ReadBarcode32, &hooks.ReadBarcode16}) {
+      exchanged(*reader);
+      if (!running()) return;
+    }
+  }
+  // The tick stays: the search runs in every cycle until the operator unticks the box.
+  if (controls_.checked("CheckBoxLastChgDate")) {
+    if (!running()) return;
+    SearchLastChargeDate(false);
+  }
+}
+
+void Monitor::PollCan() {
+  StartCan();
+  while (running()) CanCycle();
+  for (const char* button : kCanCommandButtons) controls_.setEnabled(button, false);
+  controls_.setEnabled("Timer_300h_ON", false);
+}
+
+void Monitor::StartCan() {
+  for (const char* button : kCanCommandButtons) controls_.setEnabled(button, true);
+  controls_.setEnabled("Timer_300h_ON", true);
+  for (const char* box : kCanEnergyBoxes) controls_.setText(box, QString());
+  {
+    const auto exchange = link_.exchange();
+    link::CanReceiveDispatch(link_);
+  }
+  sleepMs(1);
+
+  // The barcode is the capacity table's key on CAN: Barcode32 first, Barcode16 when that brought none.
+  controls_.setText("Edit_Barcode32_RW", QString());
+  controls_.setItemIndex("RadioGroupBarcodeSelect", 0);
+  exchanged(hooks.CanReadBarcodeWorker);
+  if (controls_.text("Edit_Barcode32_RW").isEmpty()) {
+    controls_.setItemIndex("RadioGroupBarcodeSelect", 1);
+    exchanged(hooks.CanReadBarcodeWorker);
+  }
+  const std::optional<QByteArray> energy =
+      LookupCapacity(state_.battery, controls_.text("Edit_Barcode32_RW").toLatin1());
+  if (energy) controls_.setText("Edit_Battery_Capacity_BRCAN", QString::fromLatin1(*energy));
+}
+
+void Monitor::CanCycle() {
+  if (!running()) return;
+  {
+    const auto exchange = link_.exchange();
+    link::CanReceiveDispatchAll(link_);
+  }
+  if (!CanRequests(kCanIdentityRequests)) return;
+  call(hooks.ResetCanCellCount);
+  if (!CanRequests(kCellRequests)) return;
+  if (!CanRequests(kCanValueRequests)) return;
+  exchanged(hooks.ReadShippingModeCan);
+  sleepMs(10);
+}
+
+}  // namespace qv::mainwindow
