@@ -8,6 +8,7 @@
 #include "link/Link.h"
 #include "link/Unit2ConfigForm.h"
 #include "mainwindow/Monitor.h"
+#include "mainwindow/PackDispatcher.h"
 #include "platform/Services.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
@@ -66,8 +67,9 @@ int main(int argc, char** argv) {
   platform::Services services(std::move(driver));
   link::Link link(services);
   mainwindow::MainState state;
+  mainwindow::PackDispatcher dispatcher(services.controls, state);
+  link.setPackMessageSink(&dispatcher);
   mainwindow::Monitor monitor(services, link, state);
-  link.setPackMessageSink(&monitor.dispatcher);
   {
     link::TFormConfig config(link);
     services.controls.setItemIndex("RadioGroup_Protocol", 0);

@@ -130,8 +130,7 @@ uint8_t DetectUrVariant(link::Link& link, const RunFlagByte& runFlag) {
 }
 
 Monitor::Monitor(platform::Services& services, link::Link& link, MainState& state)
-    : dispatcher(services.controls, state),
-      services_(services),
+    : services_(services),
       controls_(services.controls),
       link_(link),
       state_(state) {}

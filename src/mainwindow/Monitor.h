@@ -1,8 +1,9 @@
 #pragma once
 // Monitoring: RUN starts a worker that opens the adapter, finds out which UR variant the pack speaks (or checks
-// the CAN bit rate) and polls the pack until STOP clears the run flag. The answers go to the decoders and the
-// dispatchers, which fill the display; a step whose write or read fails is only skipped, so the last values
-// stay on screen. Nothing but the run flag ends a polling loop.
+// the CAN bit rate) and polls the pack until STOP clears the run flag. The UR74 and UR96 records go to their
+// decoders, the UR2 and CAN answers to the dispatchers that the composition installs on the link; a step whose
+// write or read fails is only skipped, so the last values stay on screen. Nothing but the run flag ends a
+// polling loop.
 //
 // Each exchange (write, fixed wait, read) holds the link's exchange lock, so a command running beside the
 // monitor (the CAN commands) never takes a monitoring answer for its own. The run flag is tested between the
@@ -10,7 +11,6 @@
 
 #include "link/Link.h"
 #include "mainwindow/MainState.h"
-#include "mainwindow/PackDispatcher.h"
 #include "mainwindow/Ur74Record.h"
 #include "platform/Services.h"
 
@@ -83,8 +83,6 @@ class Monitor {
 
   // Set by the composition before the first run.
   MonitorHooks hooks;
-  // Every UR2 answer's way to the display; the composition installs it on the link.
-  PackDispatcher dispatcher;
 
  private:
   bool running() const { return state_.RunFlag.running(); }

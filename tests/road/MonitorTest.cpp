@@ -7,6 +7,7 @@
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/Monitor.h"
+#include "mainwindow/PackDispatcher.h"
 #include "platform/ExeInfo.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
@@ -129,7 +130,7 @@ class MonitorRoad : public ::testing::Test {
   MonitorRoad() {
     declareMonitorControls(rig.controls);
     adapter = rig.sim().addAdapter();
-    rig.link.setPackMessageSink(&monitor.dispatcher);
+    rig.link.setPackMessageSink(&dispatcher);
   }
   ~MonitorRoad() override {
     state.RunFlag.set(0);
@@ -184,6 +185,7 @@ class MonitorRoad : public ::testing::Test {
   test::ScopedTimeScale fast{0.02};
   test::LinkRig rig;
   mainwindow::MainState state;
+  mainwindow::PackDispatcher dispatcher{rig.controls, state};
   Monitor monitor{rig.services, rig.link, state};
   std::shared_ptr<sim::SimAdapter> adapter;
 };
