@@ -8,7 +8,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
     : services(std::move(driver)),
       link(services),
       packDispatcher(services.controls, state),
-      FormMain(services, link, state),
+      monitor(services, link, state),
+      FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
       FormFWUpgrade(services),
@@ -18,6 +19,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEP_Record(services),
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
+  monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
 }
 
 ServiceTool::~ServiceTool() {

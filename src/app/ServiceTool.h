@@ -12,6 +12,7 @@
 #include "link/Link.h"
 #include "link/Unit2ConfigForm.h"
 #include "mainwindow/MainState.h"
+#include "mainwindow/Monitor.h"
 #include "mainwindow/PackDispatcher.h"
 #include "mainwindow/Unit1MainForm.h"
 #include "mainwindow/Unit3Password.h"
@@ -43,6 +44,8 @@ class ServiceTool {
   mainwindow::MainState state;
   // Every UR2 answer the link accepts goes to the main window's fields through it.
   mainwindow::PackDispatcher packDispatcher;
+  // What RUN starts; its callees from the other subsystems are wired here as they come.
+  mainwindow::Monitor monitor;
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;

@@ -68,12 +68,13 @@ FormDef MainFormDef() {
   return form;
 }
 
-TFormMain::TFormMain(platform::Services& services, link::Link& link, MainState& state)
+TFormMain::TFormMain(platform::Services& services, link::Link& link, MainState& state, Monitor& monitor)
     : DeclaredForm(services.controls, MainFormDef()),
       services_(services),
       controls_(services.controls),
       link_(link),
-      state_(state) {
+      state_(state),
+      monitor_(monitor) {
   registerMainWindowPictures();
   InstallFollowRules();
   FormCreate();
@@ -149,8 +150,7 @@ void TFormMain::ResetLiveDisplay() {
 
 void TFormMain::DisableLinkButtons() { link::DisableLinkButtons(controls_); }
 
-// Monitoring starts here; until it comes, RUN does nothing.
-void TFormMain::SpdBtnRUNClick() {}
+void TFormMain::SpdBtnRUNClick() { monitor_.SpdBtnRUNClick(); }
 
 void TFormMain::SpdBtnConfigureClick() {
   controls_.setVisible("PageControl2", false);

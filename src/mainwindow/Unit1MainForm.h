@@ -5,6 +5,7 @@
 
 #include "link/Link.h"
 #include "mainwindow/MainState.h"
+#include "mainwindow/Monitor.h"
 #include "platform/Form.h"
 #include "platform/Services.h"
 
@@ -22,7 +23,8 @@ FormDef MainFormDef();
 
 class TFormMain : public DeclaredForm {
  public:
-  TFormMain(platform::Services& services, link::Link& link, MainState& state);
+  // RUN and STOP go to the monitor.
+  TFormMain(platform::Services& services, link::Link& link, MainState& state, Monitor& monitor);
 
   void onEvent(std::string_view control, UiEvent event) override;
 
@@ -48,6 +50,7 @@ class TFormMain : public DeclaredForm {
   Controls& controls_;
   link::Link& link_;
   MainState& state_;
+  Monitor& monitor_;
 };
 
 }  // namespace qv::mainwindow

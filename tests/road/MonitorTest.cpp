@@ -8,6 +8,7 @@
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/Monitor.h"
 #include "mainwindow/PackDispatcher.h"
+#include "mainwindow/Unit1MainForm.h"
 #include "platform/ExeInfo.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
@@ -102,33 +103,10 @@ std::shared_ptr<sim::SerialPack> setupPack(const std::string& name) {
   return sim::makeSimDriver(name)->adapters().at(0)->pack();
 }
 
-// The main-window controls monitoring reads and writes, in their design state.
-void declareMonitorControls(Controls& c) {
-  ControlState run;
-  run.text = QStringLiteral("RUN");
-  run.fontColor = colour::Blue;
-  c.declare("SpdBtnRUN", run);
-  ControlState plain;
-  for (const char* name : {"SpdBtn_EVTTest", "BitBtnPrint", "SpdBtnConfigure", "SpdBtnExit", "EditRTCENG",
-                           "CheckBoxLastChgDate", "RadioGroupBarcodeSelect", "Edit_Barcode32_RW",
-                           "Edit_Battery_Capacity_BRCAN", "ProgressBarSOC", "ProgressBarSOH"})
-    c.declare(name, plain);
-  ControlState off;
-  off.enabled = false;
-  for (const char* name : {"SpdBtn_RTC_SET", "SpdBtn_EEP_Erase_Set", "SpdBtn_ShippingModeSet",
-                           "SpdBtn_ShippingModeGet", "SpdBtn_DEEP_SLEEP_SET", "SpdBtn_Barcode32_W",
-                           "SpdBtn_Barcode32_R", "Timer_300h_ON", "BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust",
-                           "BitBtnWCellmOmhAdjust"})
-    c.declare(name, off);
-  ControlState hidden;
-  hidden.visible = false;
-  c.declare("GroupBoxLastChgDate", hidden);
-}
-
 class MonitorRoad : public ::testing::Test {
  protected:
   MonitorRoad() {
-    declareMonitorControls(rig.controls);
+    declareForm(rig.controls, mainwindow::MainFormDef());
     adapter = rig.sim().addAdapter();
     rig.link.setPackMessageSink(&dispatcher);
   }

@@ -1,0 +1,86 @@
+// Monitoring in the whole program, without a display: the configuration dialog confirmed, RUN on the main window
+// against the simulated UR2 pack shows its live values through the installed dispatcher, every control it
+// touches is one the windows declare, and closing the program ends a run that is still going.
+
+#include "app/ServiceTool.h"
+#include "sim/SimSetups.h"
+#include "support/TimeScale.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace qv {
+namespace {
+
+class MonitorProgram : public ::testing::Test {
+ protected:
+  void start(const std::string& setup, int protocol = 0) {
+    tool = std::make_unique<app::ServiceTool>(sim::makeSimDriver(setup));
+    Controls& c = controls();
+    c.setItemIndex("RadioGroup_Protocol", protocol);
+    tool->FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
+    tool->FormConfig.onEvent("SpdBtnSCAN", UiEvent::Click);
+    tool->services.workers.joinAll();
+    c.setItemIndex("CobBoxInterfaceName", 0);
+    tool->FormConfig.onEvent("CobBoxInterfaceName", UiEvent::Change);
+    tool->FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+  }
+  void clickRun() { tool->FormMain.onEvent("SpdBtnRUN", UiEvent::Click); }
+  Controls& controls() { return tool->services.controls; }
+
+  static bool waitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  test::ScopedTimeScale fast{0.02};
+  std::unique_ptr<app::ServiceTool> tool;
+};
+
+TEST_F(MonitorProgram, RunShowsTheUr2PacksLiveValues) {
+  start("ur2");
+  controls().setText("EditPDSN", QStringLiteral("left from before"));
+  clickRun();
+  EXPECT_EQ(controls().text("EditPDSN"), "");  // the live display was cleared first
+  ASSERT_TRUE(waitFor([&] { return controls().text("EditVCell13") == "3313"; }));
+  EXPECT_EQ(controls().panel("StatusBarView", 1), " UR2 Mode ");
+  EXPECT_EQ(controls().text("EditFWID"), "QVU2-13S");
+  EXPECT_EQ(controls().position("CGaugeVCell13"), 3313);  // the gauge follows its box
+  EXPECT_EQ(controls().text("Edit_HVlot"), "3313");
+
+  clickRun();
+  ASSERT_TRUE(waitFor([&] { return tool->services.workers.running() == 0; }));
+  EXPECT_EQ(controls().text("SpdBtnRUN"), "RUN");
+  EXPECT_EQ(controls().panel("StatusBarView", 0), "  SYS : < STOP > ");
+  EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);
+  EXPECT_TRUE(controls().enabled("SpdBtnExit"));
+  EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
+}
+
+TEST_F(MonitorProgram, ClosingTheProgramEndsARun) {
+  const struct {
+    const char* setup;
+    int protocol;
+    const char* mode;
+  } cases[] = {{"ur74", 0, " UR74 Mode "}, {"ur96", 0, " UR96 Mode "}, {"ur2", 0, " UR2 Mode "}, {"can", 1, " CAN Mode "}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup);
+    start(c.setup, c.protocol);
+    clickRun();
+    ASSERT_TRUE(waitFor([&] { return controls().panel("StatusBarView", 1) == c.mode; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a few cycles
+    EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
+    tool.reset();  // joins the worker: it must see the flag and finish its step
+  }
+}
+
+}  // namespace
+}  // namespace qv
