@@ -10,6 +10,7 @@
 #include "platform/Time.h"
 
 #include <array>
+#include <span>
 
 namespace qv::mainwindow {
 
@@ -42,11 +43,12 @@ constexpr uint16_t kUr2ProbeReadSize = 26;
 
 constexpr const char* kFixtureButtons[] = {"SpdBtnChgSW",       "SpdBtnDsgSW",       "SpdBtnBtyVoltRead",
                                            "SpdBtnDsgVoltRead", "SpdBtnChgVoltRead", "SpdBtnSOCRead"};
-constexpr const char* kEnergyBoxes[] = {"Edit_UR96_Battery_Wh",        "Edit_UR96_SOH_Wh",
-                                        "Edit_UR96_SOC_Wh",            "Edit_Battery_Capacity_BRCAN",
-                                        "Edit_BRCAN_SOH_Capacity",     "Edit_BRCAN_SOC_Wh"};
+// The battery energy and its shares, emptied when a run starts.
+constexpr const char* kUrEnergyBoxes[] = {"Edit_UR96_Battery_Wh", "Edit_UR96_SOH_Wh", "Edit_UR96_SOC_Wh"};
 constexpr const char* kCanEnergyBoxes[] = {"Edit_Battery_Capacity_BRCAN", "Edit_BRCAN_SOH_Capacity",
                                            "Edit_BRCAN_SOC_Wh"};
+constexpr const char* kCellResistanceButtons[] = {"BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust",
+                                                  "BitBtnWCellmOmhAdjust"};
 // The CAN command buttons: usable only while CAN monitoring holds the adapter open.
 constexpr const char* kCanCommandButtons[] = {"SpdBtn_RTC_SET",          "SpdBtn_EEP_Erase_Set",
                                               "SpdBtn_ShippingModeSet",  "SpdBtn_ShippingModeGet",
@@ -54,13 +56,20 @@ constexpr const char* kCanCommandButtons[] = {"SpdBtn_RTC_SET",          "SpdBtn
                                               "SpdBtn_Barcode32_R"};
 
 constexpr MessageRequest kCellRequests[] = {{0x1001, 1}, {0x1001, 2}, {0x1001, 3}, {0x1001, 4}};
-// Firmware id, version, the pack values, cell configuration, protection flags.
+// What a UR2 cycle asks before the cells, in its order.
 constexpr MessageRequest kUr2CycleRequests[] = {{0x0001, 2}, {0x0005, 0}, {0x1002, 0}, {0x0009, 2}, {0x1004, 0},
                                                 {0x0009, 1}, {0x1006, 0}, {0x1003, 0}, {0x1007, 0}};
-// Model name and firmware version; then the clock, cycles, temperatures, flags and the design figures.
+// What a CAN cycle asks before the cells (model name, firmware version) and after them.
 constexpr MessageRequest kCanIdentityRequests[] = {{0x0001, 1}, {0x0001, 2}, {0x0005, 0}};
 constexpr MessageRequest kCanValueRequests[] = {{0x1005, 0}, {0x1008, 0}, {0x1003, 0}, {0x1006, 0}, {0x1007, 0},
                                                 {0x0009, 1}, {0x0009, 2}, {0x0009, 4}, {0x0009, 5}};
+
+void clearTexts(Controls& controls, std::span<const char* const> names) {
+  for (const char* name : names) controls.setText(name, QString());
+}
+void setEnabled(Controls& controls, std::span<const char* const> names, bool enabled) {
+  for (const char* name : names) controls.setEnabled(name, enabled);
+}
 
 bool call(const std::function<bool()>& hook) { return hook && hook(); }
 void call(const std::function<void()>& hook) {
@@ -155,14 +164,15 @@ void Monitor::SpdBtnRUNClick() {
 void Monitor::MonitorThreadProc() {
   controls_.setEnabled("SpdBtn_EVTTest", false);
   controls_.setPanel("StatusBarView", 0, kStartText);
-  for (const char* button : kFixtureButtons) controls_.setEnabled(button, false);
+  setEnabled(controls_, kFixtureButtons, false);
   controls_.setPosition("ProgressBarSOH", 0);
   controls_.setPosition("ProgressBarSOC", 0);
   controls_.setPanel("StatusBarView", 1, QString());
 
   if (link_.OpenAdapter()) {
     state_.battery.set(BatteryLookup{});
-    for (const char* box : kEnergyBoxes) controls_.setText(box, QString());
+    clearTexts(controls_, kUrEnergyBoxes);
+    clearTexts(controls_, kCanEnergyBoxes);
 
     const int protocol = controls_.itemIndex("RadioGroup_Protocol");
     if (protocol == kProtocolUr) {
@@ -301,8 +311,7 @@ void Monitor::Ur74Cycle(MonitorLog* log) {
 
 void Monitor::PollUr96() {
   FindEventRecords();
-  for (const char* button : {"BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust", "BitBtnWCellmOmhAdjust"})
-    controls_.setEnabled(button, true);
+  setEnabled(controls_, kCellResistanceButtons, true);
   const std::unique_ptr<MonitorLog> log = CreateMonitorLog(controls_.checked("CheckBoxLogFileSave"), controls_);
   while (running()) Ur96Cycle(log.get());
 }
@@ -369,14 +378,14 @@ void Monitor::Ur2Cycle() {
 void Monitor::PollCan() {
   StartCan();
   while (running()) CanCycle();
-  for (const char* button : kCanCommandButtons) controls_.setEnabled(button, false);
+  setEnabled(controls_, kCanCommandButtons, false);
   controls_.setEnabled("Timer_300h_ON", false);
 }
 
 void Monitor::StartCan() {
-  for (const char* button : kCanCommandButtons) controls_.setEnabled(button, true);
+  setEnabled(controls_, kCanCommandButtons, true);
   controls_.setEnabled("Timer_300h_ON", true);
-  for (const char* box : kCanEnergyBoxes) controls_.setText(box, QString());
+  clearTexts(controls_, kCanEnergyBoxes);
   {
     const auto exchange = link_.exchange();
     link::CanReceiveDispatch(link_);
