@@ -50,11 +50,12 @@ TEST_F(MonitorProgram, RunShowsTheUr2PacksLiveValues) {
   controls().setText("EditPDSN", QStringLiteral("left from before"));
   clickRun();
   EXPECT_EQ(controls().text("EditPDSN"), "");  // the live display was cleared first
-  ASSERT_TRUE(waitFor([&] { return controls().text("EditVCell13") == "3313"; }));
+  // The spread is shown after the cells of an answer: once it covers cell 13, the cells are all there.
+  ASSERT_TRUE(waitFor([&] { return controls().text("Edit_HVlot") == "3313"; }));
   EXPECT_EQ(controls().panel("StatusBarView", 1), " UR2 Mode ");
   EXPECT_EQ(controls().text("EditFWID"), "QVU2-13S");
+  EXPECT_EQ(controls().text("EditVCell13"), "3313");
   EXPECT_EQ(controls().position("CGaugeVCell13"), 3313);  // the gauge follows its box
-  EXPECT_EQ(controls().text("Edit_HVlot"), "3313");
 
   clickRun();
   ASSERT_TRUE(waitFor([&] { return tool->services.workers.running() == 0; }));
