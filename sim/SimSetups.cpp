@@ -1,6 +1,7 @@
 #include "sim/SimSetups.h"
 
 #include "sim/CanPack.h"
+#include "sim/CompositePack.h"
 #include "sim/Ur2Pack.h"
 #include "sim/Ur74Pack.h"
 #include "sim/Ur96Pack.h"
@@ -23,7 +24,8 @@ void ur74Setup(SimAdapter& adapter) {
   adapter.setPack(std::make_shared<Ur74Pack>(s));
 }
 
-// A 13S2P UR96 pack of 2150 mAh cells, three quarters full, discharging.
+// A 13S2P UR96 pack of 2150 mAh cells, three quarters full, discharging. Its cells and shipping mode answer
+// the pack frames of the UR96 poll; their voltages add up to the record's pack voltage.
 void ur96Setup(SimAdapter& adapter) {
   Ur96State s;
   s.soh = 98;
@@ -42,7 +44,13 @@ void ur96Setup(SimAdapter& adapter) {
   s.chargeState = 0xC0;
   s.temperatures = {25, 26, 0};
   s.serial = "SN000123";
-  adapter.setPack(std::make_shared<Ur96Pack>(s));
+  Ur2PackState frames;
+  frames.cells = {3698, 3701, 3700, 3702, 3699, 3700, 3703, 3697, 3700, 3701, 3699, 3700, 3700};
+  frames.firmwareId = s.firmwareId.left(8);
+  frames.cellsInSeries = s.series;
+  frames.cellsInParallel = s.parallel;
+  adapter.setPack(std::make_shared<CompositePack>(std::vector<std::shared_ptr<SerialPack>>{
+      std::make_shared<Ur96Pack>(s), std::make_shared<Ur2Pack>(frames)}));
 }
 
 void ur2Setup(SimAdapter& adapter) { adapter.setPack(std::make_shared<Ur2Pack>()); }

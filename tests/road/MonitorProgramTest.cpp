@@ -66,6 +66,20 @@ TEST_F(MonitorProgram, RunShowsTheUr2PacksLiveValues) {
   EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
 }
 
+TEST_F(MonitorProgram, Ur96RunShowsTheRecordAndTheCellsFromPackFrames) {
+  start("ur96");
+  clickRun();
+  // The spread follows the cells received so far: once its lowest is the pack's lowest, all cells are there.
+  ASSERT_TRUE(waitFor([&] { return controls().text("Edit_LVolt") == "3697"; }));
+  EXPECT_EQ(controls().panel("StatusBarView", 1), " UR96 Mode ");
+  EXPECT_EQ(controls().text("EditPackVolt"), "48100");
+  EXPECT_EQ(controls().text("EditVCell1"), "3698");
+  EXPECT_EQ(controls().text("Edit_HVlot"), "3703");
+  clickRun();
+  ASSERT_TRUE(waitFor([&] { return tool->services.workers.running() == 0; }));
+  EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
+}
+
 TEST_F(MonitorProgram, ClosingTheProgramEndsARun) {
   const struct {
     const char* setup;

@@ -12,6 +12,7 @@
 #include "platform/ExeInfo.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
+#include "sim/CompositePack.h"
 #include "sim/Ur96Pack.h"
 #include "support/TimeScale.h"
 #include "tests/link/LinkRig.h"
@@ -469,7 +470,10 @@ TEST_F(MonitorRoad, Ur96LoopSearchesOnceAndSkipsCellsAfterABadRecord) {
   HookLog log;
   installHooks(monitor, log, rig.controls);
   const std::shared_ptr<sim::SerialPack> inner = setupPack("ur96");
-  auto* ur96 = static_cast<sim::Ur96Pack*>(inner.get());
+  const auto composite = std::dynamic_pointer_cast<sim::CompositePack>(inner);
+  ASSERT_NE(composite, nullptr);
+  auto* ur96 = dynamic_cast<sim::Ur96Pack*>(composite->members().front().get());
+  ASSERT_NE(ur96, nullptr);
   const auto pack = plug(inner);
   // Queries 1 (the probe) to 3 get good records, 4 and 5 records with a wrong sum; STOP during query 6.
   pack->onRequest = [&](const QByteArray& payload, int before) {

@@ -1,5 +1,7 @@
 #include "mainwindow/Ur74Record.h"
+#include "sim/CompositePack.h"
 #include "sim/SimSetups.h"
+#include "sim/Ur2Pack.h"
 #include "sim/Ur74Pack.h"
 #include "sim/Ur96Pack.h"
 #include "support/Bytes.h"
@@ -166,8 +168,14 @@ TEST(SimSetups, UrPacksByNameAndUr96ByDefault) {
   }
   EXPECT_EQ(makeSimDriver("no such pack"), nullptr);
   const auto packOf = [](const std::string& name) { return makeSimDriver(name)->adapters().at(0)->pack(); };
-  EXPECT_NE(std::dynamic_pointer_cast<Ur96Pack>(packOf("")), nullptr);
-  EXPECT_NE(std::dynamic_pointer_cast<Ur96Pack>(packOf("ur96")), nullptr);
+  // The UR96 pack answers its record and, for the cells of the UR96 poll, pack frames.
+  for (const char* name : {"", "ur96"}) {
+    const auto pack = std::dynamic_pointer_cast<CompositePack>(packOf(name));
+    ASSERT_NE(pack, nullptr) << name;
+    ASSERT_EQ(pack->members().size(), 2u);
+    EXPECT_NE(std::dynamic_pointer_cast<Ur96Pack>(pack->members()[0]), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<Ur2Pack>(pack->members()[1]), nullptr);
+  }
   EXPECT_NE(std::dynamic_pointer_cast<Ur74Pack>(packOf("ur74")), nullptr);
 }
 
