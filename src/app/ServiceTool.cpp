@@ -1,5 +1,6 @@
 #include "app/ServiceTool.h"
 
+#include "commands/CanBitRate.h"
 #include "platform/Time.h"
 
 namespace qv::app {
@@ -20,6 +21,9 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
   monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
+  monitor.hooks.CheckCanBitRate = [this](platform::FtHandle, uint32_t rate) {
+    return commands::CheckCanBitRate(link, rate);
+  };
 }
 
 ServiceTool::~ServiceTool() {
