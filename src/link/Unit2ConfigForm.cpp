@@ -28,44 +28,24 @@ FormDef makeForm() {
   f.color = colour::Background;
   f.stayOnTop = true;
 
-  auto add = [&f](const char* name, Kind kind, const char* parent, int left, int top, int width, int height,
-                  const char* caption) -> ControlDef& {
-    ControlDef d;
-    d.name = name;
-    d.kind = kind;
-    d.parent = parent;
-    d.left = left;
-    d.top = top;
-    d.width = width;
-    d.height = height;
-    d.caption = caption;
-    f.controls.push_back(d);
-    return f.controls.back();
+  f.controls = {
+      place(Kind::Panel, "Panel1", "", 8, 8, 300, 100),
+      place(Kind::Label, "Label1", "Panel1", 10, 8, 120, 16, "Interface name"),
+      place(Kind::ComboBox, "CobBoxInterfaceName", "Panel1", 10, 28, 180, 22),
+      place(Kind::Button, "SpdBtnSCAN", "Panel1", 200, 26, 90, 26, "Scan").disable(),
+      place(Kind::ProgressBar, "ProgressBar1", "Panel1", 10, 58, 280, 14).span(0, kProgressFull),
+      place(Kind::Label, "LbInterfaceName", "Panel1", 10, 78, 200, 16, "unknow . . ."),
+      place(Kind::RadioGroup, "RadioGroup_Protocol", "", 316, 8, 152, 52, " Communication Protocol  ")
+          .list("UR\nCAN")
+          .cols(2),
+      place(Kind::GroupBox, "GroupBox1", "", 316, 64, 152, 64, " Baud Rate bps  "),
+      place(Kind::Label, "LabelBaudRateChooice", "GroupBox1", 8, 18, 80, 16, "Baud Rate"),
+      place(Kind::ComboBox, "ComboBoxBaudRate", "GroupBox1", 8, 36, 136, 22),
+      place(Kind::CheckBox, "CheckBoxLogFileSave", "", 16, 116, 130, 20, "Log file save").hide(),
+      place(Kind::Button, "SpdBtnYES", "", 280, 138, 90, 30, "Yes").disable(),
+      place(Kind::Button, "SpdBtnCANCEL", "", 378, 138, 90, 30, "Cancel").hide(),
+      place(Kind::StatusBar, "StatusBar1", "", 0, 178, 476, 19).list("\n\n").panels("150,150,50"),
   };
-
-  add("Panel1", Kind::Panel, "", 8, 8, 300, 100, "");
-  add("Label1", Kind::Label, "Panel1", 10, 8, 120, 16, "Interface name");
-  add("CobBoxInterfaceName", Kind::ComboBox, "Panel1", 10, 28, 180, 22, "");
-  add("SpdBtnSCAN", Kind::Button, "Panel1", 200, 26, 90, 26, "Scan").enabled = false;
-  ControlDef& progress = add("ProgressBar1", Kind::ProgressBar, "Panel1", 10, 58, 280, 14, "");
-  progress.maximum = kProgressFull;
-  add("LbInterfaceName", Kind::Label, "Panel1", 10, 78, 200, 16, "unknow . . .");
-
-  ControlDef& protocol = add("RadioGroup_Protocol", Kind::RadioGroup, "", 316, 8, 152, 52,
-                             " Communication Protocol  ");
-  protocol.items = "UR\nCAN";
-  protocol.columns = 2;
-  add("GroupBox1", Kind::GroupBox, "", 316, 64, 152, 64, " Baud Rate bps  ");
-  add("LabelBaudRateChooice", Kind::Label, "GroupBox1", 8, 18, 80, 16, "Baud Rate");
-  add("ComboBoxBaudRate", Kind::ComboBox, "GroupBox1", 8, 36, 136, 22, "");
-
-  add("CheckBoxLogFileSave", Kind::CheckBox, "", 16, 116, 130, 20, "Log file save").visible = false;
-  add("SpdBtnYES", Kind::Button, "", 280, 138, 90, 30, "Yes").enabled = false;
-  add("SpdBtnCANCEL", Kind::Button, "", 378, 138, 90, 30, "Cancel").visible = false;
-
-  ControlDef& status = add("StatusBar1", Kind::StatusBar, "", 0, 178, 476, 19, "");
-  status.items = "\n\n";
-  status.panelWidths = "150,150,50";
   return f;
 }
 
