@@ -1,8 +1,10 @@
 #pragma once
 // The state that the main window owns and that monitoring, the dispatchers, the commands and the EEPROM tools
 // share: the run flag, the detected UR variant, the firmware id text, the report record, the capacity-table
-// state and the UR decoders' memory. Each piece is guarded on its own; nothing here touches a control.
+// state, the UR decoders' memory and the records the CAN decoders fill. Each piece is guarded on its own;
+// nothing here touches a control.
 
+#include "mainwindow/SharedRecords.h"
 #include "platform/Guarded.h"
 
 #include <QByteArray>
@@ -111,6 +113,7 @@ struct MainState {
   Guarded<ReportRecord> report;
   Guarded<BatteryLookup> battery;      // _BATTERY
   std::atomic<uint32_t> CellDesignCapacity{0};
+  SharedRecords records;
 };
 
 }  // namespace qv::mainwindow

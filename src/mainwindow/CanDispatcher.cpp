@@ -1,0 +1,205 @@
+#include "mainwindow/CanDispatcher.h"
+
+#include "link/CanLayer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace qv::mainwindow {
+
+namespace {
+
+using F = CanAckFamily;
+
+// The answer flag bit of each answer header's command and index; any other pair sets nothing.
+struct AckBit {
+  uint16_t command;
+  uint16_t index;
+  CanAckFamily family;
+  uint8_t bit;
+  bool withdraws = false;  // the header clears the bit instead
+};
+constexpr AckBit kAckBits[] = {
+    {0x000A, 1, F::Barcode16Read, 0x01},     {0x000A, 2, F::Barcode16Read, 0x02},
+    {0x2008, 1, F::Barcode16ReadAlt, 0x01},  {0x2008, 2, F::Barcode16ReadAlt, 0x02},
+    {0x200A, 1, F::Barcode32Read, 0x01},     {0x200A, 2, F::Barcode32Read, 0x02},
+    {0x200A, 3, F::Barcode32Read, 0x04},     {0x200A, 4, F::Barcode32Read, 0x08},
+    {0x200B, 0, F::ShippingModeRead, 0x01},
+    {0x4008, 1, F::Barcode16Write, 0x01},    {0x4008, 2, F::Barcode16Write, 0x01, true},
+    {0x4009, 1, F::Barcode32Write, 0x01},    {0x4009, 2, F::Barcode32Write, 0x02},
+    {0x4009, 3, F::Barcode32Write, 0x04},    {0x4009, 4, F::Barcode32Write, 0x08},
+    {0x4209, 0, F::ShippingModeSet, 0x01},
+    {0x6502, 0x101, F::RecordBlocks12, 0x01}, {0x6502, 0x102, F::RecordBlocks12, 0x02},
+    {0x6502, 0x103, F::RecordBlocks12, 0x04}, {0x6502, 0x104, F::RecordBlocks12, 0x08},
+    {0x6502, 0x201, F::RecordBlocks12, 0x10}, {0x6502, 0x202, F::RecordBlocks12, 0x20},
+    {0x6502, 0x203, F::RecordBlocks12, 0x40}, {0x6502, 0x204, F::RecordBlocks12, 0x80},
+    {0x6502, 0x301, F::RecordBlock3, 0x01},   {0x6502, 0x302, F::RecordBlock3, 0x02},
+    {0x6502, 0x303, F::RecordBlock3, 0x04},   {0x6502, 0x304, F::RecordBlock3, 0x08},
+};
+
+size_t at(CanAckFamily family) { return static_cast<size_t>(family); }
+
+uint16_t be16(const uint8_t* d) { return static_cast<uint16_t>(d[0] << 8 | d[1]); }
+
+bool inRange(int value, int low, int high) { return value >= low && value <= high; }
+
+// What every answer data message leaves as the last header: a second one without a new header reaches no
+// decoder.
+constexpr CanAnswerHeader kSpentHeader{0, 0, {}, 1};
+
+}  // namespace
+
+uint8_t CanAckFlags::answered(CanAckFamily family) const {
+  std::lock_guard lock(mutex_);
+  return answered_[at(family)];
+}
+
+uint8_t CanAckFlags::accepted(CanAckFamily family) const {
+  std::lock_guard lock(mutex_);
+  return accepted_[at(family)];
+}
+
+void CanAckFlags::clear(CanAckFamily family) {
+  std::lock_guard lock(mutex_);
+  answered_[at(family)] = 0;
+  accepted_[at(family)] = 0;
+}
+
+void CanAckFlags::mark(CanAckFamily family, uint8_t bits, uint8_t status) {
+  std::lock_guard lock(mutex_);
+  answered_[at(family)] |= bits;
+  if (status == 0) {
+    accepted_[at(family)] |= bits;
+  } else {
+    accepted_[at(family)] &= static_cast<uint8_t>(~bits);
+  }
+}
+
+void CanAckFlags::unmark(CanAckFamily family, uint8_t bits) {
+  std::lock_guard lock(mutex_);
+  answered_[at(family)] &= static_cast<uint8_t>(~bits);
+  accepted_[at(family)] &= static_cast<uint8_t>(~bits);
+}
+
+CanDispatcher::CanDispatcher(Controls& controls, MainState& state, PackDispatcher& pack)
+    : controls_(controls), state_(state), pack_(pack), decoders_(controls, state) {}
+
+CanAnswerHeader CanDispatcher::lastAnswerHeader() const {
+  std::lock_guard lock(mutex_);
+  return lastHeader_;
+}
+
+void CanDispatcher::ResetCellCount() {
+  state_.records.CellVoltArray.with([](CanCellVolts& cells) { cells.nonZeroCount = 0; });
+}
+
+void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
+                                     uint8_t dataLength) {
+  std::lock_guard lock(mutex_);
+  // A broadcast counts only with data and without the message flag; the answers count in any case.
+  if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
+    switch (identifier) {
+      case 0x400: decoders_.ShowCanStatusRegisters(data); break;
+      case 0x401: decoders_.ShowCanPackVoltageCurrent(data); break;
+      case 0x402: decoders_.ShowCanCapacity(data); break;
+      case 0x403: decoders_.ShowCanHealth(data); break;
+      case 0x404: Dispatch404hFrame(data, dataLength); break;
+      default: break;
+    }
+    return;
+  }
+  if (identifier == link::kCanAnswerHeader) answerHeader(data);
+  if (identifier == link::kCanAnswerData) answerData(data);
+}
+
+void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength) {
+  if (dataLength != 8) return;
+  // Types 0x90 and 0x91 answer parameters that nothing shows.
+  if (data[0] == 0x92) decoders_.ShowWakeUpLineType(data);
+}
+
+void CanDispatcher::answerHeader(const uint8_t d[8]) {
+  lastHeader_ = CanAnswerHeader{be16(d), be16(d + 2), {d[4], d[5], d[6]}, d[7]};
+  for (const AckBit& ack : kAckBits) {
+    if (ack.command != lastHeader_.command || ack.index != lastHeader_.index) continue;
+    if (ack.withdraws) {
+      CanAckFlags_.unmark(ack.family, ack.bit);
+    } else {
+      CanAckFlags_.mark(ack.family, ack.bit, lastHeader_.status);
+    }
+  }
+}
+
+void CanDispatcher::answerData(const uint8_t d[8]) {
+  const int index = lastHeader_.index;
+  switch (lastHeader_.command) {
+    case 0x0001:
+      if (inRange(index, 1, 2)) decoders_.ShowCanModelName(index, d);
+      break;
+    case 0x0005:
+      if (index == 0) decoders_.ShowCanFwVersion(d);
+      break;
+    case 0x0009:
+      if (index == 1) decoders_.ShowCanCellConfig(d);
+      if (index == 2) decoders_.ShowCanFullChargeCapacity();
+      if (index == 4) decoders_.ShowCanDesignVoltage(d);
+      if (index == 5) decoders_.ShowCanDesignCapacity(d);
+      break;
+    case 0x000A:
+      if (inRange(index, 1, 2)) decoders_.ShowCanBarcode16(index, d);
+      break;
+    case 0x1001:
+      if (inRange(index, 1, 4)) decoders_.ShowCanCellVolts(index, d);
+      showCellSpread();
+      break;
+    case 0x1003:
+      if (index == 0) pack_.ShowTemperatures(d);
+      break;
+    case 0x1004:
+      if (index == 0) decoders_.ShowCanTotalChargeCapacity(d);
+      break;
+    case 0x1005:
+      if (index == 0) decoders_.ShowCanRtc(d);
+      break;
+    case 0x1006:
+      if (index == 0) pack_.IgnoreMessage1006(d);
+      break;
+    case 0x1007:
+      if (index == 0) pack_.ShowProtectionFlags(d);
+      break;
+    case 0x1008:
+      if (index == 0) decoders_.ShowCanCycleCount(d);
+      break;
+    case 0x1009:
+      if (index == 0) decoders_.ShowCanRemainCapacity(d);
+      break;
+    case 0x200A:
+      if (inRange(index, 1, 4)) decoders_.ShowCanBarcode32(index, d);
+      break;
+    case 0x200B:
+      if (index == 0) decoders_.ShowCanShippingMode(d);
+      break;
+    case 0x6207:
+      if (inRange(index, 1, 4)) decoders_.ShowCanBarcode32Eep(index, d);
+      break;
+    case 0x6502:
+      // Index block x 256 + part: blocks 1 to 3 all land in the one protection buffer.
+      if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4)) decoders_.StoreCanEepRecordPart(index & 0xFF, d);
+      break;
+    default:
+      break;
+  }
+  lastHeader_ = kSpentHeader;
+}
+
+void CanDispatcher::showCellSpread() {
+  const auto [highest, lowest] = state_.records.CellVoltArray.with([](const CanCellVolts& cells) {
+    const int n = std::min<int>(cells.nonZeroCount, CanCellVolts::kCells);
+    return std::pair{MaxOfU16(cells.volts.data(), n), MinOfU16(cells.volts.data(), n)};
+  });
+  controls_.setText("Edit_HVlot", QString::number(highest));
+  controls_.setText("Edit_LVolt", QString::number(lowest));
+  controls_.setText("Edit_VoltDiff", QString::number(highest - lowest));
+}
+
+}  // namespace qv::mainwindow

@@ -1,0 +1,96 @@
+#pragma once
+// The CAN frame dispatcher: every frame that a receive of the CAN layer reads arrives here, whatever thread
+// reads and whatever exchange is under way. The pack's broadcasts 0x400 to 0x404 go to their decoders; an
+// answer header 0x442 becomes the last answer header and marks the answer flags; an answer data message 0x443,
+// which carries no identification of its own, is decoded as the last header names and then clears it.
+//
+// One frame is dispatched whole under the dispatcher's lock: the header a 0x443 is paired with is the one
+// dispatched before it, and the flags, the header and the cell values never show half of a frame. Frames reach
+// it in the order they came off the wire as long as each receive reads and dispatches under the exchange lock,
+// as every CAN exchange of the program does.
+
+#include "link/Link.h"
+#include "mainwindow/CanDecoders.h"
+#include "mainwindow/MainState.h"
+#include "mainwindow/PackDispatcher.h"
+#include "platform/Controls.h"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+namespace qv::mainwindow {
+
+// The command families of the answer flags: one flag byte each, one bit per index.
+enum class CanAckFamily : uint8_t {
+  Barcode16Read = 0,      // 0x000A, indexes 1 and 2
+  Barcode16ReadAlt = 1,   // 0x2008, indexes 1 and 2
+  Barcode32Read = 2,      // 0x200A, indexes 1 to 4
+  ShippingModeRead = 3,   // 0x200B
+  Barcode16Write = 4,     // 0x4008: index 1 sets the bit, index 2 clears it
+  Barcode32Write = 5,     // 0x4009, indexes 1 to 4
+  ShippingModeSet = 6,    // 0x4209
+  RecordBlocks12 = 7,     // 0x6502, indexes 0x101-0x104 (bits 0-3) and 0x201-0x204 (bits 4-7)
+  RecordBlock3 = 8,       // 0x6502, indexes 0x301-0x304
+};
+
+// CanAckFlags: which answer headers arrived, by family and index, whatever their status; beside them which of
+// those answers were accepted (status 0). The dispatcher only sets bits; a command clears its own family's
+// byte before it sends and then polls its bits, so commands running side by side do not clear each other's.
+class CanAckFlags {
+ public:
+  static constexpr int kFamilies = 9;
+
+  uint8_t answered(CanAckFamily family) const;
+  // The bits whose last answer header carried status 0.
+  uint8_t accepted(CanAckFamily family) const;
+  void clear(CanAckFamily family);
+
+ private:
+  friend class CanDispatcher;
+  // An answer header for the bits arrived with that status; or one withdraws them.
+  void mark(CanAckFamily family, uint8_t bits, uint8_t status);
+  void unmark(CanAckFamily family, uint8_t bits);
+
+  mutable std::mutex mutex_;
+  std::array<uint8_t, kFamilies> answered_{};
+  std::array<uint8_t, kFamilies> accepted_{};
+};
+
+// The last answer header: data bytes 0-1 command, 2-3 index (big-endian), 4-6, 7 status.
+struct CanAnswerHeader {
+  uint16_t command = 0;
+  uint16_t index = 0;
+  std::array<uint8_t, 3> bytes{};
+  uint8_t status = 0;
+};
+
+class CanDispatcher : public link::CanFrameSink {
+ public:
+  CanDispatcher(Controls& controls, MainState& state, PackDispatcher& pack);
+
+  void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
+                        uint8_t dataLength) override;
+
+  CanAckFlags& ackFlags() { return CanAckFlags_; }
+  CanAnswerHeader lastAnswerHeader() const;
+  // Monitoring starts each cycle's cell requests from a count of 0.
+  void ResetCellCount();
+
+ private:
+  void Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength);
+  void answerHeader(const uint8_t data[8]);  // lock held
+  void answerData(const uint8_t data[8]);    // lock held
+  // Highest, lowest and their difference over the non-zero count of the first cells.
+  void showCellSpread();
+
+  Controls& controls_;
+  MainState& state_;
+  PackDispatcher& pack_;
+  CanDecoders decoders_;
+  CanAckFlags CanAckFlags_;
+  mutable std::mutex mutex_;  // one frame whole; guards the last header and the decoders
+  CanAnswerHeader lastHeader_;
+};
+
+}  // namespace qv::mainwindow
