@@ -1,0 +1,211 @@
+// CAN monitoring over the simulated CAN pack through the CAN dispatcher: a minute of simulated traffic with the
+// monitoring cycle's requests, the pack's broadcasts, a change of the pack's values half-way and a barcode
+// read polling its answer flags beside monitoring. Every frame the pack sent is dispatched, the display shows
+// the broadcasts and answers as the pack has them, and the command learns of every part, whichever thread read
+// its answer.
+
+#include "link/CanLayer.h"
+#include "link/Link.h"
+#include "mainwindow/CanDispatcher.h"
+#include "mainwindow/PackDispatcher.h"
+#include "platform/Time.h"
+#include "sim/CanPack.h"
+#include "sim/SimSetups.h"
+#include "support/TimeScale.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace qv {
+namespace {
+
+using mainwindow::CanAckFamily;
+
+struct Request {
+  uint16_t command, index;
+};
+
+// The monitoring cycle: identity, the cells from a count of 0, the values, the shipping mode.
+constexpr Request kIdentity[] = {{0x0001, 1}, {0x0001, 2}, {0x0005, 0}};
+constexpr Request kCells[] = {{0x1001, 1}, {0x1001, 2}, {0x1001, 3}, {0x1001, 4}};
+constexpr Request kValues[] = {{0x1005, 0}, {0x1008, 0}, {0x1003, 0}, {0x1006, 0}, {0x1007, 0}, {0x0009, 1},
+                               {0x0009, 2}, {0x0009, 4}, {0x0009, 5}, {0x200B, 0}};
+
+// Counts what reaches the dispatcher.
+class CountingSink : public link::CanFrameSink {
+ public:
+  explicit CountingSink(link::CanFrameSink& next) : next_(next) {}
+  void DispatchCanFrame(uint8_t flag, uint32_t id, const uint8_t data[8], uint8_t length) override {
+    ++frames;
+    next_.DispatchCanFrame(flag, id, data, length);
+  }
+  std::atomic<int64_t> frames{0};
+
+ private:
+  link::CanFrameSink& next_;
+};
+
+class CanMonitorRoad : public ::testing::Test {
+ protected:
+  CanMonitorRoad() {
+    auto adapter = driver->adapters().front();
+    pack = std::dynamic_pointer_cast<sim::CanPack>(adapter->canNode());
+    platform::FtHandle h = 0;
+    EXPECT_EQ(driver->OpenByLocation(adapter->record().locId, &h), platform::FT_OK);
+    driver->SetTimeouts(h, 1, 1);
+    link.AdapterHandle = h;
+    link.setCanFrameSink(&sink);
+    services.controls.setItemIndex("RadioGroup_Protocol", 1);
+    services.controls.setText("Edit_Battery_Capacity_BRCAN", "500");
+  }
+
+  // Each request one step under the exchange lock: request, 1 ms, receive.
+  template <size_t N>
+  void ask(const Request (&list)[N]) {
+    for (const Request& r : list) {
+      const auto lock = link.exchange();
+      link::CanSendRequest(link, r.command, r.index, {0, 0, 0}, 0);
+      platform::sleepMs(1);
+      link::CanReceiveDispatchAny(link);
+    }
+  }
+  void cycle() {
+    {
+      const auto lock = link.exchange();
+      link::CanReceiveDispatchAll(link);
+    }
+    ask(kIdentity);
+    can.ResetCellCount();
+    ask(kCells);
+    ask(kValues);
+    platform::sleepMs(10);
+  }
+
+  // The barcode read as a command runs it: its own flags cleared, each part asked until its bit is set.
+  int readBarcode32() {
+    services.controls.setText("Edit_Barcode32_RW", QString());
+    state.records.CanBarcodeBuffer.set({});
+    can.ackFlags().clear(CanAckFamily::Barcode32Read);
+    int parts = 0;
+    for (uint16_t part = 1; part <= 4; ++part) {
+      const auto bit = static_cast<uint8_t>(1 << (part - 1));
+      for (int attempt = 0; attempt < 10; ++attempt) {
+        {
+          const auto lock = link.exchange();
+          link::CanSendRequest(link, 0x200A, part, {0, 0, 0}, 0);
+        }
+        platform::sleepMs(10);
+        {
+          const auto lock = link.exchange();
+          link::CanWaitResponse(link, 0x200A, part);
+        }
+        if ((can.ackFlags().answered(CanAckFamily::Barcode32Read) & bit) != 0) {
+          ++parts;
+          break;
+        }
+        platform::sleepMs(10);
+      }
+    }
+    return parts;
+  }
+
+  QString text(const char* name) const { return services.controls.text(name); }
+
+  test::ScopedTimeScale fast{0.02};
+  sim::SimDriver* driver = sim::makeSimDriver("can").release();
+  platform::Services services{std::unique_ptr<platform::Driver>(driver)};
+  link::Link link{services};
+  mainwindow::MainState state;
+  mainwindow::PackDispatcher packDispatcher{services.controls, state};
+  mainwindow::CanDispatcher can{services.controls, state, packDispatcher};
+  CountingSink sink{can};
+  std::shared_ptr<sim::CanPack> pack;
+};
+
+TEST_F(CanMonitorRoad, AMinuteOfTrafficIsShownWholeAndNothingIsLost) {
+  ASSERT_NE(pack, nullptr);
+  const auto adapter = driver->adapters().front();
+  constexpr int64_t kMinute = 60000;
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> cycles{0};
+  std::thread monitoring([&] {
+    while (!stop) {
+      cycle();
+      ++cycles;
+    }
+  });
+
+  // A barcode read now and then beside monitoring; half-way the pack's values change.
+  int reads = 0, partsAnswered = 0;
+  bool changed = false;
+  sim::CanPackState later = pack->state();
+  later.packVoltage = 41000;
+  later.packCurrent = 2500;
+  later.statusRegister = 0x0241;
+  later.soh = 90;
+  later.cells[0] = 3250;
+  later.cells[12] = 3390;
+  later.clock = {24, 12, 31, 23, 59, 59};
+  later.cycleCount = 58;
+  later.modelName = "QVX52-14S4P-B002";
+  while (adapter->nowMs() < kMinute) {
+    if (!changed && adapter->nowMs() >= kMinute / 2) {
+      pack->setState(later);
+      changed = true;
+    }
+    partsAnswered += readBarcode32();
+    ++reads;
+    EXPECT_EQ(text("Edit_Barcode32_RW"), "QV32BC24050700000000000000000001");
+    platform::sleepMs(500);
+  }
+  stop = true;
+  monitoring.join();
+  EXPECT_GE(cycles, 3);
+  EXPECT_EQ(partsAnswered, 4 * reads);
+
+  // What is still on its way is read to the end, and a last cycle shows the later values whole.
+  cycle();
+  pack->setBroadcastPeriod(0);
+  for (int idle = 0; idle < 20;) idle = link::CanReceiveDispatchAll(link) ? 0 : idle + 1;
+  EXPECT_EQ(sink.frames.load(), pack->framesSent());
+  EXPECT_EQ(link.canReceiver.carried(), 0);
+  EXPECT_EQ(can.lastAnswerHeader().status, 1);  // every header's data came after it
+
+  // Broadcasts.
+  EXPECT_EQ(text("Edit401hPackVoltage"), "41000");
+  EXPECT_EQ(text("Edit401hPackCurrent"), "2500");
+  EXPECT_EQ(services.controls.color("Edit400hASR1Bit9COV"), colour::Red);
+  EXPECT_EQ(services.controls.color("Edit400hASR1Bit2CHGFET"), colour::Silver);
+  EXPECT_EQ(services.controls.color("Edit400hCRBit0Approval"), colour::Lime);
+  EXPECT_EQ(text("EditRSOC"), "80");
+  EXPECT_EQ(text("EditASOC"), "90");
+  EXPECT_EQ(text("Edit_BRCAN_SOH_Capacity"), "450");
+  EXPECT_EQ(text("Edit_BRCAN_SOC_Wh"), "360");
+  // Answers.
+  EXPECT_EQ(text("Edit_ModelName"), "QVX52-14S4P-B002");
+  EXPECT_EQ(text("Edit_FWVer"), "1.12");
+  EXPECT_EQ(text("EditVCell1"), "3250");
+  EXPECT_EQ(text("EditVCell7"), "3306");
+  EXPECT_EQ(text("EditVCell13"), "3390");
+  EXPECT_EQ(text("Edit_HVlot"), "3390");
+  EXPECT_EQ(text("Edit_LVolt"), "3250");
+  EXPECT_EQ(text("Edit_VoltDiff"), "140");
+  EXPECT_EQ(text("EditRTC"), " 2024.12.31  23:59:59");
+  EXPECT_EQ(text("Edit_CycleCount"), "58");
+  EXPECT_EQ(text("EditT1"), "25");
+  EXPECT_EQ(text("Edit_CellSeries"), "13");
+  EXPECT_EQ(text("EditDesignVoltage"), "46800");
+  EXPECT_EQ(text("EditDesignCapacity"), "10400");
+  EXPECT_EQ(text("EditFullChargeCapacity"), "9615");
+  EXPECT_EQ(text("CheckBox_ShippingModeReadOnly"), "Disabled");
+  EXPECT_EQ(state.records.EVT_TEST.snapshot().PackRtcDate, 20241231);
+  const auto cells = state.records.CellVoltArray.snapshot();
+  EXPECT_EQ(cells.nonZeroCount, 13);
+  EXPECT_EQ(cells.volts[12], 3390);
+}
+
+}  // namespace
+}  // namespace qv
