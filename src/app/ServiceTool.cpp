@@ -9,6 +9,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
     : services(std::move(driver)),
       link(services),
       packDispatcher(services.controls, state),
+      canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
       FormMain(services, link, state, monitor),
       FormConfig(link),
@@ -20,15 +21,18 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEP_Record(services),
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
+  link.setCanFrameSink(&canDispatcher);
   monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
   monitor.hooks.CheckCanBitRate = [this](platform::FtHandle, uint32_t rate) {
     return commands::CheckCanBitRate(link, rate);
   };
+  monitor.hooks.ResetCanCellCount = [this] { canDispatcher.ResetCellCount(); };
 }
 
 ServiceTool::~ServiceTool() {
   stopWorkers();
   link.setPackMessageSink(nullptr);
+  link.setCanFrameSink(nullptr);
 }
 
 std::vector<FormLogic*> ServiceTool::windows() {

@@ -11,6 +11,7 @@
 #include "firmware/Unit4FWUpgrade.h"
 #include "link/Link.h"
 #include "link/Unit2ConfigForm.h"
+#include "mainwindow/CanDispatcher.h"
 #include "mainwindow/MainState.h"
 #include "mainwindow/Monitor.h"
 #include "mainwindow/PackDispatcher.h"
@@ -44,6 +45,8 @@ class ServiceTool {
   mainwindow::MainState state;
   // Every UR2 answer the link accepts goes to the main window's fields through it.
   mainwindow::PackDispatcher packDispatcher;
+  // Every CAN frame any receive reads goes through it: the broadcasts, the answers and the answer flags.
+  mainwindow::CanDispatcher canDispatcher;
   // What RUN starts; its callees from the other subsystems are wired here as they come.
   mainwindow::Monitor monitor;
 
