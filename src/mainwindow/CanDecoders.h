@@ -44,7 +44,8 @@ class CanDecoders {
   void ShowCanFullChargeCapacity();
   void ShowCanDesignVoltage(const uint8_t d[8]);
   void ShowCanDesignCapacity(const uint8_t d[8]);
-  // Part 1 to 4 of a barcode into the barcode buffer at 8 (part - 1); a blank keeps the character there.
+  // One of the four eight-character parts (1 to 4) of a barcode, into the barcode buffer at 8 (part - 1); a
+  // blank keeps the character there.
   void ShowCanBarcode32(int quarter, const uint8_t d[8]);
   void ShowCanBarcode16(int half, const uint8_t d[8]) { ShowCanBarcode32(half, d); }
   void ShowCanBarcode32Eep(int quarter, const uint8_t d[8]) { ShowCanBarcode32(quarter, d); }
@@ -55,7 +56,7 @@ class CanDecoders {
   void ShowCanCycleCount(const uint8_t d[8]);
   void ShowCanRemainCapacity(const uint8_t d[8]);
   void ShowCanShippingMode(const uint8_t d[8]);
-  // Part 1 to 4 of a 32-byte record into the protection block buffer.
+  // One of the four eight-byte parts (1 to 4) of a 32-byte record, into the protection block buffer.
   void StoreCanEepRecordPart(int part, const uint8_t d[8]);
   // The 0x404 parameter answer of type 0x92.
   void ShowWakeUpLineType(const uint8_t d[8]);
