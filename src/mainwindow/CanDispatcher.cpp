@@ -123,9 +123,9 @@ void CanDispatcher::answerHeader(const uint8_t d[8]) {
   for (const AckBit& ack : kAckBits) {
     if (ack.command != lastHeader_.command || ack.index != lastHeader_.index) continue;
     if (ack.withdraws) {
-      CanAckFlags_.unmark(ack.family, ack.bit);
+      ackFlags_.unmark(ack.family, ack.bit);
     } else {
-      CanAckFlags_.mark(ack.family, ack.bit, lastHeader_.status);
+      ackFlags_.mark(ack.family, ack.bit, lastHeader_.status);
     }
   }
 }

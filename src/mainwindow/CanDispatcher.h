@@ -72,7 +72,7 @@ class CanDispatcher : public link::CanFrameSink {
   void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
                         uint8_t dataLength) override;
 
-  CanAckFlags& ackFlags() { return CanAckFlags_; }
+  CanAckFlags& ackFlags() { return ackFlags_; }
   CanAnswerHeader lastAnswerHeader() const;
   // Monitoring starts each cycle's cell requests from a count of 0.
   void ResetCellCount();
@@ -88,7 +88,7 @@ class CanDispatcher : public link::CanFrameSink {
   MainState& state_;
   PackDispatcher& pack_;
   CanDecoders decoders_;
-  CanAckFlags CanAckFlags_;
+  CanAckFlags ackFlags_;
   mutable std::mutex mutex_;  // one frame whole; guards the last header and the decoders
   CanAnswerHeader lastHeader_;
 };
