@@ -1,6 +1,7 @@
 // Shows the main window as an operator sees it after the first use, and saves it as a PNG:
-// the program started as VELMO_ENG, " Configure ", the protocol "UR", "Scan", "Yes".
-//   quvexa_screenshot <folder of the executables> <out.png>
+// the program started as VELMO_ENG, " Configure ", the protocol ("UR" unless told), "Scan", "Yes", and with
+// --run also RUN, a few seconds of monitoring before the picture is taken.
+//   quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run]
 // QUVEXA_ADAPTER chooses the adapter (./dev screenshot sets "sim").
 
 #include "app/WindowedTool.h"
@@ -64,8 +65,16 @@ QRadioButton* protocolChoice(WindowedTool& program, const QString& item) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: quvexa_screenshot <folder of the executables> <out.png>\n");
+  QString protocol = QStringLiteral("UR");
+  bool run = false;
+  for (int i = 3; i < argc; ++i) {
+    const QString arg = QString::fromLocal8Bit(argv[i]);
+    if (arg == QLatin1String("--run")) run = true;
+    else if (arg == QLatin1String("UR") || arg == QLatin1String("CAN")) protocol = arg;
+    else argc = 0;
+  }
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run]\n");
     return 2;
   }
   qv::platform::initExeInfo((QByteArray(argv[1]) + "/VELMO_ENG").constData());
@@ -82,7 +91,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!click(button(program, "FormMain", "SpdBtnConfigure"), "\" Configure \"")) return 1;
-  if (!click(protocolChoice(program, QStringLiteral("UR")), "\"UR\"")) return 1;
+  if (!click(protocolChoice(program, protocol), "the protocol")) return 1;
   if (!click(button(program, "FormConfig", "SpdBtnSCAN"), "\"Scan\"")) return 1;
   QAbstractButton* yes = button(program, "FormConfig", "SpdBtnYES");
   QAbstractButton* scan = button(program, "FormConfig", "SpdBtnSCAN");
@@ -92,6 +101,10 @@ int main(int argc, char** argv) {
   }
   if (!click(yes, "\"Yes\"")) return 1;
   settle(300);
+  if (run) {
+    if (!click(button(program, "FormMain", "SpdBtnRUN"), "\"RUN\"")) return 1;
+    settle(4000);
+  }
 
   const QPixmap shot = program.mainWindow().grab();
   if (!shot.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
