@@ -11,20 +11,25 @@ Workers::~Workers() { joinAll(); }
 void Workers::start(std::string name, std::function<void()> fn) {
   std::lock_guard lock(mutex_);
   reapFinished();
-  auto worker = std::make_unique<Worker>();
-  worker->name = std::move(name);
-  Worker* w = worker.get();
-  workers_.push_back(std::move(worker));
-  w->thread = std::thread([w, fn = std::move(fn)] {
-    try {
-      fn();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "worker %s ended by an exception: %s\n", w->name.c_str(), e.what());
-    } catch (...) {
-      std::fprintf(stderr, "worker %s ended by an exception\n", w->name.c_str());
-    }
-    w->done.store(true);
-  });
+  workers_.push_back(std::make_unique<Worker>());
+  Worker* w = workers_.back().get();
+  w->name = std::move(name);
+  try {
+    w->thread = std::thread([w, fn = std::move(fn)] {
+      try {
+        fn();
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "worker %s ended by an exception: %s\n", w->name.c_str(), e.what());
+      } catch (...) {
+        std::fprintf(stderr, "worker %s ended by an exception\n", w->name.c_str());
+      }
+      w->done.store(true);
+    });
+  } catch (...) {
+    // No thread: an entry left behind would count as running for ever, and a close would wait for it.
+    workers_.pop_back();
+    throw;
+  }
 }
 
 void Workers::reapFinished() {

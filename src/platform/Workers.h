@@ -19,7 +19,8 @@ class Workers {
   Workers& operator=(const Workers&) = delete;
   ~Workers();
 
-  // Starts fn on a new thread. An exception that leaves fn ends only that worker (it is never rethrown).
+  // Starts fn on a new thread. An exception that leaves fn ends only that worker (it is never rethrown). When
+  // no thread can be made, std::system_error comes out here and nothing counts as started.
   void start(std::string name, std::function<void()> fn);
   // Waits for every worker started so far, and for those they start meanwhile.
   void joinAll();
