@@ -18,6 +18,8 @@ constexpr int kProtocolCan = 1;
 constexpr int kProgressFull = 64;
 
 const QString kScan = QStringLiteral("Scan");
+// The scan's worker, by which a second Scan click finds the first still running.
+constexpr char kScanWorker[] = "ScanAdapterThread";
 
 FormDef makeForm() {
   FormDef f;
@@ -104,11 +106,6 @@ TFormConfig::TFormConfig(Link& link) : link_(link), controls_(link.controls) {
   FormCreate();
 }
 
-TFormConfig::~TFormConfig() {
-  std::unique_lock lock(scanMutex_);
-  scanEnded_.wait(lock, [this] { return !scanRunning_; });
-}
-
 const FormDef& TFormConfig::form() const {
   static const FormDef def = makeForm();
   return def;
@@ -155,19 +152,6 @@ void TFormConfig::RadioGroup_ProtocolClick() {
   }
 }
 
-bool TFormConfig::beginScan() {
-  std::lock_guard lock(scanMutex_);
-  if (scanRunning_) return false;
-  scanRunning_ = true;
-  return true;
-}
-
-void TFormConfig::endScan() {
-  std::lock_guard lock(scanMutex_);
-  scanRunning_ = false;
-  scanEnded_.notify_all();
-}
-
 void TFormConfig::SpdBtnSCANClick() {
   stopKeepAlive(controls_);
   if (controls_.text("SpdBtnSCAN") != kScan) {
@@ -176,22 +160,19 @@ void TFormConfig::SpdBtnSCANClick() {
     return;
   }
   controls_.setText("SpdBtnSCAN", QStringLiteral("Stop"));
-  // One scan at a time: a scan still running after "Stop" goes on being the scan.
-  if (!beginScan()) return;
+  // One scan at a time: a scan still running after "Stop" goes on being the scan. Only this handler starts a
+  // scan, on the GUI thread, so nothing can start one between the test and the start.
+  if (link_.services.workers.running(kScanWorker) > 0) return;
   controls_.setEnabled("SpdBtnYES", false);
   controls_.setText("CobBoxInterfaceName", QString());
   controls_.setItems("CobBoxInterfaceName", {});
   controls_.setItemIndex("CobBoxInterfaceName", -1);
   const int protocol = controls_.itemIndex("RadioGroup_Protocol");
   if (protocol != kProtocolUr && protocol != kProtocolCan) {
-    endScan();
     controls_.setEnabled("SpdBtnSCAN", true);
     return;
   }
-  link_.services.workers.start("ScanAdapterThread", [this] {
-    ScanAdapterThread();
-    endScan();
-  });
+  link_.services.workers.start(kScanWorker, [this] { ScanAdapterThread(); });
 }
 
 void TFormConfig::ScanAdapterThread() {

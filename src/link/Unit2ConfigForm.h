@@ -7,8 +7,6 @@
 #include "link/Link.h"
 #include "platform/Form.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <string_view>
 
 namespace qv::link {
@@ -19,10 +17,9 @@ void DisableLinkButtons(Controls& controls);
 
 class TFormConfig : public FormLogic {
  public:
-  // Declares the dialog into the store and runs FormCreate.
+  // Declares the dialog into the store and runs FormCreate. The scan it starts writes this dialog's state: its
+  // owner stops the workers before the dialog goes.
   explicit TFormConfig(Link& link);
-  // Waits for a scan still running: it writes this dialog's state.
-  ~TFormConfig() override;
   TFormConfig(const TFormConfig&) = delete;
   TFormConfig& operator=(const TFormConfig&) = delete;
 
@@ -46,15 +43,9 @@ class TFormConfig : public FormLogic {
   void ListAdapters(uint32_t n);
   // Panel 0 of the status bar tells whether position i holds an accepted adapter, and Yes follows it.
   void ShowAvailability(int i);
-  bool beginScan();
-  void endScan();
 
   Link& link_;
   Controls& controls_;
-
-  std::mutex scanMutex_;
-  std::condition_variable scanEnded_;
-  bool scanRunning_ = false;
 };
 
 }  // namespace qv::link

@@ -214,6 +214,18 @@ TEST_F(Scan, OneScanAtATime) {
   expectEnded();
 }
 
+TEST_F(Scan, AScanEndedByAnExceptionLeavesTheNextOneFree) {
+  list({platform::kAcceptedDeviceId});
+  rig.chooseProtocol(0);
+  rig.spy().throwOnNextCount();
+  rig.scan();
+  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Stop");  // as after a failed count: the operator stops and scans
+  rig.form->onEvent("SpdBtnSCAN", UiEvent::Click);
+  rig.scan();
+  EXPECT_EQ(rig.controls.items("CobBoxInterfaceName"), QStringList({"USB1"}));
+  expectEnded();
+}
+
 TEST(ConfigFormYes, ConfirmsTheChoiceOnTheMainWindow) {
   struct Case {
     const char* exe;

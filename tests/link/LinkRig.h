@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -35,10 +36,16 @@ class SpyDriver : public platform::Driver {
     std::lock_guard lock(mutex_);
     return timeouts_;
   }
+  // The next device count throws, as anything on the scan's way may.
+  void throwOnNextCount() {
+    std::lock_guard lock(mutex_);
+    throwOnCount_ = true;
+  }
 
   FtStatus CreateDeviceInfoList(uint32_t* n) override {
     std::unique_lock lock(mutex_);
     gate_.wait(lock, [this] { return !held_; });
+    if (std::exchange(throwOnCount_, false)) throw std::runtime_error("device count");
     lock.unlock();
     return sim.CreateDeviceInfoList(n);
   }
@@ -64,6 +71,7 @@ class SpyDriver : public platform::Driver {
   mutable std::mutex mutex_;
   std::condition_variable gate_;
   bool held_ = false;
+  bool throwOnCount_ = false;
   std::vector<std::pair<uint32_t, uint32_t>> timeouts_;
 };
 
