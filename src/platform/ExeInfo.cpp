@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <atomic>
 #include <mutex>
@@ -20,7 +21,13 @@ std::atomic<bool> g_versionReadable{true};
 }  // namespace
 
 void initExeInfo(const char* argv0) {
-  const QFileInfo file(QDir::current(), QString::fromLocal8Bit(argv0 != nullptr ? argv0 : "quvexa"));
+  QString path = QString::fromLocal8Bit(argv0 != nullptr ? argv0 : "quvexa");
+  // A name without a folder was found on the search path by the shell, not in the current folder.
+  if (!path.contains(QLatin1Char('/'))) {
+    const QString found = QStandardPaths::findExecutable(path);
+    if (!found.isEmpty()) path = found;
+  }
+  const QFileInfo file(QDir::current(), path);
   ExeInfo info;
   info.folder = file.absolutePath();
   if (!info.folder.endsWith(QLatin1Char('/'))) info.folder += QLatin1Char('/');

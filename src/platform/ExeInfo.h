@@ -11,7 +11,7 @@ struct ExeInfo {
   QString fileName;  // without its folder
 };
 
-// Reads argv[0] (resolved against the current folder).
+// Reads argv[0]: a path is resolved against the current folder, a bare name is looked up on the search path.
 void initExeInfo(const char* argv0);
 // Tests set the folder and name the program would have.
 void setExeInfo(const ExeInfo& info);
