@@ -132,11 +132,6 @@ void SimAdapter::clearWritten() {
   written_.clear();
 }
 
-int64_t SimAdapter::bytesSent() const {
-  std::lock_guard lock(mutex_);
-  return bytesSent_;
-}
-
 void SimAdapter::inject(const QByteArray& bytes) {
   std::lock_guard lock(mutex_);
   send(bytes);
@@ -162,7 +157,6 @@ void SimAdapter::disconnect() {
 void SimAdapter::send(const QByteArray& bytes) {
   if (rx_ == nullptr || bytes.isEmpty()) return;
   rx_->push(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
-  bytesSent_ += bytes.size();
 }
 
 void SimAdapter::sendCan(const std::vector<CanFrame>& frames) {

@@ -119,8 +119,6 @@ class SimAdapter {
   // Every whole frame the PC wrote, in order, as written.
   std::vector<QByteArray> written() const;
   void clearWritten();
-  // Bytes handed to the PC so far (all replies, broadcasts and noise).
-  int64_t bytesSent() const;
 
   // Puts bytes straight into what the PC will read (noise, a partial frame).
   void inject(const QByteArray& bytes);
@@ -152,7 +150,6 @@ class SimAdapter {
   QByteArray input_;                    // bytes written and not yet a whole frame
   std::vector<QByteArray> written_;
   QByteArray pendingCan_;               // CAN bytes held back to come in pieces
-  int64_t bytesSent_ = 0;
   platform::RxQueue* rx_ = nullptr;
   int64_t startMs_ = 0;
 };

@@ -1,7 +1,6 @@
 #include "mainwindow/Unit1MainForm.h"
 
 #include "link/Profiles.h"
-#include "link/Unit2ConfigForm.h"
 #include "mainwindow/MainFormPages.h"
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
@@ -147,8 +146,6 @@ void TFormMain::ResetLiveDisplay() {
   controls_.setText("EditCurrentSign", QStringLiteral(" - None - "));
   controls_.setColor("EditCurrentSign", colour::ButtonFace);
 }
-
-void TFormMain::DisableLinkButtons() { link::DisableLinkButtons(controls_); }
 
 void TFormMain::SpdBtnRUNClick() { monitor_.SpdBtnRUNClick(); }
 

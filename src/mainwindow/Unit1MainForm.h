@@ -33,8 +33,6 @@ class TFormMain : public DeclaredForm {
   void FormShow();
   // Clears the live values before a monitoring run.
   void ResetLiveDisplay();
-  // The configuration dialog's creation: no link until it is confirmed.
-  void DisableLinkButtons();
 
   void SpdBtnRUNClick();
   void SpdBtnConfigureClick();

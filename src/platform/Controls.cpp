@@ -59,18 +59,6 @@ ControlState Controls::state(std::string_view name) const {
   return e != nullptr ? e->state : ControlState{};
 }
 
-void Controls::setState(std::string_view name, const ControlState& state) {
-  std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  const bool textChanged = e.state.text != state.text;
-  e.state = state;
-  touch(name, e);
-  if (textChanged) {
-    const auto rules = e.textRules;  // a rule may declare controls, which can move entries
-    for (const auto& rule : rules) rule(*this, state.text);
-  }
-}
-
 template <typename T>
 T Controls::get(std::string_view name, T ControlState::*member) const {
   std::lock_guard lock(mutex_);
@@ -109,7 +97,6 @@ bool Controls::enabled(std::string_view name) const { return get(name, &ControlS
 void Controls::setEnabled(std::string_view name, bool on) { set(name, &ControlState::enabled, on); }
 bool Controls::visible(std::string_view name) const { return get(name, &ControlState::visible); }
 void Controls::setVisible(std::string_view name, bool on) { set(name, &ControlState::visible, on); }
-QString Controls::hint(std::string_view name) const { return get(name, &ControlState::hint); }
 
 int Controls::itemIndex(std::string_view name) const { return get(name, &ControlState::itemIndex); }
 void Controls::setItemIndex(std::string_view name, int index) { set(name, &ControlState::itemIndex, index); }

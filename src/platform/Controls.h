@@ -93,8 +93,6 @@ class Controls {
   std::vector<std::string> undeclared() const;
 
   ControlState state(std::string_view name) const;
-  // Replaces the whole state, as a window applying its operator's input does.
-  void setState(std::string_view name, const ControlState& state);
 
   QString text(std::string_view name) const;
   void setText(std::string_view name, const QString& text);
@@ -108,7 +106,6 @@ class Controls {
   void setEnabled(std::string_view name, bool on);
   bool visible(std::string_view name) const;
   void setVisible(std::string_view name, bool on);
-  QString hint(std::string_view name) const;
 
   int itemIndex(std::string_view name) const;
   void setItemIndex(std::string_view name, int index);
