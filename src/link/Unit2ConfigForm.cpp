@@ -55,15 +55,9 @@ void setVisible(Controls& c, std::initializer_list<const char*> names, bool on) 
   for (const char* name : names) c.setVisible(name, on);
 }
 
-// Selects an item of a drop-down list; its text is the selected item's.
-void selectItem(Controls& c, std::string_view list, int index) {
-  c.setItemIndex(list, index);
-  c.setText(list, c.selectedItemText(list));
-}
-
 void fillBaudRates(Controls& c, const QStringList& rates, int selected) {
   c.setItems("ComboBoxBaudRate", rates);
-  selectItem(c, "ComboBoxBaudRate", selected);
+  c.selectItem("ComboBoxBaudRate", selected);
 }
 
 void stopKeepAlive(Controls& c) { c.setEnabled("Timer_300h_ON", false); }
@@ -164,9 +158,8 @@ void TFormConfig::SpdBtnSCANClick() {
   // scan, on the GUI thread, so nothing can start one between the test and the start.
   if (link_.services.workers.running(kScanWorker) > 0) return;
   controls_.setEnabled("SpdBtnYES", false);
-  controls_.setText("CobBoxInterfaceName", QString());
   controls_.setItems("CobBoxInterfaceName", {});
-  controls_.setItemIndex("CobBoxInterfaceName", -1);
+  controls_.selectItem("CobBoxInterfaceName", -1);
   const int protocol = controls_.itemIndex("RadioGroup_Protocol");
   if (protocol != kProtocolUr && protocol != kProtocolCan) {
     controls_.setEnabled("SpdBtnSCAN", true);
@@ -231,7 +224,7 @@ void TFormConfig::ListAdapters(uint32_t n) {
       std::lock_guard lock(link_.tableMutex);
       link_.AdapterTable[i].count = static_cast<uint8_t>(std::min<uint32_t>(accepted, 0xFF));
     }
-    selectItem(controls_, "CobBoxInterfaceName", static_cast<int>(i));
+    controls_.selectItem("CobBoxInterfaceName", static_cast<int>(i));
     ShowAvailability(static_cast<int>(i));
   }
   controls_.setText("LbInterfaceName", QStringLiteral("%1  found. ").arg(n));

@@ -118,6 +118,12 @@ QString Controls::selectedItemText(std::string_view name) const {
   return i >= 0 && i < e->state.items.size() ? e->state.items.at(i) : QString();
 }
 
+void Controls::selectItem(std::string_view name, int index) {
+  std::lock_guard lock(mutex_);
+  setItemIndex(name, index);
+  setText(name, selectedItemText(name));
+}
+
 int Controls::position(std::string_view name) const { return get(name, &ControlState::position); }
 
 void Controls::setPosition(std::string_view name, int position) {

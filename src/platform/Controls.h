@@ -114,6 +114,8 @@ class Controls {
   void addItem(std::string_view name, const QString& item);
   // The text of the selected item, empty when none is selected.
   QString selectedItemText(std::string_view name) const;
+  // Selects an item of a drop-down list, whose text is then the selected item's (empty for none), in one step.
+  void selectItem(std::string_view name, int index);
 
   // Position is clamped into [minimum, maximum]; changing the range clamps the position again.
   int position(std::string_view name) const;

@@ -58,6 +58,11 @@ TEST(Controls, LampsPanelsAndItems) {
   EXPECT_EQ(c.selectedItemText("List"), "USB2");
   c.setItemIndex("List", 5);
   EXPECT_EQ(c.selectedItemText("List"), "");
+  c.selectItem("List", 0);
+  EXPECT_EQ(c.text("List"), "USB1");
+  c.selectItem("List", -1);
+  EXPECT_EQ(c.itemIndex("List"), -1);
+  EXPECT_EQ(c.text("List"), "");
 }
 
 TEST(Controls, UndeclaredNamesAreReported) {

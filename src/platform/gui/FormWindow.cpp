@@ -313,9 +313,8 @@ void FormWindow::connectInput(Control& c) {
       });
       break;
     case Kind::ComboBox:
-      connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, key, w](int index) {
-        controls_.setItemIndex(key, index);
-        controls_.setText(key, static_cast<QComboBox*>(w)->itemText(index));
+      connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, key](int index) {
+        controls_.selectItem(key, index);
         deliver(key, UiEvent::Change);
       });
       break;
