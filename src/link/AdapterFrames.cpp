@@ -1,5 +1,7 @@
 #include "link/AdapterFrames.h"
 
+#include "link/Bytes.h"
+
 #include <algorithm>
 #include <array>
 
@@ -115,8 +117,8 @@ bool ReadUartReplyN(Link& link, uint16_t readSize, uint16_t* L, uint8_t* payload
   uint32_t got = 0;
   if (!ReadAdapterBytes(link, rx.data(), std::min<uint32_t>(readSize, rx.size()), &got)) return false;
   if (rx[0] != 0x55 || rx[1] != 0xAA) return false;
-  if ((rx[2] << 8 | rx[3]) != kFrameUartReply) return false;
-  const uint16_t n = static_cast<uint16_t>(rx[4] << 8 | rx[5]);
+  if (be16(rx.data() + 2) != kFrameUartReply) return false;
+  const uint16_t n = be16(rx.data() + 4);
   if (n > kMaxReplyPayload || n > payloadCapacity) return false;
   // Handed out before the checks: the UR callers judge the payload by tests of their own.
   *L = n;

@@ -1,5 +1,6 @@
 #include "link/CanLayer.h"
 
+#include "link/Bytes.h"
 #include "link/Link.h"
 #include "platform/Time.h"
 
@@ -55,7 +56,7 @@ bool receive(Link& link, Receive mode, Pair asked = {}) {
     if (e.messageFlag == 0) std::copy_n(e.data, std::min<int>(e.dataLength, 8), data);
     link.BlinkRx();
     if (e.identifier == kCanAnswerHeader && data[7] == 0) {
-      const Pair answered{static_cast<uint16_t>(data[0] << 8 | data[1]), static_cast<uint16_t>(data[2] << 8 | data[3])};
+      const Pair answered{be16(data), be16(data + 2)};
       link.canAnswers.note(answered.command, answered.index);
       if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) result = true;
     }

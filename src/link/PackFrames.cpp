@@ -1,6 +1,7 @@
 #include "link/PackFrames.h"
 
 #include "link/AdapterFrames.h"
+#include "link/Bytes.h"
 
 #include <algorithm>
 
@@ -19,8 +20,6 @@ constexpr int kReceiveBufferSize = 1024;
 
 // Message bytes of a header: ID (0-1), index (2-3), three bytes, status (7).
 constexpr int kStatusByte = 7;
-
-uint16_t word(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]); }
 
 bool writeRequest(Link& link, const PackFrame& frame) {
   std::array<uint8_t, kRequestSize> out{0x55, 0xAA, 0x07, 0x01, 0x00, kPackFrameSize, 0x00, kPackFrameSize};
@@ -47,16 +46,16 @@ struct AnswerFrame {
 
   // Envelope, constant bytes, kind and both check bytes.
   bool holds(uint8_t wantedKind) const {
-    return b[0] == 0x55 && b[1] == 0xAA && word(b + 2) == 0x0702 && word(b + 4) == kPackFrameSize &&
+    return b[0] == 0x55 && b[1] == 0xAA && be16(b + 2) == 0x0702 && be16(b + 4) == kPackFrameSize &&
            pack()[0] == 0x40 && pack()[1] == 0x00 && kind() == wantedKind && pack()[12] == 0x0D &&
            b[20] == 0x0D && pack()[11] == PackFrameCheck(pack()) && b[19] == FrameChecksum(b + 2, 17);
   }
 
   PackReplyFrame record() const {
     PackReplyFrame r;
-    r.header = word(b);
-    r.type = word(b + 2);
-    r.length = word(b + 4);
+    r.header = be16(b);
+    r.type = be16(b + 2);
+    r.length = be16(b + 4);
     r.lead = pack()[0];
     r.zero = pack()[1];
     r.kind = kind();
@@ -127,7 +126,7 @@ bool ReceivePackMessage(Link& link) {
 
   link.BlinkRx();
   if (PackMessageSink* sink = link.packMessageSink()) {
-    sink->DispatchPackMessage(word(header.message()), word(header.message() + 2), data.message());
+    sink->DispatchPackMessage(be16(header.message()), be16(header.message() + 2), data.message());
   }
   return true;
 }
@@ -143,7 +142,7 @@ bool WaitPackAck(Link& link, uint16_t id, uint16_t index) {
   const AnswerFrame first{buffer.data()};
   const AnswerFrame lastOdd{buffer.data() + (frames - 1) / 2 * 2 * kAnswerFrameSize};
   return first.kind() == kPackAnswerHeader && first.pack()[1] == 0x00 && first.status() == 0 &&
-         word(first.message()) == id && word(first.message() + 2) == index && lastOdd.status() == 0;
+         be16(first.message()) == id && be16(first.message() + 2) == index && lastOdd.status() == 0;
 }
 
 }  // namespace qv::link

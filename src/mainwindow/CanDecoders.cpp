@@ -1,5 +1,6 @@
 #include "mainwindow/CanDecoders.h"
 
+#include "link/Bytes.h"
 #include "mainwindow/CapacityTable.h"
 
 #include <algorithm>
@@ -14,16 +15,10 @@ namespace {
 constexpr int kProtocolUr = 0;
 constexpr int kProtocolCan = 1;
 
-uint16_t le16(const uint8_t* d) { return static_cast<uint16_t>(d[0] | d[1] << 8); }
-uint32_t le32(const uint8_t* d) { return uint32_t{d[0]} | uint32_t{d[1]} << 8 | uint32_t{d[2]} << 16 | uint32_t{d[3]} << 24; }
-uint16_t be16(const uint8_t* d) { return static_cast<uint16_t>(d[0] << 8 | d[1]); }
-uint32_t be32(const uint8_t* d) { return uint32_t{d[0]} << 24 | uint32_t{d[1]} << 16 | uint32_t{d[2]} << 8 | uint32_t{d[3]}; }
-
-// The data bytes as characters up to the first zero, at most eight.
-QByteArray textBytes(const uint8_t d[8]) {
-  const auto* begin = reinterpret_cast<const char*>(d);
-  return QByteArray(begin, static_cast<int>(std::find(begin, begin + 8, '\0') - begin));
-}
+using link::be16;
+using link::be32;
+using link::le16;
+using link::le32;
 
 // Copies the data bytes up to the first blank, at most eight, to the field from `at`.
 void copyUpToBlank(const uint8_t d[8], char* at) {
@@ -127,11 +122,11 @@ void CanDecoders::ShowCanHealth(const uint8_t d[8]) {
 
 void CanDecoders::ShowCanModelName(int half, const uint8_t d[8]) {
   if (half == 1) {
-    state_.firmwareIdText.set(textBytes(d));
+    state_.firmwareIdText.set(link::fieldText(d, 8));
     modelNameFirstHalf_ = true;
   } else {
     if (modelNameFirstHalf_) {
-      controls_.setText("Edit_ModelName", QString::fromLatin1(state_.firmwareIdText.append(textBytes(d))));
+      controls_.setText("Edit_ModelName", QString::fromLatin1(state_.firmwareIdText.append(link::fieldText(d, 8))));
     }
     modelNameFirstHalf_ = false;
   }

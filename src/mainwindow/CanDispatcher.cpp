@@ -1,5 +1,6 @@
 #include "mainwindow/CanDispatcher.h"
 
+#include "link/Bytes.h"
 #include "link/CanLayer.h"
 
 #include <algorithm>
@@ -38,8 +39,6 @@ constexpr AckBit kAckBits[] = {
 };
 
 size_t at(CanAckFamily family) { return static_cast<size_t>(family); }
-
-uint16_t be16(const uint8_t* d) { return static_cast<uint16_t>(d[0] << 8 | d[1]); }
 
 bool inRange(int value, int low, int high) { return value >= low && value <= high; }
 
@@ -119,7 +118,7 @@ void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength)
 }
 
 void CanDispatcher::answerHeader(const uint8_t d[8]) {
-  lastHeader_ = CanAnswerHeader{be16(d), be16(d + 2), {d[4], d[5], d[6]}, d[7]};
+  lastHeader_ = CanAnswerHeader{link::be16(d), link::be16(d + 2), {d[4], d[5], d[6]}, d[7]};
   for (const AckBit& ack : kAckBits) {
     if (ack.command != lastHeader_.command || ack.index != lastHeader_.index) continue;
     if (ack.withdraws) {

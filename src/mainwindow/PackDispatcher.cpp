@@ -1,5 +1,7 @@
 #include "mainwindow/PackDispatcher.h"
 
+#include "link/Bytes.h"
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -10,15 +12,10 @@ namespace qv::mainwindow {
 namespace {
 
 // Word i of the data bytes: bytes 2i and 2i+1, the first the more significant.
-uint16_t word(const uint8_t data[8], int i) { return static_cast<uint16_t>(data[2 * i] << 8 | data[2 * i + 1]); }
+uint16_t word(const uint8_t data[8], int i) { return link::be16(data + 2 * i); }
 
 // The data bytes as 8-bit characters up to the first zero, at most eight.
-QByteArray textBytes(const uint8_t data[8]) {
-  const auto* begin = reinterpret_cast<const char*>(data);
-  return QByteArray(begin, static_cast<int>(std::find(begin, begin + 8, '\0') - begin));
-}
-
-QString text8(const uint8_t data[8]) { return QString::fromLatin1(textBytes(data)); }
+QString text8(const uint8_t data[8]) { return QString::fromLatin1(link::fieldText(data, 8)); }
 
 std::string numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
 
@@ -106,7 +103,7 @@ void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
 // which is what starts the id afresh over CAN. Appending would repeat the id once per cycle until the text is
 // full; so on UR2 each answer is the id, and the text is set from it.
 void PackDispatcher::ShowFirmwareId(const uint8_t data[8]) {
-  state_.firmwareIdText.set(textBytes(data));
+  state_.firmwareIdText.set(link::fieldText(data, 8));
   controls_.setText("EditFWID", QString::fromLatin1(state_.firmwareIdText.text()));
 }
 

@@ -1,6 +1,7 @@
 #include "mainwindow/Ur96Record.h"
 
 #include "link/AdapterFrames.h"
+#include "link/Bytes.h"
 #include "mainwindow/CapacityTable.h"
 
 #include <array>
@@ -45,7 +46,8 @@ class Reply {
  public:
   explicit Reply(const uint8_t* bytes) : b_(bytes) {}
   // Record bytes, offsets from the record's first byte.
-  uint8_t at(int i) const { return b_[kRecord + i]; }
+  const uint8_t* field(int i) const { return b_ + kRecord + i; }
+  uint8_t at(int i) const { return *field(i); }
   uint64_t be(int i, int width) const {
     uint64_t v = 0;
     for (int k = 0; k < width; ++k) v = v << 8 | at(i + k);
@@ -56,7 +58,7 @@ class Reply {
 
   bool passesTests() const {
     if (!(b_[0] == 0x55 && b_[1] == 0xAA && b_[2] == 0x07 && b_[3] == 0x02)) return false;
-    if ((b_[4] << 8 | b_[5]) != 96 || at(0) != 'J') return false;
+    if (link::be16(b_ + 4) != 96 || at(0) != 'J') return false;
     uint8_t sum = 0;
     for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + at(i));
     return at(95) == sum && b_[102] == link::FrameChecksum(b_ + 2, 100);
@@ -203,9 +205,7 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
   controls.setText("EditT2", temperature(r.at(51)));
   controls.setText("EditT3", r.at(52) == 0 ? QString() : temperature(r.at(52)));
 
-  QByteArray serial;
-  for (int k = 56; k < 64 && r.at(k) != 0; ++k) serial.append(static_cast<char>(r.at(k)));
-  controls.setText("EditPDSN", QString::fromLatin1(serial));
+  controls.setText("EditPDSN", QString::fromLatin1(link::fieldText(r.field(56), 8)));
 
   showTail(controls, r, "TabSheetST", kStTail);
   showTail(controls, r, "TabSheetKL", kKlTail);
