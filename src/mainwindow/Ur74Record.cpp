@@ -84,11 +84,9 @@ const CapacityModel& modelFor(const Record& r) {
 
 bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
-QString decimal(uint64_t v) { return QString::number(v); }
-
 void showTemperature(Controls& controls, const Record& r, bool selectorQ) {
   if (!selectorQ) {
-    controls.setText("EditT1", decimal(r.at(69) >> 1));
+    controls.setText("EditT1", QString::number(r.at(69) >> 1));
     return;
   }
   const uint8_t t = r.at(68);
@@ -96,13 +94,13 @@ void showTemperature(Controls& controls, const Record& r, bool selectorQ) {
     const int below = 256 - t;
     if (below <= 40) {
       controls.setColor("EditT1", colour::Blue);
-      controls.setText("EditT1", QStringLiteral("-") + decimal(below));
+      controls.setText("EditT1", QStringLiteral("-") + QString::number(below));
     } else {
       controls.setText("EditT1", QString());
       controls.setColor("EditT1", colour::White);
     }
   } else {
-    controls.setText("EditT1", t <= 100 ? decimal(t) : QString());
+    controls.setText("EditT1", t <= 100 ? QString::number(t) : QString());
   }
 }
 
@@ -163,12 +161,12 @@ void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state
     if (inForce >= cell) {
       const uint16_t mv = r.u16(2 * cell - 1);
       packSum += mv;
-      controls.setText(box, decimal(mv));
+      controls.setText(box, QString::number(mv));
     } else {
       controls.setText(box, QStringLiteral("0"));
     }
   }
-  controls.setText("EditPackVolt", decimal(packSum));
+  controls.setText("EditPackVolt", QString::number(packSum));
   UpdateCellSpread(controls);
 
   const uint32_t rsoc = r.at(53) >> 1;
@@ -178,18 +176,18 @@ void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state
   const uint32_t rem = rsoc * dc / 100;
   const auto est = static_cast<uint64_t>(dc * 0.4 + static_cast<double>(tcc));
   const uint64_t total = rem > est ? rem : est;
-  controls.setText("EditDC", decimal(dc));
+  controls.setText("EditDC", QString::number(dc));
   const auto cycles = static_cast<uint32_t>(total / dc);
-  controls.setText("EditCycleCnt", decimal(cycles));
+  controls.setText("EditCycleCnt", QString::number(cycles));
   const uint32_t fcc = model.fullChargeCapacity(cycles);
-  controls.setText("EditFCC", decimal(fcc));
+  controls.setText("EditFCC", QString::number(fcc));
   const uint32_t asoc = fcc * 100 / dc;
-  controls.setText("EditASOC", decimal(asoc));
+  controls.setText("EditASOC", QString::number(asoc));
   controls.setPosition("ProgressBarSOH", static_cast<int>(asoc));
 
   LookupUrBatteryEnergy(controls, state.battery);
   ShowUrSohEnergy(controls);
-  controls.setText("EditTCC", decimal(total));
+  controls.setText("EditTCC", QString::number(total));
 
   const uint8_t flags = r.at(52);
   constexpr std::array<const char*, 5> kFlagBoxes = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF"};
@@ -199,14 +197,14 @@ void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state
 
   controls.setMaximum("ProgressBarSOC", 200);
   controls.setPosition("ProgressBarSOC", r.at(53));
-  controls.setText("EditRSOC", decimal(rsoc));
+  controls.setText("EditRSOC", QString::number(rsoc));
 
   LookupUrBatteryEnergy(controls, state.battery);
   ShowUrSocEnergy(controls);
 
   showTemperature(controls, r, selectorQ);
 
-  const QString current = decimal(r.u16(70));
+  const QString current = QString::number(r.u16(70));
   controls.setText("EditPackCurrent", (r.at(54) & 0x40) != 0 ? QStringLiteral("-") + current : current);
 }
 

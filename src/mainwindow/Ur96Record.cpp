@@ -68,11 +68,8 @@ class Reply {
   const uint8_t* b_;
 };
 
-QString decimal(uint64_t v) { return QString::number(v); }
-QString signedDecimal(int64_t v) { return QString::number(v); }
-
 QString temperature(uint8_t b) {
-  return b >= 128 ? QStringLiteral("-") + decimal(256u - b) : decimal(b);
+  return b >= 128 ? QStringLiteral("-") + QString::number(256u - b) : QString::number(b);
 }
 
 void showFlags(Controls& controls, uint8_t flags) {
@@ -123,7 +120,7 @@ constexpr std::array<TailBox, 4> kKlTail = {{
 
 void showTail(Controls& controls, const Reply& r, const char* page, const std::array<TailBox, 4>& tail) {
   if (!controls.visible(page)) return;
-  for (const TailBox& t : tail) controls.setText(t.box, decimal(r.be(t.offset, t.width)));
+  for (const TailBox& t : tail) controls.setText(t.box, QString::number(r.be(t.offset, t.width)));
 }
 
 void showSohEnergy(Controls& controls, MainState& state) {
@@ -134,7 +131,7 @@ void showSohEnergy(Controls& controls, MainState& state) {
 void decode(const Reply& r, Controls& controls, MainState& state) {
   const uint32_t parallel = r.at(46);
   const uint32_t dc = r.u32(5);
-  controls.setText("EditCellParallel", decimal(parallel));
+  controls.setText("EditCellParallel", QString::number(parallel));
   // No cells in parallel: no capacity per cell, so no cell type and no capacity model.
   const uint32_t perCell = parallel != 0 ? dc / parallel : 0;
   state.CellDesignCapacity = perCell;
@@ -144,19 +141,19 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
   const CellClass* cellClass = parallel != 0 ? cellClassFor(perCell) : nullptr;
   if (cellClass != nullptr) {
     const uint32_t cap = parallel * cellClass->cellCapacity;
-    controls.setText("EditDC", decimal(cap));
+    controls.setText("EditDC", QString::number(cap));
     const uint32_t rem = rsoc * cap / 100;
     const auto est = static_cast<uint64_t>(cap * 0.4 + static_cast<double>(tcc));
     const uint64_t total = rem > est ? rem : est;
     const auto cycles = static_cast<uint32_t>(total / cap);
-    controls.setText("EditCycleCnt", decimal(cycles));
+    controls.setText("EditCycleCnt", QString::number(cycles));
     const uint32_t fcc = cellClass->fullChargeCapacity(parallel, cycles);
-    controls.setText("EditFCC", decimal(fcc));
+    controls.setText("EditFCC", QString::number(fcc));
     const uint32_t asoc = fcc * 100 / cap;
-    controls.setText("EditASOC", decimal(asoc));
+    controls.setText("EditASOC", QString::number(asoc));
     controls.setPosition("ProgressBarSOH", static_cast<int>(asoc));
     showSohEnergy(controls, state);
-    controls.setText("EditTCC", decimal(total));
+    controls.setText("EditTCC", QString::number(total));
     // The report carries what the page shows: the model's figures.
     state.report.with([&](ReportRecord& rep) {
       rep.designCapacity = cap;
@@ -165,13 +162,13 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
       rep.totalChargeCapacity = total;
     });
   } else {
-    controls.setText("EditASOC", decimal(r.at(1)));
+    controls.setText("EditASOC", QString::number(r.at(1)));
     controls.setPosition("ProgressBarSOH", r.at(1));
     showSohEnergy(controls, state);
-    controls.setText("EditDC", decimal(dc));
-    controls.setText("EditCycleCnt", decimal(r.u16(3)));
-    controls.setText("EditFCC", decimal(r.u32(15)));
-    controls.setText("EditTCC", decimal(tcc));
+    controls.setText("EditDC", QString::number(dc));
+    controls.setText("EditCycleCnt", QString::number(r.u16(3)));
+    controls.setText("EditFCC", QString::number(r.u32(15)));
+    controls.setText("EditTCC", QString::number(tcc));
     state.report.with([&](ReportRecord& rep) {
       rep.designCapacity = dc;
       rep.cycleCount = r.u16(3);
@@ -182,13 +179,13 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
 
   controls.setMaximum("ProgressBarSOC", 100);
   controls.setPosition("ProgressBarSOC", static_cast<int>(rsoc));
-  controls.setText("EditRSOC", decimal(rsoc));
+  controls.setText("EditRSOC", QString::number(rsoc));
   ShowUrSocEnergy(controls);
 
-  controls.setText("EditRC", decimal(r.u32(19)));
+  controls.setText("EditRC", QString::number(r.u32(19)));
   const auto current = static_cast<int32_t>(r.u32(23));
-  controls.setText("EditPackCurrent", signedDecimal(current));
-  controls.setText("EditPackVolt", decimal(r.u32(27)));
+  controls.setText("EditPackCurrent", QString::number(current));
+  controls.setText("EditPackVolt", QString::number(r.u32(27)));
 
   // A space leaves its position zero, so the shown id ends at the first space.
   std::array<char, 17> id{};
@@ -196,9 +193,9 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
     if (r.at(31 + k) != ' ') id[k] = static_cast<char>(r.at(31 + k));
   }
   controls.setText("EditFWID", QString::fromLatin1(id.data()));
-  controls.setText("EditFWVer", decimal(r.u16(43)));
-  controls.setText("EditCellSeries", decimal(r.at(45)));
-  controls.setText("EditCellParallel", decimal(r.at(46)));
+  controls.setText("EditFWVer", QString::number(r.u16(43)));
+  controls.setText("EditCellSeries", QString::number(r.at(45)));
+  controls.setText("EditCellParallel", QString::number(r.at(46)));
   showChargeState(controls, r.at(47));
   showFlags(controls, r.at(48));
   controls.setText("EditT1", temperature(r.at(50)));
