@@ -1,7 +1,8 @@
 #include "sim/CanPack.h"
 
+#include "sim/Bytes.h"
+
 #include <algorithm>
-#include <cstring>
 
 namespace qv::sim {
 namespace {
@@ -19,34 +20,22 @@ enum : uint32_t {
 
 constexpr uint8_t kRefused = 0x01;  // the status of a request the pack does not know
 
-void le16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void le32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void be16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v >> 8);
-  p[1] = static_cast<uint8_t>(v);
-}
-void be32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
+void le16(uint8_t* p, uint16_t v) { putLittleEndian(p, v, 2); }
+void le32(uint8_t* p, uint32_t v) { putLittleEndian(p, v, 4); }
+void be16(uint8_t* p, uint16_t v) { putBigEndian(p, v, 2); }
+void be32(uint8_t* p, uint32_t v) { putBigEndian(p, v, 4); }
 
 // Part p (1-based) of a text, eight characters, zero-filled; false for a part beyond `parts`.
 bool textPart(const QByteArray& text, uint16_t p, uint16_t parts, uint8_t out[8]) {
   if (p < 1 || p > parts) return false;
-  const QByteArray piece = text.mid(8 * (p - 1), 8);
-  std::memcpy(out, piece.constData(), static_cast<size_t>(piece.size()));
+  const std::array<uint8_t, 8> piece = eightBytes(text, 8 * (p - 1));
+  std::copy(piece.begin(), piece.end(), out);
   return true;
 }
 
 bool setTextPart(QByteArray& text, uint16_t p, uint16_t parts, const uint8_t data[8]) {
   if (p < 1 || p > parts) return false;
-  const int at = 8 * (p - 1);
-  if (text.size() < at + 8) text.resize(at + 8, '\0');
-  std::memcpy(text.data() + at, data, 8);
+  setEightBytes(text, 8 * (p - 1), data);
   return true;
 }
 

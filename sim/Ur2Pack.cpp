@@ -1,5 +1,7 @@
 #include "sim/Ur2Pack.h"
 
+#include "sim/Bytes.h"
+
 #include <algorithm>
 
 namespace qv::sim {
@@ -12,19 +14,6 @@ uint8_t xorOf(const uint8_t* bytes, int n) {
   uint8_t x = 0;
   for (int i = 0; i < n; ++i) x ^= bytes[i];
   return x;
-}
-
-// Eight bytes of `bytes` from `offset`, zeros past its end.
-std::array<uint8_t, 8> part(const QByteArray& bytes, int offset) {
-  std::array<uint8_t, 8> out{};
-  for (int i = 0; i < 8 && offset + i < bytes.size(); ++i) out[i] = static_cast<uint8_t>(bytes[offset + i]);
-  return out;
-}
-
-// Replaces bytes offset..offset+7 of `bytes`, zero-filling what lay before.
-void setPart(QByteArray& bytes, int offset, const std::array<uint8_t, 8>& data) {
-  if (bytes.size() < offset + 8) bytes.resize(offset + 8, '\0');
-  for (int i = 0; i < 8; ++i) bytes[offset + i] = static_cast<char>(data[i]);
 }
 
 }  // namespace
@@ -95,14 +84,11 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
 bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
   const Ur2PackState& s = state_;
   Bytes8& d = *out;
-  const auto putWord = [&](int i, uint16_t w) {
-    d[2 * i] = static_cast<uint8_t>(w >> 8);
-    d[2 * i + 1] = static_cast<uint8_t>(w);
-  };
+  const auto putWord = [&](int i, uint16_t w) { putBigEndian(d.data() + 2 * i, w, 2); };
   switch (id) {
     case 0x0001:
       if (index != 2) return false;
-      d = part(s.firmwareId.left(8), 0);
+      d = eightBytes(s.firmwareId.left(8), 0);
       return true;
     case 0x0005:
       if (index != 0) return false;
@@ -137,7 +123,7 @@ bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
       return true;
     case 0x1004:
       if (index != 0) return false;
-      for (int i = 0; i < 8; ++i) d[i] = static_cast<uint8_t>(s.totalChargeCapacity >> (56 - 8 * i));
+      putBigEndian(d.data(), s.totalChargeCapacity, 8);
       return true;
     case 0x1005:
       if (index != 0) return false;
@@ -150,7 +136,7 @@ bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
       return true;
     case 0x2001:
       if (index != 1) return false;
-      d = part(s.serial.left(8), 0);
+      d = eightBytes(s.serial.left(8), 0);
       return true;
     case 0x200B:
       if (index != 0) return false;
@@ -159,11 +145,11 @@ bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
     case 0x200A:
     case 0x6207:
       if (!(id == 0x200A ? s.answersBarcode32 : s.answersBarcode32Eep) || index < 1 || index > 4) return false;
-      d = part(s.barcode32, 8 * (index - 1));
+      d = eightBytes(s.barcode32, 8 * (index - 1));
       return true;
     case 0x2008:
       if (!s.answersBarcode16 || index < 1 || index > 2) return false;
-      d = part(s.barcode16, 8 * (index - 1));
+      d = eightBytes(s.barcode16, 8 * (index - 1));
       return true;
     default:
       return false;
@@ -184,10 +170,10 @@ void Ur2Pack::applyWrite(uint16_t id, uint16_t index, const Bytes8& data) {
       s.shippingMode = (data[0] & 0x01) != 0;
       break;
     case 0x4009:
-      if (index >= 1 && index <= 4) setPart(s.barcode32, 8 * (index - 1), data);
+      if (index >= 1 && index <= 4) setEightBytes(s.barcode32, 8 * (index - 1), data.data());
       break;
     case 0x4008:
-      if (index >= 1 && index <= 2) setPart(s.barcode16, 8 * (index - 1), data);
+      if (index >= 1 && index <= 2) setEightBytes(s.barcode16, 8 * (index - 1), data.data());
       break;
     default:
       break;  // acknowledged, nothing kept (the EEPROM erase among them)

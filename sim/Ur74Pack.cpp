@@ -1,5 +1,7 @@
 #include "sim/Ur74Pack.h"
 
+#include "sim/Bytes.h"
+
 #include <algorithm>
 
 namespace qv::sim {
@@ -23,20 +25,17 @@ QByteArray Ur74Pack::record() const {
   std::lock_guard lock(mutex_);
   const Ur74State& s = state_;
   QByteArray r(74, '\0');
-  const auto put = [&r](int at, uint64_t value, int width) {
-    for (int k = width - 1; k >= 0; --k, value >>= 8) r[at + k] = static_cast<char>(value & 0xFF);
-  };
   r[0] = '!';
-  for (int i = 0; i < 13; ++i) put(1 + 2 * i, s.cellsMv[i], 2);
+  for (int i = 0; i < 13; ++i) putBigEndian(r, 1 + 2 * i, s.cellsMv[i], 2);
   r[27] = s.selectorQ ? 'Q' : 'P';
-  put(34, s.chargeTotal & 0xFFFFFFFFFFull, 5);
+  putBigEndian(r, 34, s.chargeTotal & 0xFFFFFFFFFFull, 5);
   for (int k = 0; k < 12 && k < s.firmwareId.size(); ++k) r[39 + k] = s.firmwareId[k];
   r[52] = static_cast<char>(s.flags);
   r[53] = static_cast<char>(s.socHalfPercent);
   r[54] = s.discharging ? '\x40' : '\0';
   r[68] = static_cast<char>(s.temperature);
   r[69] = static_cast<char>(s.temperatureByte69);
-  put(70, s.currentMa, 2);
+  putBigEndian(r, 70, s.currentMa, 2);
   r.chop(std::min<qsizetype>(faults_.shortBy, r.size()));
   return r;
 }

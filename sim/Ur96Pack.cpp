@@ -1,5 +1,7 @@
 #include "sim/Ur96Pack.h"
 
+#include "sim/Bytes.h"
+
 #include <algorithm>
 
 namespace qv::sim {
@@ -23,24 +25,21 @@ QByteArray Ur96Pack::record() const {
   std::lock_guard lock(mutex_);
   const Ur96State& s = state_;
   QByteArray r(96, '\0');
-  const auto put = [&r](int at, uint64_t value, int width) {
-    for (int k = width - 1; k >= 0; --k, value >>= 8) r[at + k] = static_cast<char>(value & 0xFF);
-  };
   const auto text = [&r](int at, int width, const QByteArray& t, char pad) {
     for (int k = 0; k < width; ++k) r[at + k] = k < t.size() ? t[k] : pad;
   };
   r[0] = 'J';
   r[1] = static_cast<char>(s.soh);
   r[2] = static_cast<char>(s.rsoc);
-  put(3, s.cycles, 2);
-  put(5, s.designCapacity, 4);
-  put(9, s.totalCharge & 0xFFFFFFFFFFFFull, 6);
-  put(15, s.fullChargeCapacity, 4);
-  put(19, s.remainingCapacity, 4);
-  put(23, static_cast<uint32_t>(s.currentMa), 4);
-  put(27, s.voltageMv, 4);
+  putBigEndian(r, 3, s.cycles, 2);
+  putBigEndian(r, 5, s.designCapacity, 4);
+  putBigEndian(r, 9, s.totalCharge & 0xFFFFFFFFFFFFull, 6);
+  putBigEndian(r, 15, s.fullChargeCapacity, 4);
+  putBigEndian(r, 19, s.remainingCapacity, 4);
+  putBigEndian(r, 23, static_cast<uint32_t>(s.currentMa), 4);
+  putBigEndian(r, 27, s.voltageMv, 4);
   text(31, 12, s.firmwareId, ' ');
-  put(43, s.firmwareVersion, 2);
+  putBigEndian(r, 43, s.firmwareVersion, 2);
   r[45] = static_cast<char>(s.series);
   r[46] = static_cast<char>(s.parallel);
   r[47] = static_cast<char>(s.chargeState);
