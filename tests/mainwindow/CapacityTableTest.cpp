@@ -1,8 +1,8 @@
 #include "mainwindow/CapacityTable.h"
+#include "support/CurrentFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,10 @@ namespace {
 // Runs each test in a folder of its own, which is where the table is looked for.
 class CapacityTable : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(folder_.isValid());
-    previous_ = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
-  }
-  void TearDown() override { QDir::setCurrent(previous_); }
+  void SetUp() override { ASSERT_TRUE(folder_.entered()); }
 
   static void writeTable(const QByteArray& bytes) {
-    QFile f(kCapacityTableFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
+    ASSERT_TRUE(test::ScopedCurrentFolder::write(kCapacityTableFile, bytes));
   }
   // The table with a header line in front.
   static void writeLines(const QByteArray& lines) { writeTable("Model,Wh\n" + lines); }
@@ -42,8 +35,7 @@ class CapacityTable : public ::testing::Test {
   Guarded<BatteryLookup> battery_;
 
  private:
-  QTemporaryDir folder_;
-  QString previous_;
+  test::ScopedCurrentFolder folder_;
 };
 
 TEST_F(CapacityTable, MatchesByPrefixFirstLineWinsBlanksDropped) {

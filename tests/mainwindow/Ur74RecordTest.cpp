@@ -1,9 +1,8 @@
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/Ur74Record.h"
+#include "support/CurrentFolder.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -220,21 +219,13 @@ TEST(UpdateCellSpread, CountFromTheFirstZeroCell) {
 // The lookup runs in the current folder, where the table is.
 class Ur74Energy : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(folder_.isValid());
-    previous_ = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
-  }
-  void TearDown() override { QDir::setCurrent(previous_); }
+  void SetUp() override { ASSERT_TRUE(folder_.entered()); }
   static void writeTable(const QByteArray& lines) {
-    QFile f(kCapacityTableFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Model,Wh\n" + lines);
+    ASSERT_TRUE(test::ScopedCurrentFolder::write(kCapacityTableFile, "Model,Wh\n" + lines));
   }
 
  private:
-  QTemporaryDir folder_;
-  QString previous_;
+  test::ScopedCurrentFolder folder_;
 };
 
 TEST_F(Ur74Energy, BatteryEnergyAndItsShares) {

@@ -4,11 +4,10 @@
 #include "sim/SimDriver.h"
 #include "sim/Ur96Pack.h"
 #include "support/Bytes.h"
+#include "support/CurrentFolder.h"
 #include "support/TimeScale.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -308,18 +307,12 @@ class Ur96Energy : public Ur96Read {
  protected:
   void SetUp() override {
     Ur96Read::SetUp();
-    ASSERT_TRUE(folder_.isValid());
-    previous_ = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
-    QFile f(kCapacityTableFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Model,Wh\nQV13,50\nQV14,x\n");
+    ASSERT_TRUE(folder_.entered());
+    ASSERT_TRUE(folder_.write(kCapacityTableFile, "Model,Wh\nQV13,50\nQV14,x\n"));
   }
-  void TearDown() override { QDir::setCurrent(previous_); }
 
  private:
-  QTemporaryDir folder_;
-  QString previous_;
+  test::ScopedCurrentFolder folder_;
 };
 
 TEST_F(Ur96Energy, LookupUsesTheIdShownBeforeTheRecord) {

@@ -14,6 +14,7 @@
 #include "sim/SimSetups.h"
 #include "sim/CompositePack.h"
 #include "sim/Ur96Pack.h"
+#include "support/CurrentFolder.h"
 #include "support/TimeScale.h"
 #include "tests/link/LinkRig.h"
 
@@ -508,15 +509,9 @@ TEST_F(MonitorRoad, Ur96LoopSearchesOnceAndSkipsCellsAfterABadRecord) {
 }
 
 TEST_F(MonitorRoad, CanRunPollsUntilStop) {
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  const QString previousFolder = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(folder.path()));
-  {
-    QFile table(mainwindow::kCapacityTableFile);
-    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
-    table.write("Barcode,Wh\nQV32BC,500\n");
-  }
+  test::ScopedCurrentFolder folder;
+  ASSERT_TRUE(folder.entered());
+  ASSERT_TRUE(folder.write(mainwindow::kCapacityTableFile, "Barcode,Wh\nQV32BC,500\n"));
   adapter->setCanNode(std::make_shared<sim::CanPack>());
 
   // Requests 0x440 the pack was sent, by command.
@@ -586,7 +581,6 @@ TEST_F(MonitorRoad, CanRunPollsUntilStop) {
       EXPECT_FALSE(rig.controls.enabled(name)) << name;
     expectStopped();
   }
-  QDir::setCurrent(previousFolder);
 }
 
 }  // namespace

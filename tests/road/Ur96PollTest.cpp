@@ -5,11 +5,10 @@
 #include "platform/ExeInfo.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur96Pack.h"
+#include "support/CurrentFolder.h"
 #include "support/TimeScale.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -22,17 +21,11 @@ namespace {
 // thread reads what the worker writes.
 TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   test::ScopedTimeScale fast(0.02);
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  const QString previousFolder = QDir::currentPath();
+  test::ScopedCurrentFolder folder;
+  ASSERT_TRUE(folder.entered());
   const platform::ExeInfo previousExe = platform::exeInfo();
-  ASSERT_TRUE(QDir::setCurrent(folder.path()));
   platform::setExeInfo({folder.path() + "/", "VELMO_ENG"});
-  {
-    QFile table(kCapacityTableFile);
-    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
-    table.write("Model,Wh\nQV13,50\n");
-  }
+  ASSERT_TRUE(folder.write(kCapacityTableFile, "Model,Wh\nQV13,50\n"));
 
   std::unique_ptr<sim::SimDriver> simDriver = sim::makeSimDriver("");
   const uint32_t locId = simDriver->adapters().at(0)->record().locId;
@@ -79,7 +72,6 @@ TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   EXPECT_TRUE(lines.at(kCycles).contains(",QV1302B96A,260,48100,-1250,13,2,4300,"));
 
   services.driver().Close(h);
-  QDir::setCurrent(previousFolder);
   platform::setExeInfo(previousExe);
 }
 
