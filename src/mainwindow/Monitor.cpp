@@ -10,6 +10,8 @@
 #include "platform/Time.h"
 
 #include <array>
+#include <cstdio>
+#include <exception>
 #include <span>
 
 namespace qv::mainwindow {
@@ -169,17 +171,24 @@ void Monitor::MonitorThreadProc() {
   controls_.setPosition("ProgressBarSOC", 0);
   controls_.setPanel("StatusBarView", 1, QString());
 
-  if (link_.OpenAdapter()) {
-    state_.battery.set(BatteryLookup{});
-    clearTexts(controls_, kUrEnergyBoxes);
-    clearTexts(controls_, kCanEnergyBoxes);
+  // Whatever ends the run, the end step below runs: an adapter left open would refuse every later run.
+  try {
+    if (link_.OpenAdapter()) {
+      state_.battery.set(BatteryLookup{});
+      clearTexts(controls_, kUrEnergyBoxes);
+      clearTexts(controls_, kCanEnergyBoxes);
 
-    const int protocol = controls_.itemIndex("RadioGroup_Protocol");
-    if (protocol == kProtocolUr) {
-      RunUr();
-    } else if (protocol == kProtocolCan) {
-      RunCan();
+      const int protocol = controls_.itemIndex("RadioGroup_Protocol");
+      if (protocol == kProtocolUr) {
+        RunUr();
+      } else if (protocol == kProtocolCan) {
+        RunCan();
+      }
     }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "monitoring ended by an exception: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "monitoring ended by an exception\n");
   }
 
   link_.CloseAdapter();

@@ -11,8 +11,8 @@
 #include "mainwindow/Unit1MainForm.h"
 #include "platform/ExeInfo.h"
 #include "sim/CanPack.h"
-#include "sim/SimSetups.h"
 #include "sim/CompositePack.h"
+#include "sim/SimSetups.h"
 #include "sim/Ur96Pack.h"
 #include "support/CurrentFolder.h"
 #include "support/TimeScale.h"
@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 #include <algorithm>
 #include <atomic>
@@ -460,6 +462,22 @@ TEST_F(MonitorRoad, Ur2LoopCallsItsCallees) {
   waitForEnd();
   EXPECT_EQ(log.rtc.load(), 3);
   EXPECT_EQ(log.searches.load(), 5);
+}
+
+TEST_F(MonitorRoad, ARunEndedByAnExceptionStillEndsInTheStoppedState) {
+  plug(setupPack("ur2"));
+  monitor.hooks.ReadRtc = [] { throw std::runtime_error("a callee gave up"); };
+  configure(0);
+  click();
+  waitForEnd();
+  expectStopped();
+  // The adapter was given back: the next run opens it again.
+  monitor.hooks.ReadRtc = {};
+  click();
+  ASSERT_TRUE(waitFor([&] { return panel(1) == " UR2 Mode "; }));
+  click();
+  waitForEnd();
+  expectStopped();
 }
 
 TEST_F(MonitorRoad, Ur96LoopSearchesOnceAndSkipsCellsAfterABadRecord) {
