@@ -2,17 +2,21 @@
 
 #include "app/WindowedTool.h"
 #include "platform/ExeInfo.h"
+#include "platform/Text.h"
 #include "platform/gui/Look.h"
 #include "platform/select/DriverSelect.h"
 
 #include <QApplication>
 
+#include <cstdio>
 #include <exception>
 
 namespace qv::app {
 
 int run(int argc, char** argv) {
   platform::initExeInfo(argc > 0 ? argv[0] : nullptr);
+  // The Function Test writes its Traditional Chinese texts to files in Big5; without it they become "?".
+  if (!platform::big5Available()) std::fprintf(stderr, "Big5 text encoder not available: Chinese texts are written as \"?\".\n");
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quvexa BMS Monitor"));
   // The main window's close ends the program; hiding it (for the firmware window) does not.
