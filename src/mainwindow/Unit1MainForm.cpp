@@ -1,6 +1,7 @@
 #include "mainwindow/Unit1MainForm.h"
 
 #include "link/Profiles.h"
+#include "mainwindow/EvtIni.h"
 #include "mainwindow/MainFormPages.h"
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
@@ -87,6 +88,7 @@ void TFormMain::InstallFollowRules() {
 
 void TFormMain::FormCreate() {
   // The shell command that deleted the lite executables from the current folder is deliberately not built.
+  LoadEvtIniAtStartUp(state_.records, controls_);
   controls_.setItemIndex("PageControl2", 0);
   controls_.setText("CheckBoxEEPROMErase", QString());
   controls_.setColor("Shape_TX", colour::White);
