@@ -267,6 +267,15 @@ TEST_F(EvtIni, ATestStartRunsOnlyWithAWholeFile) {
   EXPECT_EQ(set().TestRepeatCnt, 4);
 }
 
+TEST_F(EvtIni, AFileThatCannotBeReadGivesTheDefaultsAndIsNamed) {
+  ASSERT_TRUE(QDir().mkdir(QString::fromLatin1(kEvtIniFile)));  // a folder where the file should be
+  records.EVT_TEST_SET.with([](EvtTestSet& s) { s.BarcodeMode = 3; });
+  LoadEvtIniAtStartUp(records, controls);
+  expectDefaults(test(), set());
+  EXPECT_EQ(controls.panel("StatusBarView", 2), QStringLiteral("  EVT.ini cannot be read."));
+  EXPECT_FALSE(LoadEvtIniForRun(records, controls));
+}
+
 TEST(EvtFailLines, SlotsFromOneToTwoHundredFiftyFiveAndTheCountGoesOn) {
   EvtTest t;
   for (int i = 1; i <= 300; ++i) t.AddFailLine(QStringLiteral("%1.  NG").arg(i));
