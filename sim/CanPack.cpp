@@ -20,6 +20,11 @@ enum : uint32_t {
 
 constexpr uint8_t kRefused = 0x01;  // the status of a request the pack does not know
 
+// Whether a fault's command and index (kAnyIndex: every index) single out the request.
+bool matches(uint16_t command, uint16_t index, uint16_t asked, uint16_t askedIndex) {
+  return command == asked && (index == CanPack::kAnyIndex || index == askedIndex);
+}
+
 void le16(uint8_t* p, uint16_t v) { putLittleEndian(p, v, 2); }
 void le32(uint8_t* p, uint32_t v) { putLittleEndian(p, v, 4); }
 void be16(uint8_t* p, uint16_t v) { putBigEndian(p, v, 2); }
@@ -70,6 +75,15 @@ int64_t CanPack::framesSent() const {
 }
 
 void CanPack::put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]) {
+  if (lateByMs_ > 0) {
+    Delayed d{nowMs_ + lateByMs_, id, {}};
+    std::copy(data, data + 8, d.data.begin());
+    // Kept in due order; answers due at the same time keep their order.
+    const auto at = std::upper_bound(delayed_.begin(), delayed_.end(), d.dueMs,
+                                     [](int64_t due, const Delayed& e) { return due < e.dueMs; });
+    delayed_.insert(at, d);
+    return;
+  }
   CanFrame f;
   f.id = id;
   std::copy(data, data + 8, f.data);
@@ -79,6 +93,12 @@ void CanPack::put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]
 
 void CanPack::tick(int64_t nowMs, std::vector<CanFrame>& out) {
   std::lock_guard lock(mutex_);
+  nowMs_ = nowMs;
+  while (!delayed_.empty() && delayed_.front().dueMs <= nowMs) {
+    const Delayed d = delayed_.front();
+    delayed_.erase(delayed_.begin());
+    put(out, d.id, d.data.data());
+  }
   if (!awake_ || periodMs_ <= 0 || nowMs < nextRoundMs_) return;
   nextRoundMs_ = std::max(nextRoundMs_ + periodMs_, nowMs);
   uint8_t status[8] = {}, power[8] = {}, capacity[8] = {}, health[8] = {};
@@ -118,10 +138,26 @@ void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
   }
 }
 
+
 bool CanPack::unanswered(const Request& r) const {
-  return std::any_of(faults_.unanswered.begin(), faults_.unanswered.end(), [&](const auto& pair) {
-    return pair.first == r.command && (pair.second == kAnyIndex || pair.second == r.index);
-  });
+  return std::any_of(faults_.unanswered.begin(), faults_.unanswered.end(),
+                     [&](const auto& pair) { return matches(pair.first, pair.second, r.command, r.index); });
+}
+
+uint8_t CanPack::refusal(const Request& r) {
+  for (CanPackRefusal& f : faults_.refused) {
+    if (!matches(f.command, f.index, r.command, r.index) || f.times == 0) continue;
+    if (f.times > 0) --f.times;
+    return f.status == 0 ? kRefused : f.status;
+  }
+  return 0;
+}
+
+int64_t CanPack::lateBy(const Request& r) const {
+  for (const CanPackLateAnswer& f : faults_.late) {
+    if (matches(f.command, f.index, r.command, r.index)) return f.delayMs;
+  }
+  return 0;
 }
 
 void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame>& out) {
@@ -129,13 +165,16 @@ void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame
   uint8_t value[8] = {};
   const bool read = r.value == 0 && readValue(r.command, r.index, value);
   uint8_t status = faults_.status;
+  if (status == 0) status = refusal(r);
   if (!read && status == 0 && !write(r.command, r.index, data)) status = kRefused;
+  lateByMs_ = lateBy(r);
   uint8_t header[8] = {};
   be16(header, r.command);
   be16(header + 2, r.index);
   header[7] = status;
   put(out, kAnswerHeader, header);
   if (read && status == 0) put(out, kAnswerData, value);
+  lateByMs_ = 0;
 }
 
 bool CanPack::readValue(uint16_t command, uint16_t index, uint8_t v[8]) const {
@@ -199,13 +238,18 @@ bool CanPack::write(uint16_t command, uint16_t index, const uint8_t d[8]) {
     case 0x4009: return setTextPart(s.barcode32, index, 4, d);
     case 0x6207: return setTextPart(s.eepBarcode, index, 4, d);
     case 0x4101:
-      if (index != 0) return false;
+      if (index != 0 || d[0] != 0x00) return false;
       s.totalChargeCapacity = 0;
+      ++s.totalChargeErases;
       return true;
     case 0x4102:
+      if (index != 0 || d[0] != 0x00) return false;
+      ++s.internalEepromErases;
+      return true;
     case 0x4103:
-      if (index != 0) return false;
+      if (index != 0 || d[0] != 0x01) return false;
       s.records = {};
+      ++s.externalEepromErases;
       return true;
     case 0x4205:
     case 0x4206: return index == 0;  // sleep and deep sleep: acknowledged

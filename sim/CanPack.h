@@ -48,12 +48,35 @@ struct CanPackState {
   bool shippingMode = false;                 // 0x200B: data byte 0 bit 0
   // 0x6502, index block * 256 + part: the 32-byte records of blocks 1 to 3, eight bytes per part.
   std::array<std::array<uint8_t, 32>, 3> records{};
+
+  // The erases applied: 0x4101 (data 00) zeroes the total charge capacity; 0x4102 (data 00) the controller's
+  // own EEPROM; 0x4103 (data 01) the external EEPROM, which holds the records above. Each counts here.
+  int totalChargeErases = 0;
+  int internalEepromErases = 0;
+  int externalEepromErases = 0;
+};
+
+// One request (command, index) singled out by a fault; an index of CanPack::kAnyIndex stands for every index.
+struct CanPackRefusal {
+  uint16_t command = 0;
+  uint16_t index = 0;
+  int times = -1;        // refusals left; -1: every time
+  uint8_t status = 0x01; // the status byte of the refusal
+};
+struct CanPackLateAnswer {
+  uint16_t command = 0;
+  uint16_t index = 0;
+  int64_t delayMs = 0;   // the answer goes out this long after the request
 };
 
 struct CanPackFaults {
   bool silent = false;   // answers nothing (the broadcasts go on)
   // Requests that get no answer; an index of kAnyIndex stands for every index of the command.
   std::vector<std::pair<uint16_t, uint16_t>> unanswered;
+  // Requests answered with a status other than 0, their write not applied.
+  std::vector<CanPackRefusal> refused;
+  // Requests whose answer comes late: applied at once, answered later.
+  std::vector<CanPackLateAnswer> late;
   uint8_t status = 0;    // the status byte of every answer header; not 0: the request is refused
   int burst = 1;         // each round of broadcasts goes out this many times: a busy bus
 };
@@ -66,7 +89,7 @@ class CanPack : public CanNode {
 
   void receive(const CanFrame& frame, std::vector<CanFrame>& out) override;
   // One round of broadcasts when its period has passed, once the pack has been spoken to; rounds missed while
-  // nobody looked are not made up.
+  // nobody looked are not made up. Late answers go out once they are due.
   void tick(int64_t nowMs, std::vector<CanFrame>& out) override;
 
   CanPackState state() const;
@@ -91,6 +114,9 @@ class CanPack : public CanNode {
   // Applies a write; false when the pair is not one the pack takes.
   bool write(uint16_t command, uint16_t index, const uint8_t data[8]);                  // lock held
   bool unanswered(const Request& request) const;                                       // lock held
+  // The refusal's status for the request, counting it down; 0 when the request is not refused.
+  uint8_t refusal(const Request& request);                                              // lock held
+  int64_t lateBy(const Request& request) const;                                        // lock held
   void put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]);            // lock held
 
   mutable std::mutex mutex_;
@@ -102,6 +128,14 @@ class CanPack : public CanNode {
   bool pending_ = false;  // a request waits for its data message
   Request request_;
   int64_t sent_ = 0;
+  int64_t nowMs_ = 0;    // the time of the last tick
+  int64_t lateByMs_ = 0; // while an answer is put: how late it goes out
+  struct Delayed {
+    int64_t dueMs;
+    uint32_t id;
+    std::array<uint8_t, 8> data;
+  };
+  std::vector<Delayed> delayed_;  // late answers, in the order they are due
 };
 
 }  // namespace qv::sim

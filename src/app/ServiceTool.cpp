@@ -22,6 +22,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
   link.setCanFrameSink(&canDispatcher);
+  link.setCanAnswerFlags(&canDispatcher.ackFlags());
   monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
   monitor.hooks.CheckCanBitRate = [this](platform::FtHandle, uint32_t rate) {
     return commands::CheckCanBitRate(link, rate);
@@ -33,6 +34,7 @@ ServiceTool::~ServiceTool() {
   stopWorkers();
   link.setPackMessageSink(nullptr);
   link.setCanFrameSink(nullptr);
+  link.setCanAnswerFlags(nullptr);
 }
 
 std::vector<FormLogic*> ServiceTool::windows() {

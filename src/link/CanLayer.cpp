@@ -24,12 +24,10 @@ struct MatchEffect {
   const char* text;
 };
 constexpr MatchEffect kMatchEffects[] = {
-    {0x000A, 1, "Label_Barcode_R", "OK21"}, {0x000A, 2, "Label_Barcode_R", "OK22"},
-    {0x4008, 1, "Label_Barcode_W", "OK21"}, {0x4008, 2, "Label_Barcode_W", "OK22"},
-    {0x4009, 1, nullptr, nullptr},
+    {msg::kBarcode16, 1, "Label_Barcode_R", "OK21"},      {msg::kBarcode16, 2, "Label_Barcode_R", "OK22"},
+    {msg::kBarcode16Write, 1, "Label_Barcode_W", "OK21"}, {msg::kBarcode16Write, 2, "Label_Barcode_W", "OK22"},
+    {msg::kBarcode32Write, 1, nullptr, nullptr},
 };
-
-bool isBroadcast(uint32_t identifier) { return identifier >= 0x400 && identifier <= 0x403; }
 
 bool send(Link& link, uint32_t identifier, const uint8_t* data, int n) {
   CanMessage m;
@@ -61,7 +59,7 @@ bool receive(Link& link, Receive mode, Pair asked = {}) {
       if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) result = true;
     }
     switch (mode) {
-      case Receive::Broadcasts: result = result || isBroadcast(e.identifier); break;
+      case Receive::Broadcasts: result = result || isCanBroadcast(e.identifier); break;
       case Receive::All:
       case Receive::Any: result = true; break;
       case Receive::Answer: break;  // the header check above

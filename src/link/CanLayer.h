@@ -10,6 +10,7 @@
 // asked for, so CanWaitResponse still sees an answer that another receive consumed.
 
 #include "link/CanFrames.h"
+#include "link/PackMessages.h"
 
 #include <array>
 #include <cstdint>
@@ -18,13 +19,6 @@
 namespace qv::link {
 
 class Link;
-
-enum : uint32_t {
-  kCanRequest = 0x440,
-  kCanRequestData = 0x441,
-  kCanAnswerHeader = 0x442,
-  kCanAnswerData = 0x443,
-};
 
 using CanArgs = std::array<uint8_t, 3>;
 

@@ -8,6 +8,7 @@
 // each step, a command for its whole exchange). A write needs only the driver's own write serialisation, so
 // the CAN keep-alive can go out while another thread waits for an answer.
 
+#include "link/CanAnswerFlags.h"
 #include "link/CanLayer.h"
 #include "platform/Controls.h"
 #include "platform/Driver.h"
@@ -127,6 +128,15 @@ class Link {
   CanReceiver canReceiver;
   CanAnswerRegister canAnswers;
 
+  // The CAN run that holds the adapter open (CAN monitoring): the CAN commands borrow its handle and never open
+  // or close the adapter themselves, so without such a run they fail at once.
+  void setCanSessionHeld(bool held) { canSession_.store(held); }
+  bool canSessionHeld() const { return canSession_.load() && AdapterHandle.load() != 0; }
+
+  // The dispatcher's answer flags, installed by the composition; none: the commands that poll them fail.
+  void setCanAnswerFlags(CanAnswerFlags* flags) { canFlags_.store(flags); }
+  CanAnswerFlags* canAnswerFlags() const { return canFlags_.load(); }
+
   void setPackMessageSink(PackMessageSink* sink) { packSink_.store(sink); }
   PackMessageSink* packMessageSink() const { return packSink_.load(); }
   void setCanFrameSink(CanFrameSink* sink) { canSink_.store(sink); }
@@ -137,6 +147,20 @@ class Link {
   std::mutex openMutex_;  // keeps one open or close whole against another
   std::atomic<PackMessageSink*> packSink_{nullptr};
   std::atomic<CanFrameSink*> canSink_{nullptr};
+  std::atomic<CanAnswerFlags*> canFlags_{nullptr};
+  std::atomic<bool> canSession_{false};
+};
+
+// Marks a CAN run as holding the adapter for as long as it lasts.
+class CanSessionScope {
+ public:
+  explicit CanSessionScope(Link& link) : link_(link) { link_.setCanSessionHeld(true); }
+  ~CanSessionScope() { link_.setCanSessionHeld(false); }
+  CanSessionScope(const CanSessionScope&) = delete;
+  CanSessionScope& operator=(const CanSessionScope&) = delete;
+
+ private:
+  Link& link_;
 };
 
 }  // namespace qv::link

@@ -2,6 +2,7 @@
 
 #include "link/Bytes.h"
 #include "link/CanLayer.h"
+#include "link/PackMessages.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,6 +10,8 @@
 namespace qv::mainwindow {
 
 namespace {
+
+namespace msg = link::msg;
 
 using F = CanAckFamily;
 
@@ -21,21 +24,21 @@ struct AckBit {
   bool withdraws = false;  // the header clears the bit instead
 };
 constexpr AckBit kAckBits[] = {
-    {0x000A, 1, F::Barcode16Read, 0x01},     {0x000A, 2, F::Barcode16Read, 0x02},
-    {0x2008, 1, F::Barcode16ReadAlt, 0x01},  {0x2008, 2, F::Barcode16ReadAlt, 0x02},
-    {0x200A, 1, F::Barcode32Read, 0x01},     {0x200A, 2, F::Barcode32Read, 0x02},
-    {0x200A, 3, F::Barcode32Read, 0x04},     {0x200A, 4, F::Barcode32Read, 0x08},
-    {0x200B, 0, F::ShippingModeRead, 0x01},
-    {0x4008, 1, F::Barcode16Write, 0x01},    {0x4008, 2, F::Barcode16Write, 0x01, true},
-    {0x4009, 1, F::Barcode32Write, 0x01},    {0x4009, 2, F::Barcode32Write, 0x02},
-    {0x4009, 3, F::Barcode32Write, 0x04},    {0x4009, 4, F::Barcode32Write, 0x08},
-    {0x4209, 0, F::ShippingModeSet, 0x01},
-    {0x6502, 0x101, F::RecordBlocks12, 0x01}, {0x6502, 0x102, F::RecordBlocks12, 0x02},
-    {0x6502, 0x103, F::RecordBlocks12, 0x04}, {0x6502, 0x104, F::RecordBlocks12, 0x08},
-    {0x6502, 0x201, F::RecordBlocks12, 0x10}, {0x6502, 0x202, F::RecordBlocks12, 0x20},
-    {0x6502, 0x203, F::RecordBlocks12, 0x40}, {0x6502, 0x204, F::RecordBlocks12, 0x80},
-    {0x6502, 0x301, F::RecordBlock3, 0x01},   {0x6502, 0x302, F::RecordBlock3, 0x02},
-    {0x6502, 0x303, F::RecordBlock3, 0x04},   {0x6502, 0x304, F::RecordBlock3, 0x08},
+    {msg::kBarcode16, 1, F::Barcode16Read, 0x01},     {msg::kBarcode16, 2, F::Barcode16Read, 0x02},
+    {msg::kBarcode16Alt, 1, F::Barcode16ReadAlt, 0x01},  {msg::kBarcode16Alt, 2, F::Barcode16ReadAlt, 0x02},
+    {msg::kBarcode32, 1, F::Barcode32Read, 0x01},     {msg::kBarcode32, 2, F::Barcode32Read, 0x02},
+    {msg::kBarcode32, 3, F::Barcode32Read, 0x04},     {msg::kBarcode32, 4, F::Barcode32Read, 0x08},
+    {msg::kShippingMode, 0, F::ShippingModeRead, 0x01},
+    {msg::kBarcode16Write, 1, F::Barcode16Write, 0x01},    {msg::kBarcode16Write, 2, F::Barcode16Write, 0x01, true},
+    {msg::kBarcode32Write, 1, F::Barcode32Write, 0x01},    {msg::kBarcode32Write, 2, F::Barcode32Write, 0x02},
+    {msg::kBarcode32Write, 3, F::Barcode32Write, 0x04},    {msg::kBarcode32Write, 4, F::Barcode32Write, 0x08},
+    {msg::kShippingModeSet, 0, F::ShippingModeSet, 0x01},
+    {msg::kEepCanRecord, 0x101, F::RecordBlocks12, 0x01}, {msg::kEepCanRecord, 0x102, F::RecordBlocks12, 0x02},
+    {msg::kEepCanRecord, 0x103, F::RecordBlocks12, 0x04}, {msg::kEepCanRecord, 0x104, F::RecordBlocks12, 0x08},
+    {msg::kEepCanRecord, 0x201, F::RecordBlocks12, 0x10}, {msg::kEepCanRecord, 0x202, F::RecordBlocks12, 0x20},
+    {msg::kEepCanRecord, 0x203, F::RecordBlocks12, 0x40}, {msg::kEepCanRecord, 0x204, F::RecordBlocks12, 0x80},
+    {msg::kEepCanRecord, 0x301, F::RecordBlock3, 0x01},   {msg::kEepCanRecord, 0x302, F::RecordBlock3, 0x02},
+    {msg::kEepCanRecord, 0x303, F::RecordBlock3, 0x04},   {msg::kEepCanRecord, 0x304, F::RecordBlock3, 0x08},
 };
 
 size_t at(CanAckFamily family) { return static_cast<size_t>(family); }
@@ -98,11 +101,11 @@ void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, c
   // A broadcast counts only with data and without the message flag; the answers count in any case.
   if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
     switch (identifier) {
-      case 0x400: decoders_.ShowCanStatusRegisters(data); break;
-      case 0x401: decoders_.ShowCanPackVoltageCurrent(data); break;
-      case 0x402: decoders_.ShowCanCapacity(data); break;
-      case 0x403: decoders_.ShowCanHealth(data); break;
-      case 0x404: Dispatch404hFrame(data, dataLength); break;
+      case link::kCanStatusRegisters: decoders_.ShowCanStatusRegisters(data); break;
+      case link::kCanVoltageCurrent: decoders_.ShowCanPackVoltageCurrent(data); break;
+      case link::kCanCapacity: decoders_.ShowCanCapacity(data); break;
+      case link::kCanHealth: decoders_.ShowCanHealth(data); break;
+      case link::kCanParameterAnswer: Dispatch404hFrame(data, dataLength); break;
       default: break;
     }
     return;
@@ -132,56 +135,56 @@ void CanDispatcher::answerHeader(const uint8_t d[8]) {
 void CanDispatcher::answerData(const uint8_t d[8]) {
   const int index = lastHeader_.index;
   switch (lastHeader_.command) {
-    case 0x0001:
+    case msg::kFirmwareId:
       if (inRange(index, 1, 2)) decoders_.ShowCanModelName(index, d);
       break;
-    case 0x0005:
+    case msg::kFirmwareVersion:
       if (index == 0) decoders_.ShowCanFwVersion(d);
       break;
-    case 0x0009:
+    case msg::kPackConfig:
       if (index == 1) decoders_.ShowCanCellConfig(d);
       if (index == 2) decoders_.ShowCanFullChargeCapacity();
       if (index == 4) decoders_.ShowCanDesignVoltage(d);
       if (index == 5) decoders_.ShowCanDesignCapacity(d);
       break;
-    case 0x000A:
+    case msg::kBarcode16:
       if (inRange(index, 1, 2)) decoders_.ShowCanBarcode16(index, d);
       break;
-    case 0x1001:
+    case msg::kCellVoltages:
       if (inRange(index, 1, 4)) decoders_.ShowCanCellVolts(index, d);
       showCellSpread();
       break;
-    case 0x1003:
+    case msg::kTemperatures:
       if (index == 0) pack_.ShowTemperatures(d);
       break;
-    case 0x1004:
+    case msg::kTotalChargeCapacity:
       if (index == 0) decoders_.ShowCanTotalChargeCapacity(d);
       break;
-    case 0x1005:
+    case msg::kPackClock:
       if (index == 0) decoders_.ShowCanRtc(d);
       break;
-    case 0x1006:
+    case msg::kMeasurement1006:
       if (index == 0) pack_.IgnoreMessage1006(d);
       break;
-    case 0x1007:
+    case msg::kProtectionFlags:
       if (index == 0) pack_.ShowProtectionFlags(d);
       break;
-    case 0x1008:
+    case msg::kCycleCount:
       if (index == 0) decoders_.ShowCanCycleCount(d);
       break;
-    case 0x1009:
+    case msg::kRemainCapacity:
       if (index == 0) decoders_.ShowCanRemainCapacity(d);
       break;
-    case 0x200A:
+    case msg::kBarcode32:
       if (inRange(index, 1, 4)) decoders_.ShowCanBarcode32(index, d);
       break;
-    case 0x200B:
+    case msg::kShippingMode:
       if (index == 0) decoders_.ShowCanShippingMode(d);
       break;
-    case 0x6207:
+    case msg::kEepBarcode:
       if (inRange(index, 1, 4)) decoders_.ShowCanBarcode32Eep(index, d);
       break;
-    case 0x6502:
+    case msg::kEepCanRecord:
       // Index block x 256 + part: blocks 1 to 3 all land in the one protection buffer.
       if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4)) decoders_.StoreCanEepRecordPart(index & 0xFF, d);
       break;

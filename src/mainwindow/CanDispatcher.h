@@ -9,6 +9,7 @@
 // it in the order they came off the wire as long as each receive reads and dispatches under the exchange lock,
 // as every CAN exchange of the program does.
 
+#include "link/CanAnswerFlags.h"
 #include "link/Link.h"
 #include "mainwindow/CanDecoders.h"
 #include "mainwindow/MainState.h"
@@ -21,30 +22,19 @@
 
 namespace qv::mainwindow {
 
-// The command families of the answer flags: one flag byte each, one bit per index.
-enum class CanAckFamily : uint8_t {
-  Barcode16Read = 0,      // 0x000A, indexes 1 and 2
-  Barcode16ReadAlt = 1,   // 0x2008, indexes 1 and 2
-  Barcode32Read = 2,      // 0x200A, indexes 1 to 4
-  ShippingModeRead = 3,   // 0x200B
-  Barcode16Write = 4,     // 0x4008: index 1 sets the bit, index 2 clears it
-  Barcode32Write = 5,     // 0x4009, indexes 1 to 4
-  ShippingModeSet = 6,    // 0x4209
-  RecordBlocks12 = 7,     // 0x6502, indexes 0x101-0x104 (bits 0-3) and 0x201-0x204 (bits 4-7)
-  RecordBlock3 = 8,       // 0x6502, indexes 0x301-0x304
-};
+using link::CanAckFamily;
 
 // CanAckFlags: which answer headers arrived, by family and index, whatever their status; beside them which of
 // those answers were accepted (status 0). The dispatcher only sets bits; a command clears its own family's
 // byte before it sends and then polls its bits, so commands running side by side do not clear each other's.
-class CanAckFlags {
+class CanAckFlags : public link::CanAnswerFlags {
  public:
   static constexpr int kFamilies = 9;
 
-  uint8_t answered(CanAckFamily family) const;
+  uint8_t answered(CanAckFamily family) const override;
   // The bits whose last answer header carried status 0.
-  uint8_t accepted(CanAckFamily family) const;
-  void clear(CanAckFamily family);
+  uint8_t accepted(CanAckFamily family) const override;
+  void clear(CanAckFamily family) override;
 
  private:
   friend class CanDispatcher;

@@ -3,6 +3,7 @@
 #include "link/AdapterFrames.h"
 #include "link/CanLayer.h"
 #include "link/PackFrames.h"
+#include "link/PackMessages.h"
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/MonitorLog.h"
@@ -17,6 +18,8 @@
 namespace qv::mainwindow {
 
 namespace {
+
+namespace msg = link::msg;
 
 using platform::sleepMs;
 
@@ -57,14 +60,14 @@ constexpr const char* kCanCommandButtons[] = {"SpdBtn_RTC_SET",          "SpdBtn
                                               "SpdBtn_DEEP_SLEEP_SET",   "SpdBtn_Barcode32_W",
                                               "SpdBtn_Barcode32_R"};
 
-constexpr MessageRequest kCellRequests[] = {{0x1001, 1}, {0x1001, 2}, {0x1001, 3}, {0x1001, 4}};
+constexpr MessageRequest kCellRequests[] = {{msg::kCellVoltages, 1}, {msg::kCellVoltages, 2}, {msg::kCellVoltages, 3}, {msg::kCellVoltages, 4}};
 // What a UR2 cycle asks before the cells, in its order.
-constexpr MessageRequest kUr2CycleRequests[] = {{0x0001, 2}, {0x0005, 0}, {0x1002, 0}, {0x0009, 2}, {0x1004, 0},
-                                                {0x0009, 1}, {0x1006, 0}, {0x1003, 0}, {0x1007, 0}};
+constexpr MessageRequest kUr2CycleRequests[] = {{msg::kFirmwareId, 2}, {msg::kFirmwareVersion, 0}, {msg::kMeasurement1002, 0}, {msg::kPackConfig, 2}, {msg::kTotalChargeCapacity, 0},
+                                                {msg::kPackConfig, 1}, {msg::kMeasurement1006, 0}, {msg::kTemperatures, 0}, {msg::kProtectionFlags, 0}};
 // What a CAN cycle asks before the cells (model name, firmware version) and after them.
-constexpr MessageRequest kCanIdentityRequests[] = {{0x0001, 1}, {0x0001, 2}, {0x0005, 0}};
-constexpr MessageRequest kCanValueRequests[] = {{0x1005, 0}, {0x1008, 0}, {0x1003, 0}, {0x1006, 0}, {0x1007, 0},
-                                                {0x0009, 1}, {0x0009, 2}, {0x0009, 4}, {0x0009, 5}};
+constexpr MessageRequest kCanIdentityRequests[] = {{msg::kFirmwareId, 1}, {msg::kFirmwareId, 2}, {msg::kFirmwareVersion, 0}};
+constexpr MessageRequest kCanValueRequests[] = {{msg::kPackClock, 0}, {msg::kCycleCount, 0}, {msg::kTemperatures, 0}, {msg::kMeasurement1006, 0}, {msg::kProtectionFlags, 0},
+                                                {msg::kPackConfig, 1}, {msg::kPackConfig, 2}, {msg::kPackConfig, 4}, {msg::kPackConfig, 5}};
 
 void clearTexts(Controls& controls, std::span<const char* const> names) {
   for (const char* name : names) controls.setText(name, QString());
@@ -119,8 +122,10 @@ bool ProbeUr96(link::Link& link) {
 
 bool ProbeUr2(link::Link& link) {
   const auto exchange = link.exchange();
-  // Message 0x1006, index 0, no data.
-  const link::PackFrame request = link::MakePackFrame(link::kPackRequest, {0x10, 0x06, 0, 0, 0, 0, 0, 0});
+  // A request that every UR2 pack answers: index 0, no data.
+  constexpr uint16_t kProbe = link::msg::kMeasurement1006;
+  const link::PackFrame request =
+      link::MakePackFrame(link::kPackRequest, {kProbe >> 8, kProbe & 0xFF, 0, 0, 0, 0, 0, 0});
   link::SendUartRequest(link, link::kPackFrameSize, link::kPackFrameSize, request.data());
   sleepMs(100);
   ReplyBuffer reply{};
@@ -385,6 +390,8 @@ void Monitor::Ur2Cycle() {
 }
 
 void Monitor::PollCan() {
+  // The CAN commands borrow this run's adapter while it polls.
+  const link::CanSessionScope session(link_);
   StartCan();
   while (running()) CanCycle();
   setEnabled(controls_, kCanCommandButtons, false);

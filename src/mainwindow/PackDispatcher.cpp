@@ -1,6 +1,7 @@
 #include "mainwindow/PackDispatcher.h"
 
 #include "link/Bytes.h"
+#include "link/PackMessages.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,8 @@
 namespace qv::mainwindow {
 
 namespace {
+
+namespace msg = link::msg;
 
 // Word i of the data bytes: bytes 2i and 2i+1, the first the more significant.
 uint16_t word(const uint8_t data[8], int i) { return link::be16(data + 2 * i); }
@@ -48,50 +51,50 @@ void PackDispatcher::DispatchPackMessage(uint16_t id, uint16_t index, const uint
 
 void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
   switch (id) {
-    case 0x0001:
+    case msg::kFirmwareId:
       if (index == 2) ShowFirmwareId(data);
       break;
-    case 0x0005:
+    case msg::kFirmwareVersion:
       if (index == 0) ShowFirmwareVersion(data);
       break;
-    case 0x0009:
+    case msg::kPackConfig:
       if (index == 2) ShowFullChargeCapacity(data);
       if (index == 1) ShowCellConfig(data);
       break;
-    case 0x1004:
+    case msg::kTotalChargeCapacity:
       if (index == 0) ShowTotalChargeCapacity(data);
       break;
-    case 0x1006:
+    case msg::kMeasurement1006:
       if (index == 0) IgnoreMessage1006(data);
       break;
-    case 0x1003:
+    case msg::kTemperatures:
       if (index == 0) ShowTemperatures(data);
       break;
-    case 0x1007:
+    case msg::kProtectionFlags:
       if (index == 0) ShowProtectionFlags(data);
       break;
-    case 0x1001:
+    case msg::kCellVoltages:
       // Four cells per index; index 4 carries cell 13 alone.
       if (index >= 1 && index <= 3) showCells(4 * index - 3, 4, data);
       if (index == 4) showCells(kCells, 1, data);
       break;
-    case 0x1005:
+    case msg::kPackClock:
       if (index == 0) showClock(data);
       break;
-    case 0x100C:
+    case msg::kCellResistance:
       if (index >= 1 && index <= kCells) controls_.setText(numbered("EditCellR", index), QString::number(word(data, 0)));
       break;
-    case 0x2001:
+    case msg::kSerialNumber:
       controls_.setText("EditPDSN", text8(data));
       break;
-    case 0x200A:
-    case 0x6207:
-    case 0x2008:
+    case msg::kBarcode32:
+    case msg::kEepBarcode:
+    case msg::kBarcode16Alt:
       // The barcode builds up part by part: index 1 starts it, 2 to 4 extend it.
       if (index == 1) controls_.setText("EditBarCode32", text8(data));
       if (index >= 2 && index <= 4) controls_.setText("EditBarCode32", controls_.text("EditBarCode32") + text8(data));
       break;
-    case 0x200B:
+    case msg::kShippingMode:
       if (index == 0) showShippingMode((data[0] & 0x01) != 0);
       break;
     default:

@@ -195,6 +195,64 @@ TEST(CanPack, Faults) {
   EXPECT_EQ(broadcasts.size(), 4u);  // a silent pack still broadcasts
 }
 
+TEST(CanPack, AppliesTheEraseAndTextWrites) {
+  sim::CanPackState s;
+  s.records[2][0] = 0xAB;
+  CanPack pack(s);
+  struct Case {
+    uint16_t command, index;
+    const char* data;
+    uint8_t status;
+  };
+  const Case cases[] = {
+      {0x4101, 0, "01", 1}, {0x4101, 0, "00", 0},  // each erase takes only its own data byte
+      {0x4102, 0, "01", 1}, {0x4102, 0, "00", 0}, {0x4103, 0, "00", 1}, {0x4103, 0, "01", 0},
+      {0x4103, 1, "01", 1},
+      {0x6207, 2, "41 42 43 44 45 46 47 48", 0}, {0x4009, 4, "31 32 33 34 35 36 37 38", 0},
+      {0x4008, 2, "61 62 63 64 00 00 00 00", 0}, {0x4008, 3, "61 62 63 64 00 00 00 00", 1},
+  };
+  for (const Case& c : cases) {
+    const std::vector<CanFrame> out = write(pack, c.command, c.index, c.data);
+    ASSERT_EQ(out.size(), 1u) << c.command;
+    EXPECT_EQ(out[0].data[7], c.status) << c.command << " " << c.data;
+  }
+  const sim::CanPackState after = pack.state();
+  EXPECT_EQ(after.totalChargeCapacity, 0u);
+  EXPECT_EQ(after.totalChargeErases, 1);
+  EXPECT_EQ(after.internalEepromErases, 1);
+  EXPECT_EQ(after.externalEepromErases, 1);
+  EXPECT_EQ(after.records[2][0], 0);
+  EXPECT_EQ(after.eepBarcode, "QV32EEP2ABCDEFGH0000000000000001");
+  EXPECT_EQ(after.barcode32.right(8), "12345678");
+  EXPECT_EQ(after.barcode16, QByteArray("QV16BC24abcd\0\0\0\0", 16));
+  EXPECT_EQ(data(ask(pack, 0x6207, 2)[1]), hex("41 42 43 44 45 46 47 48"));
+}
+
+TEST(CanPack, RefusesOnePartAndAnswersLate) {
+  CanPack pack(sim::CanPackState{}, 0);
+  sim::CanPackFaults f;
+  f.refused = {{0x4009, 3, 2, 0x07}};  // the first two tries of part 3
+  f.late = {{0x4101, 0, 150}};
+  pack.setFaults(f);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::vector<CanFrame> out = write(pack, 0x4009, 3, "41 41 41 41 41 41 41 41");
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].data[7], attempt < 2 ? 0x07 : 0x00) << attempt;
+    EXPECT_EQ(pack.state().barcode32.mid(16, 8) == "AAAAAAAA", attempt == 2) << "a refused write is not applied";
+  }
+  EXPECT_EQ(write(pack, 0x4009, 2, "41 41 41 41 41 41 41 41")[0].data[7], 0) << "only that part";
+
+  std::vector<CanFrame> out;
+  pack.tick(1000, out);
+  EXPECT_TRUE(write(pack, 0x4101, 0, "00").empty()) << "the answer is held back";
+  EXPECT_EQ(pack.state().totalChargeErases, 1) << "the write is applied at once";
+  pack.tick(1149, out);
+  EXPECT_TRUE(out.empty());
+  pack.tick(1150, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(data(out[0]), hex("41 01 00 00 00 00 00 00"));
+}
+
 TEST(CanPack, SetUpsCarryIt) {
   for (const std::string& name : {std::string(), std::string("can")}) {
     auto driver = sim::makeSimDriver(name);
