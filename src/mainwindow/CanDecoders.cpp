@@ -96,7 +96,7 @@ void CanDecoders::ShowCanCapacity(const uint8_t d[8]) {
   if (!boxNumber(controls_, "Edit_Battery_Capacity_BRCAN", &capacity) || !boxNumber(controls_, "EditASOC", &asoc) ||
       !boxNumber(controls_, "EditRSOC", &rsocBox))
     return;
-  showTruncated(controls_, "Edit_BRCAN_SOC_Wh", capacity * (asoc * 0.01) * (rsocBox * 0.01));
+  ShowEnergyShare(controls_, "Edit_BRCAN_SOC_Wh", capacity * (asoc * 0.01) * (rsocBox * 0.01));
 }
 
 void CanDecoders::ShowCanHealth(const uint8_t d[8]) {
@@ -109,7 +109,7 @@ void CanDecoders::ShowCanHealth(const uint8_t d[8]) {
       long double capacity = 0, asoc = 0;
       if (!boxNumber(controls_, "Edit_Battery_Capacity_BRCAN", &capacity) || !boxNumber(controls_, "EditASOC", &asoc))
         return;
-      showTruncated(controls_, "Edit_BRCAN_SOH_Capacity", (asoc * 0.01) * capacity);
+      ShowEnergyShare(controls_, "Edit_BRCAN_SOH_Capacity", (asoc * 0.01) * capacity);
       break;
     }
     case kProtocolUr:

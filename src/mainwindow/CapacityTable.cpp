@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qv::mainwindow {
@@ -12,9 +13,14 @@ namespace {
 // without bound.
 constexpr int kMaxFieldLength = 255;
 
+// Only the characters of a decimal number: the number reader of the boxes passes over blanks around a number,
+// and a NUL or a blank outside ASCII beside the digits would otherwise leave a number standing.
 bool isEnergy(const QByteArray& text) {
+  const auto decimal = [](char c) {
+    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+  };
   long double v = 0;
-  return parseDouble(QString::fromLatin1(text), &v) && v >= 0;
+  return std::all_of(text.begin(), text.end(), decimal) && parseDouble(QString::fromLatin1(text), &v) && v >= 0;
 }
 
 // The scan of one lookup, kept apart from the shared state until it ends.
@@ -127,18 +133,18 @@ bool number(const Controls& controls, std::string_view box, long double* out) {
   return parseDouble(controls.text(box), out);
 }
 
-void showIfNumber(Controls& controls, std::string_view box, const std::optional<QString>& text) {
-  if (text) controls.setText(box, *text);
-}
-
 }  // namespace
+
+void ShowEnergyShare(Controls& controls, std::string_view box, long double share) {
+  controls.setText(box, TruncatedDecimal(share).value_or(QString()));
+}
 
 // The constants are the double 0.01 as the formulas write it; the products are formed in long double, so
 // that, say, 58 % of 50 Wh comes out as 29 and not as 28.999... truncated to 28.
 void ShowUrSohEnergy(Controls& controls) {
   long double asoc = 0, wh = 0;
   if (!number(controls, "Edit_UR96_Battery_Wh", &wh) || !number(controls, "EditASOC", &asoc)) return;
-  showIfNumber(controls, "Edit_UR96_SOH_Wh", TruncatedDecimal(asoc * 0.01 * wh));
+  ShowEnergyShare(controls, "Edit_UR96_SOH_Wh", asoc * 0.01 * wh);
 }
 
 void ShowUrSocEnergy(Controls& controls) {
@@ -146,7 +152,7 @@ void ShowUrSocEnergy(Controls& controls) {
   if (!number(controls, "Edit_UR96_Battery_Wh", &wh) || !number(controls, "EditASOC", &asoc) ||
       !number(controls, "EditRSOC", &rsoc))
     return;
-  showIfNumber(controls, "Edit_UR96_SOC_Wh", TruncatedDecimal(rsoc * 0.01 * (asoc * 0.01 * wh)));
+  ShowEnergyShare(controls, "Edit_UR96_SOC_Wh", rsoc * 0.01 * (asoc * 0.01 * wh));
 }
 
 }  // namespace qv::mainwindow

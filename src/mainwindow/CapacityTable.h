@@ -46,9 +46,14 @@ void LookupUrBatteryEnergy(Controls& controls, Guarded<BatteryLookup>& battery);
 // The energy shares of the UR pages, in extended precision from the boxes' texts, truncated toward zero:
 // Edit_UR96_SOH_Wh := ASOC x 0.01 x Wh, and Edit_UR96_SOC_Wh := RSOC x 0.01 x (ASOC x 0.01 x Wh), with ASOC,
 // RSOC and Wh the numbers in EditASOC, EditRSOC and Edit_UR96_Battery_Wh. When a box the value needs holds no
-// number, the result box keeps its text.
+// number, the result box keeps its text; a share too large to show (a table energy out of all measure) empties
+// it, so it never goes on showing the previous pack's value.
 void ShowUrSohEnergy(Controls& controls);
 void ShowUrSocEnergy(Controls& controls);
+
+// Shows an energy share truncated toward zero in the box, or empties the box when the share is no finite
+// number within 64 bits.
+void ShowEnergyShare(Controls& controls, std::string_view box, long double share);
 
 // A value truncated toward zero, in decimal; nothing when it is not a finite number within 64 bits.
 std::optional<QString> TruncatedDecimal(long double value);

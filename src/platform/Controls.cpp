@@ -222,7 +222,8 @@ bool parseInt(const QString& text, long long* out) {
   char* end = nullptr;
   errno = 0;
   const long long v = strtoll_l(begin, &end, 10, cLocale());
-  if (errno != 0 || end == begin || *end != '\0') return false;
+  // The whole text: a NUL inside it ends the C reader early, not the number.
+  if (errno != 0 || end == begin || end != begin + bytes.size()) return false;
   *out = v;
   return true;
 }
@@ -232,14 +233,13 @@ bool parseDouble(const QString& text, long double* out) {
   if (bytes.isEmpty()) return false;
   const char* begin = bytes.constData();
   // Decimal numbers only: no hexadecimal, infinity or NaN spellings.
-  for (const char* p = begin; *p != '\0'; ++p) {
-    const char c = *p;
+  for (const char c : bytes) {
     if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) return false;
   }
   char* end = nullptr;
   errno = 0;
   const long double v = strtold_l(begin, &end, cLocale());
-  if (errno != 0 || end == begin || *end != '\0') return false;
+  if (errno != 0 || end == begin || end != begin + bytes.size()) return false;
   *out = v;
   return true;
 }

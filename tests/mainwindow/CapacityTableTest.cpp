@@ -74,6 +74,13 @@ TEST_F(CapacityTable, HeaderNeverMatchesAndBadLinesArePassedOver) {
   writeLines("AB\nAB,x12\nAB,-3\nAB,,\nAB,40\n");
   EXPECT_EQ(lookup("AB1"), "40");
 
+  // A NUL or a blank outside ASCII beside the digits makes no number of the value, however a box would read it.
+  for (const QByteArray& value : {QByteArray("7\0xyz", 5), QByteArray("7\0", 2), QByteArray("\xA0" "7"),
+                                  QByteArray("7\xA0"), QByteArray("7\x85"), QByteArray("1\x0B")}) {
+    writeLines("AB," + value + "\nAB,40\n");
+    EXPECT_EQ(lookup("AB1"), "40") << value.toHex().constData();
+  }
+
   // A line longer than any key or value can be is passed over, whole.
   writeLines(QByteArray(100000, 'A') + ",9\n" + "AB," + QByteArray(300, '7') + "\nA,4\n");
   EXPECT_EQ(lookup(QByteArray(100000, 'A')), "4");
@@ -162,7 +169,7 @@ TEST(UrEnergy, ExtendedPrecisionTruncatesToTheExactShare) {
 }
 
 TEST(UrEnergy, NoNumberLeavesTheResultBoxes) {
-  for (const char* wh : {"", "12a", "1e30", "x"}) {
+  for (const char* wh : {"", "12a", "x", "7\xA0" "1"}) {
     Controls controls;
     controls.setText("Edit_UR96_SOH_Wh", "7");
     controls.setText("Edit_UR96_SOC_Wh", "8");
@@ -181,6 +188,37 @@ TEST(UrEnergy, NoNumberLeavesTheResultBoxes) {
   controls.setText("Edit_UR96_SOC_Wh", "8");
   ShowUrSocEnergy(controls);
   EXPECT_EQ(controls.text("Edit_UR96_SOC_Wh"), "8");
+}
+
+// A table energy so large that a share cannot be shown empties the share's box: the previous pack's value
+// must not stand beside this pack's energy.
+TEST(UrEnergy, AShareTooLargeToShowEmptiesItsBox) {
+  const struct {
+    const char* wh;
+    const char* rsoc;
+    bool sohShown;
+    bool socShown;
+  } cases[] = {
+      {"1e30", "100", false, false},
+      {"1e4000", "100", false, false},  // beyond double, within long double
+      {"6e18", "200", true, false},     // the health share fits, the charge share does not
+      {"6e18", "50", true, true},
+  };
+  for (const auto& c : cases) {
+    Controls controls;
+    controls.setText("Edit_UR96_SOH_Wh", "7");
+    controls.setText("Edit_UR96_SOC_Wh", "8");
+    controls.setText("Edit_UR96_Battery_Wh", c.wh);
+    controls.setText("EditASOC", "100");
+    controls.setText("EditRSOC", c.rsoc);
+    ShowUrSohEnergy(controls);
+    ShowUrSocEnergy(controls);
+    const QString soh = controls.text("Edit_UR96_SOH_Wh"), soc = controls.text("Edit_UR96_SOC_Wh");
+    EXPECT_EQ(soh.isEmpty(), !c.sohShown) << c.wh << " " << c.rsoc;
+    EXPECT_EQ(soc.isEmpty(), !c.socShown) << c.wh << " " << c.rsoc;
+    EXPECT_NE(soh, "7");
+    EXPECT_NE(soc, "8");
+  }
 }
 
 }  // namespace

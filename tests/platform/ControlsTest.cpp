@@ -129,6 +129,15 @@ TEST(Numbers, ParseInCLocaleAndRefuseNonNumbers) {
   EXPECT_FALSE(parseDouble("12,5", &d));
   EXPECT_FALSE(parseDouble("nan", &d));
   EXPECT_FALSE(parseDouble("inf", &d));
+  // A NUL inside the text ends the C reader early; the text is still no number.
+  long long v = 99;
+  EXPECT_FALSE(parseInt(QString::fromLatin1("7\0xyz", 5), &v));
+  EXPECT_FALSE(parseInt(QString::fromLatin1("7\0", 2), &v));
+  EXPECT_EQ(v, 99);
+  d = 3;
+  EXPECT_FALSE(parseDouble(QString::fromLatin1("7\0xyz", 5), &d));
+  EXPECT_FALSE(parseDouble(QString::fromLatin1("7.5\0", 4), &d));
+  EXPECT_EQ(d, 3.0L);
 }
 
 TEST(Form, DeclaresDesignState) {
