@@ -1,0 +1,105 @@
+// The UR96 record reader: a reply is decoded exactly when its bytes say it is a whole UR96 record (104 bytes,
+// the 0x0702 envelope of 96 bytes, "J", the record's sum and the frame's CHK), and then every box the record
+// gives plainly shows what its bytes say.
+
+#include "FuzzLink.h"
+#include "mainwindow/Ur96Record.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+using namespace qv;
+
+namespace {
+
+constexpr size_t kReply = 104;
+constexpr size_t kRecord = 6;
+
+uint64_t be(const std::vector<uint8_t>& b, size_t at, int width) {
+  uint64_t v = 0;
+  for (int k = 0; k < width; ++k) v = v << 8 | b[kRecord + at + static_cast<size_t>(k)];
+  return v;
+}
+
+uint8_t sumOf(const std::vector<uint8_t>& b) {
+  uint8_t s = 0;
+  for (size_t i = 1; i <= 94; ++i) s = static_cast<uint8_t>(s + b[kRecord + i]);
+  return s;
+}
+
+QString temperature(uint8_t t) { return t >= 128 ? "-" + QString::number(256 - t) : QString::number(t); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static QTemporaryDir folder;
+  static bool entered = folder.isValid() && QDir::setCurrent(folder.path());
+  QV_FUZZ_CHECK(entered);
+  fuzz::LinkRig& rig = fuzz::LinkRig::get();
+
+  fuzz::Input in(data, size);
+  const uint8_t mode = in.u8();
+  std::vector<uint8_t> reply = in.rest();
+  // Sealed: envelope, "J", sum and CHK laid over the input's bytes; a high bit then breaks one byte again.
+  if ((mode & 0x01) != 0 && reply.size() >= kReply) {
+    reply[0] = 0x55, reply[1] = 0xAA, reply[2] = 0x07, reply[3] = 0x02, reply[4] = 0x00, reply[5] = 96;
+    reply[kRecord] = 'J';
+    reply[kRecord + 95] = sumOf(reply);
+    reply[102] = static_cast<uint8_t>(0xFF - fuzz::xorOf(reply.data() + 2, 100));
+    if ((mode & 0x02) != 0) reply[(mode >> 2) % kReply] ^= 0x04;
+  }
+  rig.driver->reset();
+  rig.driver->put(reply);
+  const platform::FtStatus status = fuzz::statusFrom(mode >> 4);
+  rig.driver->script.push_back({0xFFFFFFFF, status});
+
+  Controls controls;
+  if ((mode & 0x80) != 0) {
+    ControlState shown;
+    controls.declare("TabSheetST", shown);
+    controls.declare("TabSheetKL", shown);
+  }
+  mainwindow::MainState state;
+  const bool ok = mainwindow::ReadUr96Record(rig.link, controls, state);
+
+  std::vector<uint8_t> b(reply);
+  b.resize(std::max<size_t>(b.size(), kReply), 0);
+  const bool expected = status == platform::FT_OK && reply.size() == kReply && b[0] == 0x55 && b[1] == 0xAA &&
+                        b[2] == 0x07 && b[3] == 0x02 && b[4] == 0x00 && b[5] == 96 && b[kRecord] == 'J' &&
+                        b[kRecord + 95] == sumOf(b) &&
+                        b[102] == static_cast<uint8_t>(0xFF - fuzz::xorOf(b.data() + 2, 100));
+  QV_FUZZ_CHECK(ok == expected);
+  QV_FUZZ_CHECK(controls.maximum("ProgressBarSOC") == 100);
+  if (!ok) {
+    QV_FUZZ_CHECK(controls.text("EditRSOC").isEmpty() && controls.text("EditFWID").isEmpty());
+    return 0;
+  }
+  QV_FUZZ_CHECK(controls.text("EditRSOC") == QString::number(b[kRecord + 2]));
+  QV_FUZZ_CHECK(controls.text("EditRC") == QString::number(be(b, 19, 4)));
+  QV_FUZZ_CHECK(controls.text("EditPackCurrent") == QString::number(static_cast<int32_t>(be(b, 23, 4))));
+  QV_FUZZ_CHECK(controls.text("EditPackVolt") == QString::number(be(b, 27, 4)));
+  QV_FUZZ_CHECK(controls.text("EditFWVer") == QString::number(be(b, 43, 2)));
+  QV_FUZZ_CHECK(controls.text("EditCellSeries") == QString::number(b[kRecord + 45]));
+  QV_FUZZ_CHECK(controls.text("EditCellParallel") == QString::number(b[kRecord + 46]));
+  QV_FUZZ_CHECK(controls.text("EditT1") == temperature(b[kRecord + 50]));
+  QV_FUZZ_CHECK(controls.text("EditT2") == temperature(b[kRecord + 51]));
+  QV_FUZZ_CHECK(controls.text("EditT3") == (b[kRecord + 52] == 0 ? QString() : temperature(b[kRecord + 52])));
+  // The id ends at its first space or zero, within twelve characters; the serial at its first zero, within eight.
+  QByteArray id, serial;
+  for (size_t k = 31; k < 43 && b[kRecord + k] != ' ' && b[kRecord + k] != 0; ++k) id.append(static_cast<char>(b[kRecord + k]));
+  for (size_t k = 56; k < 64 && b[kRecord + k] != 0; ++k) serial.append(static_cast<char>(b[kRecord + k]));
+  QV_FUZZ_CHECK(controls.text("EditFWID") == QString::fromLatin1(id));
+  QV_FUZZ_CHECK(controls.text("EditPDSN") == QString::fromLatin1(serial));
+  const char* flagBoxes[] = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF", "EditUTF"};
+  for (int bit = 0; bit < 6; ++bit) {
+    QV_FUZZ_CHECK(controls.color(flagBoxes[bit]) ==
+                  ((b[kRecord + 48] >> bit & 1) != 0 ? colour::Red : colour::LightGreen));
+  }
+  if ((mode & 0x80) != 0) {
+    QV_FUZZ_CHECK(controls.text("EditMaxChgCapacitymAh") == QString::number(be(b, 69, 4)));
+    QV_FUZZ_CHECK(controls.text("EditChgProtectionDelay") == QString::number(be(b, 74, 2)));
+  }
+  const mainwindow::ReportRecord report = state.report.snapshot();
+  QV_FUZZ_CHECK(report.packVoltage == be(b, 27, 4) && report.protectionFlags == b[kRecord + 48]);
+  return 0;
+}
