@@ -36,7 +36,8 @@ bool boxWholeNumber(const Controls& controls, std::string_view box, long double*
   return true;
 }
 
-// A result that is no finite number (a zero divisor) leaves the box as it was.
+// A result that is no finite number (a zero divisor) leaves the box as it was; the energy shares, which have no
+// divisor, go through ShowEnergyShare instead.
 void showTruncated(Controls& controls, std::string_view box, long double value) {
   if (const std::optional<QString> text = TruncatedDecimal(value)) controls.setText(box, *text);
 }

@@ -5,7 +5,7 @@
 //
 // The energy boxes are computed from the texts of the boxes they depend on, in extended precision with the
 // constants as written and truncated toward zero; an empty box, a box without a number, or a zero divisor
-// leaves the result box as it was.
+// leaves the result box as it was; an energy share too large to show empties its box.
 //
 // One frame at a time: the CAN dispatcher calls them under its lock, which also guards the model name's
 // first-half mark kept here.
