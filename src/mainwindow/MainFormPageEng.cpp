@@ -3,9 +3,6 @@
 namespace qv::mainwindow {
 namespace {
 
-constexpr const char* kCellREdits[13] = {"EditCellR1", "EditCellR2",  "EditCellR3",  "EditCellR4", "EditCellR5",
-                                         "EditCellR6", "EditCellR7",  "EditCellR8",  "EditCellR9", "EditCellR10",
-                                         "EditCellR11", "EditCellR12", "EditCellR13"};
 constexpr const char* kCellRLabels[13] = {"LabelCellR1",  "LabelCellR2",  "LabelCellR3", "LabelCellR4",
                                           "LabelCellR5",  "LabelCellR6",  "LabelCellR7", "LabelCellR8",
                                           "LabelCellR9",  "LabelCellR10", "LabelCellR11", "LabelCellR12",
@@ -55,9 +52,9 @@ std::vector<ControlDef> MainFormPageEng() {
       place(Kind::GroupBox, cellR, p, 374, 4, 360, 272, "Cell R Adjust"),
       place(Kind::Label, "LabelCellRUnit1", cellR, 120, 16, 40, 14, "mOhm"),
       place(Kind::Label, "LabelCellRUnit2", cellR, 290, 16, 40, 14, "mOhm"),
-      place(Kind::Button, "BitBtnCellRPrarmLoad", cellR, 10, 236, 70, 26, "Load").disable(),
-      place(Kind::Button, "BitBtnRCellmOmhAdjust", cellR, 90, 236, 70, 26, "Read").disable(),
-      place(Kind::Button, "BitBtnWCellmOmhAdjust", cellR, 170, 236, 70, 26, "Write").disable(),
+      place(Kind::Button, kBitBtnCellRPrarmLoad, cellR, 10, 236, 70, 26, "Load").disable(),
+      place(Kind::Button, kBitBtnRCellmOmhAdjust, cellR, 90, 236, 70, 26, "Read").disable(),
+      place(Kind::Button, kBitBtnWCellmOmhAdjust, cellR, 170, 236, 70, 26, "Write").disable(),
       place(Kind::CheckBox, "CheckBoxCellRAllRead", cellR, 250, 232, 100, 16, "CellRAllRead").hide(),
       place(Kind::CheckBox, "CheckBoxCellRAllWrite", cellR, 250, 250, 100, 16, "CellRAllWrite").hide(),
   };

@@ -19,6 +19,13 @@ inline constexpr std::array<const char*, 13> kCellGauges = {
 inline constexpr std::array<const char*, 13> kCellLabels = {
     "LabelVCell1", "LabelVCell2", "LabelVCell3",  "LabelVCell4",  "LabelVCell5",  "LabelVCell6", "LabelVCell7",
     "LabelVCell8", "LabelVCell9", "LabelVCell10", "LabelVCell11", "LabelVCell12", "LabelVCell13"};
+// The cell-resistance boxes of the "ENG" page, cell 1 first, and the page's three cell-resistance buttons.
+inline constexpr std::array<const char*, 13> kCellREdits = {
+    "EditCellR1", "EditCellR2", "EditCellR3",  "EditCellR4",  "EditCellR5",  "EditCellR6", "EditCellR7",
+    "EditCellR8", "EditCellR9", "EditCellR10", "EditCellR11", "EditCellR12", "EditCellR13"};
+inline constexpr const char* kBitBtnCellRPrarmLoad = "BitBtnCellRPrarmLoad";
+inline constexpr const char* kBitBtnRCellmOmhAdjust = "BitBtnRCellmOmhAdjust";
+inline constexpr const char* kBitBtnWCellmOmhAdjust = "BitBtnWCellmOmhAdjust";
 // The protection-flag boxes, in the order the status group shows them.
 inline constexpr std::array<const char*, 6> kFlagEdits = {"EditOVF", "EditUVF", "EditOCF",
                                                           "EditSCF", "EditOTF", "EditUTF"};

@@ -1,6 +1,7 @@
 #include "mainwindow/Unit1MainForm.h"
 
 #include "link/Profiles.h"
+#include "mainwindow/CellResistance.h"
 #include "mainwindow/EvtIni.h"
 #include "mainwindow/MainFormPages.h"
 #include "platform/ExeInfo.h"
@@ -174,6 +175,12 @@ void TFormMain::SpdBtnPRINTClick() {
   controls_.setEnabled("SpdBtnPRINT", true);
 }
 
+void TFormMain::BitBtnCellRPrarmLoadClick() { CellResistanceLoadClick(controls_, state_.CellResistance); }
+
+void TFormMain::BitBtnRCellmOmhAdjustClick() { CellResistanceReadClick(controls_); }
+
+void TFormMain::BitBtnWCellmOmhAdjustClick() { CellResistanceWriteClick(controls_); }
+
 void TFormMain::onEvent(std::string_view control, UiEvent event) {
   using Handler = void (TFormMain::*)();
   struct Route {
@@ -188,6 +195,9 @@ void TFormMain::onEvent(std::string_view control, UiEvent event) {
       {"SpdBtnUpgrade", UiEvent::Click, &TFormMain::SpdBtnUpgradeClick},
       {"SpdBtnExit", UiEvent::Click, &TFormMain::SpdBtnExitClick},
       {"SpdBtnPRINT", UiEvent::Click, &TFormMain::SpdBtnPRINTClick},
+      {kBitBtnCellRPrarmLoad, UiEvent::Click, &TFormMain::BitBtnCellRPrarmLoadClick},
+      {kBitBtnRCellmOmhAdjust, UiEvent::Click, &TFormMain::BitBtnRCellmOmhAdjustClick},
+      {kBitBtnWCellmOmhAdjust, UiEvent::Click, &TFormMain::BitBtnWCellmOmhAdjustClick},
   };
   for (const Route& r : kRoutes) {
     if (r.event == event && control == r.control) {

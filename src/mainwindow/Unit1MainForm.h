@@ -39,6 +39,10 @@ class TFormMain : public DeclaredForm {
   void SpdBtnUpgradeClick();
   void SpdBtnExitClick();
   void SpdBtnPRINTClick();
+  // The cell-resistance group of the "ENG" page: "Load" from MTD.ini, "Read" and "Write" announce a wait.
+  void BitBtnCellRPrarmLoadClick();
+  void BitBtnRCellmOmhAdjustClick();
+  void BitBtnWCellmOmhAdjustClick();
 
  private:
   void ApplyProfileOnShow();
