@@ -2,6 +2,7 @@
 #include "platform/ExeInfo.h"
 #include "platform/gui/Look.h"
 #include "sim/SimSetups.h"
+#include "support/CurrentFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
@@ -100,6 +102,31 @@ TEST_F(MainWindowTest, TheFirstUseShowsTheProtocolsPages) {
   EXPECT_EQ(pages->tabText(0), "UR");
   EXPECT_EQ(pages->tabText(1), "EEP");
   EXPECT_EQ(pages->currentIndex(), 0);
+}
+
+// The dialog that no control opens, shown and answered through its widgets.
+TEST_F(MainWindowTest, ThePasswordDialogUnlocksTheDiagnosisPage) {
+  test::ScopedCurrentFolder folder;
+  ASSERT_TRUE(folder.entered());
+  controls().setVisible("PageControl2", true);
+  controls().setVisible("FormPassWord", true);
+  QApplication::processEvents();
+  gui::FormWindow* dialog = program->display.window("FormPassWord");
+  ASSERT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->windowTitle(), "Quvexa Password");
+  auto* edit = dialog->findChild<QLineEdit*>("EditModePassword");
+  EXPECT_EQ(edit->echoMode(), QLineEdit::Normal) << "the password is shown as typed";
+  edit->insert(QStringLiteral("pwk418205763"));  // as typing does: the text goes back into the store
+  dialog->findChild<QPushButton*>("SpdBtnPasswordYes")->click();
+  QApplication::processEvents();
+
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_TRUE(program->mainWindow().isVisible());
+  auto* pages = program->mainWindow().findChild<QTabWidget*>("PageControl2");
+  bool diagnosisTab = false;
+  for (int i = 0; i < pages->count(); ++i) diagnosisTab = diagnosisTab || pages->tabText(i) == "DIA";
+  EXPECT_TRUE(diagnosisTab);
+  EXPECT_TRUE(QFile::exists(QStringLiteral("SafeInfo.ini")));
 }
 
 TEST_F(MainWindowTest, ThePicturesAreReadFromTheResources) {
