@@ -11,6 +11,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       packDispatcher(services.controls, state),
       canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
+      urCommands(link),
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
@@ -28,6 +29,29 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
     return commands::CheckCanBitRate(link, rate);
   };
   monitor.hooks.ResetCanCellCount = [this] { canDispatcher.ResetCellCount(); };
+  monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
+  monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
+  installUrCommands();
+}
+
+void ServiceTool::installUrCommands() {
+  using Commands = commands::UrServiceCommands;
+  static constexpr struct {
+    const char* control;
+    void (Commands::*click)();
+  } kClicks[] = {
+      {"SpdBtnSleep", &Commands::SpdBtnSleepClick},
+      {"SpdBtnDeepSleep", &Commands::SpdBtnDeepSleepClick},
+      {"SpdBtnSNSet", &Commands::SpdBtnSNSetClick},
+      {"SpdBtnSNGet", &Commands::SpdBtnSNGetClick},
+      {"SpdBtnRTCSet", &Commands::SpdBtnRTCSetClick},
+      {"SpdBtnRTCGet", &Commands::SpdBtnRTCGetClick},
+      {"SpdBtnShippingModeSet", &Commands::SpdBtnShippingModeSetClick},
+      {"SpdBtnShippingModeGet", &Commands::SpdBtnShippingModeGetClick},
+      {"SpdBtnEEPROMEraseSet", &Commands::SpdBtnEEPROMEraseSetClick},
+      {"CheckBoxSippingMode", &Commands::CheckBoxSippingModeClick},
+  };
+  for (const auto& c : kClicks) FormMain.installClick(c.control, [this, click = c.click] { (urCommands.*click)(); });
 }
 
 ServiceTool::~ServiceTool() {

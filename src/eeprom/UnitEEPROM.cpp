@@ -50,8 +50,16 @@ FormDef EEPROMFormDef() {
 
 }  // namespace
 
-TFormEEPROM::TFormEEPROM(platform::Services& services) : DeclaredForm(services.controls, EEPROMFormDef()) {}
+TFormEEPROM::TFormEEPROM(platform::Services& services)
+    : DeclaredForm(services.controls, EEPROMFormDef()), controls_(services.controls) {}
 
-void TFormEEPROM::onEvent(std::string_view, UiEvent) {}
+void TFormEEPROM::onEvent(std::string_view control, UiEvent event) {
+  if (control == "FormEEPROM" && event == UiEvent::Close) FormClose();
+}
+
+void TFormEEPROM::FormClose() {
+  controls_.setEnabled("FormMain", true);
+  controls_.setVisible("FormMain", true);
+}
 
 }  // namespace qv::eeprom

@@ -10,6 +10,12 @@ class TFormEEPROM : public DeclaredForm {
  public:
   explicit TFormEEPROM(platform::Services& services);
   void onEvent(std::string_view control, UiEvent event) override;
+
+  // The main window was given over to this window when it was shown; closing gives it back.
+  void FormClose();
+
+ private:
+  Controls& controls_;
 };
 
 }  // namespace qv::eeprom

@@ -23,6 +23,10 @@ constexpr const char* kPagesHiddenOutsideProfiles[] = {"TabSheetKL",  "TabSheetV
 constexpr const char* kPagesHiddenAtCreation[] = {"TabSheetKL",   "TabSheetVM",     "TabSheetST",
                                                   "TabSheetQV",   "TabSheetENG2",   "TabSheetUR96",
                                                   "TabSheet_BRCAN", "TabSheet_CAN_ENG", "TabSheet_EVT"};
+// RadioGroup_Protocol's items.
+constexpr int kProtocolUr = 0;
+constexpr int kProtocolCan = 1;
+
 // The buttons whose font colour follows the mouse.
 constexpr const char* kHoverButtons[] = {"SpdBtnConfigure", "SpdBtnBusHunt", "SpdBtnUpgrade"};
 
@@ -174,6 +178,28 @@ void TFormMain::SpdBtnPRINTClick() {
   controls_.setEnabled("SpdBtnPRINT", true);
 }
 
+void TFormMain::BitBtnSafeInfoReadClick() {
+  switch (controls_.itemIndex("RadioGroup_Protocol")) {
+    case kProtocolUr:
+      controls_.setEnabled("FormMain", false);
+      controls_.setVisible("FormEEPROM", true);
+      break;
+    case kProtocolCan:
+      controls_.setVisible("FormEEP_Record", true);
+      break;
+    default:
+      break;  // no protocol chosen: no window to show
+  }
+}
+
+void TFormMain::BitBtn_EEP_READClick() { controls_.setVisible("FormEEP_Record", true); }
+
+void TFormMain::BitBtn_EEP_PARAClick() {}
+
+void TFormMain::installClick(std::string_view control, std::function<void()> handler) {
+  installedClicks_[std::string(control)] = std::move(handler);
+}
+
 void TFormMain::onEvent(std::string_view control, UiEvent event) {
   using Handler = void (TFormMain::*)();
   struct Route {
@@ -188,10 +214,20 @@ void TFormMain::onEvent(std::string_view control, UiEvent event) {
       {"SpdBtnUpgrade", UiEvent::Click, &TFormMain::SpdBtnUpgradeClick},
       {"SpdBtnExit", UiEvent::Click, &TFormMain::SpdBtnExitClick},
       {"SpdBtnPRINT", UiEvent::Click, &TFormMain::SpdBtnPRINTClick},
+      {"BitBtnSafeInfoRead", UiEvent::Click, &TFormMain::BitBtnSafeInfoReadClick},
+      {"BitBtn_EEP_READ", UiEvent::Click, &TFormMain::BitBtn_EEP_READClick},
+      {"BitBtn_EEP_PARA", UiEvent::Click, &TFormMain::BitBtn_EEP_PARAClick},
   };
   for (const Route& r : kRoutes) {
     if (r.event == event && control == r.control) {
       (this->*r.handler)();
+      return;
+    }
+  }
+  if (event == UiEvent::Click) {
+    const auto installed = installedClicks_.find(std::string(control));
+    if (installed != installedClicks_.end() && installed->second) {
+      installed->second();
       return;
     }
   }

@@ -11,7 +11,10 @@
 
 #include <QDateTime>
 
+#include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace qv::mainwindow {
 
@@ -39,6 +42,16 @@ class TFormMain : public DeclaredForm {
   void SpdBtnUpgradeClick();
   void SpdBtnExitClick();
   void SpdBtnPRINTClick();
+  // The way into the EEPROM windows. Under "UR" the main window is given over to the EEPROM window, which gives
+  // it back when it closes; the CAN record window gives nothing back, so the main window stays usable beside it.
+  void BitBtnSafeInfoReadClick();
+  void BitBtn_EEP_READClick();
+  void BitBtn_EEP_PARAClick();
+
+  // The click handlers of the subsystems above the main window (the service commands, the EEPROM and report
+  // reads, the fixture), installed by the composition before the window is shown, one per control. A click on
+  // a control with none installed does nothing.
+  void installClick(std::string_view control, std::function<void()> handler);
 
  private:
   void ApplyProfileOnShow();
@@ -49,6 +62,7 @@ class TFormMain : public DeclaredForm {
   link::Link& link_;
   MainState& state_;
   Monitor& monitor_;
+  std::unordered_map<std::string, std::function<void()>> installedClicks_;
 };
 
 }  // namespace qv::mainwindow
