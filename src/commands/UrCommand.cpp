@@ -70,10 +70,10 @@ bool UrCommandRunner::Run(const UrCommandShape& shape, const UrExchange& exchang
     std::fprintf(stderr, "%s ended by an exception\n", shape.worker);
   }
 
-  if (opened || shape.closeAfterFailedOpen) {
-    link_.CloseAdapter();
-    platform::sleepMs(shape.sleepAfterCloseMs);
-  }
+  // After a failed open there is nothing of this command's to close: a handle that is live then belongs to
+  // another session and must survive. The wait after the close is kept where the shape says.
+  if (opened) link_.CloseAdapter();
+  if (opened || shape.closeAfterFailedOpen) platform::sleepMs(shape.sleepAfterCloseMs);
   setEnabled(controls_, shape.buttons, true);
   if (shape.stopTextAtEnd) controls_.setPanel("StatusBarView", 0, kStopText);
   // Last: once the command set is back, the command is over.

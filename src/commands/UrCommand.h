@@ -21,7 +21,7 @@ struct UrCommandShape {
   const char* worker = "";                // the worker's name
   std::vector<const char*> buttons;       // the command's own buttons, off while it runs
   int sleepBeforeOpenMs = 0;
-  bool closeAfterFailedOpen = false;      // the close (and its sleep) runs also when the open failed
+  bool closeAfterFailedOpen = false;      // the close's wait runs also when the open failed
   int sleepAfterCloseMs = 0;
   bool stopTextAtEnd = false;             // panel 0 of the status bar reads "  SYS : < STOP >" at the end
 };
@@ -43,7 +43,7 @@ class UrCommandRunner {
   bool Start(const UrCommandShape& shape, std::function<void()> worker);
 
   // The worker's steps, on the worker: buttons and command set off, the wait before the open, OpenAdapter, the
-  // exchange when the open succeeded, CloseAdapter and its wait, then the buttons and the command set back
+  // exchange when the open succeeded, CloseAdapter (of its own session only) and its wait, then the buttons and the command set back
   // ("PDF" stays off) and, where the shape says, the stopped state in panel 0. The clean-up runs whatever the
   // exchange does, an exception included. True when the adapter was opened.
   bool Run(const UrCommandShape& shape, const UrExchange& exchange);

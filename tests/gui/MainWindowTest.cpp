@@ -1,6 +1,7 @@
 #include "app/WindowedTool.h"
 #include "platform/ExeInfo.h"
 #include "platform/gui/Look.h"
+#include "sim/SimDriver.h"
 #include "sim/SimSetups.h"
 
 #include <QApplication>
@@ -138,6 +139,34 @@ TEST_F(MainWindowTest, ExitClosesTheMainWindow) {
   EXPECT_EQ(closed, 1);
   EXPECT_FALSE(program->mainWindow().isVisible());
   EXPECT_FALSE(controls().enabled("Timer_300h_ON"));
+}
+
+// The second click of a double click reaches the widget before the display has shown it disabled: the
+// starter finds the store's button off and starts nothing.
+TEST_F(MainWindowTest, ADoubleClickOnAUrCommandStartsOneCommand) {
+  Controls& c = controls();
+  c.setItemIndex("RadioGroup_Protocol", 0);
+  program->tool.FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
+  program->tool.FormConfig.onEvent("SpdBtnSCAN", UiEvent::Click);
+  program->tool.services.workers.joinAll();
+  c.setItemIndex("CobBoxInterfaceName", 0);
+  program->tool.FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+  program->display.flush();
+  auto* sleep = program->mainWindow().findChild<QPushButton*>("SpdBtnSleep");
+  ASSERT_TRUE(sleep->isEnabled());
+  auto adapter = static_cast<sim::SimDriver&>(program->tool.services.driver()).adapters().at(0);
+  adapter->clearWritten();
+
+  sleep->click();
+  EXPECT_TRUE(sleep->isEnabled()) << "not flushed yet";
+  sleep->click();
+  EXPECT_EQ(program->tool.services.workers.running("SleepWorker"), 1);  // the first waits 100 ms before its open
+  QElapsedTimer t;
+  t.start();
+  while ((program->tool.services.workers.running() > 0 || !c.enabled("SpdBtnSleep")) && t.elapsed() < 5000)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(adapter->written().size(), 1u) << "one sleep request";
+  EXPECT_TRUE(sleep->isEnabled());
 }
 
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {

@@ -326,6 +326,17 @@ TEST_F(UrCommands, WithNoAdapterNothingIsWrittenAndEveryButtonComesBack) {
   }
 }
 
+TEST_F(UrCommands, ACommandWhoseOpenFailsLeavesAnotherSessionsHandleAlone) {
+  ASSERT_TRUE(tool->link.OpenAdapter());  // as a monitoring run holds it
+  const platform::FtHandle held = tool->link.AdapterHandle.load();
+  tool->urCommands.SleepWorker();
+  tool->urCommands.GetSerialNumberWorker();
+  EXPECT_EQ(tool->link.AdapterHandle.load(), held);
+  EXPECT_TRUE(adapter->written().empty());
+  EXPECT_EQ(c().panel("StatusBarView", 0), kStop);
+  tool->link.CloseAdapter();
+}
+
 TEST_F(UrCommands, WhileACommandRunsTheWholeCommandSetIsOffAndADoubleClickStartsOne) {
   std::mutex m;
   std::vector<std::map<std::string, bool>> during;
