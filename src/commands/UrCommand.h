@@ -43,9 +43,9 @@ class UrCommandRunner {
   bool Start(const UrCommandShape& shape, std::function<void()> worker);
 
   // The worker's steps, on the worker: buttons and command set off, the wait before the open, OpenAdapter, the
-  // exchange when the open succeeded, CloseAdapter (of its own session only) and its wait, then the buttons and the command set back
-  // ("PDF" stays off) and, where the shape says, the stopped state in panel 0. The clean-up runs whatever the
-  // exchange does, an exception included. True when the adapter was opened.
+  // exchange when the open succeeded, CloseAdapter of its own session and the wait after it, then the buttons
+  // and the command set back ("PDF" stays off) and, where the shape says, the stopped state in panel 0. The
+  // clean-up runs whatever the exchange does, an exception included. True when the adapter was opened.
   bool Run(const UrCommandShape& shape, const UrExchange& exchange);
 
   link::Link& link() { return link_; }

@@ -51,7 +51,9 @@ bool readOnce(link::Link& link, uint16_t message, uint16_t index, int waitMs) {
 std::array<uint8_t, 8> SerialNumberBytes(const QString& text) {
   const QByteArray bytes = text.toLatin1();
   std::array<uint8_t, 8> out{};
-  for (int i = 0; i < kSerialBytes && i < bytes.size(); ++i) out[static_cast<size_t>(i)] = static_cast<uint8_t>(bytes[i]);
+  for (int i = 0; i < kSerialBytes && i < bytes.size(); ++i) {
+    out[static_cast<size_t>(i)] = static_cast<uint8_t>(bytes[i]);
+  }
   return out;
 }
 
