@@ -80,28 +80,28 @@ void SendSleep(link::Link& link, uint16_t message) {
 }
 
 bool WriteSerialNumber(link::Link& link) {
-  return writeWithData(link, kMsgSetSerial, kSerialBytes, SerialNumberBytes(link.controls.text(c::EditPDSN)), 100,
-                       100);
+  const std::array<uint8_t, 8> serial = SerialNumberBytes(link.controls.text(c::EditPDSN));
+  return writeWithData(link, link::msg::kSerialNumberWrite, kSerialBytes, serial, 100, 100);
 }
 
 bool ReadSerialNumber(link::Link& link) {
   link.controls.setText(c::EditPDSN, QString());
   for (int i = 0; i < 3; ++i) {
-    if (readOnce(link, kMsgSerial, 1, 100)) return true;
+    if (readOnce(link, link::msg::kSerialNumber, 1, 100)) return true;
     sleepMs(300);
   }
   return false;
 }
 
 bool WriteRtc(link::Link& link, const QDateTime& when) {
-  const bool acknowledged = writeWithData(link, kMsgSetClock, 6, ClockBytes(when), 10, 100);
+  const bool acknowledged = writeWithData(link, link::msg::kClockSet, 6, ClockBytes(when), 10, 100);
   link.controls.setText(c::EditRTC, acknowledged ? ClockSetText(when) : QString());
   return acknowledged;
 }
 
 bool ReadRtc(link::Link& link) {
   for (int i = 0; i < 3; ++i) {
-    if (readOnce(link, kMsgClock, 0, 100)) return true;
+    if (readOnce(link, link::msg::kPackClock, 0, 100)) return true;
     link.controls.setText(c::EditRTC, QString());
     sleepMs(300);
   }
@@ -113,7 +113,7 @@ bool WriteShippingMode(link::Link& link) {
   controls.setText(c::CheckBoxSippingMode, QString());
   const bool enable = controls.checked(c::CheckBoxSippingMode);
   const std::array<uint8_t, 8> data{static_cast<uint8_t>(enable ? 1 : 0), 0, 0, 0, 0, 0, 0, 0};
-  const bool acknowledged = writeWithData(link, kMsgSetShippingMode, 1, data, 20, 0);
+  const bool acknowledged = writeWithData(link, link::msg::kShippingModeSet, 1, data, 20, 0);
   controls.setText(c::CheckBoxSippingMode,
                    QString::fromLatin1(!acknowledged ? "Write error." : enable ? "Write En OK." : "Write Dis OK."));
   return acknowledged;
@@ -123,7 +123,7 @@ bool ReadShippingMode(link::Link& link) {
   Controls& controls = link.controls;
   controls.setText(c::CheckBoxSippingMode, QString());
   for (int i = 0; i < 3; ++i) {
-    if (readOnce(link, kMsgShippingMode, 0, 40)) return true;
+    if (readOnce(link, link::msg::kShippingMode, 0, 40)) return true;
     controls.setChecked(c::CheckBoxSippingMode, false);
     controls.setText(c::CheckBoxSippingMode, QStringLiteral("Read error."));
     sleepMs(80);
@@ -132,7 +132,7 @@ bool ReadShippingMode(link::Link& link) {
 }
 
 bool PollShippingMode(link::Link& link) {
-  if (readOnce(link, kMsgShippingMode, 0, 20)) return true;
+  if (readOnce(link, link::msg::kShippingMode, 0, 20)) return true;
   link.controls.setChecked(c::CheckBoxShippingModeReadOnly, false);
   link.controls.setText(c::CheckBoxShippingModeReadOnly, QStringLiteral("Unknown"));
   return false;
@@ -150,7 +150,7 @@ bool EraseEeprom(link::Link& link) {
       withdrawn = true;
       break;
     }
-    acknowledged = writeWithData(link, kMsgEraseEeprom, 1, {1, 0, 0, 0, 0, 0, 0, 0}, 40, 0);
+    acknowledged = writeWithData(link, link::msg::kEraseExternalEeprom, 1, {1, 0, 0, 0, 0, 0, 0, 0}, 40, 0);
     if (!acknowledged) sleepMs(100);
   }
   if (withdrawn) {
@@ -192,11 +192,11 @@ void UrServiceCommands::CheckBoxSippingModeClick() {
 }
 
 void UrServiceCommands::SleepWorker() {
-  runner_.Run(kSleepShape, [](link::Link& link) { SendSleep(link, kMsgSleep); });
+  runner_.Run(kSleepShape, [](link::Link& link) { SendSleep(link, link::msg::kSleep); });
 }
 
 void UrServiceCommands::DeepSleepWorker() {
-  runner_.Run(kDeepSleepShape, [](link::Link& link) { SendSleep(link, kMsgDeepSleep); });
+  runner_.Run(kDeepSleepShape, [](link::Link& link) { SendSleep(link, link::msg::kDeepSleep); });
 }
 
 void UrServiceCommands::SetSerialNumberWorker() {

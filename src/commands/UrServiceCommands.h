@@ -9,6 +9,7 @@
 
 #include "commands/UrCommand.h"
 #include "link/Link.h"
+#include "link/PackMessages.h"
 
 #include <QDateTime>
 #include <QString>
@@ -35,19 +36,6 @@ inline constexpr const char* CheckBoxSippingMode = "CheckBoxSippingMode";
 inline constexpr const char* CheckBoxShippingModeReadOnly = "CheckBoxShippingModeReadOnly";
 inline constexpr const char* CheckBoxEEPROMErase = "CheckBoxEEPROMErase";
 }  // namespace urctl
-
-// The pack messages of these commands.
-enum : uint16_t {
-  kMsgSetSerial = 0x4001,
-  kMsgSetClock = 0x4006,
-  kMsgEraseEeprom = 0x4103,
-  kMsgSleep = 0x4205,
-  kMsgDeepSleep = 0x4206,
-  kMsgSetShippingMode = 0x4209,
-  kMsgSerial = 0x2001,
-  kMsgClock = 0x1005,
-  kMsgShippingMode = 0x200B,
-};
 
 // The eight bytes a serial number is sent in: the text as 8-bit characters, at most eight, zeros after it.
 std::array<uint8_t, 8> SerialNumberBytes(const QString& text);
