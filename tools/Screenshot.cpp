@@ -5,6 +5,8 @@
 // QUVEXA_ADAPTER chooses the adapter (./dev screenshot sets "sim").
 
 #include "app/WindowedTool.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "platform/ExeInfo.h"
 #include "platform/gui/Look.h"
 #include "platform/select/DriverSelect.h"
@@ -39,7 +41,7 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
   return true;
 }
 
-QAbstractButton* button(WindowedTool& program, const char* form, const char* control) {
+QAbstractButton* button(WindowedTool& program, qv::Control form, qv::Control control) {
   qv::gui::FormWindow* window = program.display.window(form);
   return window != nullptr ? qobject_cast<QAbstractButton*>(window->widget(control)) : nullptr;
 }
@@ -55,7 +57,7 @@ bool click(QAbstractButton* b, const char* what) {
 }
 
 QRadioButton* protocolChoice(WindowedTool& program, const QString& item) {
-  QWidget* group = program.display.window("FormConfig")->widget("RadioGroup_Protocol");
+  QWidget* group = program.display.window(qv::link::ctl::FormConfig)->widget(qv::link::ctl::RadioGroup_Protocol);
   for (QRadioButton* radio : group->findChildren<QRadioButton*>()) {
     if (radio->text() == item) return radio;
   }
@@ -86,15 +88,16 @@ int main(int argc, char** argv) {
   program.showMainWindow();
   settle(300);
 
-  if (program.display.window("FormConfig") == nullptr) {
+  if (program.display.window(qv::link::ctl::FormConfig) == nullptr) {
     std::fprintf(stderr, "screenshot: the program has no configuration dialog\n");
     return 1;
   }
-  if (!click(button(program, "FormMain", "SpdBtnConfigure"), "\" Configure \"")) return 1;
+  if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnConfigure), "\" Configure \""))
+    return 1;
   if (!click(protocolChoice(program, protocol), "the protocol")) return 1;
-  if (!click(button(program, "FormConfig", "SpdBtnSCAN"), "\"Scan\"")) return 1;
-  QAbstractButton* yes = button(program, "FormConfig", "SpdBtnYES");
-  QAbstractButton* scan = button(program, "FormConfig", "SpdBtnSCAN");
+  if (!click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN), "\"Scan\"")) return 1;
+  QAbstractButton* yes = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnYES);
+  QAbstractButton* scan = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN);
   if (!waitFor([&] { return yes->isEnabled() && scan->text() == QLatin1String("Scan"); }, 10000)) {
     std::fprintf(stderr, "screenshot: the scan found no adapter to confirm\n");
     return 1;
@@ -102,7 +105,7 @@ int main(int argc, char** argv) {
   if (!click(yes, "\"Yes\"")) return 1;
   settle(300);
   if (run) {
-    if (!click(button(program, "FormMain", "SpdBtnRUN"), "\"RUN\"")) return 1;
+    if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnRUN), "\"RUN\"")) return 1;
     settle(4000);
   }
 

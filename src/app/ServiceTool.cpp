@@ -1,13 +1,15 @@
 #include "app/ServiceTool.h"
 
 #include "commands/CanBitRate.h"
+#include "eeprom/EEPParaFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "platform/Time.h"
 
 namespace qv::app {
 
 ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
     : services(std::move(driver)),
-      link(services),
+      link(services, mainwindow::kLinkControls),
       packDispatcher(services.controls, state),
       canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
@@ -23,6 +25,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   link.setPackMessageSink(&packDispatcher);
   link.setCanFrameSink(&canDispatcher);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
+  canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
   monitor.hooks.CheckCanBitRate = [this](platform::FtHandle, uint32_t rate) {
     return commands::CheckCanBitRate(link, rate);

@@ -9,7 +9,7 @@ namespace qv::eeprom {
 class TFormEEPROM : public DeclaredForm {
  public:
   explicit TFormEEPROM(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 };
 
 }  // namespace qv::eeprom

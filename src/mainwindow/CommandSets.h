@@ -8,28 +8,55 @@
 
 #include "platform/Controls.h"
 
+#include "eeprom/EEPROMFormControls.h"
+#include "mainwindow/MainFormControls.h"
+
 #include <array>
 
 namespace qv::mainwindow {
 
 // The command set in its order. "PDF" (BitBtnPrint) is switched off with the others, but only the diagnosis
 // report read switches it on again.
-inline constexpr std::array<const char*, 31> kCommandSet = {
-    "SpdBtnRUN",             "BitBtnPrint",           "BitBtnSafeInfoRead",    "SpdBtnDeepSleep",
-    "SpdBtnSleep",           "BitBtnBarCodeWrite",    "BitBtnBarCodeRead",     "SpdBtnRTCSet",
-    "SpdBtnRTCGet",          "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet",
-    "SpdBtnSNGet",           "SpdBtnConfigure",       "SpdBtnExit",            "SpdBtnEEPROMEraseSet",
-    "BitBtnPrintReportRead", "SpdBtnLastChgDateGet",  "BitBtnEEPBlockChoiceRead", "BitBtnEEPRange",
-    "BitBtnEEPPreView",      "FormEEPROM",            "SpdBtnChgSW",           "SpdBtnDsgSW",
-    "SpdBtnBtyVoltRead",     "SpdBtnDsgVoltRead",     "SpdBtnChgVoltRead",     "SpdBtnSOCRead",
-    "BitBtnWCellmOmhAdjust", "BitBtnCellRPrarmLoad",  "BitBtnRCellmOmhAdjust"};
+inline constexpr std::array<Control, 31> kCommandSet = {ctl::SpdBtnRUN,
+                                                        ctl::BitBtnPrint,
+                                                        ctl::BitBtnSafeInfoRead,
+                                                        ctl::SpdBtnDeepSleep,
+                                                        ctl::SpdBtnSleep,
+                                                        ctl::BitBtnBarCodeWrite,
+                                                        ctl::BitBtnBarCodeRead,
+                                                        ctl::SpdBtnRTCSet,
+                                                        ctl::SpdBtnRTCGet,
+                                                        ctl::SpdBtnShippingModeSet,
+                                                        ctl::SpdBtnShippingModeGet,
+                                                        ctl::SpdBtnSNSet,
+                                                        ctl::SpdBtnSNGet,
+                                                        ctl::SpdBtnConfigure,
+                                                        ctl::SpdBtnExit,
+                                                        ctl::SpdBtnEEPROMEraseSet,
+                                                        ctl::BitBtnPrintReportRead,
+                                                        ctl::SpdBtnLastChgDateGet,
+                                                        eeprom::eepromCtl::BitBtnEEPBlockChoiceRead,
+                                                        eeprom::eepromCtl::BitBtnEEPRange,
+                                                        eeprom::eepromCtl::BitBtnEEPPreView,
+                                                        eeprom::eepromCtl::FormEEPROM,
+                                                        ctl::SpdBtnChgSW,
+                                                        ctl::SpdBtnDsgSW,
+                                                        ctl::SpdBtnBtyVoltRead,
+                                                        ctl::SpdBtnDsgVoltRead,
+                                                        ctl::SpdBtnChgVoltRead,
+                                                        ctl::SpdBtnSOCRead,
+                                                        ctl::BitBtnWCellmOmhAdjust,
+                                                        ctl::BitBtnCellRPrarmLoad,
+                                                        ctl::BitBtnRCellmOmhAdjust};
 
 // The run-start set in its order.
-inline constexpr std::array<const char*, 16> kRunStartSet = {
-    "BitBtnPrint",           "BitBtnSafeInfoRead",    "SpdBtnDeepSleep",       "SpdBtnSleep",
-    "BitBtnBarCodeWrite",    "BitBtnBarCodeRead",     "SpdBtnRTCSet",          "SpdBtnRTCGet",
-    "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet",           "SpdBtnSNGet",
-    "SpdBtnConfigure",       "SpdBtnExit",            "SpdBtnEEPROMEraseSet",  "BitBtnPrintReportRead"};
+inline constexpr std::array<Control, 16> kRunStartSet = {
+    ctl::BitBtnPrint,           ctl::BitBtnSafeInfoRead, ctl::SpdBtnDeepSleep,
+    ctl::SpdBtnSleep,           ctl::BitBtnBarCodeWrite, ctl::BitBtnBarCodeRead,
+    ctl::SpdBtnRTCSet,          ctl::SpdBtnRTCGet,       ctl::SpdBtnShippingModeSet,
+    ctl::SpdBtnShippingModeGet, ctl::SpdBtnSNSet,        ctl::SpdBtnSNGet,
+    ctl::SpdBtnConfigure,       ctl::SpdBtnExit,         ctl::SpdBtnEEPROMEraseSet,
+    ctl::BitBtnPrintReportRead};
 
 // false: disables every control of the command set; true: enables them all but "PDF", which keeps its state.
 void SetCommandButtonsEnabled(Controls& controls, bool enable);

@@ -1,16 +1,18 @@
 #include "mainwindow/MainFormPages.h"
 
+#include "mainwindow/MainFormControls.h"
+
 namespace qv::mainwindow {
 
 // The diagnosis report: read the pack's history, then print the report.
-std::vector<ControlDef> MainFormPageDia() {
-  constexpr const char* report = "GroupBoxDiagnosisReport";
+std::vector<ControlDef> MainFormTabSheetVM() {
+  constexpr Control report = ctl::GroupBoxDiagnosisReport;
   return {
-      page("TabSheetVM", "DIA"),
-      place(Kind::GroupBox, report, "TabSheetVM", 6, 4, 360, 92, " Diagnosis Report "),
-      place(Kind::Button, "BitBtnPrintReportRead", report, 10, 20, 90, 30, "READ"),
-      place(Kind::Button, "BitBtnPrint", report, 110, 20, 90, 30, "PDF"),
-      place(Kind::ProgressBar, "ProgressBarEEPRead", report, 10, 62, 340, 16),
+      page(ctl::TabSheetVM, "DIA"),
+      place(Kind::GroupBox, report, ctl::TabSheetVM, 6, 4, 360, 92, " Diagnosis Report "),
+      place(Kind::Button, ctl::BitBtnPrintReportRead, report, 10, 20, 90, 30, "READ"),
+      place(Kind::Button, ctl::BitBtnPrint, report, 110, 20, 90, 30, "PDF"),
+      place(Kind::ProgressBar, ctl::ProgressBarEEPRead, report, 10, 62, 340, 16),
   };
 }
 

@@ -1,13 +1,17 @@
 #include "mainwindow/MainFormPages.h"
 
+#include "mainwindow/MainFormControls.h"
+
 namespace qv::mainwindow {
 
 // The way into the EEPROM windows.
-std::vector<ControlDef> MainFormPageEep() {
+std::vector<ControlDef> MainFormTabSheetEEP() {
   return {
-      page("TabSheetEEP", "EEP"),
-      place(Kind::Button, "BitBtnSafeInfoRead", "TabSheetEEP", 12, 12, 110, 36, "EEPROM").font(13, true).disable(),
-      place(Kind::Button, "BitBtn_EEP_PARA", "TabSheetEEP", 132, 12, 110, 36, "EEP PARA").hide(),
+      page(ctl::TabSheetEEP, "EEP"),
+      place(Kind::Button, ctl::BitBtnSafeInfoRead, ctl::TabSheetEEP, 12, 12, 110, 36, "EEPROM")
+          .font(13, true)
+          .disable(),
+      place(Kind::Button, ctl::BitBtn_EEP_PARA, ctl::TabSheetEEP, 132, 12, 110, 36, "EEP PARA").hide(),
   };
 }
 

@@ -26,7 +26,7 @@ class TFormMain : public DeclaredForm {
   // RUN and STOP go to the monitor.
   TFormMain(platform::Services& services, link::Link& link, MainState& state, Monitor& monitor);
 
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 
   void FormCreate();
   // Runs each time the window becomes visible: the date, the chart and the profile.

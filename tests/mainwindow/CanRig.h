@@ -1,8 +1,10 @@
 #pragma once
 // A CAN dispatcher over a bare control store, fed frames as the tables write them.
 
+#include "eeprom/EEPParaFormControls.h"
 #include "mainwindow/CanDispatcher.h"
 #include "mainwindow/PackDispatcher.h"
+#include "support/BareStore.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +30,15 @@ class CanRig : public ::testing::Test {
     header(command, index);
     frame(link::kCanAnswerData, data);
   }
-  QString text(const char* name) const { return controls.text(name); }
+  QString text(Control name) const { return controls.text(name); }
 
-  Controls controls;
+  test::MainWindowStore controls;
   mainwindow::MainState state;
   mainwindow::PackDispatcher pack{controls, state};
   mainwindow::CanDispatcher can{controls, state, pack};
+  // The EEPROM parameter window's box the composition hands the dispatcher.
+  const bool wired_ = (controls.declare(eeprom::paraCtl::Edit_WakeUpLineType, {}),
+                       can.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType), true);
 };
 
 }  // namespace qv::test

@@ -1,7 +1,9 @@
 // The command set and the run-start set: what each switches, what it leaves alone, and "PDF", which only the
 // report read gives back.
 
+#include "eeprom/EEPROMFormControls.h"
 #include "mainwindow/CommandSets.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +17,20 @@ namespace {
 class CommandSets : public ::testing::Test {
  protected:
   CommandSets() {
-    for (const char* name : kCommandSet) controls.declare(name, {});
+    for (Control name : kCommandSet) controls.declare(name, {});
     ControlState run;
     run.text = QStringLiteral("RUN");
-    controls.declare("SpdBtnRUN", run);
-    controls.declare("SpdBtn_Barcode32_R", {});  // a CAN command: in neither set
+    controls.declare(ctl::SpdBtnRUN, run);
+    controls.declare(ctl::SpdBtn_Barcode32_R, {});  // a CAN command: in neither set
     controls.takeChanged();
   }
 
+  template <typename Names>
+  static std::set<std::string> keysOf(const Names& names) {
+    std::set<std::string> keys;
+    for (Control n : names) keys.emplace(n.key());
+    return keys;
+  }
   std::set<std::string> changed() {
     const std::vector<std::string> names = controls.takeChanged();
     return {names.begin(), names.end()};
@@ -33,39 +41,38 @@ class CommandSets : public ::testing::Test {
 
 TEST_F(CommandSets, CommandSetSwitchesAllButGivesPdfBackNever) {
   SetCommandButtonsEnabled(controls, false);
-  EXPECT_EQ(changed(), std::set<std::string>(kCommandSet.begin(), kCommandSet.end()));
-  for (const char* name : kCommandSet) EXPECT_FALSE(controls.enabled(name)) << name;
-  EXPECT_FALSE(controls.enabled("FormEEPROM"));
-  EXPECT_TRUE(controls.enabled("SpdBtn_Barcode32_R"));
+  EXPECT_EQ(changed(), keysOf(kCommandSet));
+  for (Control name : kCommandSet) EXPECT_FALSE(controls.enabled(name)) << name;
+  EXPECT_FALSE(controls.enabled(eeprom::eepromCtl::FormEEPROM));
+  EXPECT_TRUE(controls.enabled(ctl::SpdBtn_Barcode32_R));
 
   SetCommandButtonsEnabled(controls, true);
-  for (const char* name : kCommandSet) {
-    EXPECT_EQ(controls.enabled(name), std::string(name) != "BitBtnPrint") << name;
+  for (Control name : kCommandSet) {
+    EXPECT_EQ(controls.enabled(name), name != ctl::BitBtnPrint) << name;
   }
 
   // Enabled by the report read, "PDF" keeps that state too.
-  controls.setEnabled("BitBtnPrint", true);
+  controls.setEnabled(ctl::BitBtnPrint, true);
   SetCommandButtonsEnabled(controls, true);
-  EXPECT_TRUE(controls.enabled("BitBtnPrint"));
+  EXPECT_TRUE(controls.enabled(ctl::BitBtnPrint));
 }
 
 TEST_F(CommandSets, RunStartSetSwitchesOffOnlyWhileRunReadsStop) {
   UpdateRunStopButtons(controls);
   EXPECT_TRUE(changed().empty());
 
-  controls.setText("SpdBtnRUN", QStringLiteral("STOP"));
+  controls.setText(ctl::SpdBtnRUN, QStringLiteral("STOP"));
   controls.takeChanged();
   UpdateRunStopButtons(controls);
-  EXPECT_EQ(changed(), std::set<std::string>(kRunStartSet.begin(), kRunStartSet.end()));
-  for (const char* name : kRunStartSet) EXPECT_FALSE(controls.enabled(name)) << name;
-  EXPECT_TRUE(controls.enabled("SpdBtnRUN"));  // it has to stop the run
+  EXPECT_EQ(changed(), keysOf(kRunStartSet));
+  for (Control name : kRunStartSet) EXPECT_FALSE(controls.enabled(name)) << name;
+  EXPECT_TRUE(controls.enabled(ctl::SpdBtnRUN));  // it has to stop the run
 }
 
 TEST_F(CommandSets, EndOfRunGivesBackWhatRunTook) {
   // Monitoring ends with the command set switched on: every run-start control must be in it.
-  for (const char* name : kRunStartSet) {
-    EXPECT_NE(std::find_if(kCommandSet.begin(), kCommandSet.end(),
-                           [&](const char* n) { return std::string(n) == name; }),
+  for (Control name : kRunStartSet) {
+    EXPECT_NE(std::find_if(kCommandSet.begin(), kCommandSet.end(), [&](Control n) { return n == name; }),
               kCommandSet.end())
         << name;
   }

@@ -1,5 +1,14 @@
 #include "app/ServiceTool.h"
+#include "eeprom/DiagnosisReportFormControls.h"
+#include "eeprom/EEPLast10FormControls.h"
+#include "eeprom/EEPParaFormControls.h"
+#include "eeprom/EEPRecordFormControls.h"
+#include "eeprom/EEPROMFormControls.h"
+#include "firmware/FWUpgradeFormControls.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/MainFormPages.h"
+#include "mainwindow/PasswordFormControls.h"
 #include "platform/ExeInfo.h"
 #include "sim/SimSetups.h"
 #include "support/TimeScale.h"
@@ -14,26 +23,29 @@
 namespace qv {
 namespace {
 
-const char* const kAllPages[] = {"TabSheetUR96", "TabSheet_BRCAN", "TabSheet_CAN_ENG", "TabSheetKL",  "TabSheetST",
-                                 "TabSheetVM",   "TabSheetEEP",    "TabSheetQV",       "TabSheetENG2", "TabSheet_EVT"};
+const Control kAllPages[] = {mainwindow::ctl::TabSheetUR96,     mainwindow::ctl::TabSheet_BRCAN,
+                             mainwindow::ctl::TabSheet_CAN_ENG, mainwindow::ctl::TabSheetKL,
+                             mainwindow::ctl::TabSheetST,       mainwindow::ctl::TabSheetVM,
+                             mainwindow::ctl::TabSheetEEP,      mainwindow::ctl::TabSheetQV,
+                             mainwindow::ctl::TabSheetENG2,     mainwindow::ctl::TabSheet_EVT};
 
 // Answers the main window's requests as a test wants, and records them.
 struct RecordingGui : platform::GuiRequests {
   explicit RecordingGui(Controls& c) : controls(c) {}
   bool askYesNo(const QString&, const QString&) override { return false; }
-  bool printWindow(std::string_view form) override {
+  bool printWindow(Control form) override {
     printed.emplace_back(form);
-    printButtonEnabledWhilePrinting = controls.enabled("SpdBtnPRINT");
+    printButtonEnabledWhilePrinting = controls.enabled(mainwindow::ctl::SpdBtnPRINT);
     return confirmPrint;
   }
   QString chooseFileToOpen(const QString&) override { return {}; }
-  void closeWindow(std::string_view form) override { closed.emplace_back(form); }
+  void closeWindow(Control form) override { closed.emplace_back(form); }
 
   Controls& controls;
   bool confirmPrint = false;
   bool printButtonEnabledWhilePrinting = true;
-  std::vector<std::string> printed;
-  std::vector<std::string> closed;
+  std::vector<Control> printed;
+  std::vector<Control> closed;
 };
 
 // The program as a given executable name starts it, without a display.
@@ -51,9 +63,9 @@ class MainFormTest : public ::testing::Test {
     platform::setVersionBlockReadable(true);
   }
   Controls& controls() { return tool->services.controls; }
-  std::set<std::string> shownPages() {
-    std::set<std::string> shown;
-    for (const char* page : kAllPages) {
+  std::set<Control> shownPages() {
+    std::set<Control> shown;
+    for (Control page : kAllPages) {
       if (controls().visible(page)) shown.insert(page);
     }
     return shown;
@@ -66,21 +78,21 @@ class MainFormTest : public ::testing::Test {
 TEST_F(MainFormTest, CreationSetsTheFixedDefaults) {
   start("VELMO_ENG");
   Controls& c = controls();
-  EXPECT_EQ(c.text("FormMain"), "Quvexa BMS Monitor  ( UR96 ) ");
-  EXPECT_EQ(c.color("FormMain"), colour::Background);
-  EXPECT_EQ(c.panel("StatusBarView", 3), "   VELMO_ENG");
-  EXPECT_EQ(c.color("Shape_TX"), colour::White);
-  EXPECT_EQ(c.color("Shape_RX"), colour::White);
-  EXPECT_FALSE(c.visible("PageControl2"));
-  EXPECT_EQ(c.itemIndex("PageControl2"), 0);
-  EXPECT_EQ(shownPages(), std::set<std::string>{"TabSheetEEP"});
-  EXPECT_EQ(c.text("CheckBoxEEPROMErase"), "");
-  EXPECT_FALSE(c.enabled("Timer_300h_ON"));
-  for (const char* cell : mainwindow::kCellEdits) EXPECT_EQ(c.text(cell), "0") << cell;
-  EXPECT_EQ(c.text("EditT1"), "");
-  EXPECT_EQ(c.fontColor("SpdBtnConfigure"), colour::Grey);
-  EXPECT_FALSE(c.visible("SpdBtnUpgrade"));
-  EXPECT_FALSE(c.visible("SpdBtnBusHunt"));
+  EXPECT_EQ(c.text(mainwindow::ctl::FormMain), "Quvexa BMS Monitor  ( UR96 ) ");
+  EXPECT_EQ(c.color(mainwindow::ctl::FormMain), colour::Background);
+  EXPECT_EQ(c.panel(mainwindow::ctl::StatusBarView, 3), "   VELMO_ENG");
+  EXPECT_EQ(c.color(mainwindow::ctl::Shape_TX), colour::White);
+  EXPECT_EQ(c.color(mainwindow::ctl::Shape_RX), colour::White);
+  EXPECT_FALSE(c.visible(mainwindow::ctl::PageControl2));
+  EXPECT_EQ(c.itemIndex(mainwindow::ctl::PageControl2), 0);
+  EXPECT_EQ(shownPages(), std::set<Control>{mainwindow::ctl::TabSheetEEP});
+  EXPECT_EQ(c.text(mainwindow::ctl::CheckBoxEEPROMErase), "");
+  EXPECT_FALSE(c.enabled(mainwindow::ctl::Timer_300h_ON));
+  for (Control cell : mainwindow::ctl::kCellEdits) EXPECT_EQ(c.text(cell), "0") << cell;
+  EXPECT_EQ(c.text(mainwindow::ctl::EditT1), "");
+  EXPECT_EQ(c.fontColor(mainwindow::ctl::SpdBtnConfigure), colour::Grey);
+  EXPECT_FALSE(c.visible(mainwindow::ctl::SpdBtnUpgrade));
+  EXPECT_FALSE(c.visible(mainwindow::ctl::SpdBtnBusHunt));
 }
 
 TEST_F(MainFormTest, EveryNameTheWindowsUseIsDeclared) {
@@ -90,53 +102,53 @@ TEST_F(MainFormTest, EveryNameTheWindowsUseIsDeclared) {
   EXPECT_EQ(controls().undeclared(), std::vector<std::string>{});
 }
 
-// Where a control sits: the page it is on (through its groups), or "" outside the pages.
-std::string pageOf(const FormDef& form, std::string_view name) {
+// Where a control sits: the page it is on (through its groups), or the form itself outside the pages.
+Control pageOf(const FormDef& form, Control name) {
   const ControlDef* def = findControl(form, name);
   while (def != nullptr && def->kind != Kind::TabSheet) def = findControl(form, def->parent);
-  return def != nullptr ? def->name : "";
+  return def != nullptr ? def->name : kFormItself;
 }
 
 TEST_F(MainFormTest, TheCommandButtonsStandOnTheirPagesWithTheirCaptions) {
   start("VELMO_ENG");
   struct Expected {
-    const char* name;
-    const char* page;
+    Control name;
+    Control page;
     const char* caption;
   };
   const Expected expected[] = {
-      {"SpdBtnRUN", "", "RUN"},
-      {"BitBtnPrint", "TabSheetVM", "PDF"},
-      {"BitBtnSafeInfoRead", "TabSheetEEP", "EEPROM"},
-      {"SpdBtnDeepSleep", "TabSheetQV", "Deep Sleep"},
-      {"SpdBtnSleep", "TabSheetQV", "Sleep"},
-      {"BitBtnBarCodeWrite", "TabSheetQV", "Write"},
-      {"BitBtnBarCodeRead", "TabSheetQV", "Read"},
-      {"SpdBtnRTCSet", "TabSheetQV", "Set"},
-      {"SpdBtnRTCGet", "TabSheetQV", "Get"},
-      {"SpdBtnShippingModeSet", "TabSheetQV", "Set"},
-      {"SpdBtnShippingModeGet", "TabSheetQV", "Get"},
-      {"SpdBtnSNSet", "TabSheetKL", "Set"},
-      {"SpdBtnSNGet", "TabSheetKL", "Get"},
-      {"SpdBtnConfigure", "", " Configure "},
-      {"SpdBtnExit", "", "EXIT"},
-      {"SpdBtnEEPROMEraseSet", "TabSheetQV", "Set"},
-      {"BitBtnPrintReportRead", "TabSheetVM", "READ"},
-      {"SpdBtnLastChgDateGet", "TabSheetUR96", "READ"},
-      {"SpdBtnChgSW", "TabSheetENG2", "ON"},
-      {"SpdBtnDsgSW", "TabSheetENG2", "ON"},
-      {"SpdBtnBtyVoltRead", "TabSheetENG2", "Read"},
-      {"SpdBtnDsgVoltRead", "TabSheetENG2", "Read"},
-      {"SpdBtnChgVoltRead", "TabSheetENG2", "Read"},
-      {"SpdBtnSOCRead", "TabSheetENG2", "Read"},
-      {"BitBtnWCellmOmhAdjust", "TabSheetQV", "Write"},
-      {"BitBtnCellRPrarmLoad", "TabSheetQV", "Load"},
-      {"BitBtnRCellmOmhAdjust", "TabSheetQV", "Read"},
-      {"BitBtn_EEP_READ", "TabSheet_CAN_ENG", "EEP Read"},
-      {"BitBtn_EEP_PARA", "TabSheetEEP", "EEP PARA"},
-      {"SpdBtnPRINT", "", "PDF"},
-      {"SpdBtnUpgrade", "", " Upgrade "},
-      {"SpdBtnBusHunt", "", " Bus Hunt "},
+      {mainwindow::ctl::SpdBtnRUN, kFormItself, "RUN"},
+      {mainwindow::ctl::BitBtnPrint, mainwindow::ctl::TabSheetVM, "PDF"},
+      {mainwindow::ctl::BitBtnSafeInfoRead, mainwindow::ctl::TabSheetEEP, "EEPROM"},
+      {mainwindow::ctl::SpdBtnDeepSleep, mainwindow::ctl::TabSheetQV, "Deep Sleep"},
+      {mainwindow::ctl::SpdBtnSleep, mainwindow::ctl::TabSheetQV, "Sleep"},
+      {mainwindow::ctl::BitBtnBarCodeWrite, mainwindow::ctl::TabSheetQV, "Write"},
+      {mainwindow::ctl::BitBtnBarCodeRead, mainwindow::ctl::TabSheetQV, "Read"},
+      {mainwindow::ctl::SpdBtnRTCSet, mainwindow::ctl::TabSheetQV, "Set"},
+      {mainwindow::ctl::SpdBtnRTCGet, mainwindow::ctl::TabSheetQV, "Get"},
+      {mainwindow::ctl::SpdBtnShippingModeSet, mainwindow::ctl::TabSheetQV, "Set"},
+      {mainwindow::ctl::SpdBtnShippingModeGet, mainwindow::ctl::TabSheetQV, "Get"},
+      {mainwindow::ctl::SpdBtnSNSet, mainwindow::ctl::TabSheetKL, "Set"},
+      {mainwindow::ctl::SpdBtnSNGet, mainwindow::ctl::TabSheetKL, "Get"},
+      {mainwindow::ctl::SpdBtnConfigure, kFormItself, " Configure "},
+      {mainwindow::ctl::SpdBtnExit, kFormItself, "EXIT"},
+      {mainwindow::ctl::SpdBtnEEPROMEraseSet, mainwindow::ctl::TabSheetQV, "Set"},
+      {mainwindow::ctl::BitBtnPrintReportRead, mainwindow::ctl::TabSheetVM, "READ"},
+      {mainwindow::ctl::SpdBtnLastChgDateGet, mainwindow::ctl::TabSheetUR96, "READ"},
+      {mainwindow::ctl::SpdBtnChgSW, mainwindow::ctl::TabSheetENG2, "ON"},
+      {mainwindow::ctl::SpdBtnDsgSW, mainwindow::ctl::TabSheetENG2, "ON"},
+      {mainwindow::ctl::SpdBtnBtyVoltRead, mainwindow::ctl::TabSheetENG2, "Read"},
+      {mainwindow::ctl::SpdBtnDsgVoltRead, mainwindow::ctl::TabSheetENG2, "Read"},
+      {mainwindow::ctl::SpdBtnChgVoltRead, mainwindow::ctl::TabSheetENG2, "Read"},
+      {mainwindow::ctl::SpdBtnSOCRead, mainwindow::ctl::TabSheetENG2, "Read"},
+      {mainwindow::ctl::BitBtnWCellmOmhAdjust, mainwindow::ctl::TabSheetQV, "Write"},
+      {mainwindow::ctl::BitBtnCellRPrarmLoad, mainwindow::ctl::TabSheetQV, "Load"},
+      {mainwindow::ctl::BitBtnRCellmOmhAdjust, mainwindow::ctl::TabSheetQV, "Read"},
+      {mainwindow::ctl::BitBtn_EEP_READ, mainwindow::ctl::TabSheet_CAN_ENG, "EEP Read"},
+      {mainwindow::ctl::BitBtn_EEP_PARA, mainwindow::ctl::TabSheetEEP, "EEP PARA"},
+      {mainwindow::ctl::SpdBtnPRINT, kFormItself, "PDF"},
+      {mainwindow::ctl::SpdBtnUpgrade, kFormItself, " Upgrade "},
+      {mainwindow::ctl::SpdBtnBusHunt, kFormItself, " Bus Hunt "},
   };
   const FormDef& form = tool->FormMain.form();
   for (const Expected& e : expected) {
@@ -145,20 +157,21 @@ TEST_F(MainFormTest, TheCommandButtonsStandOnTheirPagesWithTheirCaptions) {
     EXPECT_EQ(controls().text(e.name), e.caption) << e.name;
   }
   // The UR service buttons wait for the configuration dialog's Yes.
-  for (const char* name : {"SpdBtnSleep", "SpdBtnDeepSleep", "SpdBtnRTCSet", "SpdBtnSNGet", "SpdBtnEEPROMEraseSet"})
+  for (Control name : {mainwindow::ctl::SpdBtnSleep, mainwindow::ctl::SpdBtnDeepSleep, mainwindow::ctl::SpdBtnRTCSet,
+                       mainwindow::ctl::SpdBtnSNGet, mainwindow::ctl::SpdBtnEEPROMEraseSet})
     EXPECT_FALSE(controls().enabled(name)) << name;
 }
 
 // The pages and caption each executable name gives when the main window is shown.
 TEST_F(MainFormTest, ShowingTheWindowAppliesTheProfileOfTheExecutableName) {
   const std::string design = "Quvexa BMS Monitor  ( UR96 ) ";
-  const std::set<std::string> eepOnly{"TabSheetEEP"};
-  const std::set<std::string> withCanService{"TabSheetEEP", "TabSheet_CAN_ENG"};
+  const std::set<Control> eepOnly{mainwindow::ctl::TabSheetEEP};
+  const std::set<Control> withCanService{mainwindow::ctl::TabSheetEEP, mainwindow::ctl::TabSheet_CAN_ENG};
   struct Case {
     const char* exeName;
     bool versionReadable;
     std::string caption;
-    std::set<std::string> pages;
+    std::set<Control> pages;
   };
   const Case cases[] = {
       {"VELMO_LIT7", true, "VELMO_LIT_V1.0.4", {}},
@@ -174,10 +187,10 @@ TEST_F(MainFormTest, ShowingTheWindowAppliesTheProfileOfTheExecutableName) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.exeName);
     start(k.exeName, k.versionReadable);
-    tool->FormMain.onEvent("FormMain", UiEvent::Show);
-    EXPECT_EQ(controls().text("FormMain").toStdString(), k.caption);
+    tool->FormMain.onEvent(mainwindow::ctl::FormMain, UiEvent::Show);
+    EXPECT_EQ(controls().text(mainwindow::ctl::FormMain).toStdString(), k.caption);
     EXPECT_EQ(shownPages(), k.pages);
-    EXPECT_FALSE(controls().visible("PageControl2"));
+    EXPECT_FALSE(controls().visible(mainwindow::ctl::PageControl2));
     tool->services.setGui(nullptr);
     tool.reset();
   }
@@ -186,15 +199,15 @@ TEST_F(MainFormTest, ShowingTheWindowAppliesTheProfileOfTheExecutableName) {
 // Showing the window, then the protocol choice, then Yes: the pages and the caption each name ends with.
 TEST_F(MainFormTest, TheProtocolChoiceAndYesShowTheProfilesPages) {
   const std::string design = "Quvexa BMS Monitor  ( UR96 ) ";
-  const std::set<std::string> urPages{"TabSheetUR96", "TabSheetEEP"};
-  const std::set<std::string> canPages{"TabSheet_BRCAN"};
-  const std::set<std::string> canServicePages{"TabSheet_BRCAN", "TabSheet_CAN_ENG"};
+  const std::set<Control> urPages{mainwindow::ctl::TabSheetUR96, mainwindow::ctl::TabSheetEEP};
+  const std::set<Control> canPages{mainwindow::ctl::TabSheet_BRCAN};
+  const std::set<Control> canServicePages{mainwindow::ctl::TabSheet_BRCAN, mainwindow::ctl::TabSheet_CAN_ENG};
   struct Case {
     const char* exeName;
     bool versionReadable;
     int protocol;  // 0 "UR", 1 "CAN"
     std::string caption;
-    std::set<std::string> pages;
+    std::set<Control> pages;
   };
   const Case cases[] = {
       {"VELMO_LIT", true, 0, "VELMO_LIT_V1.0.4", urPages},
@@ -214,23 +227,23 @@ TEST_F(MainFormTest, TheProtocolChoiceAndYesShowTheProfilesPages) {
     SCOPED_TRACE(std::string(k.exeName) + (k.protocol == 0 ? " UR" : " CAN"));
     start(k.exeName, k.versionReadable);
     Controls& c = controls();
-    tool->FormMain.onEvent("FormMain", UiEvent::Show);
-    tool->FormMain.onEvent("SpdBtnConfigure", UiEvent::Click);
+    tool->FormMain.onEvent(mainwindow::ctl::FormMain, UiEvent::Show);
+    tool->FormMain.onEvent(mainwindow::ctl::SpdBtnConfigure, UiEvent::Click);
 
-    c.setItemIndex("RadioGroup_Protocol", k.protocol);
-    tool->FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
+    c.setItemIndex(link::ctl::RadioGroup_Protocol, k.protocol);
+    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
     EXPECT_EQ(shownPages(), k.pages) << "the choice switches the pages at once";
-    EXPECT_FALSE(c.visible("PageControl2"));
+    EXPECT_FALSE(c.visible(mainwindow::ctl::PageControl2));
 
-    c.setItemIndex("PageControl2", 3);
-    tool->FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+    c.setItemIndex(mainwindow::ctl::PageControl2, 3);
+    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
     EXPECT_EQ(shownPages(), k.pages);
-    EXPECT_EQ(c.text("FormMain").toStdString(), k.caption);
-    EXPECT_TRUE(c.visible("PageControl2"));
-    EXPECT_TRUE(c.enabled("FormMain"));
-    EXPECT_FALSE(c.visible("FormConfig"));
-    EXPECT_EQ(c.itemIndex("PageControl2"), k.protocol == 0 ? 0 : 3) << "UR selects the first tab";
-    EXPECT_EQ(c.enabled("GroupBoxLastChgDate"), k.protocol == 0);
+    EXPECT_EQ(c.text(mainwindow::ctl::FormMain).toStdString(), k.caption);
+    EXPECT_TRUE(c.visible(mainwindow::ctl::PageControl2));
+    EXPECT_TRUE(c.enabled(mainwindow::ctl::FormMain));
+    EXPECT_FALSE(c.visible(link::ctl::FormConfig));
+    EXPECT_EQ(c.itemIndex(mainwindow::ctl::PageControl2), k.protocol == 0 ? 0 : 3) << "UR selects the first tab";
+    EXPECT_EQ(c.enabled(mainwindow::ctl::GroupBoxLastChgDate), k.protocol == 0);
     tool->services.setGui(nullptr);
     tool.reset();
   }
@@ -240,71 +253,74 @@ TEST_F(MainFormTest, ShowingTheWindowDatesItAndTitlesTheChart) {
   start("VELMO_ENG");
   tool->FormMain.FormShow();
   EXPECT_EQ(mainwindow::PrintDateText(QDateTime(QDate(2024, 3, 7), QTime(9, 0))), "03/07/2024");
-  EXPECT_EQ(controls().text("LabelPRINTDate"), mainwindow::PrintDateText(platform::now()));
-  EXPECT_EQ(controls().color("LabelPRINTDate"), colour::Background);
-  EXPECT_EQ(controls().text("Chart1"), "---  SOC  ---");
+  EXPECT_EQ(controls().text(mainwindow::ctl::LabelPRINTDate), mainwindow::PrintDateText(platform::now()));
+  EXPECT_EQ(controls().color(mainwindow::ctl::LabelPRINTDate), colour::Background);
+  EXPECT_EQ(controls().text(mainwindow::ctl::Chart1), "---  SOC  ---");
 }
 
 TEST_F(MainFormTest, GaugesAndBarsFollowTheNumbersOfTheirBoxes) {
   start("VELMO_ENG");
   Controls& c = controls();
-  c.setText("EditVCell5", "3300");
-  EXPECT_EQ(c.position("CGaugeVCell5"), 3300);
-  EXPECT_EQ(c.position("CGaugeVCell4"), 0);
-  c.setText("EditVCell5", "33x0");  // not a number: the gauge stays, nothing is thrown
-  EXPECT_EQ(c.position("CGaugeVCell5"), 3300);
-  c.setText("EditVCell5", "");
-  EXPECT_EQ(c.position("CGaugeVCell5"), 3300);
-  c.setText("EditVCell13", "99999999999");  // beyond the range, and beyond an int
-  EXPECT_EQ(c.position("CGaugeVCell13"), 5000);
-  c.setText("EditVCell13", "-12");
-  EXPECT_EQ(c.position("CGaugeVCell13"), 0);
+  c.setText(mainwindow::ctl::EditVCell5, "3300");
+  EXPECT_EQ(c.position(mainwindow::ctl::CGaugeVCell5), 3300);
+  EXPECT_EQ(c.position(mainwindow::ctl::CGaugeVCell4), 0);
+  c.setText(mainwindow::ctl::EditVCell5, "33x0");  // not a number: the gauge stays, nothing is thrown
+  EXPECT_EQ(c.position(mainwindow::ctl::CGaugeVCell5), 3300);
+  c.setText(mainwindow::ctl::EditVCell5, "");
+  EXPECT_EQ(c.position(mainwindow::ctl::CGaugeVCell5), 3300);
+  c.setText(mainwindow::ctl::EditVCell13, "99999999999");  // beyond the range, and beyond an int
+  EXPECT_EQ(c.position(mainwindow::ctl::CGaugeVCell13), 5000);
+  c.setText(mainwindow::ctl::EditVCell13, "-12");
+  EXPECT_EQ(c.position(mainwindow::ctl::CGaugeVCell13), 0);
 
-  c.setText("EditASOC", "97");
-  c.setText("EditRSOC", "64");
-  EXPECT_EQ(c.position("ProgressBarSOH"), 97);
-  EXPECT_EQ(c.position("ProgressBarSOC"), 64);
-  c.setMaximum("ProgressBarSOC", 200);  // the UR74 record counts in half percent
-  c.setText("EditRSOC", "150");
-  EXPECT_EQ(c.position("ProgressBarSOC"), 150);
-  c.setText("EditRSOC", "n/a");
-  EXPECT_EQ(c.position("ProgressBarSOC"), 150);
+  c.setText(mainwindow::ctl::EditASOC, "97");
+  c.setText(mainwindow::ctl::EditRSOC, "64");
+  EXPECT_EQ(c.position(mainwindow::ctl::ProgressBarSOH), 97);
+  EXPECT_EQ(c.position(mainwindow::ctl::ProgressBarSOC), 64);
+  c.setMaximum(mainwindow::ctl::ProgressBarSOC, 200);  // the UR74 record counts in half percent
+  c.setText(mainwindow::ctl::EditRSOC, "150");
+  EXPECT_EQ(c.position(mainwindow::ctl::ProgressBarSOC), 150);
+  c.setText(mainwindow::ctl::EditRSOC, "n/a");
+  EXPECT_EQ(c.position(mainwindow::ctl::ProgressBarSOC), 150);
 }
 
 TEST_F(MainFormTest, ResettingTheLiveDisplayClearsEveryLiveValue) {
   start("VELMO_ENG");
   Controls& c = controls();
-  const char* const emptied[] = {"EditFWID", "EditFWVer", "EditPDSN", "EditT1", "EditT2", "EditT3"};
-  const char* const zeroed[] = {"EditCycleCnt",   "EditDC",           "EditFCC",     "EditRC",     "EditPackVolt",
-                                "EditPackCurrent", "EditTCC",         "EditCellSeries", "EditCellParallel",
-                                "EditASOC",       "EditRSOC",         "EditVCell14", "Edit_HVlot", "Edit_LVolt",
-                                "Edit_VoltDiff"};
-  for (const char* name : emptied) c.setText(name, "x");
-  for (const char* name : zeroed) c.setText(name, "12");
-  for (const char* cell : mainwindow::kCellEdits) c.setText(cell, "3456");
-  for (const char* flag : mainwindow::kFlagEdits) {
+  const Control emptied[] = {mainwindow::ctl::EditFWID, mainwindow::ctl::EditFWVer, mainwindow::ctl::EditPDSN,
+                             mainwindow::ctl::EditT1,   mainwindow::ctl::EditT2,    mainwindow::ctl::EditT3};
+  const Control zeroed[] = {
+      mainwindow::ctl::EditCycleCnt, mainwindow::ctl::EditDC,         mainwindow::ctl::EditFCC,
+      mainwindow::ctl::EditRC,       mainwindow::ctl::EditPackVolt,   mainwindow::ctl::EditPackCurrent,
+      mainwindow::ctl::EditTCC,      mainwindow::ctl::EditCellSeries, mainwindow::ctl::EditCellParallel,
+      mainwindow::ctl::EditASOC,     mainwindow::ctl::EditRSOC,       mainwindow::ctl::EditVCell14,
+      mainwindow::ctl::Edit_HVlot,   mainwindow::ctl::Edit_LVolt,     mainwindow::ctl::Edit_VoltDiff};
+  for (Control name : emptied) c.setText(name, "x");
+  for (Control name : zeroed) c.setText(name, "12");
+  for (Control cell : mainwindow::ctl::kCellEdits) c.setText(cell, "3456");
+  for (Control flag : mainwindow::ctl::kFlagEdits) {
     c.setColor(flag, colour::Red);
     c.setFontColor(flag, colour::White);
   }
-  c.setText("EditCurrentSign", " Charging ");
-  c.setColor("EditCurrentSign", colour::Red);
+  c.setText(mainwindow::ctl::EditCurrentSign, " Charging ");
+  c.setColor(mainwindow::ctl::EditCurrentSign, colour::Red);
 
   tool->FormMain.ResetLiveDisplay();
 
-  for (const char* name : emptied) EXPECT_EQ(c.text(name), "") << name;
-  for (const char* name : zeroed) EXPECT_EQ(c.text(name), "0") << name;
-  for (size_t i = 0; i < mainwindow::kCellEdits.size(); ++i) {
-    EXPECT_EQ(c.text(mainwindow::kCellEdits[i]), "0");
-    EXPECT_EQ(c.position(mainwindow::kCellGauges[i]), 0);
+  for (Control name : emptied) EXPECT_EQ(c.text(name), "") << name;
+  for (Control name : zeroed) EXPECT_EQ(c.text(name), "0") << name;
+  for (size_t i = 0; i < mainwindow::ctl::kCellEdits.size(); ++i) {
+    EXPECT_EQ(c.text(mainwindow::ctl::kCellEdits[i]), "0");
+    EXPECT_EQ(c.position(mainwindow::ctl::kCellGauges[i]), 0);
   }
-  EXPECT_EQ(c.position("ProgressBarSOH"), 0);
-  EXPECT_EQ(c.position("ProgressBarSOC"), 0);
-  for (const char* flag : mainwindow::kFlagEdits) {
+  EXPECT_EQ(c.position(mainwindow::ctl::ProgressBarSOH), 0);
+  EXPECT_EQ(c.position(mainwindow::ctl::ProgressBarSOC), 0);
+  for (Control flag : mainwindow::ctl::kFlagEdits) {
     EXPECT_EQ(c.fontColor(flag), colour::Navy) << flag;
     EXPECT_EQ(c.color(flag), colour::Parent) << flag;
   }
-  EXPECT_EQ(c.text("EditCurrentSign"), " - None - ");
-  EXPECT_EQ(c.color("EditCurrentSign"), colour::ButtonFace);
+  EXPECT_EQ(c.text(mainwindow::ctl::EditCurrentSign), " - None - ");
+  EXPECT_EQ(c.color(mainwindow::ctl::EditCurrentSign), colour::ButtonFace);
 }
 
 TEST_F(MainFormTest, FrameButtons) {
@@ -312,30 +328,31 @@ TEST_F(MainFormTest, FrameButtons) {
   Controls& c = controls();
   mainwindow::TFormMain& main = tool->FormMain;
 
-  c.setVisible("PageControl2", true);
-  main.onEvent("SpdBtnConfigure", UiEvent::Click);
-  EXPECT_FALSE(c.visible("PageControl2"));
-  EXPECT_FALSE(c.enabled("FormMain"));
-  EXPECT_TRUE(c.visible("FormConfig"));
+  c.setVisible(mainwindow::ctl::PageControl2, true);
+  main.onEvent(mainwindow::ctl::SpdBtnConfigure, UiEvent::Click);
+  EXPECT_FALSE(c.visible(mainwindow::ctl::PageControl2));
+  EXPECT_FALSE(c.enabled(mainwindow::ctl::FormMain));
+  EXPECT_TRUE(c.visible(link::ctl::FormConfig));
 
-  c.setVisible("FormMain", true);
-  main.onEvent("SpdBtnUpgrade", UiEvent::Click);
-  EXPECT_FALSE(c.visible("FormMain"));
-  EXPECT_TRUE(c.visible("FormFWUpgrade"));
+  c.setVisible(mainwindow::ctl::FormMain, true);
+  main.onEvent(mainwindow::ctl::SpdBtnUpgrade, UiEvent::Click);
+  EXPECT_FALSE(c.visible(mainwindow::ctl::FormMain));
+  EXPECT_TRUE(c.visible(firmware::ctl::FormFWUpgrade));
 
-  for (const char* button : {"SpdBtnConfigure", "SpdBtnBusHunt", "SpdBtnUpgrade"}) {
+  for (Control button :
+       {mainwindow::ctl::SpdBtnConfigure, mainwindow::ctl::SpdBtnBusHunt, mainwindow::ctl::SpdBtnUpgrade}) {
     main.onEvent(button, UiEvent::MouseEnter);
     EXPECT_EQ(c.fontColor(button), colour::Blue) << button;
     main.onEvent(button, UiEvent::MouseLeave);
     EXPECT_EQ(c.fontColor(button), colour::Grey) << button;
   }
-  main.onEvent("SpdBtnExit", UiEvent::MouseEnter);
-  EXPECT_EQ(c.fontColor("SpdBtnExit"), colour::WindowText);
+  main.onEvent(mainwindow::ctl::SpdBtnExit, UiEvent::MouseEnter);
+  EXPECT_EQ(c.fontColor(mainwindow::ctl::SpdBtnExit), colour::WindowText);
 
-  c.setEnabled("Timer_300h_ON", true);
-  main.onEvent("SpdBtnExit", UiEvent::Click);
-  EXPECT_FALSE(c.enabled("Timer_300h_ON"));
-  EXPECT_EQ(gui->closed, std::vector<std::string>{"FormMain"});
+  c.setEnabled(mainwindow::ctl::Timer_300h_ON, true);
+  main.onEvent(mainwindow::ctl::SpdBtnExit, UiEvent::Click);
+  EXPECT_FALSE(c.enabled(mainwindow::ctl::Timer_300h_ON));
+  EXPECT_EQ(gui->closed, std::vector<Control>{mainwindow::ctl::FormMain});
 }
 
 TEST_F(MainFormTest, PrintingHoldsTheButtonOffUntilItIsDone) {
@@ -343,21 +360,23 @@ TEST_F(MainFormTest, PrintingHoldsTheButtonOffUntilItIsDone) {
   test::ScopedTimeScale fast(0.01);
   for (bool confirm : {false, true}) {
     gui->confirmPrint = confirm;
-    tool->FormMain.onEvent("SpdBtnPRINT", UiEvent::Click);
+    tool->FormMain.onEvent(mainwindow::ctl::SpdBtnPRINT, UiEvent::Click);
     EXPECT_FALSE(gui->printButtonEnabledWhilePrinting);
-    EXPECT_TRUE(controls().enabled("SpdBtnPRINT")) << "cancelled or printed, PDF is enabled again";
+    EXPECT_TRUE(controls().enabled(mainwindow::ctl::SpdBtnPRINT)) << "cancelled or printed, PDF is enabled again";
   }
-  EXPECT_EQ(gui->printed, (std::vector<std::string>{"FormMain", "FormMain"}));
+  EXPECT_EQ(gui->printed, (std::vector<Control>{mainwindow::ctl::FormMain, mainwindow::ctl::FormMain}));
 }
 
 TEST_F(MainFormTest, TheNineWindowsComeInTheirOrder) {
   start("VELMO_ENG");
-  std::vector<std::string> names;
+  std::vector<Control> names;
   for (FormLogic* w : tool->windows()) names.emplace_back(w->form().name);
-  EXPECT_EQ(names, (std::vector<std::string>{"FormMain", "FormConfig", "FormPassWord", "FormFWUpgrade", "FormEEPROM",
-                                             "FormDiagnosisReport", "FormEEPLast10", "FormEEP_Record",
-                                             "Form_EEP_PARA"}));
-  for (const std::string& name : names) EXPECT_FALSE(controls().visible(name)) << name;
+  EXPECT_EQ(names, (std::vector<Control>{mainwindow::ctl::FormMain, link::ctl::FormConfig,
+                                         mainwindow::passwordCtl::FormPassWord, firmware::ctl::FormFWUpgrade,
+                                         eeprom::eepromCtl::FormEEPROM, eeprom::diagnosisReportCtl::FormDiagnosisReport,
+                                         eeprom::last10Ctl::FormEEPLast10, eeprom::recordCtl::FormEEP_Record,
+                                         eeprom::paraCtl::Form_EEP_PARA}));
+  for (Control name : names) EXPECT_FALSE(controls().visible(name)) << name;
 }
 
 }  // namespace
