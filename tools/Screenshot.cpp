@@ -4,10 +4,10 @@
 //   quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run]
 // QUVEXA_ADAPTER chooses the adapter (./dev screenshot sets "sim").
 
+#include "app/DriverSelect.h"
 #include "app/WindowedTool.h"
 #include "platform/ExeInfo.h"
 #include "platform/gui/Look.h"
-#include "platform/select/DriverSelect.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quvexa BMS Monitor"));
   qv::gui::setUpLook(application);
 
-  WindowedTool program(qv::platform::makeDriverFromEnvironment());
+  WindowedTool program(qv::app::makeDriverFromEnvironment());
   program.showMainWindow();
   settle(300);
 

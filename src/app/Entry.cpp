@@ -1,10 +1,10 @@
 #include "app/Entry.h"
 
+#include "app/DriverSelect.h"
 #include "app/WindowedTool.h"
 #include "platform/ExeInfo.h"
 #include "platform/Text.h"
 #include "platform/gui/Look.h"
-#include "platform/select/DriverSelect.h"
 
 #include <QApplication>
 
@@ -23,7 +23,7 @@ int run(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   gui::setUpLook(application);
   try {
-    WindowedTool program(platform::makeDriverFromEnvironment());
+    WindowedTool program(makeDriverFromEnvironment());
     QObject::connect(&program.mainWindow(), &gui::FormWindow::closed, &application, &QApplication::quit);
     program.showMainWindow();
     QApplication::exec();

@@ -2,7 +2,7 @@
 // its texts, the choice of an interface, and Yes.
 
 #include "link/Unit2ConfigForm.h"
-#include "platform/select/DriverSelect.h"
+#include "sim/SimSetups.h"
 #include "tests/link/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -284,7 +284,7 @@ TEST(ConfigFormYes, CancelOnlyStopsTheKeepAlive) {
 }
 
 TEST(ConfigFormSim, TheSimulatedAdapterIsAvailable) {
-  test::LinkRig rig(platform::makeDriver("sim"));
+  test::LinkRig rig(sim::makeSimDriver(""));
   rig.chooseProtocol(0);
   rig.scan();
   EXPECT_EQ(rig.controls.panel("StatusBar1", 0), "  USB1  :  Available ");
