@@ -22,6 +22,10 @@ int run(int argc, char** argv) {
   // The main window's close ends the program; hiding it (for the firmware window) does not.
   QApplication::setQuitOnLastWindowClosed(false);
   gui::setUpLook(application);
+  if (platform::writesToDataFolder()) {
+    std::fprintf(stderr, "quvexa: logs, saves and reports go to %s\n",
+                 platform::writeFolder().toLocal8Bit().constData());
+  }
   try {
     WindowedTool program(makeDriverFromEnvironment());
     QObject::connect(&program.mainWindow(), &gui::FormWindow::closed, &application, &QApplication::quit);

@@ -100,7 +100,10 @@ void TFormMain::FormCreate() {
   setTexts(controls_, kCellEdits, QStringLiteral("0"));
   setTexts(controls_, kZeroedCellBoxes, QStringLiteral("0"));
 
-  controls_.setPanel("StatusBarView", 3, QStringLiteral("   ") + platform::exeInfo().fileName);
+  // An installed program writes under the user's data folder, and says where.
+  const QString files =
+      platform::writesToDataFolder() ? QStringLiteral("   Files: ") + platform::writeFolder() : QString();
+  controls_.setPanel("StatusBarView", 3, QStringLiteral("   ") + platform::exeInfo().fileName + files);
 
   for (const char* page : kPagesHiddenAtCreation) controls_.setVisible(page, false);
   controls_.setVisible("PageControl2", false);
