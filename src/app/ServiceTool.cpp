@@ -2,6 +2,9 @@
 
 #include "commands/CanBitRate.h"
 #include "eeprom/EEPParaFormControls.h"
+#include "eeprom/EEPROMFormControls.h"
+#include "firmware/FWUpgradeFormControls.h"
+#include "mainwindow/CommandSets.h"
 #include "mainwindow/MainWindowLink.h"
 #include "platform/Time.h"
 
@@ -26,6 +29,10 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   link.setCanFrameSink(&canDispatcher);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
+  FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
+  mainwindow::InstallEepromWindowCommandSet({eeprom::eepromCtl::BitBtnEEPBlockChoiceRead,
+                                             eeprom::eepromCtl::BitBtnEEPRange, eeprom::eepromCtl::BitBtnEEPPreView,
+                                             eeprom::eepromCtl::FormEEPROM});
   monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
   monitor.hooks.CheckCanBitRate = [this](platform::FtHandle, uint32_t rate) {
     return commands::CheckCanBitRate(link, rate);

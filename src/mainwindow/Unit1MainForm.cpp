@@ -6,7 +6,6 @@
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
 
-#include "firmware/FWUpgradeFormControls.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 
@@ -105,7 +104,10 @@ void TFormMain::FormCreate() {
   setTexts(controls_, ctl::kCellEdits, QStringLiteral("0"));
   setTexts(controls_, kZeroedCellBoxes, QStringLiteral("0"));
 
-  controls_.setPanel(ctl::StatusBarView, 3, QStringLiteral("   ") + platform::exeInfo().fileName);
+  // An installed program writes under the user's data folder, and says where.
+  const QString files =
+      platform::writesToDataFolder() ? QStringLiteral("   Files: ") + platform::writeFolder() : QString();
+  controls_.setPanel(ctl::StatusBarView, 3, QStringLiteral("   ") + platform::exeInfo().fileName + files);
 
   for (Control page : kPagesHiddenAtCreation) controls_.setVisible(page, false);
   controls_.setVisible(ctl::PageControl2, false);
@@ -165,7 +167,7 @@ void TFormMain::SpdBtnConfigureClick() {
 
 void TFormMain::SpdBtnUpgradeClick() {
   controls_.setVisible(ctl::FormMain, false);
-  controls_.setVisible(firmware::ctl::FormFWUpgrade, true);
+  controls_.setVisible(firmwareWindow_, true);
 }
 
 void TFormMain::SpdBtnExitClick() {

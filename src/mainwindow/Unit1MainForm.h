@@ -23,6 +23,9 @@ FormDef MainFormDef();
 
 class TFormMain : public DeclaredForm {
  public:
+  // The firmware window that " Upgrade " shows. It lives in a layer above this one; the composition names it.
+  void setFirmwareWindow(Control window) { firmwareWindow_ = window; }
+
   // RUN and STOP go to the monitor.
   TFormMain(platform::Services& services, link::Link& link, MainState& state, Monitor& monitor);
 
@@ -49,6 +52,7 @@ class TFormMain : public DeclaredForm {
   link::Link& link_;
   MainState& state_;
   Monitor& monitor_;
+  Control firmwareWindow_;
 };
 
 }  // namespace qv::mainwindow

@@ -1,6 +1,6 @@
 #include "platform/gui/Display.h"
 #include "platform/gui/PaintedControls.h"
-#include "tests/gui/TestFormControls.h"
+#include "TestFormControls.h"
 
 #include <QApplication>
 #include <QCheckBox>

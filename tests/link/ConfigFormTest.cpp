@@ -4,7 +4,7 @@
 #include "link/ConfigFormControls.h"
 #include "link/Unit2ConfigForm.h"
 #include "mainwindow/MainFormControls.h"
-#include "platform/select/DriverSelect.h"
+#include "sim/SimSetups.h"
 #include "tests/link/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -305,7 +305,7 @@ TEST(ConfigFormYes, CancelOnlyStopsTheKeepAlive) {
 }
 
 TEST(ConfigFormSim, TheSimulatedAdapterIsAvailable) {
-  test::LinkRig rig(platform::makeDriver("sim"));
+  test::LinkRig rig(sim::makeSimDriver(""));
   rig.chooseProtocol(0);
   rig.scan();
   EXPECT_EQ(rig.controls.panel(link::ctl::StatusBar1, 0), "  USB1  :  Available ");

@@ -2,7 +2,6 @@
 // data with the header before it, and the cell spread over the non-zero count.
 
 #include "CanRig.h"
-#include "eeprom/EEPParaFormControls.h"
 #include "mainwindow/MainFormControls.h"
 
 #include <gtest/gtest.h>
@@ -144,13 +143,13 @@ TEST_F(CanDispatch, BroadcastsNeedDataAndNoFlagWhileAnswersAreTakenAnyway) {
 
 TEST_F(CanDispatch, TheParameterAnswerNeedsEightBytesAndItsType) {
   frame(0x404, "92 00 00 00 00 05 00 00", 7);
-  EXPECT_EQ(text(eeprom::paraCtl::Edit_WakeUpLineType), "");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
   frame(0x404, "91 00 00 00 00 07 00 00");
   frame(0x404, "90 00 00 00 00 07 00 00");
   frame(0x404, "93 00 00 00 00 07 00 00");
-  EXPECT_EQ(text(eeprom::paraCtl::Edit_WakeUpLineType), "");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
   frame(0x404, "92 00 00 00 00 05 00 00");
-  EXPECT_EQ(text(eeprom::paraCtl::Edit_WakeUpLineType), "5");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "5");
 }
 
 TEST_F(CanDispatch, TheSpreadCoversTheNonZeroCountOfTheFirstCells) {

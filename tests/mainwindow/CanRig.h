@@ -1,7 +1,6 @@
 #pragma once
 // A CAN dispatcher over a bare control store, fed frames as the tables write them.
 
-#include "eeprom/EEPParaFormControls.h"
 #include "mainwindow/CanDispatcher.h"
 #include "mainwindow/PackDispatcher.h"
 #include "support/BareStore.h"
@@ -10,6 +9,11 @@
 #include <gtest/gtest.h>
 
 namespace qv::test {
+
+// The EEPROM parameter window's box that the composition hands the dispatcher (that window is a layer above).
+namespace paraCtl {
+QV_CONTROL(Edit_WakeUpLineType);
+}  // namespace paraCtl
 
 class CanRig : public ::testing::Test {
  protected:
@@ -37,8 +41,8 @@ class CanRig : public ::testing::Test {
   mainwindow::PackDispatcher pack{controls, state};
   mainwindow::CanDispatcher can{controls, state, pack};
   // The EEPROM parameter window's box the composition hands the dispatcher.
-  const bool wired_ = (controls.declare(eeprom::paraCtl::Edit_WakeUpLineType, {}),
-                       can.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType), true);
+  const bool wired_ = (controls.declare(paraCtl::Edit_WakeUpLineType, {}),
+                       can.setWakeUpLineTypeBox(paraCtl::Edit_WakeUpLineType), true);
 };
 
 }  // namespace qv::test

@@ -1,7 +1,6 @@
 // The command set and the run-start set: what each switches, what it leaves alone, and "PDF", which only the
 // report read gives back.
 
-#include "eeprom/EEPROMFormControls.h"
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/MainFormControls.h"
 
@@ -14,9 +13,20 @@
 namespace qv::mainwindow {
 namespace {
 
+// The EEPROM window's members, as the composition hands them in.
+namespace eepctl {
+QV_CONTROL(BitBtnEEPBlockChoiceRead);
+QV_CONTROL(BitBtnEEPRange);
+QV_CONTROL(BitBtnEEPPreView);
+QV_CONTROL(FormEEPROM);
+}  // namespace eepctl
+
 class CommandSets : public ::testing::Test {
  protected:
   CommandSets() {
+    InstallEepromWindowCommandSet(
+        {eepctl::BitBtnEEPBlockChoiceRead, eepctl::BitBtnEEPRange, eepctl::BitBtnEEPPreView, eepctl::FormEEPROM});
+    kCommandSet = CommandSet();
     for (Control name : kCommandSet) controls.declare(name, {});
     ControlState run;
     run.text = QStringLiteral("RUN");
@@ -36,6 +46,7 @@ class CommandSets : public ::testing::Test {
     return {names.begin(), names.end()};
   }
 
+  std::array<Control, 31> kCommandSet;
   Controls controls;
 };
 
@@ -43,7 +54,7 @@ TEST_F(CommandSets, CommandSetSwitchesAllButGivesPdfBackNever) {
   SetCommandButtonsEnabled(controls, false);
   EXPECT_EQ(changed(), keysOf(kCommandSet));
   for (Control name : kCommandSet) EXPECT_FALSE(controls.enabled(name)) << name;
-  EXPECT_FALSE(controls.enabled(eeprom::eepromCtl::FormEEPROM));
+  EXPECT_FALSE(controls.enabled(eepctl::FormEEPROM));
   EXPECT_TRUE(controls.enabled(ctl::SpdBtn_Barcode32_R));
 
   SetCommandButtonsEnabled(controls, true);

@@ -161,7 +161,7 @@ class MonitorRoad : public ::testing::Test {
     EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_TX), colour::White);
     EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_RX), colour::White);
     EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::SpdBtn_EVTTest));
-    for (Control name : mainwindow::kCommandSet) {
+    for (Control name : mainwindow::CommandSet()) {
       EXPECT_EQ(rig.controls.enabled(name), name != mainwindow::ctl::BitBtnPrint) << name;
     }
   }
