@@ -6,6 +6,8 @@
 //   QT_QPA_PLATFORM=offscreen bench_ur_command_stall [rounds]     (default 5)
 
 #include "app/WindowedTool.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
 
@@ -35,13 +37,13 @@ int main(int argc, char** argv) {
   program.showMainWindow();
   app::ServiceTool& tool = program.tool;
   Controls& c = tool.services.controls;
-  c.setItemIndex("RadioGroup_Protocol", 0);
-  tool.FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
-  tool.FormConfig.onEvent("SpdBtnSCAN", UiEvent::Click);
+  c.setItemIndex(qv::link::ctl::RadioGroup_Protocol, 0);
+  tool.FormConfig.onEvent(qv::link::ctl::RadioGroup_Protocol, UiEvent::Click);
+  tool.FormConfig.onEvent(qv::link::ctl::SpdBtnSCAN, UiEvent::Click);
   tool.services.workers.joinAll();
-  c.setItemIndex("CobBoxInterfaceName", 0);
-  tool.FormConfig.onEvent("CobBoxInterfaceName", UiEvent::Change);
-  tool.FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+  c.setItemIndex(qv::link::ctl::CobBoxInterfaceName, 0);
+  tool.FormConfig.onEvent(qv::link::ctl::CobBoxInterfaceName, UiEvent::Change);
+  tool.FormConfig.onEvent(qv::link::ctl::SpdBtnYES, UiEvent::Click);
   program.display.flush();
 
   gui::FormWindow& main = program.mainWindow();
@@ -66,9 +68,9 @@ int main(int argc, char** argv) {
 
   double longestClickMs = 0;
   int commands = 0;
-  const auto runOne = [&](QPushButton* button, const char* name) {
+  const auto runOne = [&](QPushButton* button, Control name) {
     if (!button->isEnabled()) {
-      std::fprintf(stderr, "%s is disabled\n", name);
+      std::fprintf(stderr, "%s is disabled\n", name.c_str());
       std::exit(1);
     }
     sinceTick.restart();
@@ -78,7 +80,7 @@ int main(int argc, char** argv) {
     button->click();
     longestClickMs = std::max(longestClickMs, static_cast<double>(click.nsecsElapsed()) / 1e6);
     // The loop runs on while the worker exchanges; the command is over once its set is back.
-    while (tool.services.workers.running() > 0 || !c.enabled("SpdBtnRUN")) {
+    while (tool.services.workers.running() > 0 || !c.enabled(qv::mainwindow::ctl::SpdBtnRUN)) {
       QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     measuring = false;
@@ -97,12 +99,13 @@ int main(int argc, char** argv) {
 
   const int64_t started = platform::monotonicMs();
   for (int i = 0; i < rounds; ++i) {
-    runOne(snGet, "SpdBtnSNGet");
-    runOne(rtcSet, "SpdBtnRTCSet");
+    runOne(snGet, qv::mainwindow::ctl::SpdBtnSNGet);
+    runOne(rtcSet, qv::mainwindow::ctl::SpdBtnRTCSet);
   }
   const int64_t elapsed = platform::monotonicMs() - started;
 
-  const bool read = c.text("EditPDSN") == QLatin1String("SN123456") && !c.text("EditRTC").isEmpty();
+  const bool read = c.text(qv::mainwindow::ctl::EditPDSN) == QLatin1String("SN123456") &&
+                    !c.text(qv::mainwindow::ctl::EditRTC).isEmpty();
   std::printf("UR commands (serial-number read, clock set) x %d in %lld ms: longest GUI-thread stall %.1f ms, "
               "longest click handler %.2f ms (idle, no command: %.1f ms); limit %.0f ms: %s%s\n",
               commands, static_cast<long long>(elapsed), longestGapMs, longestClickMs, idleGapMs, kLimitMs,

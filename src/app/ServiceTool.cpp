@@ -1,13 +1,20 @@
 #include "app/ServiceTool.h"
 
 #include "commands/CanBitRate.h"
+#include "eeprom/EEPParaFormControls.h"
+#include "eeprom/EEPROMFormControls.h"
+#include "eeprom/EEPRecordFormControls.h"
+#include "firmware/FWUpgradeFormControls.h"
+#include "mainwindow/CommandSets.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "platform/Time.h"
 
 namespace qv::app {
 
 ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
     : services(std::move(driver)),
-      link(services),
+      link(services, mainwindow::kLinkControls),
       packDispatcher(services.controls, state),
       canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
@@ -24,6 +31,13 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   link.setPackMessageSink(&packDispatcher);
   link.setCanFrameSink(&canDispatcher);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
+  canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
+  FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
+  FormMain.setEepromWindows(eeprom::eepromCtl::FormEEPROM, eeprom::recordCtl::FormEEP_Record);
+  FormEEPROM.setMainWindow(mainwindow::ctl::FormMain);
+  mainwindow::InstallEepromWindowCommandSet({eeprom::eepromCtl::BitBtnEEPBlockChoiceRead,
+                                             eeprom::eepromCtl::BitBtnEEPRange, eeprom::eepromCtl::BitBtnEEPPreView,
+                                             eeprom::eepromCtl::FormEEPROM});
   monitor.hooks.ResetLiveDisplay = [this] { FormMain.ResetLiveDisplay(); };
   monitor.hooks.CheckCanBitRate = [this](platform::FtHandle, uint32_t rate) {
     return commands::CheckCanBitRate(link, rate);
@@ -37,19 +51,19 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
 void ServiceTool::installUrCommands() {
   using Commands = commands::UrServiceCommands;
   static constexpr struct {
-    const char* control;
+    Control control;
     void (Commands::*click)();
   } kClicks[] = {
-      {"SpdBtnSleep", &Commands::SpdBtnSleepClick},
-      {"SpdBtnDeepSleep", &Commands::SpdBtnDeepSleepClick},
-      {"SpdBtnSNSet", &Commands::SpdBtnSNSetClick},
-      {"SpdBtnSNGet", &Commands::SpdBtnSNGetClick},
-      {"SpdBtnRTCSet", &Commands::SpdBtnRTCSetClick},
-      {"SpdBtnRTCGet", &Commands::SpdBtnRTCGetClick},
-      {"SpdBtnShippingModeSet", &Commands::SpdBtnShippingModeSetClick},
-      {"SpdBtnShippingModeGet", &Commands::SpdBtnShippingModeGetClick},
-      {"SpdBtnEEPROMEraseSet", &Commands::SpdBtnEEPROMEraseSetClick},
-      {"CheckBoxSippingMode", &Commands::CheckBoxSippingModeClick},
+      {mainwindow::ctl::SpdBtnSleep, &Commands::SpdBtnSleepClick},
+      {mainwindow::ctl::SpdBtnDeepSleep, &Commands::SpdBtnDeepSleepClick},
+      {mainwindow::ctl::SpdBtnSNSet, &Commands::SpdBtnSNSetClick},
+      {mainwindow::ctl::SpdBtnSNGet, &Commands::SpdBtnSNGetClick},
+      {mainwindow::ctl::SpdBtnRTCSet, &Commands::SpdBtnRTCSetClick},
+      {mainwindow::ctl::SpdBtnRTCGet, &Commands::SpdBtnRTCGetClick},
+      {mainwindow::ctl::SpdBtnShippingModeSet, &Commands::SpdBtnShippingModeSetClick},
+      {mainwindow::ctl::SpdBtnShippingModeGet, &Commands::SpdBtnShippingModeGetClick},
+      {mainwindow::ctl::SpdBtnEEPROMEraseSet, &Commands::SpdBtnEEPROMEraseSetClick},
+      {mainwindow::ctl::CheckBoxSippingMode, &Commands::CheckBoxSippingModeClick},
   };
   for (const auto& c : kClicks) FormMain.installClick(c.control, [this, click = c.click] { (urCommands.*click)(); });
 }

@@ -1,6 +1,7 @@
 #include "commands/UrCommand.h"
 
 #include "mainwindow/CommandSets.h"
+#include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 
 #include <cstdio>
@@ -13,8 +14,8 @@ namespace {
 
 const QString kStopText = QStringLiteral("  SYS : < STOP >");
 
-void setEnabled(Controls& controls, const std::vector<const char*>& names, bool on) {
-  for (const char* name : names) controls.setEnabled(name, on);
+void setEnabled(Controls& controls, const std::vector<Control>& names, bool on) {
+  for (Control name : names) controls.setEnabled(name, on);
 }
 
 }  // namespace
@@ -29,14 +30,14 @@ UrCommandRunner::UrCommandRunner(link::Link& link, StartWorker start)
 }
 
 bool UrCommandRunner::Start(const UrCommandShape& shape, std::function<void()> worker) {
-  for (const char* button : shape.buttons) {
+  for (Control button : shape.buttons) {
     if (!controls_.enabled(button)) return false;
   }
 
   // What the starter takes, so that a worker that cannot start gives back exactly that.
-  std::vector<std::pair<const char*, bool>> taken;
-  for (const char* name : shape.buttons) taken.emplace_back(name, controls_.enabled(name));
-  for (const char* name : mainwindow::kCommandSet) taken.emplace_back(name, controls_.enabled(name));
+  std::vector<std::pair<Control, bool>> taken;
+  for (Control name : shape.buttons) taken.emplace_back(name, controls_.enabled(name));
+  for (Control name : mainwindow::CommandSet()) taken.emplace_back(name, controls_.enabled(name));
 
   setEnabled(controls_, shape.buttons, false);
   mainwindow::SetCommandButtonsEnabled(controls_, false);
@@ -75,7 +76,7 @@ bool UrCommandRunner::Run(const UrCommandShape& shape, const UrExchange& exchang
   if (opened) link_.CloseAdapter();
   if (opened || shape.closeAfterFailedOpen) platform::sleepMs(shape.sleepAfterCloseMs);
   setEnabled(controls_, shape.buttons, true);
-  if (shape.stopTextAtEnd) controls_.setPanel("StatusBarView", 0, kStopText);
+  if (shape.stopTextAtEnd) controls_.setPanel(mainwindow::ctl::StatusBarView, 0, kStopText);
   // Last: once the command set is back, the command is over.
   mainwindow::SetCommandButtonsEnabled(controls_, true);
   return opened;

@@ -19,7 +19,7 @@ namespace qv::commands {
 // What differs from one command to the next around its exchange.
 struct UrCommandShape {
   const char* worker = "";                // the worker's name
-  std::vector<const char*> buttons;       // the command's own buttons, off while it runs
+  std::vector<Control> buttons;       // the command's own buttons, off while it runs
   int sleepBeforeOpenMs = 0;
   bool closeAfterFailedOpen = false;      // the close's wait runs also when the open failed
   int sleepAfterCloseMs = 0;

@@ -1,6 +1,7 @@
 #include "commands/UrServiceCommands.h"
 
 #include "link/PackFrames.h"
+#include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 
 namespace qv::commands {
@@ -8,7 +9,7 @@ namespace qv::commands {
 namespace {
 
 using platform::sleepMs;
-namespace c = urctl;
+namespace c = mainwindow::ctl;
 
 constexpr std::array<uint8_t, 3> kNoData{0, 0, 0};
 

@@ -19,24 +19,6 @@
 
 namespace qv::commands {
 
-// The controls the commands read and write, in one place.
-namespace urctl {
-inline constexpr const char* SpdBtnSleep = "SpdBtnSleep";
-inline constexpr const char* SpdBtnDeepSleep = "SpdBtnDeepSleep";
-inline constexpr const char* SpdBtnSNSet = "SpdBtnSNSet";
-inline constexpr const char* SpdBtnSNGet = "SpdBtnSNGet";
-inline constexpr const char* SpdBtnRTCSet = "SpdBtnRTCSet";
-inline constexpr const char* SpdBtnRTCGet = "SpdBtnRTCGet";
-inline constexpr const char* SpdBtnShippingModeSet = "SpdBtnShippingModeSet";
-inline constexpr const char* SpdBtnShippingModeGet = "SpdBtnShippingModeGet";
-inline constexpr const char* SpdBtnEEPROMEraseSet = "SpdBtnEEPROMEraseSet";
-inline constexpr const char* EditPDSN = "EditPDSN";
-inline constexpr const char* EditRTC = "EditRTC";
-inline constexpr const char* CheckBoxSippingMode = "CheckBoxSippingMode";
-inline constexpr const char* CheckBoxShippingModeReadOnly = "CheckBoxShippingModeReadOnly";
-inline constexpr const char* CheckBoxEEPROMErase = "CheckBoxEEPROMErase";
-}  // namespace urctl
-
 // The eight bytes a serial number is sent in: the text as 8-bit characters, at most eight, zeros after it.
 std::array<uint8_t, 8> SerialNumberBytes(const QString& text);
 // The eight clock bytes of a clock set: year minus 2000 (modulo 256), month, day, hour, minute, second, 00 00.

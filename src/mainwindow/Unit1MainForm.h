@@ -12,7 +12,6 @@
 #include <QDateTime>
 
 #include <functional>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -26,10 +25,18 @@ FormDef MainFormDef();
 
 class TFormMain : public DeclaredForm {
  public:
+  // The firmware window that " Upgrade " shows. It lives in a layer above this one; the composition names it.
+  void setFirmwareWindow(Control window) { firmwareWindow_ = window; }
+  // The EEPROM window and the CAN record window that the EEPROM buttons show; named by the composition too.
+  void setEepromWindows(Control eeprom, Control record) {
+    eepromWindow_ = eeprom;
+    eepromRecordWindow_ = record;
+  }
+
   // RUN and STOP go to the monitor.
   TFormMain(platform::Services& services, link::Link& link, MainState& state, Monitor& monitor);
 
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 
   void FormCreate();
   // Runs each time the window becomes visible: the date, the chart and the profile.
@@ -51,7 +58,7 @@ class TFormMain : public DeclaredForm {
   // The click handlers of the subsystems above the main window (the service commands, the EEPROM and report
   // reads, the fixture), installed by the composition before the window is shown, one per control. A click on
   // a control with none installed does nothing.
-  void installClick(std::string_view control, std::function<void()> handler);
+  void installClick(Control control, std::function<void()> handler);
 
  private:
   void ApplyProfileOnShow();
@@ -62,7 +69,10 @@ class TFormMain : public DeclaredForm {
   link::Link& link_;
   MainState& state_;
   Monitor& monitor_;
-  std::unordered_map<std::string, std::function<void()>> installedClicks_;
+  Control firmwareWindow_;
+  Control eepromWindow_;
+  Control eepromRecordWindow_;
+  std::unordered_map<Control, std::function<void()>> installedClicks_;
 };
 
 }  // namespace qv::mainwindow

@@ -9,7 +9,7 @@ namespace qv::mainwindow {
 class TFormPassWord : public DeclaredForm {
  public:
   explicit TFormPassWord(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
   void FormCreate();
 
  private:

@@ -5,7 +5,11 @@
 
 #include "app/ServiceTool.h"
 #include "commands/UrServiceCommands.h"
+#include "eeprom/EEPRecordFormControls.h"
+#include "eeprom/EEPROMFormControls.h"
+#include "link/ConfigFormControls.h"
 #include "mainwindow/CommandSets.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/Monitor.h"
 #include "platform/Time.h"
 #include "sim/CompositePack.h"
@@ -29,6 +33,7 @@
 namespace qv {
 namespace {
 
+namespace ctl = mainwindow::ctl;
 using test::hex;
 using test::hexText;
 
@@ -100,20 +105,20 @@ class UrCommands : public ::testing::Test {
     peek = std::make_shared<PeekPack>(adapter->pack());
     adapter->setPack(peek);
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    c().setItemIndex("RadioGroup_Protocol", 0);
-    tool->FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
-    tool->FormConfig.onEvent("SpdBtnSCAN", UiEvent::Click);
+    c().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
+    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
+    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
     tool->services.workers.joinAll();
-    c().setItemIndex("CobBoxInterfaceName", 0);
-    tool->FormConfig.onEvent("CobBoxInterfaceName", UiEvent::Change);
-    tool->FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
+    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
+    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
     adapter->clearWritten();
   }
 
   Controls& c() { return tool->services.controls; }
-  void click(const char* control) { tool->FormMain.onEvent(control, UiEvent::Click); }
+  void click(Control control) { tool->FormMain.onEvent(control, UiEvent::Click); }
   // Clicks and waits for the command to finish.
-  void run(const char* control) {
+  void run(Control control) {
     click(control);
     tool->services.workers.joinAll();
   }
@@ -132,15 +137,15 @@ class UrCommands : public ::testing::Test {
     return n;
   }
 
-  std::map<std::string, bool> commandSetStates() {
-    std::map<std::string, bool> out;
-    for (const char* name : mainwindow::kCommandSet) out[name] = c().enabled(name);
+  std::map<Control, bool> commandSetStates() {
+    std::map<Control, bool> out;
+    for (Control name : mainwindow::CommandSet()) out[name] = c().enabled(name);
     return out;
   }
   // Every control of the command set but "PDF" is enabled, and "PDF" is not.
   void expectCommandSetBackButPdf() {
-    for (const char* name : mainwindow::kCommandSet) {
-      EXPECT_EQ(c().enabled(name), std::string(name) != "BitBtnPrint") << name;
+    for (Control name : mainwindow::CommandSet()) {
+      EXPECT_EQ(c().enabled(name), name != ctl::BitBtnPrint) << name;
     }
   }
 
@@ -158,51 +163,53 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
   platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(9, 5, 7)));
   const struct Case {
     const char* name;
-    const char* button;
+    Control button;
     std::function<void(UrCommands&)> before;
     std::vector<QString> frames;
     std::function<void(UrCommands&)> check;
     QString panel0;
   } cases[] = {
-      {"sleep", "SpdBtnSleep", {}, {req("42 05 00 00 00 00 00 00")},
+      {"sleep", ctl::SpdBtnSleep, {}, {req("42 05 00 00 00 00 00 00")},
        [](UrCommands& t) { EXPECT_EQ(t.pack->state().sleptOn, 0x4205); }, kStop},
-      {"deep sleep", "SpdBtnDeepSleep", {}, {req("42 06 00 00 00 00 00 00")},
+      {"deep sleep", ctl::SpdBtnDeepSleep, {}, {req("42 06 00 00 00 00 00 00")},
        [](UrCommands& t) { EXPECT_EQ(t.pack->state().sleptOn, 0x4206); }, kStop},
-      {"serial set, ten characters", "SpdBtnSNSet",
-       [](UrCommands& t) { t.c().setText("EditPDSN", "ABCDEFGHIJ"); },
+      {"serial set, ten characters", ctl::SpdBtnSNSet,
+       [](UrCommands& t) { t.c().setText(ctl::EditPDSN, "ABCDEFGHIJ"); },
        {req("40 01 00 00 00 00 00 08"), data("43 44 45 46 47 48 49 4A")},
        [](UrCommands& t) {
-         EXPECT_EQ(t.c().text("EditPDSN"), "CDEFGHIJ");
+         EXPECT_EQ(t.c().text(ctl::EditPDSN), "CDEFGHIJ");
          EXPECT_EQ(t.pack->state().serial, "CDEFGHIJ");
        },
        kStop},
-      {"serial set, three characters", "SpdBtnSNSet", [](UrCommands& t) { t.c().setText("EditPDSN", "123"); },
+      {"serial set, three characters", ctl::SpdBtnSNSet, [](UrCommands& t) { t.c().setText(ctl::EditPDSN, "123"); },
        {req("40 01 00 00 00 00 00 08"), data("31 32 33 00 00 00 00 00")},
        [](UrCommands& t) {
-         EXPECT_EQ(t.c().text("EditPDSN"), "123");
+         EXPECT_EQ(t.c().text(ctl::EditPDSN), "123");
          EXPECT_EQ(t.pack->state().serial, "123");
        },
        kStop},
-      {"serial get", "SpdBtnSNGet", [](UrCommands& t) { t.c().setText("EditPDSN", "old"); },
-       {req("20 01 00 01 00 00 00 00")}, [](UrCommands& t) { EXPECT_EQ(t.c().text("EditPDSN"), "SN123456"); }, kStop},
-      {"clock set", "SpdBtnRTCSet", {}, {req("40 06 00 00 00 00 00 06"), data("12 07 03 09 05 07 00 00")},
+      {"serial get", ctl::SpdBtnSNGet, [](UrCommands& t) { t.c().setText(ctl::EditPDSN, "old"); },
+       {req("20 01 00 01 00 00 00 00")}, [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::EditPDSN), "SN123456"); },
+       kStop},
+      {"clock set", ctl::SpdBtnRTCSet, {}, {req("40 06 00 00 00 00 00 06"), data("12 07 03 09 05 07 00 00")},
        [](UrCommands& t) {
-         EXPECT_EQ(t.c().text("EditRTC"), " 2018.07.03   09:05:07 ");
+         EXPECT_EQ(t.c().text(ctl::EditRTC), " 2018.07.03   09:05:07 ");
          EXPECT_EQ(t.pack->state().clock, (std::array<uint8_t, 6>{18, 7, 3, 9, 5, 7}));
        },
        kLink},
-      {"clock get", "SpdBtnRTCGet", [](UrCommands& t) { t.c().setText("EditRTC", "old"); },
-       {req("10 05 00 00 00 00 00 00")}, [](UrCommands& t) { EXPECT_EQ(t.c().text("EditRTC"), " 2024.5.6   7:8:9"); },
+      {"clock get", ctl::SpdBtnRTCGet, [](UrCommands& t) { t.c().setText(ctl::EditRTC, "old"); },
+       {req("10 05 00 00 00 00 00 00")},
+       [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::EditRTC), " 2024.5.6   7:8:9"); },
        kLink},
-      {"shipping mode set, ticked", "SpdBtnShippingModeSet",
-       [](UrCommands& t) { t.c().setChecked("CheckBoxSippingMode", true); },
+      {"shipping mode set, ticked", ctl::SpdBtnShippingModeSet,
+       [](UrCommands& t) { t.c().setChecked(ctl::CheckBoxSippingMode, true); },
        {req("42 09 00 00 00 00 00 01"), data("01 00 00 00 00 00 00 00")},
        [](UrCommands& t) {
-         EXPECT_EQ(t.c().text("CheckBoxSippingMode"), "Write En OK.");
+         EXPECT_EQ(t.c().text(ctl::CheckBoxSippingMode), "Write En OK.");
          EXPECT_TRUE(t.pack->state().shippingMode);
        },
        kLink},
-      {"shipping mode set, cleared", "SpdBtnShippingModeSet",
+      {"shipping mode set, cleared", ctl::SpdBtnShippingModeSet,
        [](UrCommands& t) {
          sim::Ur2PackState s = t.pack->state();
          s.shippingMode = true;
@@ -210,11 +217,11 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
        },
        {req("42 09 00 00 00 00 00 01"), data("00 00 00 00 00 00 00 00")},
        [](UrCommands& t) {
-         EXPECT_EQ(t.c().text("CheckBoxSippingMode"), "Write Dis OK.");
+         EXPECT_EQ(t.c().text(ctl::CheckBoxSippingMode), "Write Dis OK.");
          EXPECT_FALSE(t.pack->state().shippingMode);
        },
        kLink},
-      {"shipping mode get", "SpdBtnShippingModeGet",
+      {"shipping mode get", ctl::SpdBtnShippingModeGet,
        [](UrCommands& t) {
          sim::Ur2PackState s = t.pack->state();
          s.shippingMode = true;
@@ -222,20 +229,20 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
        },
        {req("20 0B 00 00 00 00 00 00")},
        [](UrCommands& t) {
-         EXPECT_TRUE(t.c().checked("CheckBoxSippingMode"));
-         EXPECT_EQ(t.c().text("CheckBoxSippingMode"), "Enabled");
-         EXPECT_TRUE(t.c().checked("CheckBoxShippingModeReadOnly"));
-         EXPECT_EQ(t.c().text("CheckBoxShippingModeReadOnly"), "Enabled");
+         EXPECT_TRUE(t.c().checked(ctl::CheckBoxSippingMode));
+         EXPECT_EQ(t.c().text(ctl::CheckBoxSippingMode), "Enabled");
+         EXPECT_TRUE(t.c().checked(ctl::CheckBoxShippingModeReadOnly));
+         EXPECT_EQ(t.c().text(ctl::CheckBoxShippingModeReadOnly), "Enabled");
        },
        kLink},
-      {"erase", "SpdBtnEEPROMEraseSet",
+      {"erase", ctl::SpdBtnEEPROMEraseSet,
        [](UrCommands& t) {
-         t.c().setChecked("CheckBoxEEPROMErase", true);
-         t.c().setText("CheckBoxEEPROMErase", "Time out.");
+         t.c().setChecked(ctl::CheckBoxEEPROMErase, true);
+         t.c().setText(ctl::CheckBoxEEPROMErase, "Time out.");
        },
        {req("41 03 00 00 00 00 00 01"), data("01 00 00 00 00 00 00 00")},
        [](UrCommands& t) {
-         EXPECT_EQ(t.c().text("CheckBoxEEPROMErase"), "");
+         EXPECT_EQ(t.c().text(ctl::CheckBoxEEPROMErase), "");
          EXPECT_EQ(t.pack->state().eepromErases, 1);
        },
        kLink},
@@ -244,11 +251,11 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
     SCOPED_TRACE(k.name);
     start();
     if (k.before) k.before(*this);
-    c().setEnabled("BitBtnPrint", true);  // as a report read leaves it
+    c().setEnabled(ctl::BitBtnPrint, true);  // as a report read leaves it
     run(k.button);
     EXPECT_EQ(frames(), k.frames);
     k.check(*this);
-    EXPECT_EQ(c().panel("StatusBarView", 0), k.panel0);
+    EXPECT_EQ(c().panel(ctl::StatusBarView, 0), k.panel0);
     EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);
     expectCommandSetBackButPdf();
     EXPECT_TRUE(c().undeclared().empty()) << c().undeclared().front();
@@ -257,7 +264,7 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
 
 TEST_F(UrCommands, TheClockSetGoesOutByteForByte) {
   platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(9, 5, 7)));
-  run("SpdBtnRTCSet");
+  run(ctl::SpdBtnRTCSet);
   const std::vector<QByteArray> written = adapter->written();
   ASSERT_EQ(written.size(), 2u);
   EXPECT_EQ(hexText(written[0]), hexText(hex("55 AA 07 01 00 0D 00 0D 40 00 01 40 06 00 00 00 00 00 06 01 0D F4 0D")));
@@ -266,33 +273,33 @@ TEST_F(UrCommands, TheClockSetGoesOutByteForByte) {
 
 TEST_F(UrCommands, ARefusingOrSilentPackGetsTheFailureTextNeverTheSuccessText) {
   const struct Case {
-    const char* button;
+    Control button;
     const char* request;
     int requests;
     std::function<void(UrCommands&)> check;
   } cases[] = {
-      {"SpdBtnShippingModeSet", "42 09 00 00 00 00 00 01", 1,
-       [](UrCommands& t) { EXPECT_EQ(t.c().text("CheckBoxSippingMode"), "Write error."); }},
-      {"SpdBtnShippingModeGet", "20 0B 00 00 00 00 00 00", 3,
+      {ctl::SpdBtnShippingModeSet, "42 09 00 00 00 00 00 01", 1,
+       [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::CheckBoxSippingMode), "Write error."); }},
+      {ctl::SpdBtnShippingModeGet, "20 0B 00 00 00 00 00 00", 3,
        [](UrCommands& t) {
-         EXPECT_FALSE(t.c().checked("CheckBoxSippingMode"));
-         EXPECT_EQ(t.c().text("CheckBoxSippingMode"), "Read error.");
+         EXPECT_FALSE(t.c().checked(ctl::CheckBoxSippingMode));
+         EXPECT_EQ(t.c().text(ctl::CheckBoxSippingMode), "Read error.");
        }},
-      {"SpdBtnRTCSet", "40 06 00 00 00 00 00 06", 1, [](UrCommands& t) { EXPECT_EQ(t.c().text("EditRTC"), ""); }},
-      {"SpdBtnRTCGet", "10 05 00 00 00 00 00 00", 3, [](UrCommands& t) { EXPECT_EQ(t.c().text("EditRTC"), ""); }},
-      {"SpdBtnSNGet", "20 01 00 01 00 00 00 00", 3, [](UrCommands& t) { EXPECT_EQ(t.c().text("EditPDSN"), ""); }},
-      {"SpdBtnEEPROMEraseSet", "41 03 00 00 00 00 00 01", 3,
-       [](UrCommands& t) { EXPECT_EQ(t.c().text("CheckBoxEEPROMErase"), "Time out."); }},
+      {ctl::SpdBtnRTCSet, "40 06 00 00 00 00 00 06", 1, [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::EditRTC), ""); }},
+      {ctl::SpdBtnRTCGet, "10 05 00 00 00 00 00 00", 3, [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::EditRTC), ""); }},
+      {ctl::SpdBtnSNGet, "20 01 00 01 00 00 00 00", 3, [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::EditPDSN), ""); }},
+      {ctl::SpdBtnEEPROMEraseSet, "41 03 00 00 00 00 00 01", 3,
+       [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::CheckBoxEEPROMErase), "Time out."); }},
   };
   for (const sim::Ur2Faults& fault : {sim::Ur2Faults{.status = 1}, sim::Ur2Faults{.silent = true}}) {
     for (const Case& k : cases) {
-      SCOPED_TRACE(std::string(k.button) + (fault.silent ? " silent" : " refused"));
+      SCOPED_TRACE(std::string(k.button.key()) + (fault.silent ? " silent" : " refused"));
       start();
       pack->setFaults(fault);
-      c().setChecked("CheckBoxSippingMode", true);
-      c().setChecked("CheckBoxEEPROMErase", true);
-      c().setText("EditRTC", "old");
-      c().setText("EditPDSN", "old");
+      c().setChecked(ctl::CheckBoxSippingMode, true);
+      c().setChecked(ctl::CheckBoxEEPROMErase, true);
+      c().setText(ctl::EditRTC, "old");
+      c().setText(ctl::EditPDSN, "old");
       run(k.button);
       EXPECT_EQ(requestsOf(k.request), k.requests);
       k.check(*this);
@@ -305,22 +312,27 @@ TEST_F(UrCommands, ARefusingOrSilentPackGetsTheFailureTextNeverTheSuccessText) {
 
 TEST_F(UrCommands, WithNoAdapterNothingIsWrittenAndEveryButtonComesBack) {
   const struct {
-    const char* button;
+    Control button;
     QString panel0;  // the sleep and serial-number commands end on the stopped state; the others leave the open's
-  } cases[] = {{"SpdBtnSleep", kStop},          {"SpdBtnDeepSleep", kStop},          {"SpdBtnSNSet", kStop},
-               {"SpdBtnSNGet", kStop},          {"SpdBtnRTCSet", "  SYS : < START > "},
-               {"SpdBtnRTCGet", "  SYS : < START > "}, {"SpdBtnShippingModeSet", "  SYS : < START > "},
-               {"SpdBtnShippingModeGet", "  SYS : < START > "}, {"SpdBtnEEPROMEraseSet", "  SYS : < START > "}};
+  } cases[] = {{ctl::SpdBtnSleep, kStop},
+               {ctl::SpdBtnDeepSleep, kStop},
+               {ctl::SpdBtnSNSet, kStop},
+               {ctl::SpdBtnSNGet, kStop},
+               {ctl::SpdBtnRTCSet, "  SYS : < START > "},
+               {ctl::SpdBtnRTCGet, "  SYS : < START > "},
+               {ctl::SpdBtnShippingModeSet, "  SYS : < START > "},
+               {ctl::SpdBtnShippingModeGet, "  SYS : < START > "},
+               {ctl::SpdBtnEEPROMEraseSet, "  SYS : < START > "}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.button);
     start();
-    c().setChecked("CheckBoxEEPROMErase", true);
-    c().setText("CheckBoxSippingMode", "kept");
+    c().setChecked(ctl::CheckBoxEEPROMErase, true);
+    c().setText(ctl::CheckBoxSippingMode, "kept");
     adapter->unplug();
     run(k.button);
     EXPECT_TRUE(adapter->written().empty());
-    EXPECT_EQ(c().panel("StatusBarView", 0), k.panel0);
-    EXPECT_EQ(c().text("CheckBoxSippingMode"), "kept");
+    EXPECT_EQ(c().panel(ctl::StatusBarView, 0), k.panel0);
+    EXPECT_EQ(c().text(ctl::CheckBoxSippingMode), "kept");
     EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);
     expectCommandSetBackButPdf();
   }
@@ -333,41 +345,41 @@ TEST_F(UrCommands, ACommandWhoseOpenFailsLeavesAnotherSessionsHandleAlone) {
   tool->urCommands.GetSerialNumberWorker();
   EXPECT_EQ(tool->link.AdapterHandle.load(), held);
   EXPECT_TRUE(adapter->written().empty());
-  EXPECT_EQ(c().panel("StatusBarView", 0), kStop);
+  EXPECT_EQ(c().panel(ctl::StatusBarView, 0), kStop);
   tool->link.CloseAdapter();
 }
 
 TEST_F(UrCommands, WhileACommandRunsTheWholeCommandSetIsOffAndADoubleClickStartsOne) {
   std::mutex m;
-  std::vector<std::map<std::string, bool>> during;
+  std::vector<std::map<Control, bool>> during;
   peek->onRequest = [&](const QByteArray&) {
     std::lock_guard lock(m);
     during.push_back(commandSetStates());
   };
-  click("SpdBtnRTCGet");
+  click(ctl::SpdBtnRTCGet);
   // The set is off as soon as the starter returns, before the worker has done anything.
-  for (const char* name : mainwindow::kCommandSet) EXPECT_FALSE(c().enabled(name)) << name;
-  click("SpdBtnRTCGet");
-  click("SpdBtnSNGet");
+  for (Control name : mainwindow::CommandSet()) EXPECT_FALSE(c().enabled(name)) << name;
+  click(ctl::SpdBtnRTCGet);
+  click(ctl::SpdBtnSNGet);
   tool->services.workers.joinAll();
 
   EXPECT_EQ(frames(), std::vector<QString>{req("10 05 00 00 00 00 00 00")});
   ASSERT_EQ(during.size(), 1u);
   for (const auto& [name, enabled] : during[0]) EXPECT_FALSE(enabled) << name;
-  EXPECT_TRUE(c().enabled("SpdBtnRUN"));
-  EXPECT_TRUE(c().enabled("SpdBtnConfigure"));
-  EXPECT_TRUE(c().enabled("SpdBtnExit"));
-  EXPECT_FALSE(c().enabled("BitBtnPrint"));  // until the next report read
+  EXPECT_TRUE(c().enabled(ctl::SpdBtnRUN));
+  EXPECT_TRUE(c().enabled(ctl::SpdBtnConfigure));
+  EXPECT_TRUE(c().enabled(ctl::SpdBtnExit));
+  EXPECT_FALSE(c().enabled(ctl::BitBtnPrint));  // until the next report read
 }
 
 TEST_F(UrCommands, WhileMonitoringRunsNoCommandStartsAndTheEndGivesAllButPdfBack) {
-  click("SpdBtnRUN");
-  for (const char* name : mainwindow::kRunStartSet) EXPECT_FALSE(c().enabled(name)) << name;
-  EXPECT_TRUE(c().enabled("SpdBtnRUN"));
-  click("SpdBtnSleep");
-  click("SpdBtnRTCSet");
+  click(ctl::SpdBtnRUN);
+  for (Control name : mainwindow::kRunStartSet) EXPECT_FALSE(c().enabled(name)) << name;
+  EXPECT_TRUE(c().enabled(ctl::SpdBtnRUN));
+  click(ctl::SpdBtnSleep);
+  click(ctl::SpdBtnRTCSet);
   EXPECT_EQ(tool->services.workers.running("SleepWorker") + tool->services.workers.running("SetRtcWorker"), 0);
-  click("SpdBtnRUN");
+  click(ctl::SpdBtnRUN);
   tool->services.workers.joinAll();
   EXPECT_EQ(pack->state().sleptOn, 0);
   expectCommandSetBackButPdf();
@@ -377,8 +389,8 @@ TEST_F(UrCommands, AWorkerThatCannotStartGivesBackWhatItsStarterTook) {
   commands::UrServiceCommands refused(tool->link, [](std::string, std::function<void()>) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   });
-  c().setEnabled("BitBtnPrint", true);
-  c().setEnabled("BitBtnEEPRange", false);  // off before: stays off
+  c().setEnabled(ctl::BitBtnPrint, true);
+  c().setEnabled(eeprom::eepromCtl::BitBtnEEPRange, false);  // off before: stays off
   const auto before = commandSetStates();
   for (void (commands::UrServiceCommands::*starter)() :
        {&commands::UrServiceCommands::SpdBtnSleepClick, &commands::UrServiceCommands::SpdBtnRTCSetClick,
@@ -391,40 +403,40 @@ TEST_F(UrCommands, AWorkerThatCannotStartGivesBackWhatItsStarterTook) {
 
 TEST_F(UrCommands, TheEraseSendsNothingWithoutConsent) {
   // Not ticked: "Invalid.", nothing opened, no button touched.
-  c().setPanel("StatusBarView", 0, "before");
+  c().setPanel(ctl::StatusBarView, 0, "before");
   const auto before = commandSetStates();
-  run("SpdBtnEEPROMEraseSet");
-  EXPECT_EQ(c().text("CheckBoxEEPROMErase"), "Invalid.");
+  run(ctl::SpdBtnEEPROMEraseSet);
+  EXPECT_EQ(c().text(ctl::CheckBoxEEPROMErase), "Invalid.");
   EXPECT_TRUE(adapter->written().empty());
-  EXPECT_EQ(c().panel("StatusBarView", 0), "before");
+  EXPECT_EQ(c().panel(ctl::StatusBarView, 0), "before");
   EXPECT_EQ(commandSetStates(), before);
 
   // Acknowledged at the second try: two requests, the caption stays empty.
   start();
-  c().setChecked("CheckBoxEEPROMErase", true);
+  c().setChecked(ctl::CheckBoxEEPROMErase, true);
   pack->setFaults({.lostFrames = 2});
-  run("SpdBtnEEPROMEraseSet");
+  run(ctl::SpdBtnEEPROMEraseSet);
   EXPECT_EQ(requestsOf("41 03 00 00 00 00 00 01"), 2);
-  EXPECT_EQ(c().text("CheckBoxEEPROMErase"), "");
+  EXPECT_EQ(c().text(ctl::CheckBoxEEPROMErase), "");
   EXPECT_EQ(pack->state().eepromErases, 1);
 
   // The tick withdrawn while the first try goes unanswered: nothing more is sent.
   start();
-  c().setChecked("CheckBoxEEPROMErase", true);
+  c().setChecked(ctl::CheckBoxEEPROMErase, true);
   pack->setFaults({.lostFrames = 2});
-  peek->onRequest = [this](const QByteArray&) { c().setChecked("CheckBoxEEPROMErase", false); };
-  run("SpdBtnEEPROMEraseSet");
+  peek->onRequest = [this](const QByteArray&) { c().setChecked(ctl::CheckBoxEEPROMErase, false); };
+  run(ctl::SpdBtnEEPROMEraseSet);
   EXPECT_EQ(frames(), (std::vector<QString>{req("41 03 00 00 00 00 00 01"), data("01 00 00 00 00 00 00 00")}));
-  EXPECT_EQ(c().text("CheckBoxEEPROMErase"), "Invalid.");
+  EXPECT_EQ(c().text(ctl::CheckBoxEEPROMErase), "Invalid.");
   EXPECT_EQ(pack->state().eepromErases, 0);
 }
 
 TEST_F(UrCommands, TickingTheShippingBoxRemovesTheLastResult) {
-  c().setText("CheckBoxSippingMode", "Write error.");
-  c().setChecked("CheckBoxSippingMode", true);
-  click("CheckBoxSippingMode");
-  EXPECT_EQ(c().text("CheckBoxSippingMode"), "");
-  EXPECT_TRUE(c().checked("CheckBoxSippingMode"));
+  c().setText(ctl::CheckBoxSippingMode, "Write error.");
+  c().setChecked(ctl::CheckBoxSippingMode, true);
+  click(ctl::CheckBoxSippingMode);
+  EXPECT_EQ(c().text(ctl::CheckBoxSippingMode), "");
+  EXPECT_TRUE(c().checked(ctl::CheckBoxSippingMode));
 }
 
 TEST_F(UrCommands, ReadsRightAfterAUr2DetectionAreAlignedOnTheirFrames) {
@@ -434,14 +446,14 @@ TEST_F(UrCommands, ReadsRightAfterAUr2DetectionAreAlignedOnTheirFrames) {
     const auto lock = tool->link.exchange();
     ASSERT_TRUE(mainwindow::ProbeUr2(tool->link));
     EXPECT_TRUE(commands::ReadRtc(tool->link));
-    EXPECT_EQ(c().text("EditRTC"), " 2024.5.6   7:8:9");
+    EXPECT_EQ(c().text(ctl::EditRTC), " 2024.5.6   7:8:9");
     ASSERT_TRUE(mainwindow::ProbeUr2(tool->link));
-    c().setChecked("CheckBoxSippingMode", true);
+    c().setChecked(ctl::CheckBoxSippingMode, true);
     EXPECT_TRUE(commands::WriteShippingMode(tool->link));
-    EXPECT_EQ(c().text("CheckBoxSippingMode"), "Write En OK.");
+    EXPECT_EQ(c().text(ctl::CheckBoxSippingMode), "Write En OK.");
     ASSERT_TRUE(mainwindow::ProbeUr2(tool->link));
     EXPECT_TRUE(commands::PollShippingMode(tool->link));
-    EXPECT_EQ(c().text("CheckBoxShippingModeReadOnly"), "Enabled");
+    EXPECT_EQ(c().text(ctl::CheckBoxShippingModeReadOnly), "Enabled");
   }
   tool->link.CloseAdapter();
 }
@@ -449,10 +461,10 @@ TEST_F(UrCommands, ReadsRightAfterAUr2DetectionAreAlignedOnTheirFrames) {
 TEST_F(UrCommands, TheClockReadEndsAtTheFirstAcceptedAnswerOfAnyMessage) {
   // A pack that answers the clock request with its serial number: accepted and shown, so one try is enough.
   adapter->setPack(std::make_shared<AnswersAnother>(pack, 0x1005, 0x2001, 1));
-  run("SpdBtnRTCGet");
+  run(ctl::SpdBtnRTCGet);
   EXPECT_EQ(frames(), std::vector<QString>{req("10 05 00 00 00 00 00 00")});
-  EXPECT_EQ(c().text("EditPDSN"), "SN123456");
-  EXPECT_EQ(c().text("EditRTC"), "");
+  EXPECT_EQ(c().text(ctl::EditPDSN), "SN123456");
+  EXPECT_EQ(c().text(ctl::EditRTC), "");
 }
 
 TEST_F(UrCommands, ThePollingLoopsReadTheClockAndTheShippingMode) {
@@ -465,9 +477,9 @@ TEST_F(UrCommands, ThePollingLoopsReadTheClockAndTheShippingMode) {
     return true;
   };
   // UR2: the clock, each cycle.
-  click("SpdBtnRUN");
-  EXPECT_TRUE(waitFor([&] { return c().text("EditRTCENG") == " 2024.5.6   7:8:9"; }));
-  click("SpdBtnRUN");
+  click(ctl::SpdBtnRUN);
+  EXPECT_TRUE(waitFor([&] { return c().text(ctl::EditRTCENG) == " 2024.5.6   7:8:9"; }));
+  click(ctl::SpdBtnRUN);
   tool->services.workers.joinAll();
 
   // UR96: the shipping mode, each cycle; "Unknown" once the pack stops answering it.
@@ -475,43 +487,43 @@ TEST_F(UrCommands, ThePollingLoopsReadTheClockAndTheShippingMode) {
   sim::Ur2PackState s = pack->state();
   s.shippingMode = true;
   pack->setState(s);
-  click("SpdBtnRUN");
-  EXPECT_TRUE(waitFor([&] { return c().text("CheckBoxShippingModeReadOnly") == "Enabled"; }));
+  click(ctl::SpdBtnRUN);
+  EXPECT_TRUE(waitFor([&] { return c().text(ctl::CheckBoxShippingModeReadOnly) == "Enabled"; }));
   pack->setFaults({.status = 1, .refused = 0x200B});
-  EXPECT_TRUE(waitFor([&] { return c().text("CheckBoxShippingModeReadOnly") == "Unknown"; }));
-  EXPECT_FALSE(c().checked("CheckBoxShippingModeReadOnly"));
-  click("SpdBtnRUN");
+  EXPECT_TRUE(waitFor([&] { return c().text(ctl::CheckBoxShippingModeReadOnly) == "Unknown"; }));
+  EXPECT_FALSE(c().checked(ctl::CheckBoxShippingModeReadOnly));
+  click(ctl::SpdBtnRUN);
   tool->services.workers.joinAll();
 }
 
 TEST_F(UrCommands, TheEepromButtonsOpenTheirWindows) {
   // "UR": the main window is given over to the EEPROM window, which gives it back when it closes.
-  click("BitBtnSafeInfoRead");
-  EXPECT_FALSE(c().enabled("FormMain"));
-  EXPECT_TRUE(c().visible("FormEEPROM"));
-  c().setVisible("FormEEPROM", false);  // as the window's close box does
-  tool->FormEEPROM.onEvent("FormEEPROM", UiEvent::Close);
-  EXPECT_TRUE(c().enabled("FormMain"));
-  EXPECT_TRUE(c().visible("FormMain"));
+  click(ctl::BitBtnSafeInfoRead);
+  EXPECT_FALSE(c().enabled(ctl::FormMain));
+  EXPECT_TRUE(c().visible(eeprom::eepromCtl::FormEEPROM));
+  c().setVisible(eeprom::eepromCtl::FormEEPROM, false);  // as the window's close box does
+  tool->FormEEPROM.onEvent(eeprom::eepromCtl::FormEEPROM, UiEvent::Close);
+  EXPECT_TRUE(c().enabled(ctl::FormMain));
+  EXPECT_TRUE(c().visible(ctl::FormMain));
 
   // "CAN" and no choice: the main window stays usable, as nothing would give it back.
   for (int protocol : {1, -1}) {
     SCOPED_TRACE(protocol);
     start();
-    c().setItemIndex("RadioGroup_Protocol", protocol);
-    click("BitBtnSafeInfoRead");
-    EXPECT_TRUE(c().enabled("FormMain"));
-    EXPECT_EQ(c().visible("FormEEP_Record"), protocol == 1);
-    EXPECT_FALSE(c().visible("FormEEPROM"));
+    c().setItemIndex(link::ctl::RadioGroup_Protocol, protocol);
+    click(ctl::BitBtnSafeInfoRead);
+    EXPECT_TRUE(c().enabled(ctl::FormMain));
+    EXPECT_EQ(c().visible(eeprom::recordCtl::FormEEP_Record), protocol == 1);
+    EXPECT_FALSE(c().visible(eeprom::eepromCtl::FormEEPROM));
   }
 
   // "EEP Read" shows the CAN record window; "EEP PARA" does nothing.
   start();
-  click("BitBtn_EEP_READ");
-  EXPECT_TRUE(c().visible("FormEEP_Record"));
-  EXPECT_TRUE(c().enabled("FormMain"));
+  click(ctl::BitBtn_EEP_READ);
+  EXPECT_TRUE(c().visible(eeprom::recordCtl::FormEEP_Record));
+  EXPECT_TRUE(c().enabled(ctl::FormMain));
   c().takeChanged();
-  click("BitBtn_EEP_PARA");
+  click(ctl::BitBtn_EEP_PARA);
   EXPECT_TRUE(c().takeChanged().empty());
 }
 

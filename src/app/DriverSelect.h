@@ -10,9 +10,9 @@
 
 #include <memory>
 
-namespace qv::platform {
+namespace qv::app {
 
-std::unique_ptr<Driver> makeDriver(const QString& adapterSetting);
-std::unique_ptr<Driver> makeDriverFromEnvironment();
+std::unique_ptr<platform::Driver> makeDriver(const QString& adapterSetting);
+std::unique_ptr<platform::Driver> makeDriverFromEnvironment();
 
-}  // namespace qv::platform
+}  // namespace qv::app

@@ -3,6 +3,7 @@
 
 #include "app/ServiceTool.h"
 #include "mainwindow/EvtIni.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/Unit1MainForm.h"
 #include "sim/SimSetups.h"
 #include "support/CurrentFolder.h"
@@ -58,9 +59,9 @@ TEST_F(EvtIni, WithoutTheFileTheMainWindowStartsWithEveryDefault) {
   app::ServiceTool tool(sim::makeSimDriver(""));
   const Controls& c = tool.services.controls;
   expectDefaults(tool.state.records.EVT_TEST.snapshot(), tool.state.records.EVT_TEST_SET.snapshot());
-  EXPECT_EQ(c.itemIndex("RadioGroupBarcodeSelect"), -1);
-  EXPECT_EQ(c.text("EditEVTT1"), QStringLiteral("0"));
-  EXPECT_EQ(c.panel("StatusBarView", 2), QString());
+  EXPECT_EQ(c.itemIndex(ctl::RadioGroupBarcodeSelect), -1);
+  EXPECT_EQ(c.text(ctl::EditEVTT1), QStringLiteral("0"));
+  EXPECT_EQ(c.panel(ctl::StatusBarView, 2), QString());
   EXPECT_FALSE(EvtIniExists());
 }
 
@@ -68,9 +69,9 @@ TEST_F(EvtIni, TheMainWindowsCreationReadsTheFileAndSaysWhereAValueIsNoNumber) {
   writeIni("[Set]\r\nBarcodeModeENG=1\r\n[Check]\r\nT1=20\r\nCellBalance=abc\r\nPackVoltMax=5\r\n");
   app::ServiceTool tool(sim::makeSimDriver(""));
   const Controls& c = tool.services.controls;
-  EXPECT_EQ(c.itemIndex("RadioGroupBarcodeSelect"), 1);
-  EXPECT_EQ(c.text("EditEVTT1"), QStringLiteral("20"));
-  EXPECT_EQ(c.panel("StatusBarView", 2),
+  EXPECT_EQ(c.itemIndex(ctl::RadioGroupBarcodeSelect), 1);
+  EXPECT_EQ(c.text(ctl::EditEVTT1), QStringLiteral("20"));
+  EXPECT_EQ(c.panel(ctl::StatusBarView, 2),
             QStringLiteral("  EVT.ini [Check] CellBalance : ''abc'' is not a valid integer value"));
   EXPECT_EQ(tool.state.records.EVT_TEST.snapshot().PackVoltMax, 0);  // after the stop: as at program start
 }
@@ -175,13 +176,13 @@ TEST_F(EvtIni, TextsAreCutToTheirFieldsAndHoldOnlyTheLastValue) {
 
 TEST_F(EvtIni, TheAmbientTemperatureIsFilledOnlyWhenEmpty) {
   writeIni("[Check]\nT1=20\n");
-  controls.setText("EditEVTT1", QStringLiteral("25"));
+  controls.setText(ctl::EditEVTT1, QStringLiteral("25"));
   ASSERT_FALSE(load());
-  EXPECT_EQ(controls.text("EditEVTT1"), QStringLiteral("25"));
+  EXPECT_EQ(controls.text(ctl::EditEVTT1), QStringLiteral("25"));
   EXPECT_EQ(test().T1, 20);
-  controls.setText("EditEVTT1", QString());
+  controls.setText(ctl::EditEVTT1, QString());
   ASSERT_FALSE(load());
-  EXPECT_EQ(controls.text("EditEVTT1"), QStringLiteral("20"));
+  EXPECT_EQ(controls.text(ctl::EditEVTT1), QStringLiteral("20"));
 }
 
 TEST_F(EvtIni, TheBarcodeChoiceSelectsOnlyItsTwoItems) {
@@ -190,10 +191,10 @@ TEST_F(EvtIni, TheBarcodeChoiceSelectsOnlyItsTwoItems) {
     int index;
   } cases[] = {{"0", 0}, {"1", 1}, {"2", -1}, {"-1", -1}};
   for (const auto& c : cases) {
-    controls.setItemIndex("RadioGroupBarcodeSelect", 0);
+    controls.setItemIndex(ctl::RadioGroupBarcodeSelect, 0);
     writeIni(QByteArray("[Set]\nBarcodeModeENG=") + c.value + "\n");
     ASSERT_FALSE(load());
-    EXPECT_EQ(controls.itemIndex("RadioGroupBarcodeSelect"), c.index) << c.value;
+    EXPECT_EQ(controls.itemIndex(ctl::RadioGroupBarcodeSelect), c.index) << c.value;
     EXPECT_EQ(set().BarcodeModeENG, QByteArray(c.value).toInt());  // the field keeps the value read
   }
 }
@@ -210,7 +211,7 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
   } bad[] = {{"abc", "abc"}, {"99999999999", "99999999999"}, {"", ""}, {"12a", "12a"},
              {QByteArray(60, '7') + "x", nullptr}};
   for (const auto& b : bad) {
-    controls.setText("EditEVTT1", QString());
+    controls.setText(ctl::EditEVTT1, QString());
     writeIni("[Set]\nTestRepeatCnt=2\n[Check]\nT1=21\nT1Range=4\nCellVoltMin=3100\nCellBalance=" + b.value +
              "\nPackVoltMax=6\nShippingMode=0\nLogRecordCnt=8\n");
     const std::optional<EvtIniError> error = load();
@@ -230,7 +231,7 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
     EXPECT_EQ(t.T1, 21);
     EXPECT_EQ(t.T1Range, 4);
     EXPECT_EQ(t.CellVoltMin, 3100);
-    EXPECT_EQ(controls.text("EditEVTT1"), QStringLiteral("21"));
+    EXPECT_EQ(controls.text(ctl::EditEVTT1), QStringLiteral("21"));
     EXPECT_EQ(t.CellBalance, 30);
     EXPECT_EQ(t.PackVoltMax, 5);
     EXPECT_EQ(t.ShippingMode, 1);
@@ -238,27 +239,27 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
   }
 
   // A stop before the barcode choice and T1 leaves both controls as they were.
-  controls.setItemIndex("RadioGroupBarcodeSelect", 1);
-  controls.setText("EditEVTT1", QString());
+  controls.setItemIndex(ctl::RadioGroupBarcodeSelect, 1);
+  controls.setText(ctl::EditEVTT1, QString());
   writeIni("[Set]\nTestRepeatCnt=x\nBarcodeModeENG=0\n[Check]\nT1=30\n");
   ASSERT_TRUE(load());
-  EXPECT_EQ(controls.itemIndex("RadioGroupBarcodeSelect"), 1);
-  EXPECT_EQ(controls.text("EditEVTT1"), QString());
+  EXPECT_EQ(controls.itemIndex(ctl::RadioGroupBarcodeSelect), 1);
+  EXPECT_EQ(controls.text(ctl::EditEVTT1), QString());
   EXPECT_EQ(set().BarcodeModeENG, -1);  // as the load before left it
 }
 
 TEST_F(EvtIni, ATestStartRunsOnlyWithAWholeFile) {
-  controls.setItemIndex("RadioGroupBarcodeSelect", 0);
+  controls.setItemIndex(ctl::RadioGroupBarcodeSelect, 0);
   records.EVT_TEST_SET.with([](EvtTestSet& s) { s.TestRepeatCnt = 7; });
   EXPECT_FALSE(LoadEvtIniForRun(records, controls));  // no file: nothing read, nothing said
   EXPECT_EQ(set().TestRepeatCnt, 7);
-  EXPECT_EQ(controls.itemIndex("RadioGroupBarcodeSelect"), 0);
-  EXPECT_EQ(controls.panel("StatusBarView", 2), QString());
+  EXPECT_EQ(controls.itemIndex(ctl::RadioGroupBarcodeSelect), 0);
+  EXPECT_EQ(controls.panel(ctl::StatusBarView, 2), QString());
 
   writeIni("[Set]\nTestRepeatCnt=3\n[Check]\nSOCMax=abc\n");
   EXPECT_FALSE(LoadEvtIniForRun(records, controls));
   EXPECT_EQ(set().TestRepeatCnt, 3);
-  EXPECT_EQ(controls.panel("StatusBarView", 2),
+  EXPECT_EQ(controls.panel(ctl::StatusBarView, 2),
             QStringLiteral("  EVT.ini [Check] SOCMax : ''abc'' is not a valid integer value"));
 
   writeIni("[Set]\nTestRepeatCnt=4\n");
@@ -272,7 +273,7 @@ TEST_F(EvtIni, AFileThatCannotBeReadGivesTheDefaultsAndIsNamed) {
   records.EVT_TEST_SET.with([](EvtTestSet& s) { s.BarcodeMode = 3; });
   LoadEvtIniAtStartUp(records, controls);
   expectDefaults(test(), set());
-  EXPECT_EQ(controls.panel("StatusBarView", 2), QStringLiteral("  EVT.ini cannot be read."));
+  EXPECT_EQ(controls.panel(ctl::StatusBarView, 2), QStringLiteral("  EVT.ini cannot be read."));
   EXPECT_FALSE(LoadEvtIniForRun(records, controls));
 }
 

@@ -5,9 +5,12 @@
 #include "link/CanWriteCommands.h"
 #include "link/Link.h"
 #include "mainwindow/CanDispatcher.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "mainwindow/PackDispatcher.h"
 #include "sim/CanPack.h"
 #include "sim/SimDriver.h"
+#include "support/BareStore.h"
 #include "support/Bytes.h"
 #include "support/TimeScale.h"
 
@@ -73,7 +76,9 @@ class CanWrite : public ::testing::Test {
   test::ScopedTimeScale fast{0.1};
   sim::SimDriver* driver = new sim::SimDriver;
   platform::Services services{std::unique_ptr<platform::Driver>(driver)};
-  link::Link link{services};
+  link::Link link{services, mainwindow::kLinkControls};
+  // The windows' entries, in the state of a store nothing has written yet.
+  const bool declared_ = (test::declareBareMainWindows(services.controls), true);
   mainwindow::MainState state;
   mainwindow::PackDispatcher packDispatcher{services.controls, state};
   mainwindow::CanDispatcher can{services.controls, state, packDispatcher};
@@ -162,7 +167,7 @@ TEST_F(CanWrite, TextWritersSendEightBytesPerPartFromAZeroFilledBuffer) {
     }
     EXPECT_EQ((pack->state().*c.stored).left(c.buffer.size()), c.buffer) << c.command;
   }
-  EXPECT_EQ(services.controls.text("Label_Barcode_W"), "OK22");
+  EXPECT_EQ(services.controls.text(mainwindow::ctl::Label_Barcode_W), "OK22");
 }
 
 TEST_F(CanWrite, ASilentPackIsTriedTheFixedNumberOfTimesAndFails) {

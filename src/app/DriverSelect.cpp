@@ -1,4 +1,4 @@
-#include "platform/select/DriverSelect.h"
+#include "app/DriverSelect.h"
 
 #include "platform/Backends.h"
 #include "sim/SimSetups.h"
@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace qv::platform {
+namespace qv::app {
 
-std::unique_ptr<Driver> makeDriver(const QString& setting) {
-  if (setting.isEmpty()) return makeLibftdiDriver();
+std::unique_ptr<platform::Driver> makeDriver(const QString& setting) {
+  if (setting.isEmpty()) return platform::makeLibftdiDriver();
   if (setting == QLatin1String("sim") || setting.startsWith(QLatin1String("sim:"))) {
     const QString pack = setting.mid(4);
     auto driver = sim::makeSimDriver(pack.toStdString());
@@ -18,16 +18,16 @@ std::unique_ptr<Driver> makeDriver(const QString& setting) {
     return sim::makeSimDriver("");
   }
   if (setting.startsWith(QLatin1String("tty:"))) {
-    return makeTtyDriver(setting.mid(4).split(QLatin1Char(','), Qt::SkipEmptyParts));
+    return platform::makeTtyDriver(setting.mid(4).split(QLatin1Char(','), Qt::SkipEmptyParts));
   }
   std::fprintf(stderr, "QUVEXA_ADAPTER=\"%s\" is not understood; using the USB adapters\n",
                setting.toLocal8Bit().constData());
-  return makeLibftdiDriver();
+  return platform::makeLibftdiDriver();
 }
 
-std::unique_ptr<Driver> makeDriverFromEnvironment() {
+std::unique_ptr<platform::Driver> makeDriverFromEnvironment() {
   const char* value = std::getenv("QUVEXA_ADAPTER");
   return makeDriver(value != nullptr ? QString::fromLocal8Bit(value) : QString());
 }
 
-}  // namespace qv::platform
+}  // namespace qv::app

@@ -3,6 +3,8 @@
 
 #include "app/ServiceTool.h"
 #include "link/CanLayer.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "sim/SimSetups.h"
 #include "support/Bytes.h"
 
@@ -14,8 +16,8 @@ namespace {
 TEST(CanDeclared, TheDecodersWriteOnlyDeclaredControls) {
   app::ServiceTool tool(sim::makeSimDriver("can"));
   Controls& c = tool.services.controls;
-  c.setItemIndex("RadioGroup_Protocol", 1);
-  c.setText("Edit_Battery_Capacity_BRCAN", "500");
+  c.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
+  c.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, "500");
   const auto frame = [&](uint32_t id, const char* data) {
     const QByteArray bytes = test::hex(data).leftJustified(8, '\0');
     tool.canDispatcher.DispatchCanFrame(0, id, reinterpret_cast<const uint8_t*>(bytes.constData()), 8);
@@ -32,8 +34,8 @@ TEST(CanDeclared, TheDecodersWriteOnlyDeclaredControls) {
     frame(link::kCanAnswerHeader, header.constData());
     frame(link::kCanAnswerData, "31 0C 1F 17 3B 3B 37 38");
   }
-  EXPECT_EQ(c.text("Edit_BRCAN_SOC_Wh"), "405");
-  EXPECT_EQ(c.text("EditFullChargeCapacity"), "2551");  // 500 x 0.9 x 1000 / (0x31 x 3.6)
+  EXPECT_EQ(c.text(mainwindow::ctl::Edit_BRCAN_SOC_Wh), "405");
+  EXPECT_EQ(c.text(mainwindow::ctl::EditFullChargeCapacity), "2551");  // 500 x 0.9 x 1000 / (0x31 x 3.6)
   EXPECT_TRUE(c.undeclared().empty()) << c.undeclared().front();
 }
 
