@@ -1,5 +1,7 @@
 #include "mainwindow/CapacityTable.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -107,10 +109,10 @@ std::optional<QByteArray> LookupCapacity(Guarded<BatteryLookup>& battery, const 
 }
 
 void LookupUrBatteryEnergy(Controls& controls, Guarded<BatteryLookup>& battery) {
-  const QByteArray id = controls.text("EditFWID").toLatin1();
+  const QByteArray id = controls.text(ctl::EditFWID).toLatin1();
   if (id.isEmpty()) return;
   if (const auto energy = LookupCapacity(battery, id)) {
-    controls.setText("Edit_UR96_Battery_Wh", QString::fromLatin1(*energy));
+    controls.setText(ctl::Edit_UR96_Battery_Wh, QString::fromLatin1(*energy));
   }
 }
 
@@ -123,11 +125,9 @@ std::optional<QString> TruncatedDecimal(long double value) {
 
 namespace {
 
-bool number(const Controls& controls, std::string_view box, long double* out) {
-  return parseDouble(controls.text(box), out);
-}
+bool number(const Controls& controls, Control box, long double* out) { return parseDouble(controls.text(box), out); }
 
-void showIfNumber(Controls& controls, std::string_view box, const std::optional<QString>& text) {
+void showIfNumber(Controls& controls, Control box, const std::optional<QString>& text) {
   if (text) controls.setText(box, *text);
 }
 
@@ -137,16 +137,16 @@ void showIfNumber(Controls& controls, std::string_view box, const std::optional<
 // that, say, 58 % of 50 Wh comes out as 29 and not as 28.999... truncated to 28.
 void ShowUrSohEnergy(Controls& controls) {
   long double asoc = 0, wh = 0;
-  if (!number(controls, "Edit_UR96_Battery_Wh", &wh) || !number(controls, "EditASOC", &asoc)) return;
-  showIfNumber(controls, "Edit_UR96_SOH_Wh", TruncatedDecimal(asoc * 0.01 * wh));
+  if (!number(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !number(controls, ctl::EditASOC, &asoc)) return;
+  showIfNumber(controls, ctl::Edit_UR96_SOH_Wh, TruncatedDecimal(asoc * 0.01 * wh));
 }
 
 void ShowUrSocEnergy(Controls& controls) {
   long double rsoc = 0, asoc = 0, wh = 0;
-  if (!number(controls, "Edit_UR96_Battery_Wh", &wh) || !number(controls, "EditASOC", &asoc) ||
-      !number(controls, "EditRSOC", &rsoc))
+  if (!number(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !number(controls, ctl::EditASOC, &asoc) ||
+      !number(controls, ctl::EditRSOC, &rsoc))
     return;
-  showIfNumber(controls, "Edit_UR96_SOC_Wh", TruncatedDecimal(rsoc * 0.01 * (asoc * 0.01 * wh)));
+  showIfNumber(controls, ctl::Edit_UR96_SOC_Wh, TruncatedDecimal(rsoc * 0.01 * (asoc * 0.01 * wh)));
 }
 
 }  // namespace qv::mainwindow

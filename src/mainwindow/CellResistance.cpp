@@ -1,6 +1,7 @@
 #include "mainwindow/CellResistance.h"
 
 #include "mainwindow/EvtIni.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/MainFormPages.h"
 #include "platform/Ini.h"
 
@@ -11,9 +12,9 @@
 namespace qv::mainwindow {
 namespace {
 
-constexpr const char* kStatusBarView = "StatusBarView";
+constexpr Control kStatusBarView = ctl::StatusBarView;
 constexpr int kMessagePanel = 2;
-constexpr const char* kButtons[] = {kBitBtnRCellmOmhAdjust, kBitBtnCellRPrarmLoad, kBitBtnWCellmOmhAdjust};
+constexpr Control kButtons[] = {ctl::BitBtnRCellmOmhAdjust, ctl::BitBtnCellRPrarmLoad, ctl::BitBtnWCellmOmhAdjust};
 
 constexpr char kSection[] = "Set";
 // A value longer than this is cut in the status bar; the rest is of no help there.
@@ -22,11 +23,11 @@ constexpr int kShownValueLength = 40;
 QByteArray keyOf(int cell) { return QByteArrayLiteral("CellR") + QByteArray::number(cell); }
 
 void emptyBoxes(Controls& controls) {
-  for (const char* box : kCellREdits) controls.setText(box, QString());
+  for (Control box : ctl::kCellResistanceEdits) controls.setText(box, QString());
 }
 
 void disableButtons(Controls& controls) {
-  for (const char* button : kButtons) controls.setEnabled(button, false);
+  for (Control button : kButtons) controls.setEnabled(button, false);
 }
 
 }  // namespace
@@ -75,18 +76,18 @@ bool LoadCellResistanceIni(Controls& controls, Guarded<CellResistanceValues>& va
     for (int i = 0; i < load.cells; ++i) kept[static_cast<size_t>(i)] = load.values[static_cast<size_t>(i)];
   });
   for (int i = 0; i < load.cells; ++i)
-    controls.setText(kCellREdits[static_cast<size_t>(i)], QString::number(load.values[static_cast<size_t>(i)]));
+    controls.setText(ctl::kCellResistanceEdits[static_cast<size_t>(i)], QString::number(load.values[static_cast<size_t>(i)]));
   if (load.error) controls.setPanel(kStatusBarView, kMessagePanel, load.error->message());
   return !load.error;
 }
 
 void CellResistanceLoadClick(Controls& controls, Guarded<CellResistanceValues>& values) {
-  controls.setEnabled(kBitBtnCellRPrarmLoad, false);
+  controls.setEnabled(ctl::BitBtnCellRPrarmLoad, false);
   emptyBoxes(controls);
   if (CellResistanceIniExists() && LoadCellResistanceIni(controls, values))
-    controls.setEnabled(kBitBtnWCellmOmhAdjust, true);
+    controls.setEnabled(ctl::BitBtnWCellmOmhAdjust, true);
   // A load that stopped gives the button back too, so a mended file can be loaded at once.
-  controls.setEnabled(kBitBtnCellRPrarmLoad, true);
+  controls.setEnabled(ctl::BitBtnCellRPrarmLoad, true);
 }
 
 void CellResistanceReadClick(Controls& controls) {

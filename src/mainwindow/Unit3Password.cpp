@@ -1,32 +1,28 @@
 #include "mainwindow/Unit3Password.h"
 
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/PasswordFormControls.h"
 #include "platform/Ini.h"
 
 namespace qv::mainwindow {
 namespace {
 
-// The dialog's controls.
-constexpr const char* kFormPassWord = "FormPassWord";
-constexpr const char* kEditModePassword = "EditModePassword";
-constexpr const char* kSpdBtnPasswordYes = "SpdBtnPasswordYes";
-constexpr const char* kSpdBtnPasswordNo = "SpdBtnPasswordNo";
-// The main window's, which the unlock shows.
-constexpr const char* kFormMain = "FormMain";
-constexpr const char* kGroupBoxVCellList = "GroupBoxVCellList";
-constexpr const char* kTabSheetVM = "TabSheetVM";
-
 FormDef PassWordFormDef() {
   FormDef form;
-  form.name = kFormPassWord;
+  form.name = passwordCtl::FormPassWord;
   form.caption = "Quvexa Password";
   form.clientWidth = 264;
   form.clientHeight = 101;
   form.stayOnTop = true;
   form.controls = {
-      place(Kind::Label, "FormPassWord.Label1", "", 24, 16, 81, 18, " Password : ").ink(colour::Navy).font(15),
-      place(Kind::Edit, kEditModePassword, "", 114, 17, 121, 21).paint(colour::Silver),
-      place(Kind::Button, kSpdBtnPasswordYes, "", 24, 53, 59, 30, "Yes").ink(colour::Navy).font(19, true),
-      place(Kind::Button, kSpdBtnPasswordNo, "", 176, 53, 59, 30, "No").ink(colour::Navy).font(19, true),
+      place(Kind::Label, passwordCtl::Label1, kFormItself, 24, 16, 81, 18, " Password : ").ink(colour::Navy).font(15),
+      place(Kind::Edit, passwordCtl::EditModePassword, kFormItself, 114, 17, 121, 21).paint(colour::Silver),
+      place(Kind::Button, passwordCtl::SpdBtnPasswordYes, kFormItself, 24, 53, 59, 30, "Yes")
+          .ink(colour::Navy)
+          .font(19, true),
+      place(Kind::Button, passwordCtl::SpdBtnPasswordNo, kFormItself, 176, 53, 59, 30, "No")
+          .ink(colour::Navy)
+          .font(19, true),
   };
   return form;
 }
@@ -38,10 +34,10 @@ bool UnlockEngineeringMode(Controls& controls) {
   if (!platform::writeProfileString(path, kSafeInfoSection, kSafeInfoKey, kSafeInfoMarker)) return false;
   // The window keeps its size and RUN and EXIT their places: this layout has room for the cell group and the
   // page area from the start, so the unlock only shows what it unlocks.
-  controls.setVisible(kFormMain, true);
-  controls.setVisible(kFormPassWord, true);
-  controls.setVisible(kGroupBoxVCellList, true);
-  controls.setVisible(kTabSheetVM, true);
+  controls.setVisible(ctl::FormMain, true);
+  controls.setVisible(passwordCtl::FormPassWord, true);
+  controls.setVisible(ctl::GroupBoxVCellList, true);
+  controls.setVisible(ctl::TabSheetVM, true);
   return true;
 }
 
@@ -50,30 +46,30 @@ TFormPassWord::TFormPassWord(platform::Services& services)
   FormCreate();
 }
 
-void TFormPassWord::FormCreate() { controls_.setColor(kFormPassWord, colour::LightGreen); }
+void TFormPassWord::FormCreate() { controls_.setColor(passwordCtl::FormPassWord, colour::LightGreen); }
 
 void TFormPassWord::FormClose() {
-  controls_.setVisible(kFormPassWord, false);
-  controls_.setVisible(kFormMain, true);
+  controls_.setVisible(passwordCtl::FormPassWord, false);
+  controls_.setVisible(ctl::FormMain, true);
 }
 
 void TFormPassWord::SpdBtnPasswordYesClick() {
-  if (controls_.text(kEditModePassword) == QLatin1String(kAccessPassword)) UnlockEngineeringMode(controls_);
+  if (controls_.text(passwordCtl::EditModePassword) == QLatin1String(kAccessPassword)) UnlockEngineeringMode(controls_);
   FormClose();
 }
 
 void TFormPassWord::SpdBtnPasswordNoClick() { FormClose(); }
 
-void TFormPassWord::onEvent(std::string_view control, UiEvent event) {
+void TFormPassWord::onEvent(Control control, UiEvent event) {
   struct Route {
-    const char* control;
+    Control control;
     UiEvent event;
     void (TFormPassWord::*handler)();
   };
   static constexpr Route kRoutes[] = {
-      {kFormPassWord, UiEvent::Close, &TFormPassWord::FormClose},
-      {kSpdBtnPasswordYes, UiEvent::Click, &TFormPassWord::SpdBtnPasswordYesClick},
-      {kSpdBtnPasswordNo, UiEvent::Click, &TFormPassWord::SpdBtnPasswordNoClick},
+      {passwordCtl::FormPassWord, UiEvent::Close, &TFormPassWord::FormClose},
+      {passwordCtl::SpdBtnPasswordYes, UiEvent::Click, &TFormPassWord::SpdBtnPasswordYesClick},
+      {passwordCtl::SpdBtnPasswordNo, UiEvent::Click, &TFormPassWord::SpdBtnPasswordNoClick},
   };
   for (const Route& r : kRoutes) {
     if (r.event == event && control == r.control) {

@@ -23,7 +23,7 @@ bool UnlockEngineeringMode(Controls& controls);
 class TFormPassWord : public DeclaredForm {
  public:
   explicit TFormPassWord(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 
   void FormCreate();
   // Every way the dialog closes ends here: the dialog hidden, the main window shown.
