@@ -4,6 +4,7 @@
 
 #include "link/CanLayer.h"
 #include "link/Link.h"
+#include "mainwindow/MainWindowLink.h"
 #include "platform/Time.h"
 
 #include <cstdio>
@@ -80,7 +81,7 @@ int main() {
   }
 
   platform::Services services(std::make_unique<StreamDriver>(std::move(stream)));
-  link::Link link(services);
+  link::Link link(services, mainwindow::kLinkControls);
   link.AdapterHandle = 1;
   CountingSink sink;
   link.setCanFrameSink(&sink);

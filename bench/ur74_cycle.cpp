@@ -5,8 +5,11 @@
 //
 //   bench_ur74_cycle [cycles]     (default 20)
 
+#include "link/ConfigFormControls.h"
 #include "link/Link.h"
 #include "link/Unit2ConfigForm.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "mainwindow/Monitor.h"
 #include "mainwindow/PackDispatcher.h"
 #include "platform/Services.h"
@@ -65,27 +68,28 @@ int main(int argc, char** argv) {
   adapter->setPack(pack);
 
   platform::Services services(std::move(driver));
-  link::Link link(services);
+  link::Link link(services, mainwindow::kLinkControls);
   mainwindow::MainState state;
   mainwindow::PackDispatcher dispatcher(services.controls, state);
   link.setPackMessageSink(&dispatcher);
   mainwindow::Monitor monitor(services, link, state);
   {
     link::TFormConfig config(link);
-    services.controls.setItemIndex("RadioGroup_Protocol", 0);
-    config.onEvent("RadioGroup_Protocol", UiEvent::Click);
-    config.onEvent("SpdBtnSCAN", UiEvent::Click);
+    services.controls.setItemIndex(qv::link::ctl::RadioGroup_Protocol, 0);
+    config.onEvent(qv::link::ctl::RadioGroup_Protocol, UiEvent::Click);
+    config.onEvent(qv::link::ctl::SpdBtnSCAN, UiEvent::Click);
     services.workers.joinAll();
-    services.controls.setItemIndex("CobBoxInterfaceName", 0);
-    config.onEvent("SpdBtnYES", UiEvent::Click);
+    services.controls.setItemIndex(qv::link::ctl::CobBoxInterfaceName, 0);
+    config.onEvent(qv::link::ctl::SpdBtnYES, UiEvent::Click);
   }
-  services.controls.setText("SpdBtnRUN", QStringLiteral("RUN"));
+  services.controls.setText(qv::mainwindow::ctl::SpdBtnRUN, QStringLiteral("RUN"));
 
   monitor.SpdBtnRUNClick();
   // The probe's query, then one per cycle.
   while (static_cast<int>(pack->stamps().size()) < 1 + cycles + 1) {
     if (!state.RunFlag.running()) {
-      std::fprintf(stderr, "the run ended: %s\n", qPrintable(services.controls.panel("StatusBarView", 1)));
+      std::fprintf(stderr, "the run ended: %s\n",
+                   qPrintable(services.controls.panel(qv::mainwindow::ctl::StatusBarView, 1)));
       return 1;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

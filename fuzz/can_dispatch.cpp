@@ -5,6 +5,8 @@
 #include "FuzzSupport.h"
 #include "link/CanLayer.h"
 #include "mainwindow/CanDispatcher.h"
+#include "FuzzStore.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <array>
 
@@ -46,7 +48,7 @@ uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1])
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Controls controls;
+  qv::fuzz::FuzzStore controls;
   mainwindow::MainState state;
   mainwindow::PackDispatcher pack(controls, state);
   mainwindow::CanDispatcher can(controls, state, pack);
@@ -89,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (id == link::kCanAnswerData) {
       last = {0, 0, {}, 1};
     } else if (id == 0x401 && flag == 0 && length != 0) {
-      QV_FUZZ_CHECK(controls.text("Edit401hPackVoltage") == QString::number(le32(d.data())));
-      QV_FUZZ_CHECK(controls.text("Edit401hPackCurrent") == QString::number(static_cast<int32_t>(le32(d.data() + 4))));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackVoltage) == QString::number(le32(d.data())));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackCurrent) == QString::number(static_cast<int32_t>(le32(d.data() + 4))));
     }
 
     const mainwindow::CanAnswerHeader seen = can.lastAnswerHeader();
@@ -102,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The spread boxes, once shown, hold a highest, a lowest and their difference.
     long long high = 0, low = 0, diff = 0;
-    if (parseInt(controls.text("Edit_HVlot"), &high)) {
-      QV_FUZZ_CHECK(parseInt(controls.text("Edit_LVolt"), &low) && parseInt(controls.text("Edit_VoltDiff"), &diff));
+    if (parseInt(controls.text(qv::mainwindow::ctl::Edit_HVlot), &high)) {
+      QV_FUZZ_CHECK(parseInt(controls.text(qv::mainwindow::ctl::Edit_LVolt), &low) && parseInt(controls.text(qv::mainwindow::ctl::Edit_VoltDiff), &diff));
       QV_FUZZ_CHECK(high >= low && diff == high - low && high <= 0xFFFF && low >= 0);
     }
   }

@@ -4,6 +4,8 @@
 
 #include "FuzzSupport.h"
 #include "mainwindow/CapacityTable.h"
+#include "FuzzStore.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,12 +119,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The shares shown from the value found, against the same products in double.
   if (!got || (mode & 0x01) == 0) return 0;
-  Controls controls;
-  controls.setText("Edit_UR96_SOH_Wh", QStringLiteral("previous"));
-  controls.setText("Edit_UR96_SOC_Wh", QStringLiteral("previous"));
-  controls.setText("Edit_UR96_Battery_Wh", QString::fromLatin1(*got));
-  controls.setText("EditASOC", QString::number(asoc));
-  controls.setText("EditRSOC", QString::number(rsoc));
+  qv::fuzz::FuzzStore controls;
+  controls.setText(qv::mainwindow::ctl::Edit_UR96_SOH_Wh, QStringLiteral("previous"));
+  controls.setText(qv::mainwindow::ctl::Edit_UR96_SOC_Wh, QStringLiteral("previous"));
+  controls.setText(qv::mainwindow::ctl::Edit_UR96_Battery_Wh, QString::fromLatin1(*got));
+  controls.setText(qv::mainwindow::ctl::EditASOC, QString::number(asoc));
+  controls.setText(qv::mainwindow::ctl::EditRSOC, QString::number(rsoc));
   mainwindow::ShowUrSohEnergy(controls);
   mainwindow::ShowUrSocEnergy(controls);
   const std::string valueText = got->toStdString();
@@ -130,9 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* first = valueText.data() + (valueText[0] == '+' ? 1 : 0);
   if (std::from_chars(first, valueText.data() + valueText.size(), wh).ec != std::errc()) return 0;
   const struct {
-    const char* box;
+    qv::Control box;
     double share;
-  } shares[] = {{"Edit_UR96_SOH_Wh", asoc * 0.01 * wh}, {"Edit_UR96_SOC_Wh", rsoc * 0.01 * (asoc * 0.01 * wh)}};
+  } shares[] = {{qv::mainwindow::ctl::Edit_UR96_SOH_Wh, asoc * 0.01 * wh}, {qv::mainwindow::ctl::Edit_UR96_SOC_Wh, rsoc * 0.01 * (asoc * 0.01 * wh)}};
   for (const auto& s : shares) {
     const QString shown = controls.text(s.box);
     QV_FUZZ_CHECK(shown != QStringLiteral("previous"));

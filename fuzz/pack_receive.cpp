@@ -3,8 +3,9 @@
 // the frames carry; the frames read are kept as they came.
 
 #include "FuzzLink.h"
-#include "PackReply.h"
 #include "link/PackFrames.h"
+#include "mainwindow/MainFormControls.h"
+#include "PackReply.h"
 
 #include <vector>
 
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QV_FUZZ_CHECK(store.count == 2);
     QV_FUZZ_CHECK(fuzz::recordIs(store.frames[0], header) && fuzz::recordIs(store.frames[1], body));
   }
-  if (status != platform::FT_OK) QV_FUZZ_CHECK(rig.link.controls.color("Shape_RX") == colour::White);
+  if (status != platform::FT_OK) QV_FUZZ_CHECK(rig.link.controls.color(qv::mainwindow::ctl::Shape_RX) == colour::White);
   if (expected) {
     QV_FUZZ_CHECK(sink.seen.size() == 1);
     QV_FUZZ_CHECK(sink.seen[0].id == fuzz::be16At(fuzz::message(header)));

@@ -3,6 +3,8 @@
 // firmware id, the protection colours) shows what those bytes say, and the spread is the spread of the cells.
 
 #include "FuzzSupport.h"
+#include "FuzzStore.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/Ur74Record.h"
 
 #include <QDir>
@@ -28,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool entered = folder.isValid() && QDir::setCurrent(folder.path());
   QV_FUZZ_CHECK(entered);
 
-  Controls controls;
+  qv::fuzz::FuzzStore controls;
   mainwindow::MainState state;
   mainwindow::Ur74CellCount cellCount;
   int inForce = 0;
@@ -41,12 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::copy(record.begin(), record.end(), bytes.get());
     mainwindow::DecodeUr74Record(QByteArrayView(bytes.get(), static_cast<qsizetype>(record.size())), controls, state,
                                  cellCount);
-    QV_FUZZ_CHECK(controls.maximum("ProgressBarSOC") == 200);
+    QV_FUZZ_CHECK(controls.maximum(qv::mainwindow::ctl::ProgressBarSOC) == 200);
     record.resize(std::max<size_t>(record.size(), 80), 0);
     if (record[0] != '!') continue;
 
     const bool hasId = record[39] >= 'A' && record[39] <= 'Z';
-    QV_FUZZ_CHECK(controls.text("EditFWID") == (hasId ? id12(record) : QString()));
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWID) == (hasId ? id12(record) : QString()));
     const auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
     if (hasId && digit(record[41]) && digit(record[42])) inForce = (record[41] - '0') * 10 + (record[42] - '0');
     QV_FUZZ_CHECK(cellCount.inForce.load() == inForce);
@@ -57,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const uint16_t mv = inForce >= cell ? static_cast<uint16_t>(record[2 * cell - 1] << 8 | record[2 * cell]) : 0;
       sum += mv;
       cells.push_back(mv);
-      QV_FUZZ_CHECK(controls.text("EditVCell" + std::to_string(cell)) == QString::number(mv));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::kCellEdits[static_cast<size_t>(cell - 1)]) == QString::number(mv));
     }
-    QV_FUZZ_CHECK(controls.text("EditPackVolt") == QString::number(sum));
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackVolt) == QString::number(sum));
     // The count: 7 when cell 8 is 0, else the cell before the first zero from 8 on, else 13.
     int count = 13;
     for (int cell = 8; cell <= 13; ++cell) {
@@ -70,22 +72,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (count == 7 || count == 10 || count == 13) {
       const auto [lo, hi] = std::minmax_element(cells.begin(), cells.begin() + count);
-      QV_FUZZ_CHECK(controls.text("Edit_HVlot") == QString::number(*hi));
-      QV_FUZZ_CHECK(controls.text("Edit_LVolt") == QString::number(*lo));
-      QV_FUZZ_CHECK(controls.text("Edit_VoltDiff") == QString::number(*hi - *lo));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_HVlot) == QString::number(*hi));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_LVolt) == QString::number(*lo));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_VoltDiff) == QString::number(*hi - *lo));
     } else {
-      QV_FUZZ_CHECK(controls.text("Edit_HVlot") == QStringLiteral("0"));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_HVlot) == QStringLiteral("0"));
     }
-    QV_FUZZ_CHECK(controls.text("EditRSOC") == QString::number(record[53] >> 1));
-    QV_FUZZ_CHECK(controls.position("ProgressBarSOC") == std::min<int>(record[53], 200));
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC) == QString::number(record[53] >> 1));
+    QV_FUZZ_CHECK(controls.position(qv::mainwindow::ctl::ProgressBarSOC) == std::min<int>(record[53], 200));
     const QString current = QString::number(record[70] << 8 | record[71]);
-    QV_FUZZ_CHECK(controls.text("EditPackCurrent") == ((record[54] & 0x40) != 0 ? QStringLiteral("-") + current : current));
-    const char* flagBoxes[] = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF"};
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackCurrent) == ((record[54] & 0x40) != 0 ? QStringLiteral("-") + current : current));
+    const auto& flagBoxes = qv::mainwindow::ctl::kFlagEdits;
     for (int bit = 0; bit < 5; ++bit) {
-      QV_FUZZ_CHECK(controls.color(flagBoxes[bit]) == ((record[52] >> bit & 1) != 0 ? colour::Red : colour::White));
+      QV_FUZZ_CHECK(controls.color(flagBoxes[static_cast<size_t>(bit)]) == ((record[52] >> bit & 1) != 0 ? colour::Red : colour::White));
     }
     long long asoc = -1;
-    QV_FUZZ_CHECK(parseInt(controls.text("EditASOC"), &asoc) && asoc >= 0);
+    QV_FUZZ_CHECK(parseInt(controls.text(qv::mainwindow::ctl::EditASOC), &asoc) && asoc >= 0);
   }
   return 0;
 }

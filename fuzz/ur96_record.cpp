@@ -3,6 +3,8 @@
 // gives plainly shows what its bytes say.
 
 #include "FuzzLink.h"
+#include "FuzzStore.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/Ur96Record.h"
 
 #include <QDir>
@@ -53,11 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const platform::FtStatus status = fuzz::statusFrom(mode >> 4);
   rig.driver->script.push_back({0xFFFFFFFF, status});
 
-  Controls controls;
+  qv::fuzz::FuzzStore controls;
   if ((mode & 0x80) != 0) {
     ControlState shown;
-    controls.declare("TabSheetST", shown);
-    controls.declare("TabSheetKL", shown);
+    controls.declare(qv::mainwindow::ctl::TabSheetST, shown);
+    controls.declare(qv::mainwindow::ctl::TabSheetKL, shown);
   }
   mainwindow::MainState state;
   const bool ok = mainwindow::ReadUr96Record(rig.link, controls, state);
@@ -69,35 +71,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         b[kRecord + 95] == sumOf(b) &&
                         b[102] == static_cast<uint8_t>(0xFF - fuzz::xorOf(b.data() + 2, 100));
   QV_FUZZ_CHECK(ok == expected);
-  QV_FUZZ_CHECK(controls.maximum("ProgressBarSOC") == 100);
+  QV_FUZZ_CHECK(controls.maximum(qv::mainwindow::ctl::ProgressBarSOC) == 100);
   if (!ok) {
-    QV_FUZZ_CHECK(controls.text("EditRSOC").isEmpty() && controls.text("EditFWID").isEmpty());
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC).isEmpty() && controls.text(qv::mainwindow::ctl::EditFWID).isEmpty());
     return 0;
   }
-  QV_FUZZ_CHECK(controls.text("EditRSOC") == QString::number(b[kRecord + 2]));
-  QV_FUZZ_CHECK(controls.text("EditRC") == QString::number(be(b, 19, 4)));
-  QV_FUZZ_CHECK(controls.text("EditPackCurrent") == QString::number(static_cast<int32_t>(be(b, 23, 4))));
-  QV_FUZZ_CHECK(controls.text("EditPackVolt") == QString::number(be(b, 27, 4)));
-  QV_FUZZ_CHECK(controls.text("EditFWVer") == QString::number(be(b, 43, 2)));
-  QV_FUZZ_CHECK(controls.text("EditCellSeries") == QString::number(b[kRecord + 45]));
-  QV_FUZZ_CHECK(controls.text("EditCellParallel") == QString::number(b[kRecord + 46]));
-  QV_FUZZ_CHECK(controls.text("EditT1") == temperature(b[kRecord + 50]));
-  QV_FUZZ_CHECK(controls.text("EditT2") == temperature(b[kRecord + 51]));
-  QV_FUZZ_CHECK(controls.text("EditT3") == (b[kRecord + 52] == 0 ? QString() : temperature(b[kRecord + 52])));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC) == QString::number(b[kRecord + 2]));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRC) == QString::number(be(b, 19, 4)));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackCurrent) == QString::number(static_cast<int32_t>(be(b, 23, 4))));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackVolt) == QString::number(be(b, 27, 4)));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWVer) == QString::number(be(b, 43, 2)));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditCellSeries) == QString::number(b[kRecord + 45]));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditCellParallel) == QString::number(b[kRecord + 46]));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT1) == temperature(b[kRecord + 50]));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT2) == temperature(b[kRecord + 51]));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT3) == (b[kRecord + 52] == 0 ? QString() : temperature(b[kRecord + 52])));
   // The id ends at its first space or zero, within twelve characters; the serial at its first zero, within eight.
   QByteArray id, serial;
   for (size_t k = 31; k < 43 && b[kRecord + k] != ' ' && b[kRecord + k] != 0; ++k) id.append(static_cast<char>(b[kRecord + k]));
   for (size_t k = 56; k < 64 && b[kRecord + k] != 0; ++k) serial.append(static_cast<char>(b[kRecord + k]));
-  QV_FUZZ_CHECK(controls.text("EditFWID") == QString::fromLatin1(id));
-  QV_FUZZ_CHECK(controls.text("EditPDSN") == QString::fromLatin1(serial));
-  const char* flagBoxes[] = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF", "EditUTF"};
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWID) == QString::fromLatin1(id));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPDSN) == QString::fromLatin1(serial));
+  const auto& flagBoxes = qv::mainwindow::ctl::kFlagEdits;
   for (int bit = 0; bit < 6; ++bit) {
-    QV_FUZZ_CHECK(controls.color(flagBoxes[bit]) ==
+    QV_FUZZ_CHECK(controls.color(flagBoxes[static_cast<size_t>(bit)]) ==
                   ((b[kRecord + 48] >> bit & 1) != 0 ? colour::Red : colour::LightGreen));
   }
   if ((mode & 0x80) != 0) {
-    QV_FUZZ_CHECK(controls.text("EditMaxChgCapacitymAh") == QString::number(be(b, 69, 4)));
-    QV_FUZZ_CHECK(controls.text("EditChgProtectionDelay") == QString::number(be(b, 74, 2)));
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditMaxChgCapacitymAh) == QString::number(be(b, 69, 4)));
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditChgProtectionDelay) == QString::number(be(b, 74, 2)));
   }
   const mainwindow::ReportRecord report = state.report.snapshot();
   QV_FUZZ_CHECK(report.packVoltage == be(b, 27, 4) && report.protectionFlags == b[kRecord + 48]);

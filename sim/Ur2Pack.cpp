@@ -48,9 +48,13 @@ QByteArray Ur2Pack::frame(uint8_t kind, const Bytes8& message) const {
   return QByteArray(reinterpret_cast<const char*>(f), kFrameSize);
 }
 
+uint8_t Ur2Pack::statusOf(uint16_t id) const {
+  return faults_.refused == 0 || faults_.refused == id ? faults_.status : 0;
+}
+
 QByteArray Ur2Pack::header(uint16_t id, uint16_t index) const {
   return frame(3, {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), static_cast<uint8_t>(index >> 8),
-                   static_cast<uint8_t>(index), 0, 0, 0, faults_.status});
+                   static_cast<uint8_t>(index), 0, 0, 0, statusOf(id)});
 }
 
 std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expected) {
@@ -59,7 +63,11 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
   const auto* f = reinterpret_cast<const uint8_t*>(payload.constData());
   const bool frameHolds = payload.size() == kFrameSize && f[0] == 0x40 && f[1] == 0x00 && f[11] == xorOf(f, 11) &&
                           f[12] == 0x0D;
-  if (faults_.silent || !frameHolds) return {};
+  if (faults_.lostFrames > 0) {
+    --faults_.lostFrames;
+    return {};
+  }
+  if (faults_.silent || !frameHolds || (faults_.silentAsleep && state_.sleptOn != 0)) return {};
   const uint8_t kind = f[2];
   Bytes8 message;
   std::copy(f + 3, f + 11, message.begin());
@@ -67,7 +75,10 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
   const auto index = static_cast<uint16_t>(f[5] << 8 | f[6]);
 
   std::vector<QByteArray> out;
-  if (kind == 1) {
+  if (kind == 1 && (id == 0x4205 || id == 0x4206)) {
+    state_.sleptOn = id;  // asleep at once: no answer
+    writePending_ = false;
+  } else if (kind == 1) {
     writePending_ = f[10] > 0;
     writeId_ = id;
     writeIndex_ = index;
@@ -75,7 +86,7 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
     if (!writePending_ && readData(id, index, &data)) out = {header(id, index), frame(4, data)};
   } else if (kind == 2 && writePending_) {
     writePending_ = false;
-    if (faults_.status == 0) applyWrite(writeId_, writeIndex_, message);  // a refused write changes nothing
+    if (statusOf(writeId_) == 0) applyWrite(writeId_, writeIndex_, message);  // a refused write changes nothing
     out = {header(writeId_, writeIndex_)};
   }
   return out;
@@ -175,8 +186,11 @@ void Ur2Pack::applyWrite(uint16_t id, uint16_t index, const Bytes8& data) {
     case 0x4008:
       if (index >= 1 && index <= 2) setEightBytes(s.barcode16, 8 * (index - 1), data.data());
       break;
+    case 0x4103:
+      if (data[0] == 1) ++s.eepromErases;
+      break;
     default:
-      break;  // acknowledged, nothing kept (the EEPROM erase among them)
+      break;  // acknowledged, nothing kept
   }
 }
 

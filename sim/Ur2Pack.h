@@ -3,8 +3,8 @@
 // answers a read request (kind 1, count 0) with a header frame (kind 3: ID, index, status) and a data frame
 // (kind 4) built from its state; the adapter carries each in its own 0x0702 frame. A write is a kind-1 frame
 // with a count above 0 followed by its kind-2 data frame: the pack applies what it knows of it and acknowledges
-// with a header alone. A frame whose check byte does not hold, a request for a message it does not know, and
-// the UR74 and UR96 queries get no answer.
+// with a header alone. A sleep request (0x4205, 0x4206) is noted and never answered. A frame whose check byte
+// does not hold, a request for a message it does not know, and the UR74 and UR96 queries get no answer.
 //
 // The frames are the simulator's own, written from the frame tables, never the program's codec.
 
@@ -40,12 +40,19 @@ struct Ur2PackState {
   bool answersBarcode32Eep = false;
   QByteArray barcode16 = "QV2024BARCODE16X";
   bool answersBarcode16 = false;
+  // Set by what the PC asks: the last sleep request (0x4205 sleep, 0x4206 deep sleep; 0 awake) and the erases
+  // of the external EEPROM (0x4103 with data byte 1) the pack applied.
+  uint16_t sleptOn = 0;
+  int eepromErases = 0;
 };
 
 struct Ur2Faults {
   bool silent = false;     // answers nothing
   bool badCheck = false;   // every frame it sends carries a wrong check byte
   uint8_t status = 0;      // the status of every header it sends; a write with status not 0 is not applied
+  uint16_t refused = 0;    // when set, only this message gets the status above; the others are answered as usual
+  bool silentAsleep = false;  // once asked to sleep, answers nothing more
+  int lostFrames = 0;      // the next n frames never reach the pack (each one lost counts down)
 };
 
 class Ur2Pack : public SerialPack {
@@ -66,6 +73,7 @@ class Ur2Pack : public SerialPack {
   void applyWrite(uint16_t id, uint16_t index, const Bytes8& data);  // lock held
   QByteArray frame(uint8_t kind, const Bytes8& message) const;     // lock held
   QByteArray header(uint16_t id, uint16_t index) const;            // lock held
+  uint8_t statusOf(uint16_t id) const;                             // lock held
 
   mutable std::mutex mutex_;
   Ur2PackState state_;

@@ -1,13 +1,16 @@
 // Shows the main window as an operator sees it after the first use, and saves it as a PNG:
 // the program started as VELMO_ENG, " Configure ", the protocol ("UR" unless told), "Scan", "Yes", and with
-// --run also RUN, a few seconds of monitoring before the picture is taken.
-//   quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run]
+// --run also RUN, a few seconds of monitoring before the picture is taken; --log ticks "Log file save" first, so
+// that monitoring writes its log where the program writes its files (the install test runs it so).
+//   quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run] [--log]
 // QUVEXA_ADAPTER chooses the adapter (./dev screenshot sets "sim").
 
+#include "app/DriverSelect.h"
 #include "app/WindowedTool.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "platform/ExeInfo.h"
 #include "platform/gui/Look.h"
-#include "platform/select/DriverSelect.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,7 +42,7 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
   return true;
 }
 
-QAbstractButton* button(WindowedTool& program, const char* form, const char* control) {
+QAbstractButton* button(WindowedTool& program, qv::Control form, qv::Control control) {
   qv::gui::FormWindow* window = program.display.window(form);
   return window != nullptr ? qobject_cast<QAbstractButton*>(window->widget(control)) : nullptr;
 }
@@ -55,7 +58,7 @@ bool click(QAbstractButton* b, const char* what) {
 }
 
 QRadioButton* protocolChoice(WindowedTool& program, const QString& item) {
-  QWidget* group = program.display.window("FormConfig")->widget("RadioGroup_Protocol");
+  QWidget* group = program.display.window(qv::link::ctl::FormConfig)->widget(qv::link::ctl::RadioGroup_Protocol);
   for (QRadioButton* radio : group->findChildren<QRadioButton*>()) {
     if (radio->text() == item) return radio;
   }
@@ -67,14 +70,16 @@ QRadioButton* protocolChoice(WindowedTool& program, const QString& item) {
 int main(int argc, char** argv) {
   QString protocol = QStringLiteral("UR");
   bool run = false;
+  bool log = false;
   for (int i = 3; i < argc; ++i) {
     const QString arg = QString::fromLocal8Bit(argv[i]);
     if (arg == QLatin1String("--run")) run = true;
+    else if (arg == QLatin1String("--log")) log = true;
     else if (arg == QLatin1String("UR") || arg == QLatin1String("CAN")) protocol = arg;
     else argc = 0;
   }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run]\n");
+    std::fprintf(stderr, "usage: quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run] [--log]\n");
     return 2;
   }
   qv::platform::initExeInfo((QByteArray(argv[1]) + "/VELMO_ENG").constData());
@@ -82,19 +87,21 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quvexa BMS Monitor"));
   qv::gui::setUpLook(application);
 
-  WindowedTool program(qv::platform::makeDriverFromEnvironment());
+  WindowedTool program(qv::app::makeDriverFromEnvironment());
   program.showMainWindow();
   settle(300);
 
-  if (program.display.window("FormConfig") == nullptr) {
+  if (program.display.window(qv::link::ctl::FormConfig) == nullptr) {
     std::fprintf(stderr, "screenshot: the program has no configuration dialog\n");
     return 1;
   }
-  if (!click(button(program, "FormMain", "SpdBtnConfigure"), "\" Configure \"")) return 1;
+  if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnConfigure), "\" Configure \""))
+    return 1;
   if (!click(protocolChoice(program, protocol), "the protocol")) return 1;
-  if (!click(button(program, "FormConfig", "SpdBtnSCAN"), "\"Scan\"")) return 1;
-  QAbstractButton* yes = button(program, "FormConfig", "SpdBtnYES");
-  QAbstractButton* scan = button(program, "FormConfig", "SpdBtnSCAN");
+  if (log && !click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::CheckBoxLogFileSave), "\"Log file save\"")) return 1;
+  if (!click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN), "\"Scan\"")) return 1;
+  QAbstractButton* yes = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnYES);
+  QAbstractButton* scan = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN);
   if (!waitFor([&] { return yes->isEnabled() && scan->text() == QLatin1String("Scan"); }, 10000)) {
     std::fprintf(stderr, "screenshot: the scan found no adapter to confirm\n");
     return 1;
@@ -102,7 +109,7 @@ int main(int argc, char** argv) {
   if (!click(yes, "\"Yes\"")) return 1;
   settle(300);
   if (run) {
-    if (!click(button(program, "FormMain", "SpdBtnRUN"), "\"RUN\"")) return 1;
+    if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnRUN), "\"RUN\"")) return 1;
     settle(4000);
   }
 

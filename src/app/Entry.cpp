@@ -1,10 +1,10 @@
 #include "app/Entry.h"
 
+#include "app/DriverSelect.h"
 #include "app/WindowedTool.h"
 #include "platform/ExeInfo.h"
 #include "platform/Text.h"
 #include "platform/gui/Look.h"
-#include "platform/select/DriverSelect.h"
 
 #include <QApplication>
 
@@ -22,8 +22,12 @@ int run(int argc, char** argv) {
   // The main window's close ends the program; hiding it (for the firmware window) does not.
   QApplication::setQuitOnLastWindowClosed(false);
   gui::setUpLook(application);
+  if (platform::writesToDataFolder()) {
+    std::fprintf(stderr, "quvexa: logs, saves and reports go to %s\n",
+                 platform::writeFolder().toLocal8Bit().constData());
+  }
   try {
-    WindowedTool program(platform::makeDriverFromEnvironment());
+    WindowedTool program(makeDriverFromEnvironment());
     QObject::connect(&program.mainWindow(), &gui::FormWindow::closed, &application, &QApplication::quit);
     program.showMainWindow();
     QApplication::exec();

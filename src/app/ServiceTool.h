@@ -3,6 +3,7 @@
 // dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
+#include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
 #include "eeprom/UnitDiagnosisReport2.h"
 #include "eeprom/UnitEEPROM.h"
@@ -49,6 +50,9 @@ class ServiceTool {
   mainwindow::CanDispatcher canDispatcher;
   // What RUN starts; its callees from the other subsystems are wired here as they come.
   mainwindow::Monitor monitor;
+  // The UR service commands behind the main window's buttons, and the clock and shipping-mode reads of the
+  // polling loops.
+  commands::UrServiceCommands urCommands;
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -59,6 +63,10 @@ class ServiceTool {
   eeprom::TFormEEPLast10 FormEEPLast10;
   eeprom::TFormEEP_Record FormEEP_Record;
   eeprom::TForm_EEP_PARA Form_EEP_PARA;
+
+ private:
+  // The main window's UR command buttons, each to its starter.
+  void installUrCommands();
 };
 
 }  // namespace qv::app

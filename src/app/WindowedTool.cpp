@@ -1,11 +1,13 @@
 #include "app/WindowedTool.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <QCoreApplication>
 
 namespace qv::app {
 
 WindowedTool::WindowedTool(std::unique_ptr<platform::Driver> driver)
-    : tool(std::move(driver)), display(tool.services.controls), gui(display, "FormMain") {
+    : tool(std::move(driver)), display(tool.services.controls), gui(display, mainwindow::ctl::FormMain) {
   for (FormLogic* window : tool.windows()) display.addWindow(*window);
   tool.services.setGui(&gui);
 }
@@ -17,7 +19,7 @@ WindowedTool::~WindowedTool() {
 }
 
 void WindowedTool::showMainWindow() {
-  tool.services.controls.setVisible("FormMain", true);
+  tool.services.controls.setVisible(mainwindow::ctl::FormMain, true);
   display.flush();
 }
 

@@ -6,6 +6,8 @@
 #include "platform/gui/Display.h"
 #include "platform/gui/WidgetGui.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <memory>
 
 namespace qv::app {
@@ -21,7 +23,7 @@ class WindowedTool {
 
   // Shows the main window, as the message loop's start does.
   void showMainWindow();
-  gui::FormWindow& mainWindow() { return *display.window("FormMain"); }
+  gui::FormWindow& mainWindow() { return *display.window(mainwindow::ctl::FormMain); }
 
   ServiceTool tool;
   gui::Display display;

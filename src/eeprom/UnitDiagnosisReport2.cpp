@@ -1,5 +1,7 @@
 #include "eeprom/UnitDiagnosisReport2.h"
 
+#include "eeprom/DiagnosisReportFormControls.h"
+
 // The header picture is compiled into this library; a static library's resources are registered by hand.
 static void registerReportPictures() { Q_INIT_RESOURCE(DiagnosisReportPictures); }
 
@@ -8,14 +10,15 @@ namespace {
 
 FormDef DiagnosisReportFormDef() {
   FormDef form;
-  form.name = "FormDiagnosisReport";
+  form.name = diagnosisReportCtl::FormDiagnosisReport;
   form.caption = "Diagnosis Report";
   form.clientWidth = 837;
   form.clientHeight = 600;
   form.color = colour::White;
   form.controls = {
-      place(Kind::Panel, "PanelReport", "", 12, 0, 790, 1008).paint(colour::White),
-      place(Kind::Image, "ImageReportHeader", "PanelReport", 60, 8, 670, 66).image(":/eeprom/report-header.jpg"),
+      place(Kind::Panel, diagnosisReportCtl::PanelReport, kFormItself, 12, 0, 790, 1008).paint(colour::White),
+      place(Kind::Image, diagnosisReportCtl::ImageReportHeader, diagnosisReportCtl::PanelReport, 60, 8, 670, 66)
+          .image(":/eeprom/report-header.jpg"),
   };
   return form;
 }
@@ -27,6 +30,6 @@ TFormDiagnosisReport::TFormDiagnosisReport(platform::Services& services)
   registerReportPictures();
 }
 
-void TFormDiagnosisReport::onEvent(std::string_view, UiEvent) {}
+void TFormDiagnosisReport::onEvent(Control, UiEvent) {}
 
 }  // namespace qv::eeprom

@@ -9,7 +9,7 @@ namespace qv::eeprom {
 class TFormDiagnosisReport : public DeclaredForm {
  public:
   explicit TFormDiagnosisReport(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 };
 
 }  // namespace qv::eeprom

@@ -9,7 +9,7 @@ namespace qv::eeprom {
 class TForm_EEP_PARA : public DeclaredForm {
  public:
   explicit TForm_EEP_PARA(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 };
 
 }  // namespace qv::eeprom

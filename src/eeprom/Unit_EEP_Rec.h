@@ -9,7 +9,7 @@ namespace qv::eeprom {
 class TFormEEP_Record : public DeclaredForm {
  public:
   explicit TFormEEP_Record(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 };
 
 }  // namespace qv::eeprom

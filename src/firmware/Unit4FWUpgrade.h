@@ -9,7 +9,7 @@ namespace qv::firmware {
 class TFormFWUpgrade : public DeclaredForm {
  public:
   explicit TFormFWUpgrade(platform::Services& services);
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 };
 
 }  // namespace qv::firmware

@@ -20,12 +20,14 @@ struct Pair {
 struct MatchEffect {
   uint16_t command;
   uint16_t index;
-  const char* label;  // nullptr: the pause alone
+  Control MainWindowControls::*label;  // nullptr: the pause alone
   const char* text;
 };
 constexpr MatchEffect kMatchEffects[] = {
-    {msg::kBarcode16, 1, "Label_Barcode_R", "OK21"},      {msg::kBarcode16, 2, "Label_Barcode_R", "OK22"},
-    {msg::kBarcode16Write, 1, "Label_Barcode_W", "OK21"}, {msg::kBarcode16Write, 2, "Label_Barcode_W", "OK22"},
+    {msg::kBarcode16, 1, &MainWindowControls::barcodeReadLabel, "OK21"},
+    {msg::kBarcode16, 2, &MainWindowControls::barcodeReadLabel, "OK22"},
+    {msg::kBarcode16Write, 1, &MainWindowControls::barcodeWriteLabel, "OK21"},
+    {msg::kBarcode16Write, 2, &MainWindowControls::barcodeWriteLabel, "OK22"},
     {msg::kBarcode32Write, 1, nullptr, nullptr},
 };
 
@@ -138,7 +140,7 @@ bool CanWaitResponse(Link& link, uint16_t command, uint16_t index) {
   for (const MatchEffect& effect : kMatchEffects) {
     if (effect.command != command || effect.index != index) continue;
     platform::sleepMs(1);
-    if (effect.label != nullptr) link.controls.setText(effect.label, QString::fromLatin1(effect.text));
+    if (effect.label != nullptr) link.controls.setText(link.mainWindow.*effect.label, QString::fromLatin1(effect.text));
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "link/Link.h"
 
+#include "link/ConfigFormControls.h"
+
 namespace qv::link {
 namespace {
 
@@ -13,7 +15,8 @@ constexpr Timeouts kProtocolTimeouts[] = {{100, 50}, {1, 1}};
 
 }  // namespace
 
-Link::Link(platform::Services& s) : services(s), controls(s.controls), driver(s.driver()) {}
+Link::Link(platform::Services& s, const MainWindowControls& mainWindow)
+    : services(s), controls(s.controls), driver(s.driver()), mainWindow(mainWindow) {}
 
 std::optional<uint32_t> Link::AdapterLocation(int index) const {
   if (index < 0 || index >= kAdapterTableSize) return std::nullopt;
@@ -24,8 +27,8 @@ std::optional<uint32_t> Link::AdapterLocation(int index) const {
 }
 
 bool Link::OpenAdapter() {
-  controls.setPanel("StatusBarView", 0, QStringLiteral("  SYS : < START > "));
-  const std::optional<uint32_t> locId = AdapterLocation(controls.itemIndex("CobBoxInterfaceName"));
+  controls.setPanel(mainWindow.statusBar, 0, QStringLiteral("  SYS : < START > "));
+  const std::optional<uint32_t> locId = AdapterLocation(controls.itemIndex(ctl::CobBoxInterfaceName));
   if (!locId) {
     AdapterStatus.store(platform::FT_DEVICE_NOT_FOUND);
     return false;
@@ -41,8 +44,8 @@ bool Link::OpenAdapter() {
   AdapterStatus.store(status);
   if (status != platform::FT_OK) return false;
   AdapterHandle.store(handle);
-  controls.setPanel("StatusBarView", 0, QStringLiteral("  SYS : < LINK >"));
-  const int protocol = controls.itemIndex("RadioGroup_Protocol");
+  controls.setPanel(mainWindow.statusBar, 0, QStringLiteral("  SYS : < LINK >"));
+  const int protocol = controls.itemIndex(ctl::RadioGroup_Protocol);
   if (protocol == 0 || protocol == 1) {
     const Timeouts& t = kProtocolTimeouts[protocol];
     driver.SetTimeouts(handle, t.readMs, t.writeMs);
@@ -62,7 +65,7 @@ void Link::PurgeSerialHandle() {
   if (h != 0) driver.PurgeRx(h);
 }
 
-void Link::BlinkTx() { controls.toggleLamp("Shape_TX", colour::Red); }
-void Link::BlinkRx() { controls.toggleLamp("Shape_RX", colour::Lime); }
+void Link::BlinkTx() { controls.toggleLamp(mainWindow.txLamp, colour::Red); }
+void Link::BlinkRx() { controls.toggleLamp(mainWindow.rxLamp, colour::Lime); }
 
 }  // namespace qv::link

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 
 namespace qv::link {
 
@@ -75,15 +76,38 @@ class CanFrameSink {
                                 uint8_t dataLength) = 0;
 };
 
+// The main window's controls that the link and the configuration dialog act on. The main window owns their
+// names; the composition hands them to the link. A control left unnamed is not written.
+struct MainWindowControls {
+  Control window;               // enabled and shown again when the dialog closes; its caption
+  Control statusBar;            // panel 0: the link's state
+  Control txLamp;               // toggles white/red on a write
+  Control rxLamp;               // toggles white/lime on a read
+  Control barcodeReadLabel;     // "OK21" / "OK22" on an accepted barcode read
+  Control barcodeWriteLabel;    // "OK21" / "OK22" on an accepted barcode write
+  Control keepAliveTimer;       // stopped by the dialog's choices
+  Control pageControl;          // hidden while the protocol is chosen, shown by Yes
+  Control lastChargeDateGroup;  // disabled by Yes on CAN
+  Control run;                  // RUN: disabled while a scan runs
+  // The pages, by their captions.
+  Control pageUr, pageCan, pageQv, pageKl, pageSt, pageDia, pageEep, pageEng, pageEng2, pageCanEvt;
+  // What leaving the dialog disables: RUN, Bus Hunt, Upgrade and the report READ.
+  std::span<const Control> linkButtons;
+  // What Yes enables; enabling shows no hidden control.
+  std::span<const Control> confirmedButtons;
+};
+
 class Link {
  public:
-  explicit Link(platform::Services& services);
+  Link(platform::Services& services, const MainWindowControls& mainWindow);
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
 
   platform::Services& services;
   Controls& controls;
   platform::Driver& driver;
+  // The main window's controls the link writes.
+  const MainWindowControls& mainWindow;
 
   // The handle of the open adapter (0: none). OpenAdapter writes it on success only; CloseAdapter clears it.
   std::atomic<platform::FtHandle> AdapterHandle{0};

@@ -112,7 +112,7 @@ bool ReceivePackMessage(Link& link) {
   std::array<uint8_t, kReceiveBufferSize> buffer{};
   uint32_t got = 0;
   if (!ReadAdapterBytes(link, buffer.data(), kAnswerReadSize, &got)) {
-    link.controls.setColor("Shape_RX", colour::White);
+    link.controls.setColor(link.mainWindow.rxLamp, colour::White);
     return false;
   }
   if (got != kAnswerReadSize) return false;

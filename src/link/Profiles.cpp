@@ -14,7 +14,7 @@ QString g_exeDirectory;
 }  // namespace
 
 void SetExeDirectoryFromExecutable() {
-  const QString folder = platform::exeInfo().folder;
+  const QString folder = platform::writeFolder();
   std::lock_guard lock(g_mutex);
   g_exeDirectory = folder;
 }

@@ -32,7 +32,9 @@ bool ExeNameStartsWith(const char* prefix);
 Profile CurrentProfile();
 // "V1.0.4" when the executable's version block can be read, empty otherwise.
 QString GetVersionText();
-// The executable's folder with its trailing separator, as the last ExeNameStartsWith (or the monitor log) set it.
+// "The executable's folder" that logs, saves and reports go under, with its trailing separator, as the last
+// ExeNameStartsWith (or the monitor log) set it: the program's own folder, or for an installed program the user's
+// data folder (platform::writeFolder()).
 QString ExeDirectory();
 void SetExeDirectoryFromExecutable();
 

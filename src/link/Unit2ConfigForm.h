@@ -1,19 +1,21 @@
 #pragma once
 // The configuration dialog: the protocol choice, the adapter scan and the choice of an adapter. Its controls
 // are where the rest of the program reads the choice (RadioGroup_Protocol item 0 "UR", 1 "CAN", -1 none;
-// CobBoxInterfaceName item index and its "USB%d" text; CheckBoxLogFileSave). It acts on the main window's
-// pages and buttons through their store entries.
+// CobBoxInterfaceName item index and its "USB%d" text; CheckBoxLogFileSave), named in ConfigFormControls.h. It
+// acts on the main window's pages and buttons through the names the main window hands the link
+// (Link::mainWindow).
 
 #include "link/Link.h"
 #include "platform/Form.h"
-
-#include <string_view>
 
 namespace qv::link {
 
 // Sets the dialog's ProgressBar1 to 0 and disables the main window's RUN, Bus Hunt, Upgrade and report READ
 // buttons.
-void DisableLinkButtons(Controls& controls);
+void DisableLinkButtons(Link& link);
+
+// The dialog's description.
+const FormDef& ConfigFormDef();
 
 class TFormConfig : public FormLogic {
  public:
@@ -24,7 +26,7 @@ class TFormConfig : public FormLogic {
   TFormConfig& operator=(const TFormConfig&) = delete;
 
   const FormDef& form() const override;
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 
   void FormCreate();
   void FormClose();
@@ -46,6 +48,7 @@ class TFormConfig : public FormLogic {
 
   Link& link_;
   Controls& controls_;
+  const MainWindowControls& main_;
 };
 
 }  // namespace qv::link

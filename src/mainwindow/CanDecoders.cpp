@@ -3,6 +3,9 @@
 #include "link/Bytes.h"
 #include "mainwindow/CapacityTable.h"
 
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
+
 #include <algorithm>
 #include <numeric>
 #include <string>
@@ -25,11 +28,9 @@ void copyUpToBlank(const uint8_t d[8], char* at) {
   for (int i = 0; i < 8 && d[i] != ' '; ++i) at[i] = static_cast<char>(d[i]);
 }
 
-bool boxNumber(const Controls& controls, std::string_view box, long double* out) {
-  return parseDouble(controls.text(box), out);
-}
+bool boxNumber(const Controls& controls, Control box, long double* out) { return parseDouble(controls.text(box), out); }
 
-bool boxWholeNumber(const Controls& controls, std::string_view box, long double* out) {
+bool boxWholeNumber(const Controls& controls, Control box, long double* out) {
   long long n = 0;
   if (!parseInt(controls.text(box), &n)) return false;
   *out = static_cast<long double>(n);
@@ -38,29 +39,29 @@ bool boxWholeNumber(const Controls& controls, std::string_view box, long double*
 
 // A result that is no finite number (a zero divisor) leaves the box as it was; the energy shares, which have no
 // divisor, go through ShowEnergyShare instead.
-void showTruncated(Controls& controls, std::string_view box, long double value) {
+void showTruncated(Controls& controls, Control box, long double value) {
   if (const std::optional<QString> text = TruncatedDecimal(value)) controls.setText(box, *text);
 }
 
 // The status boxes of the 0x400 broadcast: each shows its bit in its colour, silver when the bit is clear.
 enum Word { kCr, kAsr1 };
 struct StatusBox {
-  const char* name;
+  Control name;
   Word word;
   int bit;
   Colour set;
 };
 constexpr StatusBox kStatusBoxes[] = {
-    {"Edit400hASR1Bit0FD", kAsr1, 0, colour::Lime},      {"Edit400hASR1Bit1NED", kAsr1, 1, colour::Lime},
-    {"Edit400hASR1Bit2CHGFET", kAsr1, 2, colour::Lime},  {"Edit400hASR1Bit3DSGFET", kAsr1, 3, colour::Lime},
-    {"Edit400hASR1Bit5DSG", kAsr1, 5, colour::Lime},     {"Edit400hASR1Bit6FC", kAsr1, 6, colour::Lime},
-    {"Edit400hASR1Bit7CHG", kAsr1, 7, colour::Lime},     {"Edit400hASR1Bit8TCA", kAsr1, 8, colour::Red},
-    {"Edit400hASR1Bit9COV", kAsr1, 9, colour::Red},      {"Edit400hASR1Bit10CUV", kAsr1, 10, colour::Red},
-    {"Edit400hASR1Bit11OCC", kAsr1, 11, colour::Red},    {"Edit400hASR1Bit12SCD", kAsr1, 12, colour::Red},
-    {"Edit400hASR1Bit13OCD", kAsr1, 13, colour::Red},    {"Edit400hASR1Bit14TDA", kAsr1, 14, colour::Red},
-    {"Edit400hASR1Bit15CHVPA", kAsr1, 15, colour::Lime}, {"Edit400hCRBit0Approval", kCr, 0, colour::Lime},
-    {"Edit400hCRBit1CReduct1", kCr, 1, colour::Lime},    {"Edit400hCRBit2CReduct2", kCr, 2, colour::Lime},
-    {"Edit400hCRBit14SW1", kCr, 14, colour::Red},        {"Edit400hCRBit15SW2", kCr, 15, colour::Red},
+    {ctl::Edit400hASR1Bit0FD, kAsr1, 0, colour::Lime},      {ctl::Edit400hASR1Bit1NED, kAsr1, 1, colour::Lime},
+    {ctl::Edit400hASR1Bit2CHGFET, kAsr1, 2, colour::Lime},  {ctl::Edit400hASR1Bit3DSGFET, kAsr1, 3, colour::Lime},
+    {ctl::Edit400hASR1Bit5DSG, kAsr1, 5, colour::Lime},     {ctl::Edit400hASR1Bit6FC, kAsr1, 6, colour::Lime},
+    {ctl::Edit400hASR1Bit7CHG, kAsr1, 7, colour::Lime},     {ctl::Edit400hASR1Bit8TCA, kAsr1, 8, colour::Red},
+    {ctl::Edit400hASR1Bit9COV, kAsr1, 9, colour::Red},      {ctl::Edit400hASR1Bit10CUV, kAsr1, 10, colour::Red},
+    {ctl::Edit400hASR1Bit11OCC, kAsr1, 11, colour::Red},    {ctl::Edit400hASR1Bit12SCD, kAsr1, 12, colour::Red},
+    {ctl::Edit400hASR1Bit13OCD, kAsr1, 13, colour::Red},    {ctl::Edit400hASR1Bit14TDA, kAsr1, 14, colour::Red},
+    {ctl::Edit400hASR1Bit15CHVPA, kAsr1, 15, colour::Lime}, {ctl::Edit400hCRBit0Approval, kCr, 0, colour::Lime},
+    {ctl::Edit400hCRBit1CReduct1, kCr, 1, colour::Lime},    {ctl::Edit400hCRBit2CReduct2, kCr, 2, colour::Lime},
+    {ctl::Edit400hCRBit14SW1, kCr, 14, colour::Red},        {ctl::Edit400hCRBit15SW2, kCr, 15, colour::Red},
 };
 
 }  // namespace
@@ -83,38 +84,39 @@ void CanDecoders::ShowCanStatusRegisters(const uint8_t d[8]) {
 }
 
 void CanDecoders::ShowCanPackVoltageCurrent(const uint8_t d[8]) {
-  controls_.setText("Edit401hPackVoltage", QString::number(le32(d)));
-  controls_.setText("Edit401hPackCurrent", QString::number(static_cast<int32_t>(le32(d + 4))));
+  controls_.setText(ctl::Edit401hPackVoltage, QString::number(le32(d)));
+  controls_.setText(ctl::Edit401hPackCurrent, QString::number(static_cast<int32_t>(le32(d + 4))));
 }
 
 void CanDecoders::ShowCanCapacity(const uint8_t d[8]) {
   const QString rsoc = QString::number(le32(d));
-  controls_.setText("Edit402hRBtyWhCapPercentage", rsoc);
-  controls_.setText("Edit402hABtyWhCapmWh", QString::number(le32(d + 4)));
-  controls_.setText("EditRSOC", rsoc);
+  controls_.setText(ctl::Edit402hRBtyWhCapPercentage, rsoc);
+  controls_.setText(ctl::Edit402hABtyWhCapmWh, QString::number(le32(d + 4)));
+  controls_.setText(ctl::EditRSOC, rsoc);
 
   long double capacity = 0, asoc = 0, rsocBox = 0;
-  if (!boxNumber(controls_, "Edit_Battery_Capacity_BRCAN", &capacity) || !boxNumber(controls_, "EditASOC", &asoc) ||
-      !boxNumber(controls_, "EditRSOC", &rsocBox))
+  if (!boxNumber(controls_, ctl::Edit_Battery_Capacity_BRCAN, &capacity) ||
+      !boxNumber(controls_, ctl::EditASOC, &asoc) || !boxNumber(controls_, ctl::EditRSOC, &rsocBox))
     return;
-  ShowEnergyShare(controls_, "Edit_BRCAN_SOC_Wh", capacity * (asoc * 0.01) * (rsocBox * 0.01));
+  ShowEnergyShare(controls_, ctl::Edit_BRCAN_SOC_Wh, capacity * (asoc * 0.01) * (rsocBox * 0.01));
 }
 
 void CanDecoders::ShowCanHealth(const uint8_t d[8]) {
   const uint16_t health = le16(d);
-  switch (controls_.itemIndex("RadioGroup_Protocol")) {
+  switch (controls_.itemIndex(link::ctl::RadioGroup_Protocol)) {
     case kProtocolCan: {
-      controls_.setText("Edit_403h_RSOH", QString::number(health));
-      controls_.setText("EditASOC", QString::number(health));
-      controls_.setText("Edit403hBatteryPackSOHmWh", QString::number(le32(d + 4)));
+      controls_.setText(ctl::Edit_403h_RSOH, QString::number(health));
+      controls_.setText(ctl::EditASOC, QString::number(health));
+      controls_.setText(ctl::Edit403hBatteryPackSOHmWh, QString::number(le32(d + 4)));
       long double capacity = 0, asoc = 0;
-      if (!boxNumber(controls_, "Edit_Battery_Capacity_BRCAN", &capacity) || !boxNumber(controls_, "EditASOC", &asoc))
+      if (!boxNumber(controls_, ctl::Edit_Battery_Capacity_BRCAN, &capacity) ||
+          !boxNumber(controls_, ctl::EditASOC, &asoc))
         return;
-      ShowEnergyShare(controls_, "Edit_BRCAN_SOH_Capacity", (asoc * 0.01) * capacity);
+      ShowEnergyShare(controls_, ctl::Edit_BRCAN_SOH_Capacity, (asoc * 0.01) * capacity);
       break;
     }
     case kProtocolUr:
-      controls_.setText("EditASOC", QString::number(health / 100));
+      controls_.setText(ctl::EditASOC, QString::number(health / 100));
       break;
     default:
       break;
@@ -127,7 +129,7 @@ void CanDecoders::ShowCanModelName(int half, const uint8_t d[8]) {
     modelNameFirstHalf_ = true;
   } else {
     if (modelNameFirstHalf_) {
-      controls_.setText("Edit_ModelName", QString::fromLatin1(state_.firmwareIdText.append(link::fieldText(d, 8))));
+      controls_.setText(ctl::Edit_ModelName, QString::fromLatin1(state_.firmwareIdText.append(link::fieldText(d, 8))));
     }
     modelNameFirstHalf_ = false;
   }
@@ -141,33 +143,33 @@ void CanDecoders::ShowCanModelName(int half, const uint8_t d[8]) {
 }
 
 void CanDecoders::ShowCanFwVersion(const uint8_t d[8]) {
-  controls_.setText("Edit_FWVer", QString::number(d[0]) + "." + QString::number(d[1]));
+  controls_.setText(ctl::Edit_FWVer, QString::number(d[0]) + "." + QString::number(d[1]));
 }
 
 void CanDecoders::ShowCanCellConfig(const uint8_t d[8]) {
   const QString series = QString::number(d[0]);
   const QString parallel = QString::number(d[1]);
-  controls_.setText("EditCellSeries", series);
-  controls_.setText("Edit_CellSeries", series);
-  controls_.setText("EditCellParallel", parallel);
-  controls_.setText("Edit_CellParallel", parallel);
+  controls_.setText(ctl::EditCellSeries, series);
+  controls_.setText(ctl::Edit_CellSeries, series);
+  controls_.setText(ctl::EditCellParallel, parallel);
+  controls_.setText(ctl::Edit_CellParallel, parallel);
   state_.records.EVT_TEST_SET.with([&](EvtTestSet& set) { set.CellSeries = d[0]; });
 }
 
 void CanDecoders::ShowCanFullChargeCapacity() {
   long double capacity = 0, health = 0, series = 0;
-  if (!boxWholeNumber(controls_, "Edit_Battery_Capacity_BRCAN", &capacity) ||
-      !boxWholeNumber(controls_, "EditASOC", &health) || !boxWholeNumber(controls_, "Edit_CellSeries", &series))
+  if (!boxWholeNumber(controls_, ctl::Edit_Battery_Capacity_BRCAN, &capacity) ||
+      !boxWholeNumber(controls_, ctl::EditASOC, &health) || !boxWholeNumber(controls_, ctl::Edit_CellSeries, &series))
     return;
-  showTruncated(controls_, "EditFullChargeCapacity", capacity * (health * 0.01) * 1000 / (series * 3.6));
+  showTruncated(controls_, ctl::EditFullChargeCapacity, capacity * (health * 0.01) * 1000 / (series * 3.6));
 }
 
 void CanDecoders::ShowCanDesignVoltage(const uint8_t d[8]) {
-  controls_.setText("EditDesignVoltage", QString::number(be16(d)));
+  controls_.setText(ctl::EditDesignVoltage, QString::number(be16(d)));
 }
 
 void CanDecoders::ShowCanDesignCapacity(const uint8_t d[8]) {
-  controls_.setText("EditDesignCapacity", QString::number(be16(d)));
+  controls_.setText(ctl::EditDesignCapacity, QString::number(be16(d)));
 }
 
 void CanDecoders::ShowCanBarcode32(int quarter, const uint8_t d[8]) {
@@ -179,7 +181,7 @@ void CanDecoders::ShowCanBarcode32(int quarter, const uint8_t d[8]) {
     return buffer;
   });
   const auto end = std::find(field.begin(), field.end(), '\0');
-  controls_.setText("Edit_Barcode32_RW", QString::fromLatin1(field.data(), static_cast<int>(end - field.begin())));
+  controls_.setText(ctl::Edit_Barcode32_RW, QString::fromLatin1(field.data(), static_cast<int>(end - field.begin())));
 }
 
 void CanDecoders::ShowCanCellVolts(int index, const uint8_t d[8]) {
@@ -193,19 +195,20 @@ void CanDecoders::ShowCanCellVolts(int index, const uint8_t d[8]) {
     }
   });
   for (int i = 0; i < count; ++i) {
-    controls_.setText("EditVCell" + std::to_string(first + i + 1), QString::number(be16(d + 2 * i)));
+    controls_.setText(ctl::kCellEdits[static_cast<size_t>(first + i)], QString::number(be16(d + 2 * i)));
   }
 }
 
 void CanDecoders::ShowCanTotalChargeCapacity(const uint8_t d[8]) {
-  controls_.setText("EditTotalChargeCapcity", QString::number(be32(d)));
+  controls_.setText(ctl::EditTotalChargeCapcity, QString::number(be32(d)));
 }
 
 void CanDecoders::ShowCanRtc(const uint8_t d[8]) {
   const int year = 2000 + d[0];
   const auto n = [&](int i) { return QString::number(d[i]); };
-  controls_.setText("EditRTC", " " + QString::number(year) + "." + n(1) + "." + n(2) + "  " + n(3) + ":" + n(4) + ":" + n(5));
-  controls_.setText("Edit_RTC", controls_.text("EditRTC"));
+  controls_.setText(ctl::EditRTC,
+                    " " + QString::number(year) + "." + n(1) + "." + n(2) + "  " + n(3) + ":" + n(4) + ":" + n(5));
+  controls_.setText(ctl::Edit_RTC, controls_.text(ctl::EditRTC));
   state_.records.EVT_TEST.with([&](EvtTest& test) {
     test.PackRtcYear = year;
     test.PackRtcMonth = d[1];
@@ -220,19 +223,20 @@ void CanDecoders::ShowCanRtc(const uint8_t d[8]) {
 
 void CanDecoders::ShowCanCycleCount(const uint8_t d[8]) {
   const QString cycles = QString::number(be32(d));
-  controls_.setText("EditCycleCount", cycles);
-  controls_.setText("Edit_CycleCount", cycles);
+  controls_.setText(ctl::EditCycleCount, cycles);
+  controls_.setText(ctl::Edit_CycleCount, cycles);
 }
 
 void CanDecoders::ShowCanRemainCapacity(const uint8_t d[8]) {
-  controls_.setText("EditRemainCapacity", QString::number(be32(d)));
+  controls_.setText(ctl::EditRemainCapacity, QString::number(be32(d)));
 }
 
 void CanDecoders::ShowCanShippingMode(const uint8_t d[8]) {
   const bool enabled = (d[0] & 0x01) != 0;
-  controls_.setText("Label_ShippingMode_RX_DAT", QStringLiteral("DAT : OK"));
-  controls_.setChecked("CheckBox_ShippingModeReadOnly", enabled);
-  controls_.setText("CheckBox_ShippingModeReadOnly", enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
+  controls_.setText(ctl::Label_ShippingMode_RX_DAT, QStringLiteral("DAT : OK"));
+  controls_.setChecked(ctl::CheckBox_ShippingModeReadOnly, enabled);
+  controls_.setText(ctl::CheckBox_ShippingModeReadOnly,
+                    enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
 }
 
 void CanDecoders::StoreCanEepRecordPart(int part, const uint8_t d[8]) {
@@ -266,7 +270,7 @@ void CanDecoders::StoreCanEepRecordPart(int part, const uint8_t d[8]) {
 }
 
 void CanDecoders::ShowWakeUpLineType(const uint8_t d[8]) {
-  controls_.setText("Edit_WakeUpLineType", QString::number(d[5]));
+  controls_.setText(wakeUpLineTypeBox_, QString::number(d[5]));
 }
 
 }  // namespace qv::mainwindow

@@ -58,12 +58,15 @@ class CanDecoders {
   void ShowCanShippingMode(const uint8_t d[8]);
   // One of the four eight-byte parts (1 to 4) of a 32-byte record, into the protection block buffer.
   void StoreCanEepRecordPart(int part, const uint8_t d[8]);
-  // The 0x404 parameter answer of type 0x92.
+  // The 0x404 parameter answer of type 0x92, into the EEPROM parameter window's box that the composition names
+  // (none: nowhere).
   void ShowWakeUpLineType(const uint8_t d[8]);
+  void setWakeUpLineTypeBox(Control box) { wakeUpLineTypeBox_ = box; }
 
  private:
   Controls& controls_;
   MainState& state_;
+  Control wakeUpLineTypeBox_;
   bool modelNameFirstHalf_ = false;  // the first half started the firmware id; the second may complete it
 };
 

@@ -4,6 +4,8 @@
 #include "link/CanLayer.h"
 #include "link/PackMessages.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -199,9 +201,14 @@ void CanDispatcher::showCellSpread() {
     const int n = std::min<int>(cells.nonZeroCount, CanCellVolts::kCells);
     return std::pair{MaxOfU16(cells.volts.data(), n), MinOfU16(cells.volts.data(), n)};
   });
-  controls_.setText("Edit_HVlot", QString::number(highest));
-  controls_.setText("Edit_LVolt", QString::number(lowest));
-  controls_.setText("Edit_VoltDiff", QString::number(highest - lowest));
+  controls_.setText(ctl::Edit_HVlot, QString::number(highest));
+  controls_.setText(ctl::Edit_LVolt, QString::number(lowest));
+  controls_.setText(ctl::Edit_VoltDiff, QString::number(highest - lowest));
+}
+
+void CanDispatcher::setWakeUpLineTypeBox(Control box) {
+  std::lock_guard lock(mutex_);
+  decoders_.setWakeUpLineTypeBox(box);
 }
 
 }  // namespace qv::mainwindow

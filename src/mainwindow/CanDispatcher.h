@@ -66,6 +66,9 @@ class CanDispatcher : public link::CanFrameSink {
   CanAnswerHeader lastAnswerHeader() const;
   // Monitoring starts each cycle's cell requests from a count of 0.
   void ResetCellCount();
+  // Where the parameter answer of type 0x92 is shown: a box of the EEPROM parameter window, named by the
+  // composition.
+  void setWakeUpLineTypeBox(Control box);
 
  private:
   void Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength);

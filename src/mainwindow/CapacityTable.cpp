@@ -1,5 +1,7 @@
 #include "mainwindow/CapacityTable.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -113,10 +115,10 @@ std::optional<QByteArray> LookupCapacity(Guarded<BatteryLookup>& battery, const 
 }
 
 void LookupUrBatteryEnergy(Controls& controls, Guarded<BatteryLookup>& battery) {
-  const QByteArray id = controls.text("EditFWID").toLatin1();
+  const QByteArray id = controls.text(ctl::EditFWID).toLatin1();
   if (id.isEmpty()) return;
   if (const auto energy = LookupCapacity(battery, id)) {
-    controls.setText("Edit_UR96_Battery_Wh", QString::fromLatin1(*energy));
+    controls.setText(ctl::Edit_UR96_Battery_Wh, QString::fromLatin1(*energy));
   }
 }
 
@@ -129,13 +131,11 @@ std::optional<QString> TruncatedDecimal(long double value) {
 
 namespace {
 
-bool number(const Controls& controls, std::string_view box, long double* out) {
-  return parseDouble(controls.text(box), out);
-}
+bool number(const Controls& controls, Control box, long double* out) { return parseDouble(controls.text(box), out); }
 
 }  // namespace
 
-void ShowEnergyShare(Controls& controls, std::string_view box, long double share) {
+void ShowEnergyShare(Controls& controls, Control box, long double share) {
   controls.setText(box, TruncatedDecimal(share).value_or(QString()));
 }
 
@@ -143,16 +143,16 @@ void ShowEnergyShare(Controls& controls, std::string_view box, long double share
 // that, say, 58 % of 50 Wh comes out as 29 and not as 28.999... truncated to 28.
 void ShowUrSohEnergy(Controls& controls) {
   long double asoc = 0, wh = 0;
-  if (!number(controls, "Edit_UR96_Battery_Wh", &wh) || !number(controls, "EditASOC", &asoc)) return;
-  ShowEnergyShare(controls, "Edit_UR96_SOH_Wh", asoc * 0.01 * wh);
+  if (!number(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !number(controls, ctl::EditASOC, &asoc)) return;
+  ShowEnergyShare(controls, ctl::Edit_UR96_SOH_Wh, asoc * 0.01 * wh);
 }
 
 void ShowUrSocEnergy(Controls& controls) {
   long double rsoc = 0, asoc = 0, wh = 0;
-  if (!number(controls, "Edit_UR96_Battery_Wh", &wh) || !number(controls, "EditASOC", &asoc) ||
-      !number(controls, "EditRSOC", &rsoc))
+  if (!number(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !number(controls, ctl::EditASOC, &asoc) ||
+      !number(controls, ctl::EditRSOC, &rsoc))
     return;
-  ShowEnergyShare(controls, "Edit_UR96_SOC_Wh", rsoc * 0.01 * (asoc * 0.01 * wh));
+  ShowEnergyShare(controls, ctl::Edit_UR96_SOC_Wh, rsoc * 0.01 * (asoc * 0.01 * wh));
 }
 
 }  // namespace qv::mainwindow

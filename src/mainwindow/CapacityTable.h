@@ -53,7 +53,7 @@ void ShowUrSocEnergy(Controls& controls);
 
 // Shows an energy share truncated toward zero in the box, or empties the box when the share is no finite
 // number within 64 bits.
-void ShowEnergyShare(Controls& controls, std::string_view box, long double share);
+void ShowEnergyShare(Controls& controls, Control box, long double share);
 
 // A value truncated toward zero, in decimal; nothing when it is not a finite number within 64 bits.
 std::optional<QString> TruncatedDecimal(long double value);

@@ -8,28 +8,35 @@
 
 #include "platform/Controls.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <array>
 
 namespace qv::mainwindow {
 
+// The EEPROM window's members of the command set: its three readers and the window itself. That window lives in a
+// layer above this one, so the composition hands its names in once at start (InstallEepromWindowCommandSet);
+// until then those four places are empty names, which the store ignores.
+struct EepromWindowCommandSet {
+  Control blockChoiceRead;
+  Control range;
+  Control preview;
+  Control window;
+};
+void InstallEepromWindowCommandSet(const EepromWindowCommandSet& members);
+
 // The command set in its order. "PDF" (BitBtnPrint) is switched off with the others, but only the diagnosis
 // report read switches it on again.
-inline constexpr std::array<const char*, 31> kCommandSet = {
-    "SpdBtnRUN",             "BitBtnPrint",           "BitBtnSafeInfoRead",    "SpdBtnDeepSleep",
-    "SpdBtnSleep",           "BitBtnBarCodeWrite",    "BitBtnBarCodeRead",     "SpdBtnRTCSet",
-    "SpdBtnRTCGet",          "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet",
-    "SpdBtnSNGet",           "SpdBtnConfigure",       "SpdBtnExit",            "SpdBtnEEPROMEraseSet",
-    "BitBtnPrintReportRead", "SpdBtnLastChgDateGet",  "BitBtnEEPBlockChoiceRead", "BitBtnEEPRange",
-    "BitBtnEEPPreView",      "FormEEPROM",            "SpdBtnChgSW",           "SpdBtnDsgSW",
-    "SpdBtnBtyVoltRead",     "SpdBtnDsgVoltRead",     "SpdBtnChgVoltRead",     "SpdBtnSOCRead",
-    "BitBtnWCellmOmhAdjust", "BitBtnCellRPrarmLoad",  "BitBtnRCellmOmhAdjust"};
+std::array<Control, 31> CommandSet();
 
 // The run-start set in its order.
-inline constexpr std::array<const char*, 16> kRunStartSet = {
-    "BitBtnPrint",           "BitBtnSafeInfoRead",    "SpdBtnDeepSleep",       "SpdBtnSleep",
-    "BitBtnBarCodeWrite",    "BitBtnBarCodeRead",     "SpdBtnRTCSet",          "SpdBtnRTCGet",
-    "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet",           "SpdBtnSNGet",
-    "SpdBtnConfigure",       "SpdBtnExit",            "SpdBtnEEPROMEraseSet",  "BitBtnPrintReportRead"};
+inline constexpr std::array<Control, 16> kRunStartSet = {
+    ctl::BitBtnPrint,           ctl::BitBtnSafeInfoRead, ctl::SpdBtnDeepSleep,
+    ctl::SpdBtnSleep,           ctl::BitBtnBarCodeWrite, ctl::BitBtnBarCodeRead,
+    ctl::SpdBtnRTCSet,          ctl::SpdBtnRTCGet,       ctl::SpdBtnShippingModeSet,
+    ctl::SpdBtnShippingModeGet, ctl::SpdBtnSNSet,        ctl::SpdBtnSNGet,
+    ctl::SpdBtnConfigure,       ctl::SpdBtnExit,         ctl::SpdBtnEEPROMEraseSet,
+    ctl::BitBtnPrintReportRead};
 
 // false: disables every control of the command set; true: enables them all but "PDF", which keeps its state.
 void SetCommandButtonsEnabled(Controls& controls, bool enable);

@@ -1,5 +1,6 @@
 #include "mainwindow/EvtIni.h"
 
+#include "mainwindow/MainFormControls.h"
 #include "platform/Ini.h"
 
 #include <QFileInfo>
@@ -11,9 +12,9 @@ namespace qv::mainwindow {
 namespace {
 
 // The main window's controls the load writes.
-constexpr const char* kRadioGroupBarcodeSelect = "RadioGroupBarcodeSelect";
-constexpr const char* kEditEVTT1 = "EditEVTT1";
-constexpr const char* kStatusBarView = "StatusBarView";
+constexpr Control kRadioGroupBarcodeSelect = ctl::RadioGroupBarcodeSelect;
+constexpr Control kEditEVTT1 = ctl::EditEVTT1;
+constexpr Control kStatusBarView = ctl::StatusBarView;
 constexpr int kMessagePanel = 2;
 
 // A value longer than this is cut in the status bar; the rest is of no help there.

@@ -106,6 +106,9 @@ struct BatteryLookup {
   QByteArray valueText;
 };
 
+// The cell resistances of cells 1 to 13 in milliohms, as "Load" last read them.
+using CellResistanceValues = std::array<int16_t, 13>;
+
 struct MainState {
   RunFlagByte RunFlag;
   std::atomic<uint8_t> DetectedUrVariant{kVariantNone};
@@ -114,6 +117,7 @@ struct MainState {
   Guarded<BatteryLookup> battery;      // _BATTERY
   std::atomic<uint32_t> CellDesignCapacity{0};
   SharedRecords records;
+  Guarded<CellResistanceValues> CellResistance;
 };
 
 }  // namespace qv::mainwindow

@@ -10,6 +10,9 @@
 #include "mainwindow/Ur96Record.h"
 #include "platform/Time.h"
 
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
+
 #include <array>
 #include <cstdio>
 #include <exception>
@@ -46,19 +49,18 @@ constexpr uint16_t kUr96RecordLength = 96;
 // The UR2 probe reads the header frame of the answer alone; the data frame behind it is purged by the next write.
 constexpr uint16_t kUr2ProbeReadSize = 26;
 
-constexpr const char* kFixtureButtons[] = {"SpdBtnChgSW",       "SpdBtnDsgSW",       "SpdBtnBtyVoltRead",
-                                           "SpdBtnDsgVoltRead", "SpdBtnChgVoltRead", "SpdBtnSOCRead"};
+constexpr Control kFixtureButtons[] = {ctl::SpdBtnChgSW,       ctl::SpdBtnDsgSW,       ctl::SpdBtnBtyVoltRead,
+                                       ctl::SpdBtnDsgVoltRead, ctl::SpdBtnChgVoltRead, ctl::SpdBtnSOCRead};
 // The battery energy and its shares, emptied when a run starts.
-constexpr const char* kUrEnergyBoxes[] = {"Edit_UR96_Battery_Wh", "Edit_UR96_SOH_Wh", "Edit_UR96_SOC_Wh"};
-constexpr const char* kCanEnergyBoxes[] = {"Edit_Battery_Capacity_BRCAN", "Edit_BRCAN_SOH_Capacity",
-                                           "Edit_BRCAN_SOC_Wh"};
-constexpr const char* kCellResistanceButtons[] = {"BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust",
-                                                  "BitBtnWCellmOmhAdjust"};
+constexpr Control kUrEnergyBoxes[] = {ctl::Edit_UR96_Battery_Wh, ctl::Edit_UR96_SOH_Wh, ctl::Edit_UR96_SOC_Wh};
+constexpr Control kCanEnergyBoxes[] = {ctl::Edit_Battery_Capacity_BRCAN, ctl::Edit_BRCAN_SOH_Capacity,
+                                       ctl::Edit_BRCAN_SOC_Wh};
+constexpr Control kCellResistanceButtons[] = {ctl::BitBtnCellRPrarmLoad, ctl::BitBtnRCellmOmhAdjust,
+                                              ctl::BitBtnWCellmOmhAdjust};
 // The CAN command buttons: usable only while CAN monitoring holds the adapter open.
-constexpr const char* kCanCommandButtons[] = {"SpdBtn_RTC_SET",          "SpdBtn_EEP_Erase_Set",
-                                              "SpdBtn_ShippingModeSet",  "SpdBtn_ShippingModeGet",
-                                              "SpdBtn_DEEP_SLEEP_SET",   "SpdBtn_Barcode32_W",
-                                              "SpdBtn_Barcode32_R"};
+constexpr Control kCanCommandButtons[] = {
+    ctl::SpdBtn_RTC_SET,        ctl::SpdBtn_EEP_Erase_Set, ctl::SpdBtn_ShippingModeSet, ctl::SpdBtn_ShippingModeGet,
+    ctl::SpdBtn_DEEP_SLEEP_SET, ctl::SpdBtn_Barcode32_W,   ctl::SpdBtn_Barcode32_R};
 
 constexpr MessageRequest kCellRequests[] = {{msg::kCellVoltages, 1}, {msg::kCellVoltages, 2}, {msg::kCellVoltages, 3}, {msg::kCellVoltages, 4}};
 // What a UR2 cycle asks before the cells, in its order.
@@ -69,11 +71,11 @@ constexpr MessageRequest kCanIdentityRequests[] = {{msg::kFirmwareId, 1}, {msg::
 constexpr MessageRequest kCanValueRequests[] = {{msg::kPackClock, 0}, {msg::kCycleCount, 0}, {msg::kTemperatures, 0}, {msg::kMeasurement1006, 0}, {msg::kProtectionFlags, 0},
                                                 {msg::kPackConfig, 1}, {msg::kPackConfig, 2}, {msg::kPackConfig, 4}, {msg::kPackConfig, 5}};
 
-void clearTexts(Controls& controls, std::span<const char* const> names) {
-  for (const char* name : names) controls.setText(name, QString());
+void clearTexts(Controls& controls, std::span<const Control> names) {
+  for (Control name : names) controls.setText(name, QString());
 }
-void setEnabled(Controls& controls, std::span<const char* const> names, bool enabled) {
-  for (const char* name : names) controls.setEnabled(name, enabled);
+void setEnabled(Controls& controls, std::span<const Control> names, bool enabled) {
+  for (Control name : names) controls.setEnabled(name, enabled);
 }
 
 bool call(const std::function<bool()>& hook) { return hook && hook(); }
@@ -152,29 +154,29 @@ Monitor::Monitor(platform::Services& services, link::Link& link, MainState& stat
       state_(state) {}
 
 void Monitor::SpdBtnRUNClick() {
-  controls_.setEnabled("SpdBtnLastChgDateGet", false);
-  controls_.setEnabled("SpdBtnRUN", false);
-  if (controls_.text("SpdBtnRUN") == QLatin1String("RUN")) {
+  controls_.setEnabled(ctl::SpdBtnLastChgDateGet, false);
+  controls_.setEnabled(ctl::SpdBtnRUN, false);
+  if (controls_.text(ctl::SpdBtnRUN) == QLatin1String("RUN")) {
     state_.RunFlag.set(1);
     call(hooks.ResetLiveDisplay);
-    controls_.setFontColor("SpdBtnRUN", colour::Red);
-    controls_.setText("SpdBtnRUN", QStringLiteral("STOP"));
+    controls_.setFontColor(ctl::SpdBtnRUN, colour::Red);
+    controls_.setText(ctl::SpdBtnRUN, QStringLiteral("STOP"));
     UpdateRunStopButtons(controls_);
     services_.workers.start("MonitorThreadProc", [this] { MonitorThreadProc(); });
   } else {
     // The worker sees the flag at its next check and gives the button back itself.
     state_.RunFlag.set(0);
   }
-  controls_.setEnabled("SpdBtnRUN", true);
+  controls_.setEnabled(ctl::SpdBtnRUN, true);
 }
 
 void Monitor::MonitorThreadProc() {
-  controls_.setEnabled("SpdBtn_EVTTest", false);
-  controls_.setPanel("StatusBarView", 0, kStartText);
+  controls_.setEnabled(ctl::SpdBtn_EVTTest, false);
+  controls_.setPanel(ctl::StatusBarView, 0, kStartText);
   setEnabled(controls_, kFixtureButtons, false);
-  controls_.setPosition("ProgressBarSOH", 0);
-  controls_.setPosition("ProgressBarSOC", 0);
-  controls_.setPanel("StatusBarView", 1, QString());
+  controls_.setPosition(ctl::ProgressBarSOH, 0);
+  controls_.setPosition(ctl::ProgressBarSOC, 0);
+  controls_.setPanel(ctl::StatusBarView, 1, QString());
 
   // Whatever ends the run, the end step below runs: an adapter left open would refuse every later run.
   try {
@@ -183,7 +185,7 @@ void Monitor::MonitorThreadProc() {
       clearTexts(controls_, kUrEnergyBoxes);
       clearTexts(controls_, kCanEnergyBoxes);
 
-      const int protocol = controls_.itemIndex("RadioGroup_Protocol");
+      const int protocol = controls_.itemIndex(link::ctl::RadioGroup_Protocol);
       if (protocol == kProtocolUr) {
         RunUr();
       } else if (protocol == kProtocolCan) {
@@ -200,18 +202,18 @@ void Monitor::MonitorThreadProc() {
   // The flag is down before RUN reads "RUN" again, and the caption is this run's last write: a RUN click can
   // only start a run whose start this one's end cannot undo.
   state_.RunFlag.set(0);
-  controls_.setColor("Shape_TX", colour::White);
-  controls_.setColor("Shape_RX", colour::White);
+  controls_.setColor(ctl::Shape_TX, colour::White);
+  controls_.setColor(ctl::Shape_RX, colour::White);
   SetCommandButtonsEnabled(controls_, true);
-  controls_.setPanel("StatusBarView", 0, kStopText);
-  controls_.setPanel("StatusBarView", 2, QString());
-  controls_.setEnabled("SpdBtn_EVTTest", true);
-  controls_.setFontColor("SpdBtnRUN", colour::Blue);
-  controls_.setText("SpdBtnRUN", QStringLiteral("RUN"));
+  controls_.setPanel(ctl::StatusBarView, 0, kStopText);
+  controls_.setPanel(ctl::StatusBarView, 2, QString());
+  controls_.setEnabled(ctl::SpdBtn_EVTTest, true);
+  controls_.setFontColor(ctl::SpdBtnRUN, colour::Blue);
+  controls_.setText(ctl::SpdBtnRUN, QStringLiteral("RUN"));
 }
 
 void Monitor::RunUr() {
-  controls_.setPanel("StatusBarView", 1, kDetectingText);
+  controls_.setPanel(ctl::StatusBarView, 1, kDetectingText);
   state_.DetectedUrVariant = kVariantNone;
   state_.DetectedUrVariant = DetectUrVariant(link_, state_.RunFlag);
   struct VariantRun {
@@ -224,16 +226,16 @@ void Monitor::RunUr() {
                                          {kVariantUr2, " UR2 Mode ", &Monitor::PollUr2}};
   for (const VariantRun& run : kRuns) {
     if (run.variant != state_.DetectedUrVariant) continue;
-    controls_.setPanel("StatusBarView", 1, QString::fromLatin1(run.modeText));
+    controls_.setPanel(ctl::StatusBarView, 1, QString::fromLatin1(run.modeText));
     (this->*run.poll)();
     return;
   }
   state_.RunFlag.set(0);
-  controls_.setPanel("StatusBarView", 1, kNotFoundText);
+  controls_.setPanel(ctl::StatusBarView, 1, kNotFoundText);
 }
 
 void Monitor::RunCan() {
-  controls_.setPanel("StatusBarView", 1, kCanModeText);
+  controls_.setPanel(ctl::StatusBarView, 1, kCanModeText);
   bool rateSet = false;
   {
     const auto exchange = link_.exchange();
@@ -241,8 +243,9 @@ void Monitor::RunCan() {
   }
   // Polling goes on at whatever rate the adapter has.
   if (!rateSet) {
-    controls_.setPanel("StatusBarView", 2,
-                       QStringLiteral(" Baud Rate  : ") + QString::number(kCanBitRate) + QStringLiteral(" Can't Set  "));
+    controls_.setPanel(
+        ctl::StatusBarView, 2,
+        QStringLiteral(" Baud Rate  : ") + QString::number(kCanBitRate) + QStringLiteral(" Can't Set  "));
   }
   PollCan();
 }
@@ -283,19 +286,20 @@ bool Monitor::CanRequests(std::span<const MessageRequest> requests) {
 bool Monitor::FindEventRecords() {
   call(hooks.ClearBarcodeKindFlags);
   if (!exchanged(hooks.ReadEventCounts)) return false;
-  controls_.setVisible("GroupBoxLastChgDate", true);
+  controls_.setVisible(ctl::GroupBoxLastChgDate, true);
   return true;
 }
 
 void Monitor::SearchLastChargeDate(bool untick) {
-  controls_.setEnabled("CheckBoxLastChgDate", false);
+  controls_.setEnabled(ctl::CheckBoxLastChgDate, false);
   exchanged(hooks.ReadLastChargeDate);
-  controls_.setEnabled("CheckBoxLastChgDate", true);
-  if (untick) controls_.setChecked("CheckBoxLastChgDate", false);
+  controls_.setEnabled(ctl::CheckBoxLastChgDate, true);
+  if (untick) controls_.setChecked(ctl::CheckBoxLastChgDate, false);
 }
 
 void Monitor::PollUr74() {
-  const std::unique_ptr<MonitorLog> log = CreateMonitorLog(controls_.checked("CheckBoxLogFileSave"), controls_);
+  const std::unique_ptr<MonitorLog> log =
+      CreateMonitorLog(controls_.checked(link::ctl::CheckBoxLogFileSave), controls_);
   while (running()) Ur74Cycle(log.get());
 }
 
@@ -307,7 +311,7 @@ void Monitor::Ur74Cycle(MonitorLog* log) {
     if (link::SendUartRequest(link_, sizeof kUr74Query, kUr74RecordLength, kUr74Query)) {
       link_.BlinkTx();
     } else {
-      controls_.setColor("Shape_TX", colour::White);
+      controls_.setColor(ctl::Shape_TX, colour::White);
     }
     if (!running()) return;
     sleepMs(500);
@@ -326,7 +330,8 @@ void Monitor::Ur74Cycle(MonitorLog* log) {
 void Monitor::PollUr96() {
   FindEventRecords();
   setEnabled(controls_, kCellResistanceButtons, true);
-  const std::unique_ptr<MonitorLog> log = CreateMonitorLog(controls_.checked("CheckBoxLogFileSave"), controls_);
+  const std::unique_ptr<MonitorLog> log =
+      CreateMonitorLog(controls_.checked(link::ctl::CheckBoxLogFileSave), controls_);
   while (running()) Ur96Cycle(log.get());
 }
 
@@ -350,7 +355,7 @@ void Monitor::Ur96Cycle(MonitorLog* log) {
   if (!running()) return;
   sleepMs(50);
   exchanged(hooks.PollShippingMode);
-  if (controls_.checked("CheckBoxLastChgDate")) {
+  if (controls_.checked(ctl::CheckBoxLastChgDate)) {
     if (!running()) return;
     SearchLastChargeDate(true);
   }
@@ -358,8 +363,8 @@ void Monitor::Ur96Cycle(MonitorLog* log) {
 }
 
 void Monitor::PollUr2() {
-  if (FindEventRecords()) controls_.setChecked("CheckBoxLastChgDate", true);
-  controls_.setMaximum("ProgressBarSOC", 100);
+  if (FindEventRecords()) controls_.setChecked(ctl::CheckBoxLastChgDate, true);
+  controls_.setMaximum(ctl::ProgressBarSOC, 100);
   while (running()) Ur2Cycle();
 }
 
@@ -373,7 +378,7 @@ void Monitor::Ur2Cycle() {
   sleepMs(50);
   if (!Ur2Requests(kCellRequests)) return;
   // EditRTCENG's own visible flag (its group is hidden) decides whether the clock is read.
-  if (controls_.visible("EditRTCENG")) exchanged(hooks.ReadRtc);
+  if (controls_.visible(ctl::EditRTCENG)) exchanged(hooks.ReadRtc);
   if (!running()) return;
   // Once a kind has been found it stays found for the run, and the barcode is not read again.
   if (!call(hooks.AnyBarcodeKindFound)) {
@@ -383,7 +388,7 @@ void Monitor::Ur2Cycle() {
     }
   }
   // The tick stays: the search runs in every cycle until the operator unticks the box.
-  if (controls_.checked("CheckBoxLastChgDate")) {
+  if (controls_.checked(ctl::CheckBoxLastChgDate)) {
     if (!running()) return;
     SearchLastChargeDate(false);
   }
@@ -395,12 +400,12 @@ void Monitor::PollCan() {
   StartCan();
   while (running()) CanCycle();
   setEnabled(controls_, kCanCommandButtons, false);
-  controls_.setEnabled("Timer_300h_ON", false);
+  controls_.setEnabled(ctl::Timer_300h_ON, false);
 }
 
 void Monitor::StartCan() {
   setEnabled(controls_, kCanCommandButtons, true);
-  controls_.setEnabled("Timer_300h_ON", true);
+  controls_.setEnabled(ctl::Timer_300h_ON, true);
   clearTexts(controls_, kCanEnergyBoxes);
   {
     const auto exchange = link_.exchange();
@@ -409,16 +414,16 @@ void Monitor::StartCan() {
   sleepMs(1);
 
   // The barcode is the capacity table's key on CAN: Barcode32 first, Barcode16 when that brought none.
-  controls_.setText("Edit_Barcode32_RW", QString());
-  controls_.setItemIndex("RadioGroupBarcodeSelect", 0);
+  controls_.setText(ctl::Edit_Barcode32_RW, QString());
+  controls_.setItemIndex(ctl::RadioGroupBarcodeSelect, 0);
   exchanged(hooks.CanReadBarcodeWorker);
-  if (controls_.text("Edit_Barcode32_RW").isEmpty()) {
-    controls_.setItemIndex("RadioGroupBarcodeSelect", 1);
+  if (controls_.text(ctl::Edit_Barcode32_RW).isEmpty()) {
+    controls_.setItemIndex(ctl::RadioGroupBarcodeSelect, 1);
     exchanged(hooks.CanReadBarcodeWorker);
   }
   const std::optional<QByteArray> energy =
-      LookupCapacity(state_.battery, controls_.text("Edit_Barcode32_RW").toLatin1());
-  if (energy) controls_.setText("Edit_Battery_Capacity_BRCAN", QString::fromLatin1(*energy));
+      LookupCapacity(state_.battery, controls_.text(ctl::Edit_Barcode32_RW).toLatin1());
+  if (energy) controls_.setText(ctl::Edit_Battery_Capacity_BRCAN, QString::fromLatin1(*energy));
 }
 
 void Monitor::CanCycle() {

@@ -3,6 +3,8 @@
 #include "link/Profiles.h"
 #include "platform/Time.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <QDir>
 
 #include <array>
@@ -14,52 +16,52 @@ namespace {
 // painted red, else "0") rather than a text.
 struct Column {
   const char* header;
-  const char* control;
+  Control control;
   bool flag;
 };
 
 constexpr std::array<Column, 41> kColumns = {{
-    {"RTC", "EditRTC", false},
-    {"Barcode", "EditBarCode32", false},
-    {"Shipping Mode", "CheckBoxShippingModeReadOnly", false},
-    {"PName", "EditFWID", false},
-    {"PVer", "EditFWVer", false},
-    {"Pack Volt(mV)", "EditPackVolt", false},
-    {"Current (mA)", "EditPackCurrent", false},
-    {"Cell Series", "EditCellSeries", false},
-    {"Cell Parallel", "EditCellParallel", false},
-    {"Design Capacity(mA)", "EditDC", false},
-    {"Full Charge Capacity(mA)", "EditFCC", false},
-    {"Remain Capacity(mA)", "EditRC", false},
-    {"Total Charge Capacity(mA)", "EditTCC", false},
-    {"Cycle Cnt", "EditCycleCnt", false},
-    {"PSOH", "EditASOC", false},
-    {"RSOC", "EditRSOC", false},
-    {"T1 Deg.C", "EditT1", false},
-    {"T2 Deg.C", "EditT2", false},
-    {"Chg/Dag", "EditCurrentSign", false},
-    {"OV Flag", "EditOVF", true},
-    {"UV Flag", "EditUVF", true},
-    {"OC Flag", "EditOCF", true},
-    {"SC  Flag", "EditSCF", true},
-    {"OT Flag", "EditOTF", true},
-    {"UT Flag", "EditUTF", true},
-    {"Max VCell", "Edit_HVlot", false},
-    {"Min VCell", "Edit_LVolt", false},
-    {"Cell Balance", "Edit_VoltDiff", false},
-    {"VCell1", "EditVCell1", false},
-    {"VCell2", "EditVCell2", false},
-    {"VCell3", "EditVCell3", false},
-    {"VCell4", "EditVCell4", false},
-    {"VCell5", "EditVCell5", false},
-    {"VCell6", "EditVCell6", false},
-    {"VCell7", "EditVCell7", false},
-    {"VCell8", "EditVCell8", false},
-    {"VCell9", "EditVCell9", false},
-    {"VCell10", "EditVCell10", false},
-    {"VCell11", "EditVCell11", false},
-    {"VCell12", "EditVCell12", false},
-    {"VCell13", "EditVCell13", false},
+    {"RTC", ctl::EditRTC, false},
+    {"Barcode", ctl::EditBarCode32, false},
+    {"Shipping Mode", ctl::CheckBoxShippingModeReadOnly, false},
+    {"PName", ctl::EditFWID, false},
+    {"PVer", ctl::EditFWVer, false},
+    {"Pack Volt(mV)", ctl::EditPackVolt, false},
+    {"Current (mA)", ctl::EditPackCurrent, false},
+    {"Cell Series", ctl::EditCellSeries, false},
+    {"Cell Parallel", ctl::EditCellParallel, false},
+    {"Design Capacity(mA)", ctl::EditDC, false},
+    {"Full Charge Capacity(mA)", ctl::EditFCC, false},
+    {"Remain Capacity(mA)", ctl::EditRC, false},
+    {"Total Charge Capacity(mA)", ctl::EditTCC, false},
+    {"Cycle Cnt", ctl::EditCycleCnt, false},
+    {"PSOH", ctl::EditASOC, false},
+    {"RSOC", ctl::EditRSOC, false},
+    {"T1 Deg.C", ctl::EditT1, false},
+    {"T2 Deg.C", ctl::EditT2, false},
+    {"Chg/Dag", ctl::EditCurrentSign, false},
+    {"OV Flag", ctl::EditOVF, true},
+    {"UV Flag", ctl::EditUVF, true},
+    {"OC Flag", ctl::EditOCF, true},
+    {"SC  Flag", ctl::EditSCF, true},
+    {"OT Flag", ctl::EditOTF, true},
+    {"UT Flag", ctl::EditUTF, true},
+    {"Max VCell", ctl::Edit_HVlot, false},
+    {"Min VCell", ctl::Edit_LVolt, false},
+    {"Cell Balance", ctl::Edit_VoltDiff, false},
+    {"VCell1", ctl::EditVCell1, false},
+    {"VCell2", ctl::EditVCell2, false},
+    {"VCell3", ctl::EditVCell3, false},
+    {"VCell4", ctl::EditVCell4, false},
+    {"VCell5", ctl::EditVCell5, false},
+    {"VCell6", ctl::EditVCell6, false},
+    {"VCell7", ctl::EditVCell7, false},
+    {"VCell8", ctl::EditVCell8, false},
+    {"VCell9", ctl::EditVCell9, false},
+    {"VCell10", ctl::EditVCell10, false},
+    {"VCell11", ctl::EditVCell11, false},
+    {"VCell12", ctl::EditVCell12, false},
+    {"VCell13", ctl::EditVCell13, false},
 }};
 
 constexpr int kMaxLogNumber = 1000;
@@ -126,7 +128,7 @@ std::unique_ptr<MonitorLog> CreateMonitorLog(bool enabled, Controls& controls) {
       log->remove();
     }
   }
-  controls.setPanel("StatusBarView", 2, QString::fromLatin1(kMonitorLogFailedText));
+  controls.setPanel(ctl::StatusBarView, 2, QString::fromLatin1(kMonitorLogFailedText));
   return nullptr;
 }
 

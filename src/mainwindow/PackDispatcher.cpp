@@ -2,6 +2,7 @@
 
 #include "link/Bytes.h"
 #include "link/PackMessages.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <algorithm>
 #include <array>
@@ -19,8 +20,6 @@ uint16_t word(const uint8_t data[8], int i) { return link::be16(data + 2 * i); }
 
 // The data bytes as 8-bit characters up to the first zero, at most eight.
 QString text8(const uint8_t data[8]) { return QString::fromLatin1(link::fieldText(data, 8)); }
-
-std::string numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
 
 }  // namespace
 
@@ -82,17 +81,19 @@ void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
       if (index == 0) showClock(data);
       break;
     case msg::kCellResistance:
-      if (index >= 1 && index <= kCells) controls_.setText(numbered("EditCellR", index), QString::number(word(data, 0)));
+      if (index >= 1 && index <= kCells)
+        controls_.setText(ctl::kCellResistanceEdits[static_cast<size_t>(index - 1)], QString::number(word(data, 0)));
       break;
     case msg::kSerialNumber:
-      controls_.setText("EditPDSN", text8(data));
+      controls_.setText(ctl::EditPDSN, text8(data));
       break;
     case msg::kBarcode32:
     case msg::kEepBarcode:
     case msg::kBarcode16Alt:
       // The barcode builds up part by part: index 1 starts it, 2 to 4 extend it.
-      if (index == 1) controls_.setText("EditBarCode32", text8(data));
-      if (index >= 2 && index <= 4) controls_.setText("EditBarCode32", controls_.text("EditBarCode32") + text8(data));
+      if (index == 1) controls_.setText(ctl::EditBarCode32, text8(data));
+      if (index >= 2 && index <= 4)
+        controls_.setText(ctl::EditBarCode32, controls_.text(ctl::EditBarCode32) + text8(data));
       break;
     case msg::kShippingMode:
       if (index == 0) showShippingMode((data[0] & 0x01) != 0);
@@ -107,48 +108,48 @@ void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
 // full; so on UR2 each answer is the id, and the text is set from it.
 void PackDispatcher::ShowFirmwareId(const uint8_t data[8]) {
   state_.firmwareIdText.set(link::fieldText(data, 8));
-  controls_.setText("EditFWID", QString::fromLatin1(state_.firmwareIdText.text()));
+  controls_.setText(ctl::EditFWID, QString::fromLatin1(state_.firmwareIdText.text()));
 }
 
 void PackDispatcher::ShowFirmwareVersion(const uint8_t data[8]) {
-  controls_.setText("EditFWVer", QString::asprintf("%02X.%02X", data[0], data[1]));
+  controls_.setText(ctl::EditFWVer, QString::asprintf("%02X.%02X", data[0], data[1]));
 }
 
 void PackDispatcher::ShowFullChargeCapacity(const uint8_t data[8]) {
-  controls_.setText("EditFCC", QString::number(word(data, 3)));
+  controls_.setText(ctl::EditFCC, QString::number(word(data, 3)));
 }
 
 void PackDispatcher::ShowCellConfig(const uint8_t data[8]) {
-  controls_.setText("EditCellSeries", QString::number(data[0]));
-  controls_.setText("EditCellParallel", QString::number(data[1]));
+  controls_.setText(ctl::EditCellSeries, QString::number(data[0]));
+  controls_.setText(ctl::EditCellParallel, QString::number(data[1]));
 }
 
 void PackDispatcher::ShowTotalChargeCapacity(const uint8_t data[8]) {
   uint64_t total = 0;
   for (int i = 0; i < 8; ++i) total = total << 8 | data[i];
-  controls_.setText("EditTCC", QString::number(total));
+  controls_.setText(ctl::EditTCC, QString::number(total));
 }
 
 void PackDispatcher::IgnoreMessage1006(const uint8_t data[8]) { (void)data; }
 
 void PackDispatcher::ShowTemperatures(const uint8_t data[8]) {
-  controls_.setText("EditT1", QString::number(static_cast<int8_t>(data[0])));
-  controls_.setText("EditT2", QString::number(static_cast<int8_t>(data[1])));
+  controls_.setText(ctl::EditT1, QString::number(static_cast<int8_t>(data[0])));
+  controls_.setText(ctl::EditT2, QString::number(static_cast<int8_t>(data[1])));
 }
 
 void PackDispatcher::ShowProtectionFlags(const uint8_t data[8]) {
   struct FlagBox {
-    const char* name;
+    Control name;
     int byte;
     uint8_t mask;
   };
   static constexpr std::array<FlagBox, 6> kBoxes{{
-      {"EditOVF", 0, 0x01},
-      {"EditUVF", 0, 0x02},
-      {"EditOCF", 0, 0x0C},
-      {"EditOTF", 0, 0x30},
-      {"EditUTF", 0, 0xC0},
-      {"EditSCF", 1, 0x01},
+      {ctl::EditOVF, 0, 0x01},
+      {ctl::EditUVF, 0, 0x02},
+      {ctl::EditOCF, 0, 0x0C},
+      {ctl::EditOTF, 0, 0x30},
+      {ctl::EditUTF, 0, 0xC0},
+      {ctl::EditSCF, 1, 0x01},
   }};
   for (const FlagBox& box : kBoxes) {
     controls_.setColor(box.name, (data[box.byte] & box.mask) != 0 ? colour::Red : colour::White);
@@ -157,12 +158,12 @@ void PackDispatcher::ShowProtectionFlags(const uint8_t data[8]) {
 
 void PackDispatcher::showCells(int first, int count, const uint8_t data[8]) {
   for (int i = 0; i < count; ++i) {
-    controls_.setText(numbered("EditVCell", first + i), QString::number(word(data, i)));
+    controls_.setText(ctl::kCellEdits[static_cast<size_t>(first + i - 1)], QString::number(word(data, i)));
   }
   // The series count comes back from its box; a non-number counts as none, and no count reaches past the
   // cells the pack reports.
   long long series = 0;
-  parseInt(controls_.text("EditCellSeries"), &series);
+  parseInt(controls_.text(ctl::EditCellSeries), &series);
   const auto n = static_cast<uint32_t>(std::clamp<long long>(series, 0, kCells));
 
   const auto [highest, lowest] = state_.report.with([&](ReportRecord& report) {
@@ -170,9 +171,9 @@ void PackDispatcher::showCells(int first, int count, const uint8_t data[8]) {
     return std::pair{static_cast<uint16_t>(MaxOfU32(report.cellVoltages.data(), n)),
                      static_cast<uint16_t>(MinOfU32(report.cellVoltages.data(), n))};
   });
-  controls_.setText("Edit_HVlot", QString::number(highest));
-  controls_.setText("Edit_LVolt", QString::number(lowest));
-  controls_.setText("Edit_VoltDiff", QString::number(static_cast<int>(highest) - static_cast<int>(lowest)));
+  controls_.setText(ctl::Edit_HVlot, QString::number(highest));
+  controls_.setText(ctl::Edit_LVolt, QString::number(lowest));
+  controls_.setText(ctl::Edit_VoltDiff, QString::number(static_cast<int>(highest) - static_cast<int>(lowest)));
 }
 
 void PackDispatcher::showClock(const uint8_t data[8]) {
@@ -180,22 +181,22 @@ void PackDispatcher::showClock(const uint8_t data[8]) {
   const uint8_t day = data[2];
   if (month < 1 || month > 12 || day < 1 || day > 31) return;
   const auto n = [&](int i) { return QString::number(data[i]); };
-  controls_.setText("EditRTC", " " + QString::number(data[0] + 2000) + "." + n(1) + "." + n(2) + "   " + n(3) +
-                                   ":" + n(4) + ":" + n(5));
-  controls_.setText("EditRTCENG", controls_.text("EditRTC"));
+  controls_.setText(ctl::EditRTC, " " + QString::number(data[0] + 2000) + "." + n(1) + "." + n(2) + "   " + n(3) + ":" +
+                                      n(4) + ":" + n(5));
+  controls_.setText(ctl::EditRTCENG, controls_.text(ctl::EditRTC));
 }
 
 void PackDispatcher::showShippingMode(bool enabled) {
   if (enabled) {
-    controls_.setChecked("CheckBoxSippingMode", true);
-    controls_.setText("CheckBoxSippingMode", "Enabled");
-    controls_.setChecked("CheckBoxShippingModeReadOnly", true);
-    controls_.setText("CheckBoxShippingModeReadOnly", "Enabled");
+    controls_.setChecked(ctl::CheckBoxSippingMode, true);
+    controls_.setText(ctl::CheckBoxSippingMode, "Enabled");
+    controls_.setChecked(ctl::CheckBoxShippingModeReadOnly, true);
+    controls_.setText(ctl::CheckBoxShippingModeReadOnly, "Enabled");
   } else {
-    controls_.setChecked("CheckBoxShippingModeReadOnly", false);
-    controls_.setText("CheckBoxShippingModeReadOnly", "Disabled");
-    controls_.setChecked("CheckBoxSippingMode", false);
-    controls_.setText("CheckBoxSippingMode", "Disabled");
+    controls_.setChecked(ctl::CheckBoxShippingModeReadOnly, false);
+    controls_.setText(ctl::CheckBoxShippingModeReadOnly, "Disabled");
+    controls_.setChecked(ctl::CheckBoxSippingMode, false);
+    controls_.setText(ctl::CheckBoxSippingMode, "Disabled");
   }
 }
 

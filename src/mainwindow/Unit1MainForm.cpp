@@ -1,10 +1,14 @@
 #include "mainwindow/Unit1MainForm.h"
 
 #include "link/Profiles.h"
+#include "mainwindow/CellResistance.h"
 #include "mainwindow/EvtIni.h"
 #include "mainwindow/MainFormPages.h"
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
+
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <algorithm>
 #include <climits>
@@ -17,35 +21,39 @@ namespace qv::mainwindow {
 namespace {
 
 // The pages that the lite profile and an unknown name hide when the window is shown.
-constexpr const char* kPagesHiddenOutsideProfiles[] = {"TabSheetKL",  "TabSheetVM",  "TabSheetST",
-                                                       "TabSheetQV",  "TabSheetEEP", "TabSheetENG2"};
+constexpr Control kPagesHiddenOutsideProfiles[] = {ctl::TabSheetKL, ctl::TabSheetVM,  ctl::TabSheetST,
+                                                   ctl::TabSheetQV, ctl::TabSheetEEP, ctl::TabSheetENG2};
 // The pages hidden at creation; only "EEP" keeps its tab.
-constexpr const char* kPagesHiddenAtCreation[] = {"TabSheetKL",   "TabSheetVM",     "TabSheetST",
-                                                  "TabSheetQV",   "TabSheetENG2",   "TabSheetUR96",
-                                                  "TabSheet_BRCAN", "TabSheet_CAN_ENG", "TabSheet_EVT"};
+constexpr Control kPagesHiddenAtCreation[] = {ctl::TabSheetKL,     ctl::TabSheetVM,       ctl::TabSheetST,
+                                              ctl::TabSheetQV,     ctl::TabSheetENG2,     ctl::TabSheetUR96,
+                                              ctl::TabSheet_BRCAN, ctl::TabSheet_CAN_ENG, ctl::TabSheet_EVT};
+// RadioGroup_Protocol's items.
+constexpr int kProtocolUr = 0;
+constexpr int kProtocolCan = 1;
+
 // The buttons whose font colour follows the mouse.
-constexpr const char* kHoverButtons[] = {"SpdBtnConfigure", "SpdBtnBusHunt", "SpdBtnUpgrade"};
+constexpr Control kHoverButtons[] = {ctl::SpdBtnConfigure, ctl::SpdBtnBusHunt, ctl::SpdBtnUpgrade};
 
 // The boxes that read "0" after creation and after a reset of the live display, beside the thirteen cells.
-constexpr const char* kZeroedCellBoxes[] = {"EditVCell14", "Edit_HVlot", "Edit_LVolt", "Edit_VoltDiff"};
-constexpr const char* kTemperatureBoxes[] = {"EditT1", "EditT2", "EditT3"};
-constexpr const char* kChargeBoxes[] = {"EditASOC", "EditRSOC"};
+constexpr Control kZeroedCellBoxes[] = {ctl::EditVCell14, ctl::Edit_HVlot, ctl::Edit_LVolt, ctl::Edit_VoltDiff};
+constexpr Control kTemperatureBoxes[] = {ctl::EditT1, ctl::EditT2, ctl::EditT3};
+constexpr Control kChargeBoxes[] = {ctl::EditASOC, ctl::EditRSOC};
 // What a reset of the live display empties, and what it sets to "0".
-constexpr const char* kIdentityBoxes[] = {"EditFWID", "EditFWVer", "EditPDSN"};
-constexpr const char* kCounterBoxes[] = {"EditCycleCnt", "EditDC",       "EditFCC",        "EditRC",
-                                         "EditPackVolt", "EditPackCurrent", "EditTCC",     "EditCellSeries",
-                                         "EditCellParallel", "EditASOC", "EditRSOC"};
+constexpr Control kIdentityBoxes[] = {ctl::EditFWID, ctl::EditFWVer, ctl::EditPDSN};
+constexpr Control kCounterBoxes[] = {ctl::EditCycleCnt,     ctl::EditDC,          ctl::EditFCC, ctl::EditRC,
+                                     ctl::EditPackVolt,     ctl::EditPackCurrent, ctl::EditTCC, ctl::EditCellSeries,
+                                     ctl::EditCellParallel, ctl::EditASOC,        ctl::EditRSOC};
 
 // A rule that moves a bar to the number its box shows; a text that is no number leaves the bar where it is.
-Controls::TextRule follow(const char* bar) {
+Controls::TextRule follow(Control bar) {
   return [bar](Controls& c, const QString& text) {
     long long value = 0;
     if (parseInt(text, &value)) c.setPosition(bar, static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX)));
   };
 }
 
-void setTexts(Controls& c, std::span<const char* const> names, const QString& text) {
-  for (const char* name : names) c.setText(name, text);
+void setTexts(Controls& c, std::span<const Control> names, const QString& text) {
+  for (Control name : names) c.setText(name, text);
 }
 
 }  // namespace
@@ -54,14 +62,14 @@ QString PrintDateText(const QDateTime& when) { return when.date().toString(QStri
 
 FormDef MainFormDef() {
   FormDef form;
-  form.name = "FormMain";
+  form.name = ctl::FormMain;
   form.caption = "Quvexa BMS Monitor  ( UR96 ) ";
   form.clientWidth = 760;
   form.clientHeight = 654;
   form.color = colour::Background;
-  for (auto part : {MainFormFrame, MainFormPageUr, MainFormPageCan, MainFormPageCanEng, MainFormPageKl,
-                    MainFormPageSt, MainFormPageDia, MainFormPageEep, MainFormPageEng, MainFormPageEng2,
-                    MainFormPageEvt}) {
+  for (auto part : {MainFormFrame, MainFormTabSheetUR96, MainFormTabSheet_BRCAN, MainFormTabSheet_CAN_ENG,
+                    MainFormTabSheetKL, MainFormTabSheetST, MainFormTabSheetVM, MainFormTabSheetEEP, MainFormTabSheetQV,
+                    MainFormTabSheetENG2, MainFormTabSheet_EVT}) {
     std::vector<ControlDef> controls = part();
     form.controls.insert(form.controls.end(), controls.begin(), controls.end());
   }
@@ -81,37 +89,41 @@ TFormMain::TFormMain(platform::Services& services, link::Link& link, MainState& 
 }
 
 void TFormMain::InstallFollowRules() {
-  for (size_t i = 0; i < kCellEdits.size(); ++i) controls_.onTextChanged(kCellEdits[i], follow(kCellGauges[i]));
-  controls_.onTextChanged("EditASOC", follow("ProgressBarSOH"));
-  controls_.onTextChanged("EditRSOC", follow("ProgressBarSOC"));
+  for (size_t i = 0; i < ctl::kCellEdits.size(); ++i)
+    controls_.onTextChanged(ctl::kCellEdits[i], follow(ctl::kCellGauges[i]));
+  controls_.onTextChanged(ctl::EditASOC, follow(ctl::ProgressBarSOH));
+  controls_.onTextChanged(ctl::EditRSOC, follow(ctl::ProgressBarSOC));
 }
 
 void TFormMain::FormCreate() {
   // The shell command that deleted the lite executables from the current folder is deliberately not built.
   LoadEvtIniAtStartUp(state_.records, controls_);
-  controls_.setItemIndex("PageControl2", 0);
-  controls_.setText("CheckBoxEEPROMErase", QString());
-  controls_.setColor("Shape_TX", colour::White);
-  controls_.setColor("Shape_RX", colour::White);
-  controls_.setColor("FormMain", colour::Background);
+  controls_.setItemIndex(ctl::PageControl2, 0);
+  controls_.setText(ctl::CheckBoxEEPROMErase, QString());
+  controls_.setColor(ctl::Shape_TX, colour::White);
+  controls_.setColor(ctl::Shape_RX, colour::White);
+  controls_.setColor(ctl::FormMain, colour::Background);
 
   setTexts(controls_, kChargeBoxes, QStringLiteral("0"));
   setTexts(controls_, kTemperatureBoxes, QString());
-  setTexts(controls_, kCellEdits, QStringLiteral("0"));
+  setTexts(controls_, ctl::kCellEdits, QStringLiteral("0"));
   setTexts(controls_, kZeroedCellBoxes, QStringLiteral("0"));
 
-  controls_.setPanel("StatusBarView", 3, QStringLiteral("   ") + platform::exeInfo().fileName);
+  // An installed program writes under the user's data folder, and says where.
+  const QString files =
+      platform::writesToDataFolder() ? QStringLiteral("   Files: ") + platform::writeFolder() : QString();
+  controls_.setPanel(ctl::StatusBarView, 3, QStringLiteral("   ") + platform::exeInfo().fileName + files);
 
-  for (const char* page : kPagesHiddenAtCreation) controls_.setVisible(page, false);
-  controls_.setVisible("PageControl2", false);
-  controls_.setVisible("TabSheetEEP", true);
+  for (Control page : kPagesHiddenAtCreation) controls_.setVisible(page, false);
+  controls_.setVisible(ctl::PageControl2, false);
+  controls_.setVisible(ctl::TabSheetEEP, true);
 }
 
 void TFormMain::FormShow() {
-  controls_.setColor("LabelPRINTDate", colour::Background);
-  controls_.setText("LabelPRINTDate", PrintDateText(platform::now()));
-  controls_.setText("Chart1", QStringLiteral("---  SOC  ---"));
-  controls_.setColor("Chart1", colour::Background);
+  controls_.setColor(ctl::LabelPRINTDate, colour::Background);
+  controls_.setText(ctl::LabelPRINTDate, PrintDateText(platform::now()));
+  controls_.setText(ctl::Chart1, QStringLiteral("---  SOC  ---"));
+  controls_.setColor(ctl::Chart1, colour::Background);
   ApplyProfileOnShow();
 }
 
@@ -120,13 +132,14 @@ void TFormMain::ApplyProfileOnShow() {
   switch (profile) {
     case link::Profile::Lite:
     case link::Profile::None:
-      controls_.setText("FormMain", QString::fromLatin1(profile == link::Profile::Lite ? "VELMO_LIT_" : "VELMO_XXX_") +
-                                        link::GetVersionText());
-      for (const char* page : kPagesHiddenOutsideProfiles) controls_.setVisible(page, false);
+      controls_.setText(
+          ctl::FormMain,
+          QString::fromLatin1(profile == link::Profile::Lite ? "VELMO_LIT_" : "VELMO_XXX_") + link::GetVersionText());
+      for (Control page : kPagesHiddenOutsideProfiles) controls_.setVisible(page, false);
       break;
     case link::Profile::Eng:
     case link::Profile::Evt:
-      controls_.setVisible("TabSheet_CAN_ENG", true);
+      controls_.setVisible(ctl::TabSheet_CAN_ENG, true);
       break;
     case link::Profile::Debug:
     case link::Profile::Dia:
@@ -139,55 +152,89 @@ void TFormMain::ResetLiveDisplay() {
   setTexts(controls_, kIdentityBoxes, QString());
   setTexts(controls_, kCounterBoxes, QStringLiteral("0"));
   setTexts(controls_, kTemperatureBoxes, QString());
-  setTexts(controls_, kCellEdits, QStringLiteral("0"));
+  setTexts(controls_, ctl::kCellEdits, QStringLiteral("0"));
   setTexts(controls_, kZeroedCellBoxes, QStringLiteral("0"));
-  for (const char* flag : kFlagEdits) {
+  for (Control flag : ctl::kFlagEdits) {
     controls_.setFontColor(flag, colour::Navy);
     controls_.setColor(flag, colour::Parent);
   }
-  controls_.setText("EditCurrentSign", QStringLiteral(" - None - "));
-  controls_.setColor("EditCurrentSign", colour::ButtonFace);
+  controls_.setText(ctl::EditCurrentSign, QStringLiteral(" - None - "));
+  controls_.setColor(ctl::EditCurrentSign, colour::ButtonFace);
 }
 
 void TFormMain::SpdBtnRUNClick() { monitor_.SpdBtnRUNClick(); }
 
 void TFormMain::SpdBtnConfigureClick() {
-  controls_.setVisible("PageControl2", false);
-  controls_.setEnabled("FormMain", false);
-  controls_.setVisible("FormConfig", true);
+  controls_.setVisible(ctl::PageControl2, false);
+  controls_.setEnabled(ctl::FormMain, false);
+  controls_.setVisible(link::ctl::FormConfig, true);
 }
 
 void TFormMain::SpdBtnUpgradeClick() {
-  controls_.setVisible("FormMain", false);
-  controls_.setVisible("FormFWUpgrade", true);
+  controls_.setVisible(ctl::FormMain, false);
+  controls_.setVisible(firmwareWindow_, true);
 }
 
 void TFormMain::SpdBtnExitClick() {
-  controls_.setEnabled("Timer_300h_ON", false);
-  services_.gui().closeWindow("FormMain");
+  controls_.setEnabled(ctl::Timer_300h_ON, false);
+  services_.gui().closeWindow(ctl::FormMain);
 }
 
 void TFormMain::SpdBtnPRINTClick() {
-  controls_.setEnabled("SpdBtnPRINT", false);
+  controls_.setEnabled(ctl::SpdBtnPRINT, false);
   // The button stays off a moment after printing, so one click prints one page.
-  if (services_.gui().printWindow("FormMain")) platform::sleepMs(1000);
-  controls_.setEnabled("SpdBtnPRINT", true);
+  if (services_.gui().printWindow(ctl::FormMain)) platform::sleepMs(1000);
+  controls_.setEnabled(ctl::SpdBtnPRINT, true);
 }
 
-void TFormMain::onEvent(std::string_view control, UiEvent event) {
+void TFormMain::BitBtnCellRPrarmLoadClick() { CellResistanceLoadClick(controls_, state_.CellResistance); }
+
+void TFormMain::BitBtnRCellmOmhAdjustClick() { CellResistanceReadClick(controls_); }
+
+void TFormMain::BitBtnWCellmOmhAdjustClick() { CellResistanceWriteClick(controls_); }
+
+void TFormMain::BitBtnSafeInfoReadClick() {
+  switch (controls_.itemIndex(link::ctl::RadioGroup_Protocol)) {
+    case kProtocolUr:
+      controls_.setEnabled(ctl::FormMain, false);
+      controls_.setVisible(eepromWindow_, true);
+      break;
+    case kProtocolCan:
+      controls_.setVisible(eepromRecordWindow_, true);
+      break;
+    default:
+      break;  // no protocol chosen: no window to show
+  }
+}
+
+void TFormMain::BitBtn_EEP_READClick() { controls_.setVisible(eepromRecordWindow_, true); }
+
+void TFormMain::BitBtn_EEP_PARAClick() {}
+
+void TFormMain::installClick(Control control, std::function<void()> handler) {
+  installedClicks_[control] = std::move(handler);
+}
+
+void TFormMain::onEvent(Control control, UiEvent event) {
   using Handler = void (TFormMain::*)();
   struct Route {
-    const char* control;
+    Control control;
     UiEvent event;
     Handler handler;
   };
   static constexpr Route kRoutes[] = {
-      {"FormMain", UiEvent::Show, &TFormMain::FormShow},
-      {"SpdBtnRUN", UiEvent::Click, &TFormMain::SpdBtnRUNClick},
-      {"SpdBtnConfigure", UiEvent::Click, &TFormMain::SpdBtnConfigureClick},
-      {"SpdBtnUpgrade", UiEvent::Click, &TFormMain::SpdBtnUpgradeClick},
-      {"SpdBtnExit", UiEvent::Click, &TFormMain::SpdBtnExitClick},
-      {"SpdBtnPRINT", UiEvent::Click, &TFormMain::SpdBtnPRINTClick},
+      {ctl::FormMain, UiEvent::Show, &TFormMain::FormShow},
+      {ctl::SpdBtnRUN, UiEvent::Click, &TFormMain::SpdBtnRUNClick},
+      {ctl::SpdBtnConfigure, UiEvent::Click, &TFormMain::SpdBtnConfigureClick},
+      {ctl::SpdBtnUpgrade, UiEvent::Click, &TFormMain::SpdBtnUpgradeClick},
+      {ctl::SpdBtnExit, UiEvent::Click, &TFormMain::SpdBtnExitClick},
+      {ctl::SpdBtnPRINT, UiEvent::Click, &TFormMain::SpdBtnPRINTClick},
+      {ctl::BitBtnSafeInfoRead, UiEvent::Click, &TFormMain::BitBtnSafeInfoReadClick},
+      {ctl::BitBtn_EEP_READ, UiEvent::Click, &TFormMain::BitBtn_EEP_READClick},
+      {ctl::BitBtn_EEP_PARA, UiEvent::Click, &TFormMain::BitBtn_EEP_PARAClick},
+      {ctl::BitBtnCellRPrarmLoad, UiEvent::Click, &TFormMain::BitBtnCellRPrarmLoadClick},
+      {ctl::BitBtnRCellmOmhAdjust, UiEvent::Click, &TFormMain::BitBtnRCellmOmhAdjustClick},
+      {ctl::BitBtnWCellmOmhAdjust, UiEvent::Click, &TFormMain::BitBtnWCellmOmhAdjustClick},
   };
   for (const Route& r : kRoutes) {
     if (r.event == event && control == r.control) {
@@ -195,8 +242,15 @@ void TFormMain::onEvent(std::string_view control, UiEvent event) {
       return;
     }
   }
+  if (event == UiEvent::Click) {
+    const auto installed = installedClicks_.find(control);
+    if (installed != installedClicks_.end() && installed->second) {
+      installed->second();
+      return;
+    }
+  }
   if (event == UiEvent::MouseEnter || event == UiEvent::MouseLeave) {
-    for (const char* button : kHoverButtons) {
+    for (Control button : kHoverButtons) {
       if (control == button) controls_.setFontColor(button, event == UiEvent::MouseEnter ? colour::Blue : colour::Grey);
     }
   }

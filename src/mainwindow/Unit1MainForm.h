@@ -11,7 +11,9 @@
 
 #include <QDateTime>
 
+#include <functional>
 #include <string_view>
+#include <unordered_map>
 
 namespace qv::mainwindow {
 
@@ -23,10 +25,18 @@ FormDef MainFormDef();
 
 class TFormMain : public DeclaredForm {
  public:
+  // The firmware window that " Upgrade " shows. It lives in a layer above this one; the composition names it.
+  void setFirmwareWindow(Control window) { firmwareWindow_ = window; }
+  // The EEPROM window and the CAN record window that the EEPROM buttons show; named by the composition too.
+  void setEepromWindows(Control eeprom, Control record) {
+    eepromWindow_ = eeprom;
+    eepromRecordWindow_ = record;
+  }
+
   // RUN and STOP go to the monitor.
   TFormMain(platform::Services& services, link::Link& link, MainState& state, Monitor& monitor);
 
-  void onEvent(std::string_view control, UiEvent event) override;
+  void onEvent(Control control, UiEvent event) override;
 
   void FormCreate();
   // Runs each time the window becomes visible: the date, the chart and the profile.
@@ -39,6 +49,20 @@ class TFormMain : public DeclaredForm {
   void SpdBtnUpgradeClick();
   void SpdBtnExitClick();
   void SpdBtnPRINTClick();
+  // The cell-resistance group of the "ENG" page: "Load" from MTD.ini, "Read" and "Write" announce a wait.
+  void BitBtnCellRPrarmLoadClick();
+  void BitBtnRCellmOmhAdjustClick();
+  void BitBtnWCellmOmhAdjustClick();
+  // The way into the EEPROM windows. Under "UR" the main window is given over to the EEPROM window, which gives
+  // it back when it closes; the CAN record window gives nothing back, so the main window stays usable beside it.
+  void BitBtnSafeInfoReadClick();
+  void BitBtn_EEP_READClick();
+  void BitBtn_EEP_PARAClick();
+
+  // The click handlers of the subsystems above the main window (the service commands, the EEPROM and report
+  // reads, the fixture), installed by the composition before the window is shown, one per control. A click on
+  // a control with none installed does nothing.
+  void installClick(Control control, std::function<void()> handler);
 
  private:
   void ApplyProfileOnShow();
@@ -49,6 +73,10 @@ class TFormMain : public DeclaredForm {
   link::Link& link_;
   MainState& state_;
   Monitor& monitor_;
+  Control firmwareWindow_;
+  Control eepromWindow_;
+  Control eepromRecordWindow_;
+  std::unordered_map<Control, std::function<void()>> installedClicks_;
 };
 
 }  // namespace qv::mainwindow

@@ -2,6 +2,8 @@
 
 #include "mainwindow/CapacityTable.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -86,27 +88,27 @@ bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 void showTemperature(Controls& controls, const Record& r, bool selectorQ) {
   if (!selectorQ) {
-    controls.setText("EditT1", QString::number(r.at(69) >> 1));
+    controls.setText(ctl::EditT1, QString::number(r.at(69) >> 1));
     return;
   }
   const uint8_t t = r.at(68);
   if (t >= 128) {
     const int below = 256 - t;
     if (below <= 40) {
-      controls.setColor("EditT1", colour::Blue);
-      controls.setText("EditT1", QStringLiteral("-") + QString::number(below));
+      controls.setColor(ctl::EditT1, colour::Blue);
+      controls.setText(ctl::EditT1, QStringLiteral("-") + QString::number(below));
     } else {
-      controls.setText("EditT1", QString());
-      controls.setColor("EditT1", colour::White);
+      controls.setText(ctl::EditT1, QString());
+      controls.setColor(ctl::EditT1, colour::White);
     }
   } else {
-    controls.setText("EditT1", t <= 100 ? QString::number(t) : QString());
+    controls.setText(ctl::EditT1, t <= 100 ? QString::number(t) : QString());
   }
 }
 
 std::optional<long long> cellNumber(const Controls& controls, int cell) {
   long long v = 0;
-  if (!parseInt(controls.text("EditVCell" + std::to_string(cell)), &v)) return std::nullopt;
+  if (!parseInt(controls.text(ctl::kCellEdits[static_cast<size_t>(cell - 1)]), &v)) return std::nullopt;
   return v;
 }
 
@@ -135,29 +137,29 @@ void UpdateCellSpread(Controls& controls) {
     low = QString::number(min);
     diff = QString::number(max - min);
   }
-  controls.setText("Edit_HVlot", high);
-  controls.setText("Edit_LVolt", low);
-  controls.setText("Edit_VoltDiff", diff);
+  controls.setText(ctl::Edit_HVlot, high);
+  controls.setText(ctl::Edit_LVolt, low);
+  controls.setText(ctl::Edit_VoltDiff, diff);
 }
 
 void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state, Ur74CellCount& cellCount) {
   const Record r(bytes);
-  controls.setMaximum("ProgressBarSOC", 200);
+  controls.setMaximum(ctl::ProgressBarSOC, 200);
   if (r.at(0) != '!') return;
 
   bool selectorQ = false;
   if (r.at(39) >= 'A' && r.at(39) <= 'Z') {
     selectorQ = r.at(27) == 'Q';
-    controls.setText("EditFWID", QString::fromLatin1(r.text(39, 12)));
+    controls.setText(ctl::EditFWID, QString::fromLatin1(r.text(39, 12)));
     if (isDigit(r.at(41)) && isDigit(r.at(42))) cellCount.inForce = (r.at(41) - '0') * 10 + (r.at(42) - '0');
   } else {
-    controls.setText("EditFWID", QString());
+    controls.setText(ctl::EditFWID, QString());
   }
 
   const int inForce = cellCount.inForce.load();
   uint32_t packSum = 0;
   for (int cell = 1; cell <= kCells; ++cell) {
-    const std::string box = "EditVCell" + std::to_string(cell);
+    const Control box = ctl::kCellEdits[static_cast<size_t>(cell - 1)];
     if (inForce >= cell) {
       const uint16_t mv = r.u16(2 * cell - 1);
       packSum += mv;
@@ -166,7 +168,7 @@ void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state
       controls.setText(box, QStringLiteral("0"));
     }
   }
-  controls.setText("EditPackVolt", QString::number(packSum));
+  controls.setText(ctl::EditPackVolt, QString::number(packSum));
   UpdateCellSpread(controls);
 
   const uint32_t rsoc = r.at(53) >> 1;
@@ -176,28 +178,28 @@ void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state
   const uint32_t rem = rsoc * dc / 100;
   const auto est = static_cast<uint64_t>(dc * 0.4 + static_cast<double>(tcc));
   const uint64_t total = rem > est ? rem : est;
-  controls.setText("EditDC", QString::number(dc));
+  controls.setText(ctl::EditDC, QString::number(dc));
   const auto cycles = static_cast<uint32_t>(total / dc);
-  controls.setText("EditCycleCnt", QString::number(cycles));
+  controls.setText(ctl::EditCycleCnt, QString::number(cycles));
   const uint32_t fcc = model.fullChargeCapacity(cycles);
-  controls.setText("EditFCC", QString::number(fcc));
+  controls.setText(ctl::EditFCC, QString::number(fcc));
   const uint32_t asoc = fcc * 100 / dc;
-  controls.setText("EditASOC", QString::number(asoc));
-  controls.setPosition("ProgressBarSOH", static_cast<int>(asoc));
+  controls.setText(ctl::EditASOC, QString::number(asoc));
+  controls.setPosition(ctl::ProgressBarSOH, static_cast<int>(asoc));
 
   LookupUrBatteryEnergy(controls, state.battery);
   ShowUrSohEnergy(controls);
-  controls.setText("EditTCC", QString::number(total));
+  controls.setText(ctl::EditTCC, QString::number(total));
 
   const uint8_t flags = r.at(52);
-  constexpr std::array<const char*, 5> kFlagBoxes = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF"};
+  constexpr std::array<Control, 5> kFlagBoxes = {ctl::EditOVF, ctl::EditUVF, ctl::EditOCF, ctl::EditSCF, ctl::EditOTF};
   for (int bit = 4; bit >= 0; --bit) {
     controls.setColor(kFlagBoxes[bit], (flags >> bit & 1) != 0 ? colour::Red : colour::White);
   }
 
-  controls.setMaximum("ProgressBarSOC", 200);
-  controls.setPosition("ProgressBarSOC", r.at(53));
-  controls.setText("EditRSOC", QString::number(rsoc));
+  controls.setMaximum(ctl::ProgressBarSOC, 200);
+  controls.setPosition(ctl::ProgressBarSOC, r.at(53));
+  controls.setText(ctl::EditRSOC, QString::number(rsoc));
 
   LookupUrBatteryEnergy(controls, state.battery);
   ShowUrSocEnergy(controls);
@@ -205,7 +207,7 @@ void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state
   showTemperature(controls, r, selectorQ);
 
   const QString current = QString::number(r.u16(70));
-  controls.setText("EditPackCurrent", (r.at(54) & 0x40) != 0 ? QStringLiteral("-") + current : current);
+  controls.setText(ctl::EditPackCurrent, (r.at(54) & 0x40) != 0 ? QStringLiteral("-") + current : current);
 }
 
 }  // namespace qv::mainwindow

@@ -4,6 +4,8 @@
 #include "link/Bytes.h"
 #include "mainwindow/CapacityTable.h"
 
+#include "mainwindow/MainFormControls.h"
+
 #include <array>
 #include <optional>
 
@@ -73,7 +75,8 @@ QString temperature(uint8_t b) {
 }
 
 void showFlags(Controls& controls, uint8_t flags) {
-  constexpr std::array<const char*, 6> kBoxes = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF", "EditUTF"};
+  constexpr std::array<Control, 6> kBoxes = {ctl::EditOVF, ctl::EditUVF, ctl::EditOCF,
+                                             ctl::EditSCF, ctl::EditOTF, ctl::EditUTF};
   for (int bit = 0; bit < static_cast<int>(kBoxes.size()); ++bit) {
     if ((flags >> bit & 1) != 0) {
       controls.setColor(kBoxes[bit], colour::Red);
@@ -87,38 +90,38 @@ void showFlags(Controls& controls, uint8_t flags) {
 
 void showChargeState(Controls& controls, uint8_t b) {
   if ((b & 0x80) == 0) {
-    controls.setText("EditCurrentSign", QStringLiteral(" - None - "));
-    controls.setColor("EditCurrentSign", colour::ButtonFace);
+    controls.setText(ctl::EditCurrentSign, QStringLiteral(" - None - "));
+    controls.setColor(ctl::EditCurrentSign, colour::ButtonFace);
   } else if ((b & 0x40) != 0) {
-    controls.setText("EditCurrentSign", QStringLiteral(" Discharging "));
-    controls.setColor("EditCurrentSign", colour::Aqua);
+    controls.setText(ctl::EditCurrentSign, QStringLiteral(" Discharging "));
+    controls.setColor(ctl::EditCurrentSign, colour::Aqua);
   } else {
-    controls.setText("EditCurrentSign", QStringLiteral(" Charging "));
-    controls.setColor("EditCurrentSign", colour::Red);
+    controls.setText(ctl::EditCurrentSign, QStringLiteral(" Charging "));
+    controls.setColor(ctl::EditCurrentSign, colour::Red);
   }
-  controls.setColor("ShapeKeyPress", (b & 0x01) != 0 ? colour::Grey : colour::Lime);
+  controls.setColor(ctl::ShapeKeyPress, (b & 0x01) != 0 ? colour::Grey : colour::Lime);
 }
 
 // The tails of the two pages no profile shows, decoded only for a page whose tab is shown.
 struct TailBox {
-  const char* box;
+  Control box;
   int offset;
   int width;
 };
 constexpr std::array<TailBox, 4> kStTail = {{
-    {"EditMaxChgCurrent", 64, 2},
-    {"EditMaxChgCounter", 66, 2},
-    {"EditMaxChgTemperature", 68, 1},
-    {"EditMaxChgCapacitymAh", 69, 4},
+    {ctl::EditMaxChgCurrent, 64, 2},
+    {ctl::EditMaxChgCounter, 66, 2},
+    {ctl::EditMaxChgTemperature, 68, 1},
+    {ctl::EditMaxChgCapacitymAh, 69, 4},
 }};
 constexpr std::array<TailBox, 4> kKlTail = {{
-    {"EditDsgProtectionCurrent", 64, 4},
-    {"EditDsgProtectionDelay", 68, 2},
-    {"EditChgProtectionCurrent", 70, 4},
-    {"EditChgProtectionDelay", 74, 2},
+    {ctl::EditDsgProtectionCurrent, 64, 4},
+    {ctl::EditDsgProtectionDelay, 68, 2},
+    {ctl::EditChgProtectionCurrent, 70, 4},
+    {ctl::EditChgProtectionDelay, 74, 2},
 }};
 
-void showTail(Controls& controls, const Reply& r, const char* page, const std::array<TailBox, 4>& tail) {
+void showTail(Controls& controls, const Reply& r, Control page, const std::array<TailBox, 4>& tail) {
   if (!controls.visible(page)) return;
   for (const TailBox& t : tail) controls.setText(t.box, QString::number(r.be(t.offset, t.width)));
 }
@@ -131,7 +134,7 @@ void showSohEnergy(Controls& controls, MainState& state) {
 void decode(const Reply& r, Controls& controls, MainState& state) {
   const uint32_t parallel = r.at(46);
   const uint32_t dc = r.u32(5);
-  controls.setText("EditCellParallel", QString::number(parallel));
+  controls.setText(ctl::EditCellParallel, QString::number(parallel));
   // No cells in parallel: no capacity per cell, so no cell type and no capacity model.
   const uint32_t perCell = parallel != 0 ? dc / parallel : 0;
   state.CellDesignCapacity = perCell;
@@ -141,19 +144,19 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
   const CellClass* cellClass = parallel != 0 ? cellClassFor(perCell) : nullptr;
   if (cellClass != nullptr) {
     const uint32_t cap = parallel * cellClass->cellCapacity;
-    controls.setText("EditDC", QString::number(cap));
+    controls.setText(ctl::EditDC, QString::number(cap));
     const uint32_t rem = rsoc * cap / 100;
     const auto est = static_cast<uint64_t>(cap * 0.4 + static_cast<double>(tcc));
     const uint64_t total = rem > est ? rem : est;
     const auto cycles = static_cast<uint32_t>(total / cap);
-    controls.setText("EditCycleCnt", QString::number(cycles));
+    controls.setText(ctl::EditCycleCnt, QString::number(cycles));
     const uint32_t fcc = cellClass->fullChargeCapacity(parallel, cycles);
-    controls.setText("EditFCC", QString::number(fcc));
+    controls.setText(ctl::EditFCC, QString::number(fcc));
     const uint32_t asoc = fcc * 100 / cap;
-    controls.setText("EditASOC", QString::number(asoc));
-    controls.setPosition("ProgressBarSOH", static_cast<int>(asoc));
+    controls.setText(ctl::EditASOC, QString::number(asoc));
+    controls.setPosition(ctl::ProgressBarSOH, static_cast<int>(asoc));
     showSohEnergy(controls, state);
-    controls.setText("EditTCC", QString::number(total));
+    controls.setText(ctl::EditTCC, QString::number(total));
     // The report carries what the page shows: the model's figures.
     state.report.with([&](ReportRecord& rep) {
       rep.designCapacity = cap;
@@ -162,13 +165,13 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
       rep.totalChargeCapacity = total;
     });
   } else {
-    controls.setText("EditASOC", QString::number(r.at(1)));
-    controls.setPosition("ProgressBarSOH", r.at(1));
+    controls.setText(ctl::EditASOC, QString::number(r.at(1)));
+    controls.setPosition(ctl::ProgressBarSOH, r.at(1));
     showSohEnergy(controls, state);
-    controls.setText("EditDC", QString::number(dc));
-    controls.setText("EditCycleCnt", QString::number(r.u16(3)));
-    controls.setText("EditFCC", QString::number(r.u32(15)));
-    controls.setText("EditTCC", QString::number(tcc));
+    controls.setText(ctl::EditDC, QString::number(dc));
+    controls.setText(ctl::EditCycleCnt, QString::number(r.u16(3)));
+    controls.setText(ctl::EditFCC, QString::number(r.u32(15)));
+    controls.setText(ctl::EditTCC, QString::number(tcc));
     state.report.with([&](ReportRecord& rep) {
       rep.designCapacity = dc;
       rep.cycleCount = r.u16(3);
@@ -177,35 +180,35 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
     });
   }
 
-  controls.setMaximum("ProgressBarSOC", 100);
-  controls.setPosition("ProgressBarSOC", static_cast<int>(rsoc));
-  controls.setText("EditRSOC", QString::number(rsoc));
+  controls.setMaximum(ctl::ProgressBarSOC, 100);
+  controls.setPosition(ctl::ProgressBarSOC, static_cast<int>(rsoc));
+  controls.setText(ctl::EditRSOC, QString::number(rsoc));
   ShowUrSocEnergy(controls);
 
-  controls.setText("EditRC", QString::number(r.u32(19)));
+  controls.setText(ctl::EditRC, QString::number(r.u32(19)));
   const auto current = static_cast<int32_t>(r.u32(23));
-  controls.setText("EditPackCurrent", QString::number(current));
-  controls.setText("EditPackVolt", QString::number(r.u32(27)));
+  controls.setText(ctl::EditPackCurrent, QString::number(current));
+  controls.setText(ctl::EditPackVolt, QString::number(r.u32(27)));
 
   // A space leaves its position zero, so the shown id ends at the first space.
   std::array<char, 17> id{};
   for (int k = 0; k < 12; ++k) {
     if (r.at(31 + k) != ' ') id[k] = static_cast<char>(r.at(31 + k));
   }
-  controls.setText("EditFWID", QString::fromLatin1(id.data()));
-  controls.setText("EditFWVer", QString::number(r.u16(43)));
-  controls.setText("EditCellSeries", QString::number(r.at(45)));
-  controls.setText("EditCellParallel", QString::number(r.at(46)));
+  controls.setText(ctl::EditFWID, QString::fromLatin1(id.data()));
+  controls.setText(ctl::EditFWVer, QString::number(r.u16(43)));
+  controls.setText(ctl::EditCellSeries, QString::number(r.at(45)));
+  controls.setText(ctl::EditCellParallel, QString::number(r.at(46)));
   showChargeState(controls, r.at(47));
   showFlags(controls, r.at(48));
-  controls.setText("EditT1", temperature(r.at(50)));
-  controls.setText("EditT2", temperature(r.at(51)));
-  controls.setText("EditT3", r.at(52) == 0 ? QString() : temperature(r.at(52)));
+  controls.setText(ctl::EditT1, temperature(r.at(50)));
+  controls.setText(ctl::EditT2, temperature(r.at(51)));
+  controls.setText(ctl::EditT3, r.at(52) == 0 ? QString() : temperature(r.at(52)));
 
-  controls.setText("EditPDSN", QString::fromLatin1(link::fieldText(r.field(56), 8)));
+  controls.setText(ctl::EditPDSN, QString::fromLatin1(link::fieldText(r.field(56), 8)));
 
-  showTail(controls, r, "TabSheetST", kStTail);
-  showTail(controls, r, "TabSheetKL", kKlTail);
+  showTail(controls, r, ctl::TabSheetST, kStTail);
+  showTail(controls, r, ctl::TabSheetKL, kKlTail);
 
   state.report.with([&](ReportRecord& rep) {
     rep.firmwareId = id;
@@ -225,7 +228,7 @@ bool ReadUr96Record(link::Link& link, Controls& controls, MainState& state) {
   std::array<uint8_t, 1024> buffer{};
   uint32_t received = 0;
   const bool read = link::ReadAdapterBytes(link, buffer.data(), kReadSize, &received);
-  controls.setMaximum("ProgressBarSOC", 100);
+  controls.setMaximum(ctl::ProgressBarSOC, 100);
   if (!read || received != kReplySize) return false;
   link.BlinkRx();
   const Reply reply(buffer.data());

@@ -8,109 +8,113 @@
 
 namespace qv {
 
-Controls::Entry& Controls::entry(std::string_view name) {
-  auto it = map_.find(name);
-  if (it != map_.end()) return it->second;
-  return map_.emplace(std::string(name), Entry{}).first->second;
+void Controls::report(std::string_view key) const {
+  if (std::find(undeclared_.begin(), undeclared_.end(), key) == undeclared_.end()) undeclared_.emplace_back(key);
 }
 
-const Controls::Entry* Controls::find(std::string_view name) const {
-  auto it = map_.find(name);
+Controls::Entry* Controls::entry(Control name) {
+  if (name.none()) return nullptr;
+  auto it = map_.find(name.key());
   if (it != map_.end()) return &it->second;
-  if (std::find(undeclaredReads_.begin(), undeclaredReads_.end(), name) == undeclaredReads_.end())
-    undeclaredReads_.emplace_back(name);
+  report(name.key());
   return nullptr;
 }
 
-void Controls::touch(std::string_view name, Entry& e) {
+const Controls::Entry* Controls::find(Control name) const {
+  if (name.none()) return nullptr;
+  auto it = map_.find(name.key());
+  if (it != map_.end()) return &it->second;
+  report(name.key());
+  return nullptr;
+}
+
+void Controls::touch(std::string_view key, Entry& e) {
   if (e.changed) return;
   e.changed = true;
-  changed_.emplace_back(name);
+  changed_.emplace_back(key);
   if (changed_.size() == 1 && observer_ != nullptr) observer_->controlsChanged();
 }
 
-void Controls::declare(std::string_view name, const ControlState& initial) {
+void Controls::declare(Control name, const ControlState& initial) {
+  if (name.none()) return;
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  e.state = initial;
-  e.declared = true;
-  touch(name, e);
+  auto it = map_.find(name.key());
+  if (it == map_.end()) it = map_.emplace(std::string(name.key()), Entry{}).first;
+  it->second.state = initial;
+  touch(name.key(), it->second);
 }
 
-bool Controls::declared(std::string_view name) const {
+bool Controls::declared(Control name) const {
   std::lock_guard lock(mutex_);
-  auto it = map_.find(name);
-  return it != map_.end() && it->second.declared;
+  return map_.find(name.key()) != map_.end();
 }
 
 std::vector<std::string> Controls::undeclared() const {
   std::lock_guard lock(mutex_);
-  std::vector<std::string> names = undeclaredReads_;
-  for (const auto& [name, e] : map_) {
-    if (!e.declared && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-  }
+  std::vector<std::string> names = undeclared_;
   std::sort(names.begin(), names.end());
   return names;
 }
 
-ControlState Controls::state(std::string_view name) const {
+ControlState Controls::state(Control name) const {
   std::lock_guard lock(mutex_);
   const Entry* e = find(name);
   return e != nullptr ? e->state : ControlState{};
 }
 
 template <typename T>
-T Controls::get(std::string_view name, T ControlState::*member) const {
+T Controls::get(Control name, T ControlState::*member) const {
   std::lock_guard lock(mutex_);
   const Entry* e = find(name);
   return e != nullptr ? e->state.*member : ControlState{}.*member;
 }
 
 template <typename T>
-void Controls::set(std::string_view name, T ControlState::*member, const T& value) {
+void Controls::set(Control name, T ControlState::*member, const T& value) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  if (e.state.*member == value) return;
-  e.state.*member = value;
-  touch(name, e);
+  Entry* e = entry(name);
+  if (e == nullptr || e->state.*member == value) return;
+  e->state.*member = value;
+  touch(name.key(), *e);
 }
 
-QString Controls::text(std::string_view name) const { return get(name, &ControlState::text); }
+QString Controls::text(Control name) const { return get(name, &ControlState::text); }
 
-void Controls::setText(std::string_view name, const QString& text) {
+void Controls::setText(Control name, const QString& text) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  if (e.state.text == text) return;
-  e.state.text = text;
-  touch(name, e);
-  const auto rules = e.textRules;
+  Entry* e = entry(name);
+  if (e == nullptr || e->state.text == text) return;
+  e->state.text = text;
+  touch(name.key(), *e);
+  const auto rules = e->textRules;
   for (const auto& rule : rules) rule(*this, text);
 }
 
-Colour Controls::color(std::string_view name) const { return get(name, &ControlState::color); }
-void Controls::setColor(std::string_view name, Colour c) { set(name, &ControlState::color, c); }
-Colour Controls::fontColor(std::string_view name) const { return get(name, &ControlState::fontColor); }
-void Controls::setFontColor(std::string_view name, Colour c) { set(name, &ControlState::fontColor, c); }
-bool Controls::checked(std::string_view name) const { return get(name, &ControlState::checked); }
-void Controls::setChecked(std::string_view name, bool on) { set(name, &ControlState::checked, on); }
-bool Controls::enabled(std::string_view name) const { return get(name, &ControlState::enabled); }
-void Controls::setEnabled(std::string_view name, bool on) { set(name, &ControlState::enabled, on); }
-bool Controls::visible(std::string_view name) const { return get(name, &ControlState::visible); }
-void Controls::setVisible(std::string_view name, bool on) { set(name, &ControlState::visible, on); }
+Colour Controls::color(Control name) const { return get(name, &ControlState::color); }
+void Controls::setColor(Control name, Colour c) { set(name, &ControlState::color, c); }
+Colour Controls::fontColor(Control name) const { return get(name, &ControlState::fontColor); }
+void Controls::setFontColor(Control name, Colour c) { set(name, &ControlState::fontColor, c); }
+bool Controls::checked(Control name) const { return get(name, &ControlState::checked); }
+void Controls::setChecked(Control name, bool on) { set(name, &ControlState::checked, on); }
+bool Controls::enabled(Control name) const { return get(name, &ControlState::enabled); }
+void Controls::setEnabled(Control name, bool on) { set(name, &ControlState::enabled, on); }
+bool Controls::visible(Control name) const { return get(name, &ControlState::visible); }
+void Controls::setVisible(Control name, bool on) { set(name, &ControlState::visible, on); }
 
-int Controls::itemIndex(std::string_view name) const { return get(name, &ControlState::itemIndex); }
-void Controls::setItemIndex(std::string_view name, int index) { set(name, &ControlState::itemIndex, index); }
-QStringList Controls::items(std::string_view name) const { return get(name, &ControlState::items); }
-void Controls::setItems(std::string_view name, const QStringList& items) { set(name, &ControlState::items, items); }
+int Controls::itemIndex(Control name) const { return get(name, &ControlState::itemIndex); }
+void Controls::setItemIndex(Control name, int index) { set(name, &ControlState::itemIndex, index); }
+QStringList Controls::items(Control name) const { return get(name, &ControlState::items); }
+void Controls::setItems(Control name, const QStringList& items) { set(name, &ControlState::items, items); }
 
-void Controls::addItem(std::string_view name, const QString& item) {
+void Controls::addItem(Control name, const QString& item) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  e.state.items.append(item);
-  touch(name, e);
+  Entry* e = entry(name);
+  if (e == nullptr) return;
+  e->state.items.append(item);
+  touch(name.key(), *e);
 }
 
-QString Controls::selectedItemText(std::string_view name) const {
+QString Controls::selectedItemText(Control name) const {
   std::lock_guard lock(mutex_);
   const Entry* e = find(name);
   if (e == nullptr) return {};
@@ -118,71 +122,77 @@ QString Controls::selectedItemText(std::string_view name) const {
   return i >= 0 && i < e->state.items.size() ? e->state.items.at(i) : QString();
 }
 
-void Controls::selectItem(std::string_view name, int index) {
+void Controls::selectItem(Control name, int index) {
   std::lock_guard lock(mutex_);
   setItemIndex(name, index);
   setText(name, selectedItemText(name));
 }
 
-int Controls::position(std::string_view name) const { return get(name, &ControlState::position); }
+int Controls::position(Control name) const { return get(name, &ControlState::position); }
 
-void Controls::setPosition(std::string_view name, int position) {
+void Controls::setPosition(Control name, int position) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  const int p = std::clamp(position, e.state.minimum, std::max(e.state.minimum, e.state.maximum));
-  if (e.state.position == p) return;
-  e.state.position = p;
-  touch(name, e);
+  Entry* e = entry(name);
+  if (e == nullptr) return;
+  const int p = std::clamp(position, e->state.minimum, std::max(e->state.minimum, e->state.maximum));
+  if (e->state.position == p) return;
+  e->state.position = p;
+  touch(name.key(), *e);
 }
 
-int Controls::maximum(std::string_view name) const { return get(name, &ControlState::maximum); }
-int Controls::minimum(std::string_view name) const { return get(name, &ControlState::minimum); }
+int Controls::maximum(Control name) const { return get(name, &ControlState::maximum); }
+int Controls::minimum(Control name) const { return get(name, &ControlState::minimum); }
 
-void Controls::setMaximum(std::string_view name, int maximum) {
+void Controls::setMaximum(Control name, int maximum) {
   std::lock_guard lock(mutex_);
-  setRange(name, entry(name).state.minimum, maximum);
+  const Entry* e = entry(name);
+  if (e == nullptr) return;
+  setRange(name, e->state.minimum, maximum);
 }
 
-void Controls::setRange(std::string_view name, int minimum, int maximum) {
+void Controls::setRange(Control name, int minimum, int maximum) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
+  Entry* e = entry(name);
+  if (e == nullptr) return;
   const int top = std::max(minimum, maximum);
-  const int p = std::clamp(e.state.position, minimum, top);
-  if (e.state.minimum == minimum && e.state.maximum == maximum && e.state.position == p) return;
-  e.state.minimum = minimum;
-  e.state.maximum = maximum;
-  e.state.position = p;
-  touch(name, e);
+  const int p = std::clamp(e->state.position, minimum, top);
+  if (e->state.minimum == minimum && e->state.maximum == maximum && e->state.position == p) return;
+  e->state.minimum = minimum;
+  e->state.maximum = maximum;
+  e->state.position = p;
+  touch(name.key(), *e);
 }
 
-QString Controls::panel(std::string_view name, int index) const {
+QString Controls::panel(Control name, int index) const {
   std::lock_guard lock(mutex_);
   const Entry* e = find(name);
   if (e == nullptr || index < 0 || index >= e->state.items.size()) return {};
   return e->state.items.at(index);
 }
 
-void Controls::setPanel(std::string_view name, int index, const QString& text) {
-  if (index < 0) return;
+void Controls::setPanel(Control name, int index, const QString& text) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  QStringList& panels = e.state.items;
+  Entry* e = entry(name);
+  if (e == nullptr || index < 0) return;
+  QStringList& panels = e->state.items;
   while (panels.size() <= index) panels.append(QString());
   if (panels[index] == text) return;
   panels[index] = text;
-  touch(name, e);
+  touch(name.key(), *e);
 }
 
-void Controls::toggleLamp(std::string_view name, Colour lit) {
+void Controls::toggleLamp(Control name, Colour lit) {
   std::lock_guard lock(mutex_);
-  Entry& e = entry(name);
-  e.state.color = e.state.color == colour::White ? lit : colour::White;
-  touch(name, e);
+  Entry* e = entry(name);
+  if (e == nullptr) return;
+  e->state.color = e->state.color == colour::White ? lit : colour::White;
+  touch(name.key(), *e);
 }
 
-void Controls::onTextChanged(std::string_view name, TextRule rule) {
+void Controls::onTextChanged(Control name, TextRule rule) {
   std::lock_guard lock(mutex_);
-  entry(name).textRules.push_back(std::move(rule));
+  Entry* e = entry(name);
+  if (e != nullptr) e->textRules.push_back(std::move(rule));
 }
 
 void Controls::setObserver(Observer* observer) {

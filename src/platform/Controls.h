@@ -1,6 +1,11 @@
 #pragma once
 // The control store: the state of every control of every window, keyed by the control's name.
 //
+// Names are Controls (ControlName.h): the constants each form declares in its name list. The store holds only
+// what a form declared (declareForm, or declare()): a write to any other name changes nothing and a read of it
+// gives the default state; both are reported by undeclared(), which tests check to be empty. No control
+// (Control{}, a target left unnamed) is neither stored nor reported.
+//
 // Decoders and workers write it and read it back at once, from any thread; nothing here touches a widget.
 // The windows mirror each change into the widget of the same objectName on the GUI thread, and send the
 // operator's input back here. What follows from a control (a gauge following its box) is a rule installed
@@ -8,6 +13,8 @@
 //
 // Windows themselves are entries too, named after their window variable ("FormMain", "FormConfig"): their
 // text is the caption, visible means shown, enabled means it takes input.
+
+#include "platform/ControlName.h"
 
 #include <QString>
 #include <QStringList>
@@ -86,63 +93,63 @@ class Controls {
   Controls(const Controls&) = delete;
   Controls& operator=(const Controls&) = delete;
 
-  // Design time: a control and its initial state. Declaring twice replaces the state.
-  void declare(std::string_view name, const ControlState& initial);
-  bool declared(std::string_view name) const;
-  // Names written or read without having been declared: a typo in a control name shows up here.
+  // Design time: a control and its initial state. Declaring twice replaces the state and keeps the rules.
+  void declare(Control name, const ControlState& initial);
+  bool declared(Control name) const;
+  // Keys written or read without having been declared: a control no form declares shows up here.
   std::vector<std::string> undeclared() const;
 
-  ControlState state(std::string_view name) const;
+  ControlState state(Control name) const;
 
-  QString text(std::string_view name) const;
-  void setText(std::string_view name, const QString& text);
-  Colour color(std::string_view name) const;
-  void setColor(std::string_view name, Colour c);
-  Colour fontColor(std::string_view name) const;
-  void setFontColor(std::string_view name, Colour c);
-  bool checked(std::string_view name) const;
-  void setChecked(std::string_view name, bool on);
-  bool enabled(std::string_view name) const;
-  void setEnabled(std::string_view name, bool on);
-  bool visible(std::string_view name) const;
-  void setVisible(std::string_view name, bool on);
+  QString text(Control name) const;
+  void setText(Control name, const QString& text);
+  Colour color(Control name) const;
+  void setColor(Control name, Colour c);
+  Colour fontColor(Control name) const;
+  void setFontColor(Control name, Colour c);
+  bool checked(Control name) const;
+  void setChecked(Control name, bool on);
+  bool enabled(Control name) const;
+  void setEnabled(Control name, bool on);
+  bool visible(Control name) const;
+  void setVisible(Control name, bool on);
 
-  int itemIndex(std::string_view name) const;
-  void setItemIndex(std::string_view name, int index);
-  QStringList items(std::string_view name) const;
-  void setItems(std::string_view name, const QStringList& items);
-  void addItem(std::string_view name, const QString& item);
+  int itemIndex(Control name) const;
+  void setItemIndex(Control name, int index);
+  QStringList items(Control name) const;
+  void setItems(Control name, const QStringList& items);
+  void addItem(Control name, const QString& item);
   // The text of the selected item, empty when none is selected.
-  QString selectedItemText(std::string_view name) const;
+  QString selectedItemText(Control name) const;
   // Selects an item of a drop-down list, whose text is then the selected item's (empty for none), in one step.
-  void selectItem(std::string_view name, int index);
+  void selectItem(Control name, int index);
 
   // Position is clamped into [minimum, maximum]; changing the range clamps the position again.
-  int position(std::string_view name) const;
-  void setPosition(std::string_view name, int position);
-  int maximum(std::string_view name) const;
-  void setMaximum(std::string_view name, int maximum);
-  int minimum(std::string_view name) const;
-  void setRange(std::string_view name, int minimum, int maximum);
+  int position(Control name) const;
+  void setPosition(Control name, int position);
+  int maximum(Control name) const;
+  void setMaximum(Control name, int maximum);
+  int minimum(Control name) const;
+  void setRange(Control name, int minimum, int maximum);
 
   // Status bar panels, kept as the items of the status bar's entry.
-  QString panel(std::string_view name, int index) const;
-  void setPanel(std::string_view name, int index, const QString& text);
+  QString panel(Control name, int index) const;
+  void setPanel(Control name, int index, const QString& text);
 
   // Toggles a lamp between its colour and white: its colour when it is white, white otherwise.
-  void toggleLamp(std::string_view name, Colour lit);
+  void toggleLamp(Control name, Colour lit);
 
-  void onTextChanged(std::string_view name, TextRule rule);
+  // The rule of a control not declared yet is refused (and reported) as any other write to it.
+  void onTextChanged(Control name, TextRule rule);
 
   void setObserver(Observer* observer);
-  // The names changed since the last call, in the order of their first change.
+  // The keys changed since the last call, in the order of their first change.
   std::vector<std::string> takeChanged();
 
  private:
   struct Entry {
     ControlState state;
     std::vector<TextRule> textRules;
-    bool declared = false;
     bool changed = false;
   };
 
@@ -152,17 +159,19 @@ class Controls {
   };
   using Map = std::unordered_map<std::string, Entry, Hash, std::equal_to<>>;
 
-  Entry& entry(std::string_view name);               // lock held
-  const Entry* find(std::string_view name) const;    // lock held
-  void touch(std::string_view name, Entry& e);       // lock held
+  // The declared entry of a name; null (and the name reported) for one no form declared. Lock held.
+  Entry* entry(Control name);
+  const Entry* find(Control name) const;
+  void touch(std::string_view key, Entry& e);  // lock held
+  void report(std::string_view key) const;     // lock held
   template <typename T>
-  T get(std::string_view name, T ControlState::*member) const;
+  T get(Control name, T ControlState::*member) const;
   template <typename T>
-  void set(std::string_view name, T ControlState::*member, const T& value);
+  void set(Control name, T ControlState::*member, const T& value);
 
   mutable std::recursive_mutex mutex_;
   Map map_;
-  mutable std::vector<std::string> undeclaredReads_;
+  mutable std::vector<std::string> undeclared_;
   std::vector<std::string> changed_;
   Observer* observer_ = nullptr;
 };

@@ -7,6 +7,11 @@
 #include <atomic>
 #include <mutex>
 
+// The desktop entry as the install puts it, relative to the folder of the installed program.
+#ifndef QV_INSTALLED_DESKTOP_ENTRY
+#define QV_INSTALLED_DESKTOP_ENTRY "../share/applications/quvexa.desktop"
+#endif
+
 #ifndef QV_VERSION_TEXT
 #define QV_VERSION_TEXT "V1.0.4"
 #endif
@@ -43,6 +48,23 @@ void setExeInfo(const ExeInfo& info) {
 ExeInfo exeInfo() {
   std::lock_guard lock(g_mutex);
   return g_info;
+}
+
+bool writesToDataFolder() {
+  const QString folder = exeInfo().folder;
+  const QFileInfo info(folder);
+  // A folder that is not there is not known to be read-only: what is written under it makes it, as before.
+  return (info.exists() && !info.isWritable()) ||
+         QFileInfo::exists(folder + QStringLiteral(QV_INSTALLED_DESKTOP_ENTRY));
+}
+
+QString writeFolder() {
+  if (!writesToDataFolder()) return exeInfo().folder;
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  // Made here, so that what goes under it only makes its own sub-folder; a failure shows where that write fails.
+  QDir().mkpath(folder);
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return folder;
 }
 
 bool versionBlockReadable() { return g_versionReadable.load(); }

@@ -17,6 +17,14 @@ void initExeInfo(const char* argv0);
 void setExeInfo(const ExeInfo& info);
 ExeInfo exeInfo();
 
+// Where the program writes its logs, saves and reports, with a trailing '/': the executable's folder for a
+// program run from where it was built, the user's data folder (QStandardPaths::AppDataLocation, created when
+// needed) for an installed one. A program counts as installed when its folder cannot be written, or when its
+// desktop entry stands in the install tree beside it (so that root, who can write /usr/bin, does not litter it).
+QString writeFolder();
+// True when writeFolder() is the user's data folder, not the executable's.
+bool writesToDataFolder();
+
 // The executable's version block, compiled in. A test may take it away to see the program without one.
 bool versionBlockReadable();
 void setVersionBlockReadable(bool readable);

@@ -50,7 +50,7 @@ void declareForm(Controls& controls, const FormDef& form) {
   }
 }
 
-const ControlDef* findControl(const FormDef& form, std::string_view name) {
+const ControlDef* findControl(const FormDef& form, Control name) {
   for (const ControlDef& def : form.controls) {
     if (name == def.name) return &def;
   }

@@ -37,11 +37,11 @@ enum class Kind {
 constexpr Colour kKindDefault = 0xFD000000;
 
 struct ControlDef {
-  // The control's store key and widget name. A control that shares its name with a control of another window
-  // is keyed "Window.Control"; its widget is still named "Control".
-  const char* name = "";
+  // The control's store key and widget name, a constant of the form's name list. A control that shares its
+  // name with a control of another window is keyed "Window.Control"; its widget is still named "Control".
+  Control name;
   Kind kind = Kind::Label;
-  const char* parent = "";       // empty: the form
+  Control parent = kFormItself;
   int left = 0;
   int top = 0;
   int width = 0;
@@ -84,7 +84,7 @@ struct ControlDef {
 };
 
 // A control of a kind at its place (left, top, width, height) with its caption.
-inline ControlDef place(Kind kind, const char* name, const char* parent, int left, int top, int width, int height,
+inline ControlDef place(Kind kind, Control name, Control parent, int left, int top, int width, int height,
                         const char* caption = "") {
   ControlDef d;
   d.name = name;
@@ -99,7 +99,7 @@ inline ControlDef place(Kind kind, const char* name, const char* parent, int lef
 }
 
 struct FormDef {
-  const char* name = "";         // the window variable: "FormMain", "FormConfig", ...
+  Control name;  // the window variable: ctl::FormMain, link::ctl::FormConfig, ...
   const char* caption = "";
   int clientWidth = 0;
   int clientHeight = 0;
@@ -111,7 +111,7 @@ struct FormDef {
 
 // Declares the form and every control of it with its design-time state.
 void declareForm(Controls& controls, const FormDef& form);
-const ControlDef* findControl(const FormDef& form, std::string_view name);
+const ControlDef* findControl(const FormDef& form, Control name);
 
 // Events that a window hands to its form's logic, on the GUI thread.
 enum class UiEvent {
@@ -128,7 +128,7 @@ class FormLogic {
  public:
   virtual ~FormLogic() = default;
   virtual const FormDef& form() const = 0;
-  virtual void onEvent(std::string_view control, UiEvent event) = 0;
+  virtual void onEvent(Control control, UiEvent event) = 0;
 };
 
 // A window's logic that owns its description and declares it into the store when it is made.

@@ -3,9 +3,9 @@
 // open-file dialog. The windows provide the real ones; without a display (tests, a headless run) a scripted or
 // refusing one stands in.
 
-#include <QString>
+#include "platform/ControlName.h"
 
-#include <string_view>
+#include <QString>
 
 namespace qv::platform {
 
@@ -17,19 +17,19 @@ class GuiRequests {
   virtual bool askYesNo(const QString& caption, const QString& text) = 0;
   // Runs the print dialog and, when the operator confirms, prints the whole window. GUI thread. True when
   // printed.
-  virtual bool printWindow(std::string_view form) = 0;
+  virtual bool printWindow(Control form) = 0;
   // Runs the open-file dialog; the chosen file's path, or empty when cancelled. GUI thread.
   virtual QString chooseFileToOpen(const QString& filter) = 0;
   // Closes a window as its close box does (the main window's close ends the program). GUI thread. Without a
   // display there is no window to close.
-  virtual void closeWindow(std::string_view /*form*/) {}
+  virtual void closeWindow(Control /*form*/) {}
 };
 
 // Stands in where no display exists: every box is answered No, nothing is printed, no file is chosen.
 class NoGui : public GuiRequests {
  public:
   bool askYesNo(const QString&, const QString&) override { return false; }
-  bool printWindow(std::string_view) override { return false; }
+  bool printWindow(Control) override { return false; }
   QString chooseFileToOpen(const QString&) override { return {}; }
 };
 

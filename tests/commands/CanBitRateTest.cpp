@@ -1,8 +1,11 @@
 // The bit-rate check that opens a CAN run, against the simulated adapter's own bit-rate frames.
 
 #include "commands/CanBitRate.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "platform/Services.h"
 #include "sim/SimDriver.h"
+#include "support/BareStore.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +18,14 @@ struct Rig {
     auto driver = std::make_unique<sim::SimDriver>();
     adapter = driver->addAdapter();
     services = std::make_unique<platform::Services>(std::move(driver));
-    link = std::make_unique<link::Link>(*services);
+    link = std::make_unique<link::Link>(*services, mainwindow::kLinkControls);
+    test::declareBareMainWindows(services->controls);
     platform::FtHandle h = 0;
     EXPECT_EQ(services->driver().OpenByLocation(adapter->record().locId, &h), platform::FT_OK);
     services->driver().SetTimeouts(h, 1, 1);
     link->AdapterHandle = h;
   }
-  QString panel() const { return services->controls.panel("StatusBarView", 2); }
+  QString panel() const { return services->controls.panel(mainwindow::ctl::StatusBarView, 2); }
   // The bit-rate frames the program wrote: 0x0109 queries and 0x010B sets.
   int frames(uint8_t type) const {
     int n = 0;

@@ -1,5 +1,6 @@
 #include "platform/gui/Display.h"
 #include "platform/gui/PaintedControls.h"
+#include "TestFormControls.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,38 +28,38 @@ namespace {
 
 FormDef testForm() {
   FormDef form;
-  form.name = "FormTest";
+  form.name = testctl::FormTest;
   form.caption = "Test window";
   form.clientWidth = 400;
   form.clientHeight = 300;
   form.color = colour::Background;
   form.controls = {
-      place(Kind::Edit, "EditA", "", 10, 10, 80, 20, "0"),
-      place(Kind::Button, "BtnA", "", 100, 10, 60, 24, "Go"),
-      place(Kind::CheckBox, "CheckA", "", 170, 10, 80, 18, "Log"),
-      place(Kind::RadioGroup, "RadioA", "", 10, 40, 160, 46, " Protocol ").list("UR\nCAN").cols(2),
-      place(Kind::ComboBox, "ComboA", "", 180, 40, 90, 22).list("9600\n19200", 1),
-      place(Kind::GroupBox, "Group", "", 10, 90, 200, 60, " Group "),
-      place(Kind::Edit, "EditInherit", "Group", 10, 24, 80, 20).paint(colour::Parent),
-      place(Kind::Gauge, "GaugeA", "Group", 100, 20, 20, 36).span(0, 5000).paint(colour::Lime),
-      place(Kind::Shape, "LampA", "Group", 130, 24, 20, 20).paint(colour::White),
-      place(Kind::PageControl, "Pages", "", 10, 160, 300, 100),
-      place(Kind::TabSheet, "Page1", "Pages", 0, 0, 0, 0, "One"),
-      place(Kind::TabSheet, "Page2", "Pages", 0, 0, 0, 0, "Two"),
-      place(Kind::Label, "FormTest.Label1", "Page2", 4, 4, 60, 14, "on two"),
-      place(Kind::TabSheet, "Page3", "Pages", 0, 0, 0, 0, "Three"),
-      place(Kind::Memo, "MemoA", "", 320, 10, 70, 100).list("first"),
-      place(Kind::StatusBar, "Status", "", 0, 281, 400, 19).panels("50,60"),
-      place(Kind::Timer, "TimerA", "", 0, 0, 0, 0).every(5).disable(),
+      place(Kind::Edit, testctl::EditA, kFormItself, 10, 10, 80, 20, "0"),
+      place(Kind::Button, testctl::BtnA, kFormItself, 100, 10, 60, 24, "Go"),
+      place(Kind::CheckBox, testctl::CheckA, kFormItself, 170, 10, 80, 18, "Log"),
+      place(Kind::RadioGroup, testctl::RadioA, kFormItself, 10, 40, 160, 46, " Protocol ").list("UR\nCAN").cols(2),
+      place(Kind::ComboBox, testctl::ComboA, kFormItself, 180, 40, 90, 22).list("9600\n19200", 1),
+      place(Kind::GroupBox, testctl::Group, kFormItself, 10, 90, 200, 60, " Group "),
+      place(Kind::Edit, testctl::EditInherit, testctl::Group, 10, 24, 80, 20).paint(colour::Parent),
+      place(Kind::Gauge, testctl::GaugeA, testctl::Group, 100, 20, 20, 36).span(0, 5000).paint(colour::Lime),
+      place(Kind::Shape, testctl::LampA, testctl::Group, 130, 24, 20, 20).paint(colour::White),
+      place(Kind::PageControl, testctl::Pages, kFormItself, 10, 160, 300, 100),
+      place(Kind::TabSheet, testctl::Page1, testctl::Pages, 0, 0, 0, 0, "One"),
+      place(Kind::TabSheet, testctl::Page2, testctl::Pages, 0, 0, 0, 0, "Two"),
+      place(Kind::Label, testctl::Label1, testctl::Page2, 4, 4, 60, 14, "on two"),
+      place(Kind::TabSheet, testctl::Page3, testctl::Pages, 0, 0, 0, 0, "Three"),
+      place(Kind::Memo, testctl::MemoA, kFormItself, 320, 10, 70, 100).list("first"),
+      place(Kind::StatusBar, testctl::Status, kFormItself, 0, 281, 400, 19).panels("50,60"),
+      place(Kind::Timer, testctl::TimerA, kFormItself, 0, 0, 0, 0).every(5).disable(),
   };
   return form;
 }
 
 struct RecordingLogic : DeclaredForm {
   explicit RecordingLogic(Controls& c) : DeclaredForm(c, testForm()) {}
-  void onEvent(std::string_view control, UiEvent event) override {
-    events.emplace_back(std::string(control), event);
-    if (control == "BtnA" && throwOnClick) throw std::runtime_error("the handler failed");
+  void onEvent(Control control, UiEvent event) override {
+    events.emplace_back(std::string(control.key()), event);
+    if (control == testctl::BtnA && throwOnClick) throw std::runtime_error("the handler failed");
   }
   std::vector<std::pair<std::string, UiEvent>> events;
   bool throwOnClick = false;
@@ -99,7 +100,7 @@ class DisplayTest : public ::testing::Test {
 TEST_F(DisplayTest, EveryControlIsAWidgetNamedAfterItAtItsPlace) {
   for (const ControlDef& def : window.form().controls) {
     if (def.kind == Kind::Timer) continue;
-    QWidget* w = window.findChild<QWidget*>(objectNameFor(def.name));
+    QWidget* w = window.findChild<QWidget*>(objectNameFor(def.name.key()));
     ASSERT_NE(w, nullptr) << def.name;
     EXPECT_EQ(w, window.widget(def.name));
     if (def.kind != Kind::TabSheet) {
@@ -117,9 +118,9 @@ TEST_F(DisplayTest, EveryControlIsAWidgetNamedAfterItAtItsPlace) {
 TEST_F(DisplayTest, AWorkersBurstOfWritesIsShownOnTheGuiThread) {
   std::thread worker([this] {
     for (int i = 1; i <= 500; ++i) {
-      controls.setText("EditA", QString::number(i));
-      controls.setPosition("GaugeA", i * 10);
-      controls.setPanel("Status", 1, QStringLiteral(" step %1").arg(i));
+      controls.setText(testctl::EditA, QString::number(i));
+      controls.setPosition(testctl::GaugeA, i * 10);
+      controls.setPanel(testctl::Status, 1, QStringLiteral(" step %1").arg(i));
     }
   });
   worker.join();
@@ -136,27 +137,27 @@ TEST_F(DisplayTest, OperatorInputGoesIntoTheStoreAndThenToTheLogic) {
   auto* edit = find<QLineEdit>("EditA");
   edit->clear();
   type(edit, QStringLiteral("42"));
-  EXPECT_EQ(controls.text("EditA"), "42");
+  EXPECT_EQ(controls.text(testctl::EditA), "42");
   EXPECT_EQ(count("EditA", UiEvent::Change), 2u);
 
   find<QPushButton>("BtnA")->click();
   EXPECT_EQ(count("BtnA", UiEvent::Click), 1u);
 
   find<QCheckBox>("CheckA")->click();
-  EXPECT_TRUE(controls.checked("CheckA"));
+  EXPECT_TRUE(controls.checked(testctl::CheckA));
   EXPECT_EQ(count("CheckA", UiEvent::Click), 1u);
 
   const auto radios = find<QGroupBox>("RadioA")->findChildren<QRadioButton*>();
   ASSERT_EQ(radios.size(), 2);
   radios[1]->click();
-  EXPECT_EQ(controls.itemIndex("RadioA"), 1);
+  EXPECT_EQ(controls.itemIndex(testctl::RadioA), 1);
   EXPECT_EQ(count("RadioA", UiEvent::Click), 1u);
 
   auto* combo = find<QComboBox>("ComboA");
   combo->setCurrentIndex(0);
   emit combo->activated(0);
-  EXPECT_EQ(controls.itemIndex("ComboA"), 0);
-  EXPECT_EQ(controls.text("ComboA"), "9600");
+  EXPECT_EQ(controls.itemIndex(testctl::ComboA), 0);
+  EXPECT_EQ(controls.text(testctl::ComboA), "9600");
 
   QEvent enter(QEvent::Enter), leave(QEvent::Leave);
   QApplication::sendEvent(find<QPushButton>("BtnA"), &enter);
@@ -173,20 +174,20 @@ TEST_F(DisplayTest, OperatorInputGoesIntoTheStoreAndThenToTheLogic) {
 TEST_F(DisplayTest, HiddenPagesLoseTheirTabsAndTheIndexCountsTheTabsShown) {
   auto* tabs = find<QTabWidget>("Pages");
   ASSERT_EQ(tabs->count(), 3);
-  controls.setVisible("Page1", false);
-  controls.setItemIndex("Pages", 1);
+  controls.setVisible(testctl::Page1, false);
+  controls.setItemIndex(testctl::Pages, 1);
   QApplication::processEvents();
   ASSERT_EQ(tabs->count(), 2);
   EXPECT_EQ(tabs->tabText(0), "Two");
-  EXPECT_EQ(tabs->currentWidget(), window.widget("Page3"));
+  EXPECT_EQ(tabs->currentWidget(), window.widget(testctl::Page3));
   EXPECT_TRUE(logic.events.empty()) << "changes from the store are not operator input";
 
   tabs->tabBar()->setCurrentIndex(0);  // the operator picks "Two"
-  EXPECT_EQ(controls.itemIndex("Pages"), 0);
+  EXPECT_EQ(controls.itemIndex(testctl::Pages), 0);
   EXPECT_EQ(count("Pages", UiEvent::Change), 1u);
 
-  controls.setVisible("Page1", true);
-  controls.setText("Page3", "Drei");
+  controls.setVisible(testctl::Page1, true);
+  controls.setText(testctl::Page3, "Drei");
   QApplication::processEvents();
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->tabText(2), "Drei");
@@ -196,16 +197,16 @@ TEST_F(DisplayTest, HiddenPagesLoseTheirTabsAndTheIndexCountsTheTabsShown) {
 TEST_F(DisplayTest, ColoursFollowTheStoreAndTheParents) {
   auto* inherit = find<QLineEdit>("EditInherit");
   EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(229, 254, 206)) << "the window's background";
-  controls.setColor("Group", colour::Yellow);
-  controls.setColor("EditA", colour::Red);
-  controls.setFontColor("EditA", colour::White);
-  controls.setColor("LampA", colour::Lime);
+  controls.setColor(testctl::Group, colour::Yellow);
+  controls.setColor(testctl::EditA, colour::Red);
+  controls.setFontColor(testctl::EditA, colour::White);
+  controls.setColor(testctl::LampA, colour::Lime);
   QApplication::processEvents();
   EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(255, 255, 0)) << "now its group's";
   EXPECT_EQ(find<QLineEdit>("EditA")->palette().color(QPalette::Base), QColor(255, 0, 0));
   EXPECT_EQ(find<QLineEdit>("EditA")->palette().color(QPalette::Active, QPalette::Text), QColor(255, 255, 255));
   EXPECT_EQ(find<LampWidget>("LampA")->brush(), QColor(0, 255, 0));
-  controls.setColor("Group", colour::Parent);
+  controls.setColor(testctl::Group, colour::Parent);
   QApplication::processEvents();
   EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(229, 254, 206));
 }
@@ -213,27 +214,27 @@ TEST_F(DisplayTest, ColoursFollowTheStoreAndTheParents) {
 TEST_F(DisplayTest, TheWindowShowsHidesAndClosesThroughTheStore) {
   int closed = 0;
   QObject::connect(&window, &FormWindow::closed, [&closed] { ++closed; });
-  controls.setText("FormTest", "Renamed");
-  controls.setVisible("FormTest", true);
+  controls.setText(testctl::FormTest, "Renamed");
+  controls.setVisible(testctl::FormTest, true);
   QApplication::processEvents();
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.windowTitle(), "Renamed");
   EXPECT_EQ(count("FormTest", UiEvent::Show), 1u);
 
-  controls.setEnabled("FormTest", false);
+  controls.setEnabled(testctl::FormTest, false);
   QApplication::processEvents();
   EXPECT_FALSE(window.isEnabled());
 
-  controls.setVisible("FormTest", false);
+  controls.setVisible(testctl::FormTest, false);
   QApplication::processEvents();
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(closed, 0) << "hidden is not closed";
 
-  controls.setVisible("FormTest", true);
+  controls.setVisible(testctl::FormTest, true);
   QApplication::processEvents();
   EXPECT_EQ(count("FormTest", UiEvent::Show), 2u);
   window.close();
-  EXPECT_FALSE(controls.visible("FormTest"));
+  EXPECT_FALSE(controls.visible(testctl::FormTest));
   EXPECT_EQ(count("FormTest", UiEvent::Close), 1u);
   EXPECT_EQ(closed, 1);
 }
@@ -241,10 +242,10 @@ TEST_F(DisplayTest, TheWindowShowsHidesAndClosesThroughTheStore) {
 TEST_F(DisplayTest, ATimerFiresOnlyWhileTheStoreSaysItRuns) {
   processFor(30);
   EXPECT_EQ(count("TimerA", UiEvent::Timer), 0u);
-  controls.setEnabled("TimerA", true);
+  controls.setEnabled(testctl::TimerA, true);
   processFor(60);
   EXPECT_GT(count("TimerA", UiEvent::Timer), 0u);
-  controls.setEnabled("TimerA", false);
+  controls.setEnabled(testctl::TimerA, false);
   QApplication::processEvents();
   const size_t fired = count("TimerA", UiEvent::Timer);
   processFor(30);

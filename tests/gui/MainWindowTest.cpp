@@ -1,7 +1,13 @@
 #include "app/WindowedTool.h"
+#include "eeprom/DiagnosisReportFormControls.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/PasswordFormControls.h"
 #include "platform/ExeInfo.h"
 #include "platform/gui/Look.h"
+#include "sim/SimDriver.h"
 #include "sim/SimSetups.h"
+#include "support/CurrentFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -9,6 +15,7 @@
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
@@ -45,7 +52,7 @@ TEST_F(MainWindowTest, EveryWindowHasAWidgetForEachOfItsControls) {
     EXPECT_EQ(window->size(), QSize(logic->form().clientWidth, logic->form().clientHeight));
     for (const ControlDef& def : logic->form().controls) {
       if (def.kind == Kind::Timer) continue;
-      EXPECT_NE(window->findChild<QWidget*>(gui::objectNameFor(def.name)), nullptr) << def.name;
+      EXPECT_NE(window->findChild<QWidget*>(gui::objectNameFor(def.name.key())), nullptr) << def.name;
     }
   }
 }
@@ -69,7 +76,7 @@ TEST_F(MainWindowTest, AtStartTheMainWindowIsShownWithThePageAreaHidden) {
 // What an operator does first: " Configure ", the protocol, "Scan", "Yes", all through the widgets.
 TEST_F(MainWindowTest, TheFirstUseShowsTheProtocolsPages) {
   gui::FormWindow& main = program->mainWindow();
-  gui::FormWindow* config = program->display.window("FormConfig");
+  gui::FormWindow* config = program->display.window(link::ctl::FormConfig);
   auto* run = main.findChild<QPushButton*>("SpdBtnRUN");
   EXPECT_FALSE(run->isEnabled()) << "no RUN before the dialog is confirmed";
 
@@ -102,12 +109,38 @@ TEST_F(MainWindowTest, TheFirstUseShowsTheProtocolsPages) {
   EXPECT_EQ(pages->currentIndex(), 0);
 }
 
+// The dialog that no control opens, shown and answered through its widgets.
+TEST_F(MainWindowTest, ThePasswordDialogUnlocksTheDiagnosisPage) {
+  test::ScopedCurrentFolder folder;
+  ASSERT_TRUE(folder.entered());
+  controls().setVisible(mainwindow::ctl::PageControl2, true);
+  controls().setVisible(mainwindow::passwordCtl::FormPassWord, true);
+  QApplication::processEvents();
+  gui::FormWindow* dialog = program->display.window(mainwindow::passwordCtl::FormPassWord);
+  ASSERT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->windowTitle(), "Quvexa Password");
+  auto* edit = dialog->findChild<QLineEdit*>("EditModePassword");
+  EXPECT_EQ(edit->echoMode(), QLineEdit::Normal) << "the password is shown as typed";
+  edit->insert(QStringLiteral("pwk418205763"));  // as typing does: the text goes back into the store
+  dialog->findChild<QPushButton*>("SpdBtnPasswordYes")->click();
+  QApplication::processEvents();
+
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_TRUE(program->mainWindow().isVisible());
+  auto* pages = program->mainWindow().findChild<QTabWidget*>("PageControl2");
+  bool diagnosisTab = false;
+  for (int i = 0; i < pages->count(); ++i) diagnosisTab = diagnosisTab || pages->tabText(i) == "DIA";
+  EXPECT_TRUE(diagnosisTab);
+  EXPECT_TRUE(QFile::exists(QStringLiteral("SafeInfo.ini")));
+}
+
 TEST_F(MainWindowTest, ThePicturesAreReadFromTheResources) {
   const auto* logo = program->mainWindow().findChild<QLabel*>("ImageLogo");
   ASSERT_FALSE(logo->pixmap().isNull());
   EXPECT_EQ(logo->pixmap().size(), QSize(200, 48));
   EXPECT_FALSE(program->mainWindow().findChild<QLabel*>("ImageBatteryPack")->pixmap().isNull());
-  const auto* header = program->display.window("FormDiagnosisReport")->findChild<QLabel*>("ImageReportHeader");
+  const auto* header =
+      program->display.window(eeprom::diagnosisReportCtl::FormDiagnosisReport)->findChild<QLabel*>("ImageReportHeader");
   ASSERT_FALSE(header->pixmap().isNull());
   EXPECT_EQ(header->pixmap().size(), QSize(670, 66));
 }
@@ -118,7 +151,7 @@ TEST_F(MainWindowTest, TheMainWindowPrintsToAReadablePdf) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(path);
-  ASSERT_TRUE(program->gui.printWindowTo("FormMain", &printer));
+  ASSERT_TRUE(program->gui.printWindowTo(mainwindow::ctl::FormMain, &printer));
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray pdf = file.readAll();
@@ -126,18 +159,47 @@ TEST_F(MainWindowTest, TheMainWindowPrintsToAReadablePdf) {
   EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF"));
   EXPECT_TRUE(pdf.contains("/Type /Page")) << "one page with the window on it";
   EXPECT_GT(pdf.size(), 20000) << "the window's image, not an empty page";
-  EXPECT_FALSE(program->gui.printWindowTo("FormNoSuchWindow", &printer));
+  EXPECT_FALSE(program->gui.printWindowTo(Control{"FormNoSuchWindow"}, &printer));
 }
 
 TEST_F(MainWindowTest, ExitClosesTheMainWindow) {
   int closed = 0;
   QObject::connect(&program->mainWindow(), &gui::FormWindow::closed, [&closed] { ++closed; });
-  controls().setEnabled("Timer_300h_ON", true);
+  controls().setEnabled(mainwindow::ctl::Timer_300h_ON, true);
   QApplication::processEvents();
   program->mainWindow().findChild<QPushButton*>("SpdBtnExit")->click();
   EXPECT_EQ(closed, 1);
   EXPECT_FALSE(program->mainWindow().isVisible());
-  EXPECT_FALSE(controls().enabled("Timer_300h_ON"));
+  EXPECT_FALSE(controls().enabled(mainwindow::ctl::Timer_300h_ON));
+}
+
+// The second click of a double click reaches the widget before the display has shown it disabled: the
+// starter finds the store's button off and starts nothing.
+TEST_F(MainWindowTest, ADoubleClickOnAUrCommandStartsOneCommand) {
+  Controls& c = controls();
+  c.setItemIndex(link::ctl::RadioGroup_Protocol, 0);
+  program->tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
+  program->tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
+  program->tool.services.workers.joinAll();
+  c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
+  program->tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+  program->display.flush();
+  auto* sleep = program->mainWindow().findChild<QPushButton*>("SpdBtnSleep");
+  ASSERT_TRUE(sleep->isEnabled());
+  auto adapter = static_cast<sim::SimDriver&>(program->tool.services.driver()).adapters().at(0);
+  adapter->clearWritten();
+
+  sleep->click();
+  EXPECT_TRUE(sleep->isEnabled()) << "not flushed yet";
+  sleep->click();
+  EXPECT_EQ(program->tool.services.workers.running("SleepWorker"), 1);  // the first waits 100 ms before its open
+  QElapsedTimer t;
+  t.start();
+  while ((program->tool.services.workers.running() > 0 || !c.enabled(mainwindow::ctl::SpdBtnSleep)) &&
+         t.elapsed() < 5000)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(adapter->written().size(), 1u) << "one sleep request";
+  EXPECT_TRUE(sleep->isEnabled());
 }
 
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {

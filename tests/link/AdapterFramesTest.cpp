@@ -1,6 +1,7 @@
 // Adapter frames byte for byte, the readers' outcomes, and the writers' and readers' bounds.
 
 #include "link/AdapterFrames.h"
+#include "mainwindow/MainFormControls.h"
 #include "sim/ScriptedPack.h"
 #include "support/Bytes.h"
 #include "support/TimeScale.h"
@@ -30,7 +31,7 @@ class AdapterFrames : public ::testing::Test {
     const auto w = adapter->written();
     return w.empty() ? QByteArray() : w.back();
   }
-  Colour lamp(const char* name) const { return rig.controls.color(name); }
+  Colour lamp(Control name) const { return rig.controls.color(name); }
 
   test::ScopedTimeScale fast{0.02};
   test::LinkRig rig;
@@ -76,18 +77,18 @@ TEST_F(AdapterFrames, WritersBuildTheFramesOfTheTables) {
 
 TEST_F(AdapterFrames, LampsFollowTheirWriters) {
   SendUartRequest(rig.link, 1, 74, reinterpret_cast<const uint8_t*>("X"));
-  EXPECT_EQ(lamp("Shape_TX"), colour::White);  // a plain request lights nothing
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::White);  // a plain request lights nothing
   EXPECT_TRUE(SendUr96Query(rig.link));
-  EXPECT_EQ(lamp("Shape_TX"), colour::Red);
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::Red);
   EXPECT_TRUE(SendAdapterQuery(rig.link, 2, 24, 6));
-  EXPECT_EQ(lamp("Shape_RX"), colour::Lime);
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_RX), colour::Lime);
 
   closeHandle();
   EXPECT_FALSE(SendUr96Query(rig.link));
   EXPECT_NE(rig.link.AdapterStatus, platform::FT_OK);
-  EXPECT_EQ(lamp("Shape_TX"), colour::Red);  // a failed write leaves the TX lamp
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::Red);  // a failed write leaves the TX lamp
   EXPECT_FALSE(SendAdapterQuery(rig.link, 2, 6, 4));
-  EXPECT_EQ(lamp("Shape_RX"), colour::White);  // the RX lamp toggles before the write, whatever follows
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_RX), colour::White);  // the RX lamp toggles before the write, whatever follows
 }
 
 TEST_F(AdapterFrames, ArgumentsBeyondTheBuffersAreRefused) {
@@ -109,7 +110,7 @@ TEST_F(AdapterFrames, ArgumentsBeyondTheBuffersAreRefused) {
       {"negative frame payload", [&] { return SendAdapterFrame(rig.link, kFrameFixtureSwitch, 3, p, -1); }},
       {"query with L 3", [&] { return SendAdapterQuery(rig.link, 3, 6, 3); }},
   };
-  const Colour rx = lamp("Shape_RX");
+  const Colour rx = lamp(mainwindow::ctl::Shape_RX);
   for (const Case& c : refused) {
     SCOPED_TRACE(c.what);
     rig.link.AdapterStatus = platform::FT_OK;
@@ -117,7 +118,7 @@ TEST_F(AdapterFrames, ArgumentsBeyondTheBuffersAreRefused) {
     EXPECT_EQ(rig.link.AdapterStatus, platform::FT_INVALID_PARAMETER);
   }
   EXPECT_TRUE(adapter->written().empty());
-  EXPECT_EQ(lamp("Shape_RX"), rx);
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_RX), rx);
 }
 
 TEST_F(AdapterFrames, EachUrExchangeStartsWithoutStaleBytes) {

@@ -4,6 +4,7 @@
 
 #include "link/CanFrames.h"
 #include "link/Link.h"
+#include "mainwindow/MainWindowLink.h"
 #include "sim/SimAdapter.h"
 #include "support/Bytes.h"
 #include "support/TimeScale.h"
@@ -66,7 +67,7 @@ class ScriptedDriver : public platform::Driver {
 struct Rig {
   ScriptedDriver* driver = new ScriptedDriver;
   platform::Services services{std::unique_ptr<platform::Driver>(driver)};
-  link::Link link{services};
+  link::Link link{services, mainwindow::kLinkControls};
   Rig() { link.AdapterHandle = 0x1000; }
 
   uint8_t read(CanRxEntries& entries, int* count) { return link::CanReadFrames(link, entries, count); }

@@ -4,7 +4,10 @@
 
 #include "link/CanLayer.h"
 #include "link/Link.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "sim/SimDriver.h"
+#include "support/BareStore.h"
 #include "support/Bytes.h"
 #include "support/TimeScale.h"
 
@@ -55,8 +58,8 @@ class CanLayer : public ::testing::Test {
     link.setCanFrameSink(&sink);
     ControlState lamp;
     lamp.color = colour::White;
-    services.controls.declare("Shape_TX", lamp);
-    services.controls.declare("Shape_RX", lamp);
+    services.controls.declare(mainwindow::ctl::Shape_TX, lamp);
+    services.controls.declare(mainwindow::ctl::Shape_RX, lamp);
   }
 
   void inject(const sim::CanFrame& f) { adapter->inject(sim::encodeCan(f)); }
@@ -70,26 +73,28 @@ class CanLayer : public ::testing::Test {
     }
     return out;
   }
-  Colour lamp(const char* name) const { return services.controls.color(name); }
+  Colour lamp(Control name) const { return services.controls.color(name); }
 
   test::ScopedTimeScale fast{0.02};
   sim::SimDriver* driver = new sim::SimDriver;
   platform::Services services{std::unique_ptr<platform::Driver>(driver)};
-  link::Link link{services};
+  link::Link link{services, mainwindow::kLinkControls};
+  // The windows' entries, in the state of a store nothing has written yet.
+  const bool declared_ = (test::declareBareMainWindows(services.controls), true);
   std::shared_ptr<sim::SimAdapter> adapter;
   RecordingSink sink;
 };
 
 TEST_F(CanLayer, SendersPutTheirMessagesOnTheBus) {
   EXPECT_TRUE(link::CanSendRequest(link, 0x4101, 0, {0, 0, 0}, 1));
-  EXPECT_EQ(lamp("Shape_TX"), colour::Red);
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::Red);
   const uint8_t one[1] = {0x01};
   EXPECT_TRUE(link::CanSendRequestData(link, one, 1));
   const uint8_t ten[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   EXPECT_TRUE(link::CanSendRequestData(link, ten, 10));  // never more than a message holds
-  EXPECT_EQ(lamp("Shape_TX"), colour::Red);              // data messages leave the lamp alone
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::Red);  // data messages leave the lamp alone
   EXPECT_TRUE(link::CanSendWords(link, 0x304, 0x00FF0192, 0x01020304));
-  EXPECT_EQ(lamp("Shape_TX"), colour::White);
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::White);
   EXPECT_TRUE(link::CanSendRequest(link, 0x200A, 0x0304, {0xA1, 0xA2, 0xA3}, 0));
 
   const std::vector<sim::CanFrame> w = written();
@@ -112,7 +117,7 @@ TEST_F(CanLayer, SendersPutTheirMessagesOnTheBus) {
   adapter->unplug();
   EXPECT_FALSE(link::CanSendRequest(link, 0x4101, 0, {0, 0, 0}, 1));
   EXPECT_FALSE(link::CanSendWords(link, 0x304, 0, 0));
-  EXPECT_EQ(lamp("Shape_TX"), colour::Red);  // a failed write is no activity
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::Red);  // a failed write is no activity
 }
 
 TEST_F(CanLayer, ReceiversHandOnEveryFrameAsReceived) {
@@ -129,7 +134,7 @@ TEST_F(CanLayer, ReceiversHandOnEveryFrameAsReceived) {
       {1, 0x443, hex("00 00 00 00 00 00 00 00"), 8},
   };
   EXPECT_EQ(sink.frames, expected);
-  EXPECT_EQ(lamp("Shape_RX"), colour::White);  // four frames handed on: four toggles
+  EXPECT_EQ(lamp(mainwindow::ctl::Shape_RX), colour::White);  // four frames handed on: four toggles
 }
 
 TEST_F(CanLayer, ResultsOfTheReceivers) {
@@ -183,11 +188,13 @@ TEST_F(CanLayer, WaitResponseCountsAcceptedHeadersOnly) {
 
   struct Label {
     uint16_t command, index;
-    const char* label;
+    Control label;
     const char* text;
   };
-  for (const Label& l : {Label{0x4008, 1, "Label_Barcode_W", "OK21"}, Label{0x4008, 2, "Label_Barcode_W", "OK22"},
-                         Label{0x000A, 1, "Label_Barcode_R", "OK21"}, Label{0x000A, 2, "Label_Barcode_R", "OK22"}}) {
+  for (const Label& l : {Label{0x4008, 1, mainwindow::ctl::Label_Barcode_W, "OK21"},
+                         Label{0x4008, 2, mainwindow::ctl::Label_Barcode_W, "OK22"},
+                         Label{0x000A, 1, mainwindow::ctl::Label_Barcode_R, "OK21"},
+                         Label{0x000A, 2, mainwindow::ctl::Label_Barcode_R, "OK22"}}) {
     services.controls.setText(l.label, "-");
     uint8_t header[8] = {static_cast<uint8_t>(l.command >> 8), static_cast<uint8_t>(l.command), 0,
                          static_cast<uint8_t>(l.index)};

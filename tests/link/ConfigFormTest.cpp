@@ -1,8 +1,10 @@
 // The configuration dialog: its layout, the protocol choice acting on the main window's pages, the scan and
 // its texts, the choice of an interface, and Yes.
 
+#include "link/ConfigFormControls.h"
 #include "link/Unit2ConfigForm.h"
-#include "platform/select/DriverSelect.h"
+#include "mainwindow/MainFormControls.h"
+#include "sim/SimSetups.h"
 #include "tests/link/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -14,24 +16,25 @@ namespace {
 
 using namespace link;
 
-bool visible(test::LinkRig& r, const char* name) { return r.controls.visible(name); }
+bool visible(test::LinkRig& r, Control name) { return r.controls.visible(name); }
 
 TEST(ConfigForm, LayoutAndCreation) {
   test::LinkRig rig;
   const FormDef& f = rig.form->form();
-  EXPECT_STREQ(f.name, "FormConfig");
+  EXPECT_EQ(f.name, link::ctl::FormConfig);
   EXPECT_STREQ(f.caption, "BMS Monitor Configure");
   EXPECT_EQ(f.color, colour::Background);
   EXPECT_TRUE(f.stayOnTop);
-  std::map<std::string, const ControlDef*> byName;
+  std::map<Control, const ControlDef*> byName;
   for (const ControlDef& d : f.controls) byName[d.name] = &d;
-  for (const char* name : {"Panel1", "Label1", "CobBoxInterfaceName", "SpdBtnSCAN", "ProgressBar1",
-                           "LbInterfaceName", "SpdBtnYES", "SpdBtnCANCEL", "CheckBoxLogFileSave",
-                           "RadioGroup_Protocol", "GroupBox1", "LabelBaudRateChooice", "ComboBoxBaudRate",
-                           "StatusBar1"})
+  for (Control name :
+       {link::ctl::Panel1, link::ctl::Label1, link::ctl::CobBoxInterfaceName, link::ctl::SpdBtnSCAN,
+        link::ctl::ProgressBar1, link::ctl::LbInterfaceName, link::ctl::SpdBtnYES, link::ctl::SpdBtnCANCEL,
+        link::ctl::CheckBoxLogFileSave, link::ctl::RadioGroup_Protocol, link::ctl::GroupBox1,
+        link::ctl::LabelBaudRateChooice, link::ctl::ComboBoxBaudRate, link::ctl::StatusBar1})
     EXPECT_TRUE(byName.count(name)) << name;
   for (const ControlDef& d : f.controls) {
-    const bool top = d.parent[0] == '\0';
+    const bool top = d.parent.none();
     const int w = top ? f.clientWidth : byName.at(d.parent)->width;
     const int h = top ? f.clientHeight : byName.at(d.parent)->height;
     EXPECT_TRUE(d.left >= 0 && d.top >= 0 && d.left + d.width <= w && d.top + d.height <= h) << d.name;
@@ -39,55 +42,72 @@ TEST(ConfigForm, LayoutAndCreation) {
   EXPECT_EQ(f.clientWidth, 476);
   EXPECT_EQ(f.clientHeight, 197);
 
-  EXPECT_EQ(rig.controls.items("RadioGroup_Protocol"), QStringList({"UR", "CAN"}));
-  EXPECT_EQ(rig.controls.itemIndex("RadioGroup_Protocol"), -1);
-  EXPECT_EQ(rig.controls.text("LbInterfaceName"), "unknow . . .");
-  EXPECT_EQ(rig.controls.maximum("ProgressBar1"), 64);
-  EXPECT_FALSE(rig.controls.enabled("SpdBtnSCAN"));
-  EXPECT_FALSE(rig.controls.enabled("SpdBtnYES"));
-  EXPECT_FALSE(visible(rig, "SpdBtnCANCEL"));
-  EXPECT_FALSE(visible(rig, "CheckBoxLogFileSave"));
-  for (const char* name : {"SpdBtnRUN", "SpdBtnBusHunt", "SpdBtnUpgrade", "BitBtnPrintReportRead"})
+  EXPECT_EQ(rig.controls.items(link::ctl::RadioGroup_Protocol), QStringList({"UR", "CAN"}));
+  EXPECT_EQ(rig.controls.itemIndex(link::ctl::RadioGroup_Protocol), -1);
+  EXPECT_EQ(rig.controls.text(link::ctl::LbInterfaceName), "unknow . . .");
+  EXPECT_EQ(rig.controls.maximum(link::ctl::ProgressBar1), 64);
+  EXPECT_FALSE(rig.controls.enabled(link::ctl::SpdBtnSCAN));
+  EXPECT_FALSE(rig.controls.enabled(link::ctl::SpdBtnYES));
+  EXPECT_FALSE(visible(rig, link::ctl::SpdBtnCANCEL));
+  EXPECT_FALSE(visible(rig, link::ctl::CheckBoxLogFileSave));
+  for (Control name : {mainwindow::ctl::SpdBtnRUN, mainwindow::ctl::SpdBtnBusHunt, mainwindow::ctl::SpdBtnUpgrade,
+                       mainwindow::ctl::BitBtnPrintReportRead})
     EXPECT_FALSE(rig.controls.enabled(name)) << name;
-  EXPECT_EQ(rig.controls.color("FormConfig"), colour::Background);
+  EXPECT_EQ(rig.controls.color(link::ctl::FormConfig), colour::Background);
 }
 
 TEST(ConfigForm, ProtocolChoiceSwitchesTheMainWindowsPages) {
   struct Case {
     const char* exe;
     int protocol;
-    std::vector<const char*> shown, hidden;
+    std::vector<Control> shown, hidden;
     QStringList rates;
   } cases[] = {
-      {"quvexa", 0, {"TabSheetEEP", "TabSheetUR96", "CheckBoxLogFileSave"},
-       {"TabSheet_BRCAN", "TabSheet_CAN_ENG", "TabSheet_EVT", "PageControl2"}, {"9600", "19200"}},
+      {"quvexa",
+       0,
+       {mainwindow::ctl::TabSheetEEP, mainwindow::ctl::TabSheetUR96, link::ctl::CheckBoxLogFileSave},
+       {mainwindow::ctl::TabSheet_BRCAN, mainwindow::ctl::TabSheet_CAN_ENG, mainwindow::ctl::TabSheet_EVT,
+        mainwindow::ctl::PageControl2},
+       {"9600", "19200"}},
       // No profile: the QV page keeps what it had (it was shown before the click).
-      {"quvexa", 1, {"TabSheet_BRCAN", "TabSheet_CAN_ENG", "CheckBoxLogFileSave"},
-       {"TabSheetQV", "TabSheetENG2", "TabSheetUR96", "TabSheetEEP", "PageControl2"},
+      {"quvexa",
+       1,
+       {mainwindow::ctl::TabSheet_BRCAN, mainwindow::ctl::TabSheet_CAN_ENG, link::ctl::CheckBoxLogFileSave},
+       {mainwindow::ctl::TabSheetQV, mainwindow::ctl::TabSheetENG2, mainwindow::ctl::TabSheetUR96,
+        mainwindow::ctl::TabSheetEEP, mainwindow::ctl::PageControl2},
        {"125000", "250000", "500000"}},
-      {"VELMO_LIT2", 1, {"TabSheet_BRCAN", "TabSheet_CAN_ENG"}, {"TabSheet_EVT"}, {"125000", "250000", "500000"}},
-      {"VELMO_EVT", 1, {"TabSheet_CAN_ENG", "TabSheet_EVT"}, {"TabSheetEEP"}, {"125000", "250000", "500000"}},
+      {"VELMO_LIT2",
+       1,
+       {mainwindow::ctl::TabSheet_BRCAN, mainwindow::ctl::TabSheet_CAN_ENG},
+       {mainwindow::ctl::TabSheet_EVT},
+       {"125000", "250000", "500000"}},
+      {"VELMO_EVT",
+       1,
+       {mainwindow::ctl::TabSheet_CAN_ENG, mainwindow::ctl::TabSheet_EVT},
+       {mainwindow::ctl::TabSheetEEP},
+       {"125000", "250000", "500000"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.exe) + " " + std::to_string(c.protocol));
     test::ScopedExeName exe(c.exe);
     test::LinkRig rig;
-    rig.controls.setVisible("PageControl2", true);
-    rig.controls.setEnabled("Timer_300h_ON", true);
-    for (const char* page : {"TabSheet_CAN_ENG", "TabSheet_EVT"}) rig.controls.setVisible(page, true);
+    rig.controls.setVisible(mainwindow::ctl::PageControl2, true);
+    rig.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, true);
+    for (Control page : {mainwindow::ctl::TabSheet_CAN_ENG, mainwindow::ctl::TabSheet_EVT})
+      rig.controls.setVisible(page, true);
     rig.chooseProtocol(c.protocol);
-    for (const char* name : c.shown) EXPECT_TRUE(visible(rig, name)) << name;
-    for (const char* name : c.hidden) EXPECT_FALSE(visible(rig, name)) << name;
-    EXPECT_TRUE(rig.controls.enabled("SpdBtnSCAN"));
-    EXPECT_FALSE(rig.controls.enabled("Timer_300h_ON"));
-    EXPECT_EQ(rig.controls.items("ComboBoxBaudRate"), c.rates);
-    EXPECT_EQ(rig.controls.selectedItemText("ComboBoxBaudRate"), c.protocol == 0 ? "19200" : "250000");
+    for (Control name : c.shown) EXPECT_TRUE(visible(rig, name)) << name;
+    for (Control name : c.hidden) EXPECT_FALSE(visible(rig, name)) << name;
+    EXPECT_TRUE(rig.controls.enabled(link::ctl::SpdBtnSCAN));
+    EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
+    EXPECT_EQ(rig.controls.items(link::ctl::ComboBoxBaudRate), c.rates);
+    EXPECT_EQ(rig.controls.selectedItemText(link::ctl::ComboBoxBaudRate), c.protocol == 0 ? "19200" : "250000");
   }
 
   test::ScopedExeName plain("quvexa");
   test::LinkRig rig;
   rig.chooseProtocol(1);
-  EXPECT_FALSE(visible(rig, "TabSheet_CAN_ENG"));  // no profile: left hidden as it was
+  EXPECT_FALSE(visible(rig, mainwindow::ctl::TabSheet_CAN_ENG));  // no profile: left hidden as it was
   EXPECT_TRUE(rig.controls.undeclared().empty());
 }
 
@@ -96,13 +116,13 @@ class Scan : public ::testing::Test {
   void list(std::initializer_list<uint32_t> ids) {
     for (uint32_t id : ids) rig.sim().addAdapter(id);
   }
-  QString panel() const { return rig.controls.panel("StatusBar1", 0); }
-  QString found() const { return rig.controls.text("LbInterfaceName"); }
-  bool yes() const { return rig.controls.enabled("SpdBtnYES"); }
+  QString panel() const { return rig.controls.panel(link::ctl::StatusBar1, 0); }
+  QString found() const { return rig.controls.text(link::ctl::LbInterfaceName); }
+  bool yes() const { return rig.controls.enabled(link::ctl::SpdBtnYES); }
   void expectEnded() {
-    EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Scan");
-    EXPECT_TRUE(rig.controls.enabled("SpdBtnSCAN"));
-    EXPECT_EQ(rig.controls.position("ProgressBar1"), 64);
+    EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Scan");
+    EXPECT_TRUE(rig.controls.enabled(link::ctl::SpdBtnSCAN));
+    EXPECT_EQ(rig.controls.position(link::ctl::ProgressBar1), 64);
   }
 
   static constexpr uint32_t kForeign = 0x04036001;
@@ -113,13 +133,13 @@ TEST_F(Scan, TwoDevicesTheSecondAccepted) {
   list({kForeign, platform::kAcceptedDeviceId});
   rig.chooseProtocol(0);
   rig.scan();
-  EXPECT_EQ(rig.controls.items("CobBoxInterfaceName"), QStringList({"USB1", "USB2"}));
-  EXPECT_EQ(rig.controls.itemIndex("CobBoxInterfaceName"), 1);
-  EXPECT_EQ(rig.controls.text("CobBoxInterfaceName"), "USB2");
+  EXPECT_EQ(rig.controls.items(link::ctl::CobBoxInterfaceName), QStringList({"USB1", "USB2"}));
+  EXPECT_EQ(rig.controls.itemIndex(link::ctl::CobBoxInterfaceName), 1);
+  EXPECT_EQ(rig.controls.text(link::ctl::CobBoxInterfaceName), "USB2");
   EXPECT_EQ(panel(), "  USB2  :  Available ");
   EXPECT_EQ(found(), "2  found. ");
   EXPECT_TRUE(yes());
-  EXPECT_FALSE(rig.controls.enabled("SpdBtnRUN"));
+  EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::SpdBtnRUN));
   expectEnded();
   {
     std::lock_guard lock(rig.link.tableMutex);
@@ -144,7 +164,7 @@ TEST_F(Scan, OneForeignDeviceStillEnablesYes) {
   list({kForeign});
   rig.chooseProtocol(1);
   rig.scan();
-  EXPECT_EQ(rig.controls.items("CobBoxInterfaceName"), QStringList({"USB1"}));
+  EXPECT_EQ(rig.controls.items(link::ctl::CobBoxInterfaceName), QStringList({"USB1"}));
   EXPECT_EQ(panel(), "  USB1  :  Not Available ");
   EXPECT_EQ(found(), "1  found. ");
   EXPECT_TRUE(yes());
@@ -155,16 +175,16 @@ TEST_F(Scan, NoDeviceAndFailedListing) {
   rig.chooseProtocol(0);
   rig.scan();
   EXPECT_EQ(found(), " Not found. ");
-  EXPECT_TRUE(rig.controls.items("CobBoxInterfaceName").isEmpty());
+  EXPECT_TRUE(rig.controls.items(link::ctl::CobBoxInterfaceName).isEmpty());
   EXPECT_FALSE(yes());
   expectEnded();
 
   rig.sim().failListing(platform::FT_IO_ERROR);
   rig.scan();
-  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Stop");  // the operator stops and scans again
+  EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Stop");  // the operator stops and scans again
   EXPECT_FALSE(yes());
-  rig.form->onEvent("SpdBtnSCAN", UiEvent::Click);
-  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Scan");
+  rig.form->onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
+  EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Scan");
   rig.sim().failListing(platform::FT_OK);
   rig.scan();
   expectEnded();
@@ -187,7 +207,7 @@ TEST_F(Scan, MoreDevicesThanTableEntries) {
   for (int i = 0; i < 34; ++i) list({platform::kAcceptedDeviceId});
   rig.chooseProtocol(0);
   rig.scan();
-  EXPECT_EQ(rig.controls.items("CobBoxInterfaceName").size(), 34);
+  EXPECT_EQ(rig.controls.items(link::ctl::CobBoxInterfaceName).size(), 34);
   EXPECT_EQ(found(), "34  found. ");
   EXPECT_EQ(panel(), "  USB34  :  Not Available ");  // no entry past the table
   rig.pick(31);
@@ -201,16 +221,16 @@ TEST_F(Scan, OneScanAtATime) {
   list({platform::kAcceptedDeviceId});
   rig.chooseProtocol(0);
   rig.spy().hold();
-  rig.form->onEvent("SpdBtnSCAN", UiEvent::Click);
-  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Stop");
-  rig.form->onEvent("SpdBtnSCAN", UiEvent::Click);
-  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Scan");  // relabelled; the scan runs on
-  rig.form->onEvent("SpdBtnSCAN", UiEvent::Click);
-  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Stop");
+  rig.form->onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
+  EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Stop");
+  rig.form->onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
+  EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Scan");  // relabelled; the scan runs on
+  rig.form->onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
+  EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Stop");
   EXPECT_EQ(rig.services.workers.running("ScanAdapterThread"), 1);
   rig.spy().release();
   rig.services.workers.joinAll();
-  EXPECT_EQ(rig.controls.items("CobBoxInterfaceName"), QStringList({"USB1"}));
+  EXPECT_EQ(rig.controls.items(link::ctl::CobBoxInterfaceName), QStringList({"USB1"}));
   expectEnded();
 }
 
@@ -219,10 +239,10 @@ TEST_F(Scan, AScanEndedByAnExceptionLeavesTheNextOneFree) {
   rig.chooseProtocol(0);
   rig.spy().throwOnNextCount();
   rig.scan();
-  EXPECT_EQ(rig.controls.text("SpdBtnSCAN"), "Stop");  // as after a failed count: the operator stops and scans
-  rig.form->onEvent("SpdBtnSCAN", UiEvent::Click);
+  EXPECT_EQ(rig.controls.text(link::ctl::SpdBtnSCAN), "Stop");  // as after a failed count: the operator stops and scans
+  rig.form->onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
   rig.scan();
-  EXPECT_EQ(rig.controls.items("CobBoxInterfaceName"), QStringList({"USB1"}));
+  EXPECT_EQ(rig.controls.items(link::ctl::CobBoxInterfaceName), QStringList({"USB1"}));
   expectEnded();
 }
 
@@ -242,30 +262,31 @@ TEST(ConfigFormYes, ConfirmsTheChoiceOnTheMainWindow) {
     test::ScopedExeName exe(c.exe);
     test::LinkRig rig;
     rig.sim().addAdapter();
-    rig.controls.setEnabled("FormMain", false);
-    rig.controls.setVisible("TabSheetKL", true);
-    rig.controls.setEnabled("Timer_300h_ON", true);
+    rig.controls.setEnabled(mainwindow::ctl::FormMain, false);
+    rig.controls.setVisible(mainwindow::ctl::TabSheetKL, true);
+    rig.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, true);
     rig.chooseProtocol(c.protocol);
     rig.scan();
-    rig.controls.setItemIndex("PageControl2", 3);
-    rig.form->onEvent("SpdBtnYES", UiEvent::Click);
+    rig.controls.setItemIndex(mainwindow::ctl::PageControl2, 3);
+    rig.form->onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
 
-    EXPECT_TRUE(rig.controls.enabled("FormMain"));
-    EXPECT_TRUE(visible(rig, "FormMain"));
-    EXPECT_FALSE(visible(rig, "FormConfig"));
-    EXPECT_TRUE(visible(rig, "PageControl2"));
-    EXPECT_FALSE(rig.controls.enabled("Timer_300h_ON"));
-    for (const char* name : {"SpdBtnRUN", "SpdBtnUpgrade", "BitBtnPrintReportRead", "SpdBtnSOCRead"})
+    EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::FormMain));
+    EXPECT_TRUE(visible(rig, mainwindow::ctl::FormMain));
+    EXPECT_FALSE(visible(rig, link::ctl::FormConfig));
+    EXPECT_TRUE(visible(rig, mainwindow::ctl::PageControl2));
+    EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
+    for (Control name : {mainwindow::ctl::SpdBtnRUN, mainwindow::ctl::SpdBtnUpgrade,
+                         mainwindow::ctl::BitBtnPrintReportRead, mainwindow::ctl::SpdBtnSOCRead})
       EXPECT_TRUE(rig.controls.enabled(name)) << name;
-    EXPECT_EQ(rig.controls.text("FormMain"), c.caption);
-    EXPECT_EQ(rig.controls.enabled("GroupBoxLastChgDate"), c.lastChargeGroup);
+    EXPECT_EQ(rig.controls.text(mainwindow::ctl::FormMain), c.caption);
+    EXPECT_EQ(rig.controls.enabled(mainwindow::ctl::GroupBoxLastChgDate), c.lastChargeGroup);
     if (c.protocol == 0) {
-      EXPECT_EQ(rig.controls.itemIndex("PageControl2"), 0);
+      EXPECT_EQ(rig.controls.itemIndex(mainwindow::ctl::PageControl2), 0);
     }
     const bool liteUr = c.caption.startsWith("VELMO_LIT_");
-    EXPECT_EQ(visible(rig, "TabSheetKL"), !liteUr);
+    EXPECT_EQ(visible(rig, mainwindow::ctl::TabSheetKL), !liteUr);
     if (liteUr) {
-      EXPECT_TRUE(visible(rig, "TabSheetEEP"));
+      EXPECT_TRUE(visible(rig, mainwindow::ctl::TabSheetEEP));
     }
     EXPECT_TRUE(rig.controls.undeclared().empty());
   }
@@ -273,22 +294,22 @@ TEST(ConfigFormYes, ConfirmsTheChoiceOnTheMainWindow) {
 
 TEST(ConfigFormYes, CancelOnlyStopsTheKeepAlive) {
   test::LinkRig rig;
-  rig.controls.setEnabled("Timer_300h_ON", true);
-  rig.controls.setVisible("FormConfig", true);
-  rig.form->onEvent("SpdBtnCANCEL", UiEvent::Click);
-  EXPECT_FALSE(rig.controls.enabled("Timer_300h_ON"));
-  EXPECT_TRUE(visible(rig, "FormConfig"));
-  rig.form->onEvent("FormConfig", UiEvent::Close);
-  EXPECT_FALSE(visible(rig, "FormConfig"));
-  EXPECT_TRUE(visible(rig, "FormMain"));
+  rig.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, true);
+  rig.controls.setVisible(link::ctl::FormConfig, true);
+  rig.form->onEvent(link::ctl::SpdBtnCANCEL, UiEvent::Click);
+  EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
+  EXPECT_TRUE(visible(rig, link::ctl::FormConfig));
+  rig.form->onEvent(link::ctl::FormConfig, UiEvent::Close);
+  EXPECT_FALSE(visible(rig, link::ctl::FormConfig));
+  EXPECT_TRUE(visible(rig, mainwindow::ctl::FormMain));
 }
 
 TEST(ConfigFormSim, TheSimulatedAdapterIsAvailable) {
-  test::LinkRig rig(platform::makeDriver("sim"));
+  test::LinkRig rig(sim::makeSimDriver(""));
   rig.chooseProtocol(0);
   rig.scan();
-  EXPECT_EQ(rig.controls.panel("StatusBar1", 0), "  USB1  :  Available ");
-  EXPECT_EQ(rig.controls.text("LbInterfaceName"), "1  found. ");
+  EXPECT_EQ(rig.controls.panel(link::ctl::StatusBar1, 0), "  USB1  :  Available ");
+  EXPECT_EQ(rig.controls.text(link::ctl::LbInterfaceName), "1  found. ");
   EXPECT_TRUE(rig.link.OpenAdapter());
   EXPECT_TRUE(rig.link.CloseAdapter());
 }

@@ -2,8 +2,11 @@
 // A link over the simulated driver with the configuration dialog and the main-window entries it acts on.
 // The driver is watched: the time-outs set are recorded, and a listing can be held to catch a scan running.
 
+#include "link/ConfigFormControls.h"
 #include "link/Link.h"
 #include "link/Unit2ConfigForm.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "platform/ExeInfo.h"
 #include "sim/SimDriver.h"
 
@@ -79,23 +82,45 @@ class SpyDriver : public platform::Driver {
 inline void declareMainWindowEntries(Controls& c) {
   ControlState lamp;
   lamp.color = colour::White;
-  c.declare("Shape_TX", lamp);
-  c.declare("Shape_RX", lamp);
+  c.declare(mainwindow::ctl::Shape_TX, lamp);
+  c.declare(mainwindow::ctl::Shape_RX, lamp);
   ControlState window;
   window.text = QStringLiteral("Quvexa BMS Monitor  ( UR96 ) ");
-  c.declare("FormMain", window);
+  c.declare(mainwindow::ctl::FormMain, window);
   ControlState hidden;
   hidden.visible = false;
-  for (const char* name : {"PageControl2", "TabSheetUR96", "TabSheet_BRCAN", "TabSheet_CAN_ENG", "TabSheetKL",
-                           "TabSheetST", "TabSheetVM", "TabSheetQV", "TabSheetENG2", "TabSheet_EVT"})
+  for (Control name : {mainwindow::ctl::PageControl2, mainwindow::ctl::TabSheetUR96, mainwindow::ctl::TabSheet_BRCAN,
+                       mainwindow::ctl::TabSheet_CAN_ENG, mainwindow::ctl::TabSheetKL, mainwindow::ctl::TabSheetST,
+                       mainwindow::ctl::TabSheetVM, mainwindow::ctl::TabSheetQV, mainwindow::ctl::TabSheetENG2,
+                       mainwindow::ctl::TabSheet_EVT})
     c.declare(name, hidden);
-  for (const char* name :
-       {"StatusBarView", "TabSheetEEP", "Timer_300h_ON", "GroupBoxLastChgDate", "SpdBtnRUN", "SpdBtnBusHunt",
-        "SpdBtnUpgrade", "SpdBtnSNGet", "SpdBtnSNSet", "SpdBtnSleep", "SpdBtnDeepSleep", "BitBtnBarCodeRead",
-        "BitBtnBarCodeWrite", "BitBtnSafeInfoRead", "SpdBtnRTCSet", "SpdBtnRTCGet", "SpdBtnShippingModeSet",
-        "SpdBtnShippingModeGet", "SpdBtnEEPROMEraseSet", "BitBtnPrintReportRead", "SpdBtnLastChgDateGet",
-        "SpdBtnChgSW", "SpdBtnDsgSW", "SpdBtnBtyVoltRead", "SpdBtnDsgVoltRead", "SpdBtnChgVoltRead",
-        "SpdBtnSOCRead"})
+  for (Control name : {mainwindow::ctl::StatusBarView,
+                       mainwindow::ctl::TabSheetEEP,
+                       mainwindow::ctl::Timer_300h_ON,
+                       mainwindow::ctl::GroupBoxLastChgDate,
+                       mainwindow::ctl::SpdBtnRUN,
+                       mainwindow::ctl::SpdBtnBusHunt,
+                       mainwindow::ctl::SpdBtnUpgrade,
+                       mainwindow::ctl::SpdBtnSNGet,
+                       mainwindow::ctl::SpdBtnSNSet,
+                       mainwindow::ctl::SpdBtnSleep,
+                       mainwindow::ctl::SpdBtnDeepSleep,
+                       mainwindow::ctl::BitBtnBarCodeRead,
+                       mainwindow::ctl::BitBtnBarCodeWrite,
+                       mainwindow::ctl::BitBtnSafeInfoRead,
+                       mainwindow::ctl::SpdBtnRTCSet,
+                       mainwindow::ctl::SpdBtnRTCGet,
+                       mainwindow::ctl::SpdBtnShippingModeSet,
+                       mainwindow::ctl::SpdBtnShippingModeGet,
+                       mainwindow::ctl::SpdBtnEEPROMEraseSet,
+                       mainwindow::ctl::BitBtnPrintReportRead,
+                       mainwindow::ctl::SpdBtnLastChgDateGet,
+                       mainwindow::ctl::SpdBtnChgSW,
+                       mainwindow::ctl::SpdBtnDsgSW,
+                       mainwindow::ctl::SpdBtnBtyVoltRead,
+                       mainwindow::ctl::SpdBtnDsgVoltRead,
+                       mainwindow::ctl::SpdBtnChgVoltRead,
+                       mainwindow::ctl::SpdBtnSOCRead})
     c.declare(name, {});
 }
 
@@ -115,7 +140,7 @@ class ScopedExeName {
 
 struct LinkRig {
   explicit LinkRig(std::unique_ptr<platform::Driver> driver = std::make_unique<SpyDriver>())
-      : services(std::move(driver)), link(services), controls(services.controls) {
+      : services(std::move(driver)), link(services, mainwindow::kLinkControls), controls(services.controls) {
     declareMainWindowEntries(controls);
     form = std::make_unique<link::TFormConfig>(link);
   }
@@ -125,16 +150,16 @@ struct LinkRig {
   sim::SimDriver& sim() { return spy().sim; }
 
   void chooseProtocol(int item) {
-    controls.setItemIndex("RadioGroup_Protocol", item);
-    form->onEvent("RadioGroup_Protocol", UiEvent::Click);
+    controls.setItemIndex(link::ctl::RadioGroup_Protocol, item);
+    form->onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
   }
   void scan() {
-    form->onEvent("SpdBtnSCAN", UiEvent::Click);
+    form->onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
     services.workers.joinAll();
   }
   void pick(int item) {
-    controls.setItemIndex("CobBoxInterfaceName", item);
-    form->onEvent("CobBoxInterfaceName", UiEvent::Change);
+    controls.setItemIndex(link::ctl::CobBoxInterfaceName, item);
+    form->onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
   }
 
   platform::Services services;

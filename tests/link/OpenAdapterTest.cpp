@@ -2,6 +2,8 @@
 // protocol's time-outs, and what may not disturb a live handle.
 
 #include "link/AdapterFrames.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "support/TimeScale.h"
 #include "tests/link/LinkRig.h"
 
@@ -24,7 +26,7 @@ class OpenAdapter : public ::testing::Test {
     rig.scan();
     rig.pick(1);
   }
-  QString linkState() const { return rig.controls.panel("StatusBarView", 0); }
+  QString linkState() const { return rig.controls.panel(mainwindow::ctl::StatusBarView, 0); }
   bool writeWorks() { return SendUr96Query(rig.link); }
 
   test::ScopedTimeScale fast{0.02};
@@ -43,11 +45,11 @@ TEST_F(OpenAdapter, OpensWithTheProtocolsTimeouts) {
     r.sim().addAdapter();
     r.chooseProtocol(0);
     r.scan();
-    r.controls.setItemIndex("RadioGroup_Protocol", c.protocol);
+    r.controls.setItemIndex(link::ctl::RadioGroup_Protocol, c.protocol);
     ASSERT_TRUE(r.link.OpenAdapter());
     EXPECT_NE(r.link.AdapterHandle, 0u);
     EXPECT_EQ(r.link.AdapterStatus, platform::FT_OK);
-    EXPECT_EQ(r.controls.panel("StatusBarView", 0), "  SYS : < LINK >");
+    EXPECT_EQ(r.controls.panel(mainwindow::ctl::StatusBarView, 0), "  SYS : < LINK >");
     EXPECT_EQ(r.spy().timeouts(), c.timeouts);
   }
 }
@@ -55,7 +57,7 @@ TEST_F(OpenAdapter, OpensWithTheProtocolsTimeouts) {
 TEST_F(OpenAdapter, PositionsWithoutAnAcceptedAdapterOpenNothing) {
   for (int item : {-1, 0, 3, 32, 256 + 1}) {  // no choice, a foreign device, past the list, past the table
     SCOPED_TRACE(item);
-    rig.controls.setItemIndex("CobBoxInterfaceName", item);
+    rig.controls.setItemIndex(link::ctl::CobBoxInterfaceName, item);
     EXPECT_FALSE(rig.link.OpenAdapter());
     EXPECT_EQ(rig.link.AdapterHandle, 0u);
     EXPECT_EQ(linkState(), "  SYS : < START > ");

@@ -3,6 +3,8 @@
 // answers are put straight into what the program reads).
 
 #include "link/PackFrames.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "sim/SimDriver.h"
 #include "support/Bytes.h"
 #include "support/TimeScale.h"
@@ -55,7 +57,7 @@ const QByteArray kData = hex("0C E4 0C E5 0C E6 0C E7");
 
 class PackFrames : public ::testing::Test {
  protected:
-  PackFrames() : services_(makeDriver()), link_(services_) {
+  PackFrames() : services_(makeDriver()), link_(services_, mainwindow::kLinkControls) {
     platform::FtHandle h = 0;
     EXPECT_EQ(services_.driver().OpenByLocation(adapter_->record().locId, &h), platform::FT_OK);
     services_.driver().SetTimeouts(h, 100, 50);
@@ -63,8 +65,8 @@ class PackFrames : public ::testing::Test {
     link_.setPackMessageSink(&sink_);
     ControlState unlit;
     unlit.color = colour::White;
-    services_.controls.declare("Shape_TX", unlit);
-    services_.controls.declare("Shape_RX", unlit);
+    services_.controls.declare(mainwindow::ctl::Shape_TX, unlit);
+    services_.controls.declare(mainwindow::ctl::Shape_RX, unlit);
   }
 
   std::unique_ptr<platform::Driver> makeDriver() {
@@ -74,8 +76,8 @@ class PackFrames : public ::testing::Test {
   }
 
   QByteArray lastWritten() const { return adapter_->written().empty() ? QByteArray() : adapter_->written().back(); }
-  Colour tx() const { return services_.controls.color("Shape_TX"); }
-  Colour rx() const { return services_.controls.color("Shape_RX"); }
+  Colour tx() const { return services_.controls.color(mainwindow::ctl::Shape_TX); }
+  Colour rx() const { return services_.controls.color(mainwindow::ctl::Shape_RX); }
 
   test::ScopedTimeScale fast_{0.02};
   std::shared_ptr<sim::SimAdapter> adapter_;
@@ -162,7 +164,7 @@ TEST_F(PackFrames, RefusedAnswersReachNobody) {
 }
 
 TEST_F(PackFrames, FailedReadWhitensTheRxLamp) {
-  services_.controls.setColor("Shape_RX", colour::Lime);
+  services_.controls.setColor(mainwindow::ctl::Shape_RX, colour::Lime);
   adapter_->unplug();
   EXPECT_FALSE(link::ReceivePackMessage(link_));
   EXPECT_EQ(rx(), colour::White);

@@ -3,8 +3,12 @@
 // EEPROM tools read.
 
 #include "CanRig.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -24,63 +28,69 @@ class CanDecode : public test::CanRig {
 };
 
 TEST_F(CanDecode, StatusRegistersColourTheirBoxes) {
+  controls.takeChanged();
   frame(0x400, "00 00 41 02");
-  const std::vector<const char*> green = {"Edit400hASR1Bit0FD", "Edit400hASR1Bit6FC"};
-  const std::vector<const char*> silver = {
-      "Edit400hASR1Bit1NED",    "Edit400hASR1Bit2CHGFET", "Edit400hASR1Bit3DSGFET", "Edit400hASR1Bit5DSG",
-      "Edit400hASR1Bit7CHG",    "Edit400hASR1Bit8TCA",    "Edit400hASR1Bit10CUV",   "Edit400hASR1Bit11OCC",
-      "Edit400hASR1Bit12SCD",   "Edit400hASR1Bit13OCD",   "Edit400hASR1Bit14TDA",   "Edit400hASR1Bit15CHVPA",
-      "Edit400hCRBit0Approval", "Edit400hCRBit1CReduct1", "Edit400hCRBit2CReduct2", "Edit400hCRBit14SW1",
-      "Edit400hCRBit15SW2"};
-  for (const char* box : green) EXPECT_EQ(controls.color(box), colour::Lime) << box;
-  for (const char* box : silver) EXPECT_EQ(controls.color(box), colour::Silver) << box;
-  EXPECT_EQ(controls.color("Edit400hASR1Bit9COV"), colour::Red);
+  const std::vector<Control> green = {mainwindow::ctl::Edit400hASR1Bit0FD, mainwindow::ctl::Edit400hASR1Bit6FC};
+  const std::vector<Control> silver = {mainwindow::ctl::Edit400hASR1Bit1NED,    mainwindow::ctl::Edit400hASR1Bit2CHGFET,
+                                       mainwindow::ctl::Edit400hASR1Bit3DSGFET, mainwindow::ctl::Edit400hASR1Bit5DSG,
+                                       mainwindow::ctl::Edit400hASR1Bit7CHG,    mainwindow::ctl::Edit400hASR1Bit8TCA,
+                                       mainwindow::ctl::Edit400hASR1Bit10CUV,   mainwindow::ctl::Edit400hASR1Bit11OCC,
+                                       mainwindow::ctl::Edit400hASR1Bit12SCD,   mainwindow::ctl::Edit400hASR1Bit13OCD,
+                                       mainwindow::ctl::Edit400hASR1Bit14TDA,   mainwindow::ctl::Edit400hASR1Bit15CHVPA,
+                                       mainwindow::ctl::Edit400hCRBit0Approval, mainwindow::ctl::Edit400hCRBit1CReduct1,
+                                       mainwindow::ctl::Edit400hCRBit2CReduct2, mainwindow::ctl::Edit400hCRBit14SW1,
+                                       mainwindow::ctl::Edit400hCRBit15SW2};
+  for (Control box : green) EXPECT_EQ(controls.color(box), colour::Lime) << box;
+  for (Control box : silver) EXPECT_EQ(controls.color(box), colour::Silver) << box;
+  EXPECT_EQ(controls.color(mainwindow::ctl::Edit400hASR1Bit9COV), colour::Red);
 
   // The command register is d0 d1, low byte first; ASR1 bit 4 and CR bits 3 to 13 show nowhere.
   frame(0x400, "07 C0 10 80");
-  for (const char* box : {"Edit400hCRBit0Approval", "Edit400hCRBit1CReduct1", "Edit400hCRBit2CReduct2"}) {
+  for (Control box : {mainwindow::ctl::Edit400hCRBit0Approval, mainwindow::ctl::Edit400hCRBit1CReduct1,
+                      mainwindow::ctl::Edit400hCRBit2CReduct2}) {
     EXPECT_EQ(controls.color(box), colour::Lime) << box;
   }
-  EXPECT_EQ(controls.color("Edit400hCRBit14SW1"), colour::Red);
-  EXPECT_EQ(controls.color("Edit400hCRBit15SW2"), colour::Red);
-  EXPECT_EQ(controls.color("Edit400hASR1Bit15CHVPA"), colour::Lime);
-  EXPECT_EQ(controls.color("Edit400hASR1Bit0FD"), colour::Silver);
-  EXPECT_FALSE(controls.declared("Edit400hASR1Bit4"));
-  EXPECT_EQ(controls.color("Edit400hASR1Bit4"), colour::Window);
+  EXPECT_EQ(controls.color(mainwindow::ctl::Edit400hCRBit14SW1), colour::Red);
+  EXPECT_EQ(controls.color(mainwindow::ctl::Edit400hCRBit15SW2), colour::Red);
+  EXPECT_EQ(controls.color(mainwindow::ctl::Edit400hASR1Bit15CHVPA), colour::Lime);
+  EXPECT_EQ(controls.color(mainwindow::ctl::Edit400hASR1Bit0FD), colour::Silver);
+  const std::vector<std::string> written = controls.takeChanged();
+  EXPECT_EQ(std::count(written.begin(), written.end(), "Edit400hASR1Bit4"), 0);
+  EXPECT_EQ(controls.color(mainwindow::ctl::Edit400hASR1Bit4), colour::Window);
 }
 
 TEST_F(CanDecode, BroadcastValuesAreLittleEndian) {
   frame(0x401, "10 27 00 00 18 FC FF FF");
-  EXPECT_EQ(text("Edit401hPackVoltage"), "10000");
-  EXPECT_EQ(text("Edit401hPackCurrent"), "-1000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackVoltage), "10000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackCurrent), "-1000");
   frame(0x401, "FF FF FF FF 00 00 00 80");
-  EXPECT_EQ(text("Edit401hPackVoltage"), "4294967295");
-  EXPECT_EQ(text("Edit401hPackCurrent"), "-2147483648");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackVoltage), "4294967295");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackCurrent), "-2147483648");
   frame(0x402, "50 00 00 00 40 7E 05 00");
-  EXPECT_EQ(text("Edit402hRBtyWhCapPercentage"), "80");
-  EXPECT_EQ(text("EditRSOC"), "80");
-  EXPECT_EQ(text("Edit402hABtyWhCapmWh"), "360000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit402hRBtyWhCapPercentage), "80");
+  EXPECT_EQ(text(mainwindow::ctl::EditRSOC), "80");
+  EXPECT_EQ(text(mainwindow::ctl::Edit402hABtyWhCapmWh), "360000");
 }
 
 TEST_F(CanDecode, HealthFollowsTheProtocolChoice) {
-  controls.setItemIndex("RadioGroup_Protocol", 0);
+  controls.setItemIndex(link::ctl::RadioGroup_Protocol, 0);
   frame(0x403, "48 26 00 00 01 00 00 00");
-  EXPECT_EQ(text("EditASOC"), "98");
-  EXPECT_EQ(text("Edit_403h_RSOH"), "");
+  EXPECT_EQ(text(mainwindow::ctl::EditASOC), "98");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_403h_RSOH), "");
 
-  controls.setItemIndex("RadioGroup_Protocol", 1);
+  controls.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
   frame(0x403, "5A 00 FF FF 10 27 00 00");
-  EXPECT_EQ(text("EditASOC"), "90");
-  EXPECT_EQ(text("Edit_403h_RSOH"), "90");
-  EXPECT_EQ(text("Edit403hBatteryPackSOHmWh"), "10000");
-  EXPECT_EQ(text("Edit_BRCAN_SOH_Capacity"), "");  // no capacity yet
-  controls.setText("Edit_Battery_Capacity_BRCAN", "500");
+  EXPECT_EQ(text(mainwindow::ctl::EditASOC), "90");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_403h_RSOH), "90");
+  EXPECT_EQ(text(mainwindow::ctl::Edit403hBatteryPackSOHmWh), "10000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOH_Capacity), "");  // no capacity yet
+  controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, "500");
   frame(0x403, "5A 00 00 00 10 27 00 00");
-  EXPECT_EQ(text("Edit_BRCAN_SOH_Capacity"), "450");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOH_Capacity), "450");
 
-  controls.setItemIndex("RadioGroup_Protocol", -1);
+  controls.setItemIndex(link::ctl::RadioGroup_Protocol, -1);
   frame(0x403, "01 00 00 00 00 00 00 00");
-  EXPECT_EQ(text("EditASOC"), "90");
+  EXPECT_EQ(text(mainwindow::ctl::EditASOC), "90");
 }
 
 TEST_F(CanDecode, EnergyBoxesKeepTheirTextWhenAnInputIsNoNumber) {
@@ -97,25 +107,25 @@ TEST_F(CanDecode, EnergyBoxesKeepTheirTextWhenAnInputIsNoNumber) {
       {"n/a", "90", "old", "old"},
       {"1e30", "90", "", ""},        // a share too large to show empties its box
   };
-  controls.setItemIndex("RadioGroup_Protocol", 1);
+  controls.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.capacity);
-    controls.setText("Edit_Battery_Capacity_BRCAN", c.capacity);
-    controls.setText("Edit_BRCAN_SOC_Wh", "old");
-    controls.setText("Edit_BRCAN_SOH_Capacity", "old");
+    controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, c.capacity);
+    controls.setText(mainwindow::ctl::Edit_BRCAN_SOC_Wh, "old");
+    controls.setText(mainwindow::ctl::Edit_BRCAN_SOH_Capacity, "old");
     const QByteArray health = QByteArray::number(QByteArray(c.asoc).toInt(), 16).rightJustified(2, '0');
     frame(0x403, (health + " 00 00 00 00 00 00 00").constData());
     frame(0x402, "50 00 00 00 00 00 00 00");
-    EXPECT_EQ(text("Edit_BRCAN_SOC_Wh"), c.soc);
-    EXPECT_EQ(text("Edit_BRCAN_SOH_Capacity"), c.health);
+    EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOC_Wh), c.soc);
+    EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOH_Capacity), c.health);
   }
 
   // The state-of-charge energy reads ASOC from its box, whoever wrote it.
-  controls.setText("Edit_Battery_Capacity_BRCAN", "500");
-  controls.setText("EditASOC", "");
-  controls.setText("Edit_BRCAN_SOC_Wh", "old");
+  controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, "500");
+  controls.setText(mainwindow::ctl::EditASOC, "");
+  controls.setText(mainwindow::ctl::Edit_BRCAN_SOC_Wh, "old");
   frame(0x402, "50 00 00 00 00 00 00 00");
-  EXPECT_EQ(text("Edit_BRCAN_SOC_Wh"), "old");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOC_Wh), "old");
 }
 
 TEST_F(CanDecode, FullChargeCapacityFromTheBoxesInWholeNumbers) {
@@ -127,67 +137,67 @@ TEST_F(CanDecode, FullChargeCapacityFromTheBoxesInWholeNumbers) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.capacity << " " << c.asoc << " " << c.series);
-    controls.setText("Edit_Battery_Capacity_BRCAN", c.capacity);
-    controls.setText("EditASOC", c.asoc);
-    controls.setText("Edit_CellSeries", c.series);
-    controls.setText("EditFullChargeCapacity", "old");
+    controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, c.capacity);
+    controls.setText(mainwindow::ctl::EditASOC, c.asoc);
+    controls.setText(mainwindow::ctl::Edit_CellSeries, c.series);
+    controls.setText(mainwindow::ctl::EditFullChargeCapacity, "old");
     answer(0x0009, 2, "FF FF FF FF FF FF FF FF");
-    EXPECT_EQ(text("EditFullChargeCapacity"), c.result);
+    EXPECT_EQ(text(mainwindow::ctl::EditFullChargeCapacity), c.result);
   }
 }
 
 TEST_F(CanDecode, AnswerValuesAreBigEndian) {
   answer(0x0005, 0, "01 0C");
-  EXPECT_EQ(text("Edit_FWVer"), "1.12");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_FWVer), "1.12");
   answer(0x0009, 1, "0D 04");
-  for (const char* box : {"EditCellSeries", "Edit_CellSeries"}) EXPECT_EQ(text(box), "13");
-  for (const char* box : {"EditCellParallel", "Edit_CellParallel"}) EXPECT_EQ(text(box), "4");
+  for (Control box : {mainwindow::ctl::EditCellSeries, mainwindow::ctl::Edit_CellSeries}) EXPECT_EQ(text(box), "13");
+  for (Control box : {mainwindow::ctl::EditCellParallel, mainwindow::ctl::Edit_CellParallel}) EXPECT_EQ(text(box), "4");
   EXPECT_EQ(state.records.EVT_TEST_SET.snapshot().CellSeries, 13);
   answer(0x0009, 4, "B6 D0");
-  EXPECT_EQ(text("EditDesignVoltage"), "46800");
+  EXPECT_EQ(text(mainwindow::ctl::EditDesignVoltage), "46800");
   answer(0x0009, 5, "FF FF");
-  EXPECT_EQ(text("EditDesignCapacity"), "65535");
+  EXPECT_EQ(text(mainwindow::ctl::EditDesignCapacity), "65535");
   answer(0x1004, 0, "00 01 E2 40 FF");
-  EXPECT_EQ(text("EditTotalChargeCapcity"), "123456");
+  EXPECT_EQ(text(mainwindow::ctl::EditTotalChargeCapcity), "123456");
   answer(0x1008, 0, "FF FF FF FF");
-  EXPECT_EQ(text("EditCycleCount"), "4294967295");
-  EXPECT_EQ(text("Edit_CycleCount"), "4294967295");
+  EXPECT_EQ(text(mainwindow::ctl::EditCycleCount), "4294967295");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_CycleCount), "4294967295");
   answer(0x1009, 0, "00 00 20 80");
-  EXPECT_EQ(text("EditRemainCapacity"), "8320");
+  EXPECT_EQ(text(mainwindow::ctl::EditRemainCapacity), "8320");
   answer(0x1001, 2, "0C E4 0C E5 0C E6 0C E7");
-  EXPECT_EQ(text("EditVCell5"), "3300");
-  EXPECT_EQ(text("EditVCell8"), "3303");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell5), "3300");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell8), "3303");
   EXPECT_EQ(state.records.CellVoltArray.snapshot().volts[7], 3303);
   // The answers the UR2 side shares.
   answer(0x1003, 0, "F6 19");
-  EXPECT_EQ(text("EditT1"), "-10");
-  EXPECT_EQ(text("EditT2"), "25");
+  EXPECT_EQ(text(mainwindow::ctl::EditT1), "-10");
+  EXPECT_EQ(text(mainwindow::ctl::EditT2), "25");
   answer(0x1007, 0, "08 00");
-  EXPECT_EQ(controls.color("EditOCF"), colour::Red);
-  EXPECT_EQ(controls.color("EditOVF"), colour::White);
+  EXPECT_EQ(controls.color(mainwindow::ctl::EditOCF), colour::Red);
+  EXPECT_EQ(controls.color(mainwindow::ctl::EditOVF), colour::White);
 }
 
 TEST_F(CanDecode, TheClockShowsWithoutLeadingZerosAndFillsTheTestRecord) {
   answer(0x1005, 0, "18 0C 1F 17 3B 3B");
-  EXPECT_EQ(text("EditRTC"), " 2024.12.31  23:59:59");
-  EXPECT_EQ(text("Edit_RTC"), " 2024.12.31  23:59:59");
+  EXPECT_EQ(text(mainwindow::ctl::EditRTC), " 2024.12.31  23:59:59");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_RTC), " 2024.12.31  23:59:59");
   const auto test = state.records.EVT_TEST.snapshot();
   EXPECT_EQ(test.PackRtcDate, 20241231);
   EXPECT_EQ(test.PackRtcSeconds, 86399);
   EXPECT_EQ(test.PackRtcYear, 2024);
   EXPECT_EQ(test.PackRtcSecond, 59);
   answer(0x1005, 0, "18 05 07 09 05 03");
-  EXPECT_EQ(text("EditRTC"), " 2024.5.7  9:5:3");
+  EXPECT_EQ(text(mainwindow::ctl::EditRTC), " 2024.5.7  9:5:3");
 }
 
 TEST_F(CanDecode, ShippingModeFromBitZero) {
   answer(0x200B, 0, "FF");
-  EXPECT_EQ(text("Label_ShippingMode_RX_DAT"), "DAT : OK");
-  EXPECT_TRUE(controls.checked("CheckBox_ShippingModeReadOnly"));
-  EXPECT_EQ(text("CheckBox_ShippingModeReadOnly"), "Enabled");
+  EXPECT_EQ(text(mainwindow::ctl::Label_ShippingMode_RX_DAT), "DAT : OK");
+  EXPECT_TRUE(controls.checked(mainwindow::ctl::CheckBox_ShippingModeReadOnly));
+  EXPECT_EQ(text(mainwindow::ctl::CheckBox_ShippingModeReadOnly), "Enabled");
   answer(0x200B, 0, "FE");
-  EXPECT_FALSE(controls.checked("CheckBox_ShippingModeReadOnly"));
-  EXPECT_EQ(text("CheckBox_ShippingModeReadOnly"), "Disabled");
+  EXPECT_FALSE(controls.checked(mainwindow::ctl::CheckBox_ShippingModeReadOnly));
+  EXPECT_EQ(text(mainwindow::ctl::CheckBox_ShippingModeReadOnly), "Disabled");
 }
 
 TEST_F(CanDecode, BarcodeQuartersKeepThePositionsOfBlanks) {
@@ -195,37 +205,37 @@ TEST_F(CanDecode, BarcodeQuartersKeepThePositionsOfBlanks) {
   answer(0x200A, 2, "30 35 30 37 30 30 30 30");
   answer(0x200A, 2, "41 42 20 20 43 44 20 20");
   EXPECT_EQ(barcode().left(16), "QV32BC24AB07CD00");
-  EXPECT_EQ(text("Edit_Barcode32_RW"), "QV32BC24AB07CD00");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "QV32BC24AB07CD00");
 
   answer(0x6207, 3, "45 45 50 32 34 30 35 30");
   answer(0x6207, 4, "37 30 30 30 30 30 30 31");
-  EXPECT_EQ(text("Edit_Barcode32_RW"), "QV32BC24AB07CD00EEP2405070000001");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "QV32BC24AB07CD00EEP2405070000001");
   // Thirty-two characters and no terminator: the text ends with the field.
-  EXPECT_EQ(text("Edit_Barcode32_RW").size(), 32);
+  EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW).size(), 32);
 
   answer(0x000A, 1, "31 36 20 2D 2D 2D 2D 2D");
-  EXPECT_EQ(text("Edit_Barcode32_RW"), "163-----AB07CD00EEP2405070000001");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "163-----AB07CD00EEP2405070000001");
   answer(0x000A, 2, "00 00 00 00 00 00 00 00");
-  EXPECT_EQ(text("Edit_Barcode32_RW"), "163-----");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "163-----");
 }
 
 TEST_F(CanDecode, TheModelNameNeedsItsFirstHalfAndLeavesNothingStale) {
   answer(0x0001, 1, "51 56 58 34 38 2D 31 33");
   answer(0x0001, 2, "53 34 50 2D 41 30 30 31");
-  EXPECT_EQ(text("Edit_ModelName"), "QVX48-13S4P-A001");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_ModelName), "QVX48-13S4P-A001");
   EXPECT_EQ(state.firmwareIdText.text(), "QVX48-13S4P-A001");
   EXPECT_EQ(modelName(), "QVX48-13S4P-A001");
 
   // A second half alone: the text box keeps its model, the test record takes the half whole.
   answer(0x0001, 2, "58 59 20 5A 5A 5A 5A 5A");
-  EXPECT_EQ(text("Edit_ModelName"), "QVX48-13S4P-A001");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_ModelName), "QVX48-13S4P-A001");
   EXPECT_EQ(state.firmwareIdText.text(), "QVX48-13S4P-A001");
   EXPECT_EQ(modelName(), "QVX48-13XY");
 
   // The firmware id stops at a zero; the model text at a blank, leaving a gap that ends it.
   answer(0x0001, 1, "41 42 20 20 00 43 44 45");
   answer(0x0001, 2, "46 47 00 48");
-  EXPECT_EQ(text("Edit_ModelName"), "AB  FG");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_ModelName), "AB  FG");
   EXPECT_EQ(modelName(), "AB");
   const auto set = state.records.EVT_TEST_SET.snapshot();
   EXPECT_EQ(QByteArray(set.ModelName.data() + 8, 2), "FG");

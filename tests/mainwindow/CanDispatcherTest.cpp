@@ -2,6 +2,7 @@
 // data with the header before it, and the cell spread over the non-zero count.
 
 #include "CanRig.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,9 @@ class CanDispatch : public test::CanRig {
   }
   uint8_t accepted(CanAckFamily f) { return can.ackFlags().accepted(f); }
   uint8_t cellCount() { return state.records.CellVoltArray.snapshot().nonZeroCount; }
-  std::array<QString, 3> spread() { return {text("Edit_HVlot"), text("Edit_LVolt"), text("Edit_VoltDiff")}; }
+  std::array<QString, 3> spread() {
+    return {text(mainwindow::ctl::Edit_HVlot), text(mainwindow::ctl::Edit_LVolt), text(mainwindow::ctl::Edit_VoltDiff)};
+  }
 };
 
 TEST_F(CanDispatch, EachAnswerHeaderSetsItsOwnFlagBitWhateverItsStatus) {
@@ -98,16 +101,16 @@ TEST_F(CanDispatch, AnswerDataGoesWhereTheHeaderBeforeItSaysAndOnlyOnce) {
   const auto barcode = state.records.CanBarcodeBuffer.snapshot();
   EXPECT_EQ(QByteArray(barcode.data() + 16, 8), "ABCDEFGH");
   // The text stops at the zero that the first quarters still hold.
-  EXPECT_EQ(text("Edit_Barcode32_RW"), "");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "");
 
   header(0x0005, 0);
   frame(link::kCanAnswerData, "01 0C");
   frame(link::kCanAnswerData, "02 03");
-  EXPECT_EQ(text("Edit_FWVer"), "1.12");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_FWVer), "1.12");
 
   // No header at all: nothing but the spent header's status.
   frame(link::kCanAnswerData, "05 06");
-  EXPECT_EQ(text("Edit_FWVer"), "1.12");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_FWVer), "1.12");
   EXPECT_EQ(can.lastAnswerHeader().status, 1);
 }
 
@@ -124,9 +127,9 @@ TEST_F(CanDispatch, BroadcastsNeedDataAndNoFlagWhileAnswersAreTakenAnyway) {
   frame(0x401, "10 27 00 00 18 FC FF FF", 0);
   frame(0x401, "10 27 00 00 18 FC FF FF", 8, 1);
   frame(0x20000401, "10 27 00 00 18 FC FF FF");
-  EXPECT_EQ(text("Edit401hPackVoltage"), "");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackVoltage), "");
   frame(0x401, "10 27 00 00 18 FC FF FF", 15);
-  EXPECT_EQ(text("Edit401hPackVoltage"), "10000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackVoltage), "10000");
 
   // A header with length 0 (or with the flag, which hands on zero data) is command 0, index 0, status 0.
   header(0x0005, 0, 3);
@@ -135,18 +138,18 @@ TEST_F(CanDispatch, BroadcastsNeedDataAndNoFlagWhileAnswersAreTakenAnyway) {
   EXPECT_EQ(can.lastAnswerHeader().status, 0);
   header(0x0005, 0);
   frame(link::kCanAnswerData, "", 0, 1);
-  EXPECT_EQ(text("Edit_FWVer"), "0.0");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_FWVer), "0.0");
 }
 
 TEST_F(CanDispatch, TheParameterAnswerNeedsEightBytesAndItsType) {
   frame(0x404, "92 00 00 00 00 05 00 00", 7);
-  EXPECT_EQ(text("Edit_WakeUpLineType"), "");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
   frame(0x404, "91 00 00 00 00 07 00 00");
   frame(0x404, "90 00 00 00 00 07 00 00");
   frame(0x404, "93 00 00 00 00 07 00 00");
-  EXPECT_EQ(text("Edit_WakeUpLineType"), "");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
   frame(0x404, "92 00 00 00 00 05 00 00");
-  EXPECT_EQ(text("Edit_WakeUpLineType"), "5");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "5");
 }
 
 TEST_F(CanDispatch, TheSpreadCoversTheNonZeroCountOfTheFirstCells) {
@@ -175,11 +178,11 @@ TEST_F(CanDispatch, TheSpreadFollowsTheCellsOfACycleAndShowsAgainForAnyIndex) {
   answer(0x1001, 2, "0C E8 0C E9 0C EA 0C EB");
   answer(0x1001, 3, "0C EC 0C ED 0C EE 0C EF");
   answer(0x1001, 4, "0C D0 FF FF");
-  EXPECT_EQ(text("EditVCell13"), "3280");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell13), "3280");
   EXPECT_EQ(cellCount(), 13);
   EXPECT_EQ(spread(), (std::array<QString, 3>{"3311", "3280", "31"}));
 
-  controls.setText("Edit_HVlot", "x");
+  controls.setText(mainwindow::ctl::Edit_HVlot, "x");
   answer(0x1001, 5, "FF FF FF FF FF FF FF FF");
   EXPECT_EQ(spread(), (std::array<QString, 3>{"3311", "3280", "31"}));
   EXPECT_EQ(cellCount(), 13);

@@ -3,11 +3,17 @@
 
 #include "mainwindow/CanDispatcher.h"
 #include "mainwindow/PackDispatcher.h"
+#include "support/BareStore.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
 
 namespace qv::test {
+
+// The EEPROM parameter window's box that the composition hands the dispatcher (that window is a layer above).
+namespace paraCtl {
+QV_CONTROL(Edit_WakeUpLineType);
+}  // namespace paraCtl
 
 class CanRig : public ::testing::Test {
  protected:
@@ -28,12 +34,15 @@ class CanRig : public ::testing::Test {
     header(command, index);
     frame(link::kCanAnswerData, data);
   }
-  QString text(const char* name) const { return controls.text(name); }
+  QString text(Control name) const { return controls.text(name); }
 
-  Controls controls;
+  test::MainWindowStore controls;
   mainwindow::MainState state;
   mainwindow::PackDispatcher pack{controls, state};
   mainwindow::CanDispatcher can{controls, state, pack};
+  // The EEPROM parameter window's box the composition hands the dispatcher.
+  const bool wired_ = (controls.declare(paraCtl::Edit_WakeUpLineType, {}),
+                       can.setWakeUpLineTypeBox(paraCtl::Edit_WakeUpLineType), true);
 };
 
 }  // namespace qv::test

@@ -1,4 +1,6 @@
 #include "mainwindow/CapacityTable.h"
+#include "mainwindow/MainFormControls.h"
+#include "support/BareStore.h"
 #include "support/CurrentFolder.h"
 
 #include <QDir>
@@ -157,37 +159,37 @@ TEST(UrEnergy, ExtendedPrecisionTruncatesToTheExactShare) {
       {"0", "100", "100", "0", "0"},
   };
   for (const Case& c : cases) {
-    Controls controls;
-    controls.setText("Edit_UR96_Battery_Wh", c.wh);
-    controls.setText("EditASOC", c.asoc);
-    controls.setText("EditRSOC", c.rsoc);
+    test::MainWindowStore controls;
+    controls.setText(ctl::Edit_UR96_Battery_Wh, c.wh);
+    controls.setText(ctl::EditASOC, c.asoc);
+    controls.setText(ctl::EditRSOC, c.rsoc);
     ShowUrSohEnergy(controls);
     ShowUrSocEnergy(controls);
-    EXPECT_EQ(controls.text("Edit_UR96_SOH_Wh"), c.soh) << c.wh << " " << c.asoc;
-    EXPECT_EQ(controls.text("Edit_UR96_SOC_Wh"), c.soc) << c.wh << " " << c.asoc << " " << c.rsoc;
+    EXPECT_EQ(controls.text(ctl::Edit_UR96_SOH_Wh), c.soh) << c.wh << " " << c.asoc;
+    EXPECT_EQ(controls.text(ctl::Edit_UR96_SOC_Wh), c.soc) << c.wh << " " << c.asoc << " " << c.rsoc;
   }
 }
 
 TEST(UrEnergy, NoNumberLeavesTheResultBoxes) {
   for (const char* wh : {"", "12a", "x", "7\xA0" "1"}) {
-    Controls controls;
-    controls.setText("Edit_UR96_SOH_Wh", "7");
-    controls.setText("Edit_UR96_SOC_Wh", "8");
-    controls.setText("Edit_UR96_Battery_Wh", wh);
-    controls.setText("EditASOC", "100");
-    controls.setText("EditRSOC", "100");
+    test::MainWindowStore controls;
+    controls.setText(ctl::Edit_UR96_SOH_Wh, "7");
+    controls.setText(ctl::Edit_UR96_SOC_Wh, "8");
+    controls.setText(ctl::Edit_UR96_Battery_Wh, wh);
+    controls.setText(ctl::EditASOC, "100");
+    controls.setText(ctl::EditRSOC, "100");
     ShowUrSohEnergy(controls);
     ShowUrSocEnergy(controls);
-    EXPECT_EQ(controls.text("Edit_UR96_SOH_Wh"), "7") << wh;
-    EXPECT_EQ(controls.text("Edit_UR96_SOC_Wh"), "8") << wh;
+    EXPECT_EQ(controls.text(ctl::Edit_UR96_SOH_Wh), "7") << wh;
+    EXPECT_EQ(controls.text(ctl::Edit_UR96_SOC_Wh), "8") << wh;
   }
-  Controls controls;
-  controls.setText("Edit_UR96_Battery_Wh", "50");
-  controls.setText("EditASOC", "58");
-  controls.setText("EditRSOC", "");
-  controls.setText("Edit_UR96_SOC_Wh", "8");
+  test::MainWindowStore controls;
+  controls.setText(ctl::Edit_UR96_Battery_Wh, "50");
+  controls.setText(ctl::EditASOC, "58");
+  controls.setText(ctl::EditRSOC, "");
+  controls.setText(ctl::Edit_UR96_SOC_Wh, "8");
   ShowUrSocEnergy(controls);
-  EXPECT_EQ(controls.text("Edit_UR96_SOC_Wh"), "8");
+  EXPECT_EQ(controls.text(ctl::Edit_UR96_SOC_Wh), "8");
 }
 
 // A table energy so large that a share cannot be shown empties the share's box: the previous pack's value
@@ -205,15 +207,15 @@ TEST(UrEnergy, AShareTooLargeToShowEmptiesItsBox) {
       {"6e18", "50", true, true},
   };
   for (const auto& c : cases) {
-    Controls controls;
-    controls.setText("Edit_UR96_SOH_Wh", "7");
-    controls.setText("Edit_UR96_SOC_Wh", "8");
-    controls.setText("Edit_UR96_Battery_Wh", c.wh);
-    controls.setText("EditASOC", "100");
-    controls.setText("EditRSOC", c.rsoc);
+    test::MainWindowStore controls;
+    controls.setText(ctl::Edit_UR96_SOH_Wh, "7");
+    controls.setText(ctl::Edit_UR96_SOC_Wh, "8");
+    controls.setText(ctl::Edit_UR96_Battery_Wh, c.wh);
+    controls.setText(ctl::EditASOC, "100");
+    controls.setText(ctl::EditRSOC, c.rsoc);
     ShowUrSohEnergy(controls);
     ShowUrSocEnergy(controls);
-    const QString soh = controls.text("Edit_UR96_SOH_Wh"), soc = controls.text("Edit_UR96_SOC_Wh");
+    const QString soh = controls.text(ctl::Edit_UR96_SOH_Wh), soc = controls.text(ctl::Edit_UR96_SOC_Wh);
     EXPECT_EQ(soh.isEmpty(), !c.sohShown) << c.wh << " " << c.rsoc;
     EXPECT_EQ(soc.isEmpty(), !c.socShown) << c.wh << " " << c.rsoc;
     EXPECT_NE(soh, "7");

@@ -1,8 +1,10 @@
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/MonitorLog.h"
 #include "mainwindow/Ur74Record.h"
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
 #include "sim/Ur74Pack.h"
+#include "support/BareStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,7 +52,7 @@ TEST(MonitorLogLines, WhatAUr74PackShows) {
   s.discharging = true;
   s.currentMa = 500;
   s.flags = 0x01;
-  Controls controls;
+  test::MainWindowStore controls;
   MainState state;
   Ur74CellCount count;
   DecodeUr74Record(sim::Ur74Pack(s).record(), controls, state, count);
@@ -60,24 +62,38 @@ TEST(MonitorLogLines, WhatAUr74PackShows) {
 }
 
 TEST(MonitorLogLines, WhatAUr96PackShowsFlagsByColourAlone) {
-  Controls controls;
-  const std::pair<const char*, const char*> texts[] = {
-      {"EditRTC", "2018/07/03 14:05"}, {"EditBarCode32", "BC1234"}, {"CheckBoxShippingModeReadOnly", "Disable"},
-      {"EditFWID", "QV1302B96A"},       {"EditFWVer", "260"},       {"EditPackVolt", "48100"},
-      {"EditPackCurrent", "-1250"},     {"EditCellSeries", "13"},   {"EditCellParallel", "2"},
-      {"EditDC", "4300"},               {"EditFCC", "4197"},        {"EditRC", "3200"},
-      {"EditTCC", "181720"},            {"EditCycleCnt", "42"},     {"EditASOC", "97"},
-      {"EditRSOC", "76"},               {"EditT1", "25"},           {"EditT2", "-5"},
-      {"EditCurrentSign", " Discharging "}, {"Edit_HVlot", "0"},    {"Edit_LVolt", "0"},
-      {"Edit_VoltDiff", "0"},
+  test::MainWindowStore controls;
+  const std::pair<Control, const char*> texts[] = {
+      {ctl::EditRTC, "2018/07/03 14:05"},
+      {ctl::EditBarCode32, "BC1234"},
+      {ctl::CheckBoxShippingModeReadOnly, "Disable"},
+      {ctl::EditFWID, "QV1302B96A"},
+      {ctl::EditFWVer, "260"},
+      {ctl::EditPackVolt, "48100"},
+      {ctl::EditPackCurrent, "-1250"},
+      {ctl::EditCellSeries, "13"},
+      {ctl::EditCellParallel, "2"},
+      {ctl::EditDC, "4300"},
+      {ctl::EditFCC, "4197"},
+      {ctl::EditRC, "3200"},
+      {ctl::EditTCC, "181720"},
+      {ctl::EditCycleCnt, "42"},
+      {ctl::EditASOC, "97"},
+      {ctl::EditRSOC, "76"},
+      {ctl::EditT1, "25"},
+      {ctl::EditT2, "-5"},
+      {ctl::EditCurrentSign, " Discharging "},
+      {ctl::Edit_HVlot, "0"},
+      {ctl::Edit_LVolt, "0"},
+      {ctl::Edit_VoltDiff, "0"},
   };
   for (const auto& [name, text] : texts) controls.setText(name, text);
-  for (int i = 1; i <= 13; ++i) controls.setText("EditVCell" + std::to_string(i), QString::number(3600 + i));
-  for (const char* flag : {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF"}) {
+  for (int i = 1; i <= 13; ++i) controls.setText(ctl::kCellEdits[i - 1], QString::number(3600 + i));
+  for (Control flag : {ctl::EditOVF, ctl::EditUVF, ctl::EditOCF, ctl::EditSCF, ctl::EditOTF}) {
     controls.setColor(flag, colour::LightGreen);
   }
-  controls.setColor("EditOCF", colour::White);
-  controls.setColor("EditUTF", colour::Red);
+  controls.setColor(ctl::EditOCF, colour::White);
+  controls.setColor(ctl::EditUTF, colour::Red);
   EXPECT_EQ(MonitorLogLine(kStamp, controls),
             "2018-07-03, 14:05:09.007, 2018/07/03 14:05, BC1234,Disable,QV1302B96A,260,48100,-1250,13,2,4300,"
             "4197,3200,181720,42,97,76,25,-5, Discharging ,0,0,0,0,0,1,0,0,0,"
@@ -99,7 +115,7 @@ class MonitorLogFiles : public ::testing::Test {
   }
   QString logFolder() const { return folder_.path() + "/Monitor_Log"; }
 
-  Controls controls_;
+  test::MainWindowStore controls_;
 
  private:
   QTemporaryDir folder_;
@@ -118,7 +134,7 @@ TEST_F(MonitorLogFiles, EachRunANewFileLinesFlushedAsWritten) {
   EXPECT_EQ(first->path(), logFolder() + "/UR_20180703_140509_log_0.csv");
   EXPECT_EQ(readAll(first->path()), kHeader);
 
-  controls_.setText("EditFWID", "QV13");
+  controls_.setText(ctl::EditFWID, "QV13");
   WriteMonitorLogLine(first.get(), controls_);
   // Flushed: another reader sees the line while the log is still open.
   const QByteArray afterOne = readAll(first->path());
@@ -134,7 +150,7 @@ TEST_F(MonitorLogFiles, EachRunANewFileLinesFlushedAsWritten) {
   first.reset();
   EXPECT_EQ(readAll(firstPath), afterOne);
   EXPECT_EQ(readAll(second->path()), kHeader);
-  EXPECT_EQ(controls_.panel("StatusBarView", 2), "");
+  EXPECT_EQ(controls_.panel(ctl::StatusBarView, 2), "");
 }
 
 TEST_F(MonitorLogFiles, NoFolderNoLogAndTheStatusBarSaysSo) {
@@ -142,23 +158,24 @@ TEST_F(MonitorLogFiles, NoFolderNoLogAndTheStatusBarSaysSo) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   EXPECT_EQ(CreateMonitorLog(true, controls_), nullptr);
-  EXPECT_EQ(controls_.panel("StatusBarView", 2), kMonitorLogFailedText);
+  EXPECT_EQ(controls_.panel(ctl::StatusBarView, 2), kMonitorLogFailedText);
 }
 
 TEST_F(MonitorLogFiles, ThousandCyclesReadBackWithTheHeadersColumns) {
   const QString python = QStandardPaths::findExecutable("python3");
   if (python.isEmpty()) GTEST_SKIP() << "no python3";
   // Texts that would add, join or quote columns if written as they stand.
-  controls_.setText("EditRTC", "2018/07/03,14:05");
-  controls_.setText("EditBarCode32", "\"AB,CD");
-  controls_.setText("EditFWID", "\"QV13\"");
-  controls_.setText("EditCurrentSign", "a\r\nb");
-  controls_.setText("EditT2", QString::fromLatin1("\xB0" "C"));
+  controls_.setText(ctl::EditRTC, "2018/07/03,14:05");
+  controls_.setText(ctl::EditBarCode32, "\"AB,CD");
+  controls_.setText(ctl::EditFWID, "\"QV13\"");
+  controls_.setText(ctl::EditCurrentSign, "a\r\nb");
+  controls_.setText(ctl::EditT2, QString::fromLatin1("\xB0"
+                                                     "C"));
   auto log = CreateMonitorLog(true, controls_);
   ASSERT_NE(log, nullptr);
   for (int cycle = 0; cycle < 1000; ++cycle) {
-    controls_.setText("EditVCell1", QString::number(cycle));
-    controls_.setColor("EditOVF", cycle % 2 == 0 ? colour::Red : colour::White);
+    controls_.setText(ctl::EditVCell1, QString::number(cycle));
+    controls_.setColor(ctl::EditOVF, cycle % 2 == 0 ? colour::Red : colour::White);
     WriteMonitorLogLine(log.get(), controls_);
   }
   const QString path = log->path();

@@ -1,7 +1,9 @@
 // The UR2 pack message dispatcher: what each message shows, what it leaves alone, the cell spread over the
 // report record, the firmware id that never grows, and the hand-over to the listeners.
 
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/PackDispatcher.h"
+#include "support/BareStore.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +35,7 @@ class PackDispatch : public ::testing::Test {
     const QByteArray bytes = hex(data).leftJustified(8, '\0');
     dispatcher_.DispatchPackMessage(id, index, reinterpret_cast<const uint8_t*>(bytes.constData()));
   }
-  QString text(const char* name) const { return controls_.text(name); }
+  QString text(Control name) const { return controls_.text(name); }
   uint32_t reportCell(int n) const { return state_.report.snapshot().cellVoltages[static_cast<size_t>(n - 1)]; }
   void setCells(uint16_t first) {
     for (uint16_t i = 1; i <= 4; ++i) {
@@ -42,51 +44,51 @@ class PackDispatch : public ::testing::Test {
     }
   }
 
-  Controls controls_;
+  test::MainWindowStore controls_;
   mainwindow::MainState state_;
   PackDispatcher dispatcher_{controls_, state_};
 };
 
 TEST_F(PackDispatch, ShowsTheLiveValues) {
   dispatch(0x0005, 0, "01 0A");
-  EXPECT_EQ(text("EditFWVer"), "01.0A");
+  EXPECT_EQ(text(mainwindow::ctl::EditFWVer), "01.0A");
   dispatch(0x0009, 2, "FF FF FF FF FF FF 26 48");
-  EXPECT_EQ(text("EditFCC"), "9800");
+  EXPECT_EQ(text(mainwindow::ctl::EditFCC), "9800");
   dispatch(0x0009, 1, "0D 04");
-  EXPECT_EQ(text("EditCellSeries"), "13");
-  EXPECT_EQ(text("EditCellParallel"), "4");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellSeries), "13");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellParallel), "4");
   dispatch(0x1004, 0, "00 00 00 01 00 00 00 00");
-  EXPECT_EQ(text("EditTCC"), "4294967296");
+  EXPECT_EQ(text(mainwindow::ctl::EditTCC), "4294967296");
   dispatch(0x1004, 0, "FF FF FF FF FF FF FF FF");
-  EXPECT_EQ(text("EditTCC"), "18446744073709551615");
+  EXPECT_EQ(text(mainwindow::ctl::EditTCC), "18446744073709551615");
   dispatch(0x1003, 0, "F6 7F");
-  EXPECT_EQ(text("EditT1"), "-10");
-  EXPECT_EQ(text("EditT2"), "127");
+  EXPECT_EQ(text(mainwindow::ctl::EditT1), "-10");
+  EXPECT_EQ(text(mainwindow::ctl::EditT2), "127");
   dispatch(0x100C, 13, "01 2C");
-  EXPECT_EQ(text("EditCellR13"), "300");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellR13), "300");
   dispatch(0x2001, 7, "41 42 43 44 45 46 47 48");
-  EXPECT_EQ(text("EditPDSN"), "ABCDEFGH");
+  EXPECT_EQ(text(mainwindow::ctl::EditPDSN), "ABCDEFGH");
   dispatch(0x2001, 1, "31 32 33 00 39 39");
-  EXPECT_EQ(text("EditPDSN"), "123");
+  EXPECT_EQ(text(mainwindow::ctl::EditPDSN), "123");
 }
 
 TEST_F(PackDispatch, ProtectionFlagsColourTheirBoxes) {
   const struct {
     const char* data;
-    std::vector<const char*> red;
+    std::vector<Control> red;
   } cases[] = {
-      {"08 00", {"EditOCF"}},
-      {"00 01", {"EditSCF"}},
-      {"C3 00", {"EditOVF", "EditUVF", "EditUTF"}},
-      {"20 00", {"EditOTF"}},
+      {"08 00", {mainwindow::ctl::EditOCF}},
+      {"00 01", {mainwindow::ctl::EditSCF}},
+      {"C3 00", {mainwindow::ctl::EditOVF, mainwindow::ctl::EditUVF, mainwindow::ctl::EditUTF}},
+      {"20 00", {mainwindow::ctl::EditOTF}},
       {"00 FE", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.data);
     dispatch(0x1007, 0, c.data);
-    for (const char* box : {"EditOVF", "EditUVF", "EditOCF", "EditOTF", "EditUTF", "EditSCF"}) {
-      const bool red = std::find_if(c.red.begin(), c.red.end(), [&](const char* r) { return std::string(r) == box; }) !=
-                       c.red.end();
+    for (Control box : {mainwindow::ctl::EditOVF, mainwindow::ctl::EditUVF, mainwindow::ctl::EditOCF,
+                        mainwindow::ctl::EditOTF, mainwindow::ctl::EditUTF, mainwindow::ctl::EditSCF}) {
+      const bool red = std::find_if(c.red.begin(), c.red.end(), [&](Control r) { return r == box; }) != c.red.end();
       EXPECT_EQ(controls_.color(box), red ? colour::Red : colour::White) << box;
     }
   }
@@ -94,59 +96,59 @@ TEST_F(PackDispatch, ProtectionFlagsColourTheirBoxes) {
 
 TEST_F(PackDispatch, ClockOnlyWithAPossibleDate) {
   dispatch(0x1005, 0, "12 07 03 0E 05 09");
-  EXPECT_EQ(text("EditRTC"), " 2018.7.3   14:5:9");
-  EXPECT_EQ(text("EditRTCENG"), " 2018.7.3   14:5:9");
+  EXPECT_EQ(text(mainwindow::ctl::EditRTC), " 2018.7.3   14:5:9");
+  EXPECT_EQ(text(mainwindow::ctl::EditRTCENG), " 2018.7.3   14:5:9");
   for (const char* impossible : {"12 0D 03 0E 05 09", "12 07 00 0E 05 09", "12 00 03 0E 05 09", "12 07 20 0E 05 09"}) {
     SCOPED_TRACE(impossible);
     dispatch(0x1005, 0, impossible);
-    EXPECT_EQ(text("EditRTC"), " 2018.7.3   14:5:9");
-    EXPECT_EQ(text("EditRTCENG"), " 2018.7.3   14:5:9");
+    EXPECT_EQ(text(mainwindow::ctl::EditRTC), " 2018.7.3   14:5:9");
+    EXPECT_EQ(text(mainwindow::ctl::EditRTCENG), " 2018.7.3   14:5:9");
   }
 }
 
 TEST_F(PackDispatch, BarcodeBuildsUpPartByPart) {
   dispatch(0x2008, 1, "51 56 32 30 32 34 42 41");
   dispatch(0x2008, 2, "52 43 4F 44 45 31 36 58");
-  EXPECT_EQ(text("EditBarCode32"), "QV2024BARCODE16X");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "QV2024BARCODE16X");
   dispatch(0x2008, 1, "41 42");
-  EXPECT_EQ(text("EditBarCode32"), "AB");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "AB");
   dispatch(0x200A, 4, "43");
   dispatch(0x6207, 3, "44");
-  EXPECT_EQ(text("EditBarCode32"), "ABCD");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "ABCD");
   dispatch(0x200A, 5, "45");
   dispatch(0x6207, 0, "45");
-  EXPECT_EQ(text("EditBarCode32"), "ABCD");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "ABCD");
 }
 
 TEST_F(PackDispatch, ShippingModeTicksBothBoxes) {
   dispatch(0x200B, 0, "03");
-  for (const char* box : {"CheckBoxSippingMode", "CheckBoxShippingModeReadOnly"}) {
+  for (Control box : {mainwindow::ctl::CheckBoxSippingMode, mainwindow::ctl::CheckBoxShippingModeReadOnly}) {
     EXPECT_TRUE(controls_.checked(box));
     EXPECT_EQ(controls_.text(box), "Enabled");
   }
   dispatch(0x200B, 0, "FE");
-  for (const char* box : {"CheckBoxSippingMode", "CheckBoxShippingModeReadOnly"}) {
+  for (Control box : {mainwindow::ctl::CheckBoxSippingMode, mainwindow::ctl::CheckBoxShippingModeReadOnly}) {
     EXPECT_FALSE(controls_.checked(box));
     EXPECT_EQ(controls_.text(box), "Disabled");
   }
 }
 
 TEST_F(PackDispatch, CellsGoToBoxesAndReportAndTheSpreadKeepsEarlierCells) {
-  controls_.setText("EditCellSeries", "13");
+  controls_.setText(mainwindow::ctl::EditCellSeries, "13");
   setCells(3200);  // cells 1..13: 3200..3212
   dispatch(0x1001, 2, "0C E4 0C E5 0C E6 0C E7");
   for (int n = 5; n <= 8; ++n) {
-    EXPECT_EQ(text(("EditVCell" + std::to_string(n)).c_str()), QString::number(3300 + n - 5));
+    EXPECT_EQ(text(mainwindow::ctl::kCellEdits[n - 1]), QString::number(3300 + n - 5));
     EXPECT_EQ(reportCell(n), static_cast<uint32_t>(3300 + n - 5));
   }
   EXPECT_EQ(reportCell(13), 3212u);
-  EXPECT_EQ(text("Edit_HVlot"), "3303");
-  EXPECT_EQ(text("Edit_LVolt"), "3200");
-  EXPECT_EQ(text("Edit_VoltDiff"), "103");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_HVlot), "3303");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_LVolt), "3200");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_VoltDiff), "103");
 
   dispatch(0x1001, 4, "0B B8 FF FF");  // cell 13 alone
-  EXPECT_EQ(text("EditVCell13"), "3000");
-  EXPECT_EQ(text("Edit_LVolt"), "3000");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell13), "3000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_LVolt), "3000");
   EXPECT_EQ(reportCell(14), 0u);
 }
 
@@ -163,20 +165,21 @@ TEST_F(PackDispatch, SpreadCountComesFromTheSeriesBoxWithinTheCells) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.series);
-    controls_.setText("EditCellSeries", c.series);
+    controls_.setText(mainwindow::ctl::EditCellSeries, c.series);
     dispatch(0x1001, 1, "0C 80 0C 81 0C 82 0C 83");
-    EXPECT_EQ(text("Edit_HVlot"), c.high);
-    EXPECT_EQ(text("Edit_LVolt"), c.low);
-    EXPECT_EQ(text("Edit_VoltDiff"), QString::number(text("Edit_HVlot").toInt() - text("Edit_LVolt").toInt()));
+    EXPECT_EQ(text(mainwindow::ctl::Edit_HVlot), c.high);
+    EXPECT_EQ(text(mainwindow::ctl::Edit_LVolt), c.low);
+    EXPECT_EQ(text(mainwindow::ctl::Edit_VoltDiff),
+              QString::number(text(mainwindow::ctl::Edit_HVlot).toInt() - text(mainwindow::ctl::Edit_LVolt).toInt()));
   }
 }
 
 TEST_F(PackDispatch, FirmwareIdIsSetAfreshEveryCycle) {
   for (int cycle = 0; cycle < 100; ++cycle) dispatch(0x0001, 2, "51 56 55 32 2D 31 33 53");
-  EXPECT_EQ(text("EditFWID"), "QVU2-13S");
+  EXPECT_EQ(text(mainwindow::ctl::EditFWID), "QVU2-13S");
   EXPECT_EQ(state_.firmwareIdText.text(), QByteArray("QVU2-13S"));
   dispatch(0x0001, 2, "41 42 00 43");
-  EXPECT_EQ(text("EditFWID"), "AB");
+  EXPECT_EQ(text(mainwindow::ctl::EditFWID), "AB");
 }
 
 TEST_F(PackDispatch, UnlistedMessagesChangeNothingAndAllReachTheListenersInOrder) {
@@ -202,7 +205,7 @@ TEST_F(PackDispatch, UnlistedMessagesChangeNothingAndAllReachTheListenersInOrder
 
   log.clear();
   dispatch(0x6207, 1, "41");  // shown here and handed over all the same
-  EXPECT_EQ(text("EditBarCode32"), "A");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "A");
   EXPECT_EQ(log.size(), 2u);
 }
 

@@ -1,5 +1,7 @@
 #include "mainwindow/CapacityTable.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/Ur74Record.h"
+#include "support/BareStore.h"
 #include "support/CurrentFolder.h"
 
 #include <QFile>
@@ -44,18 +46,18 @@ struct Ur74Bytes {
 };
 
 struct Decoder {
-  Controls controls;
+  test::MainWindowStore controls;
   MainState state;
   Ur74CellCount count;
   Decoder() {
     // The main window's rule: the SOC bar follows EditRSOC.
-    controls.onTextChanged("EditRSOC", [](Controls& c, const QString& text) {
+    controls.onTextChanged(ctl::EditRSOC, [](Controls& c, const QString& text) {
       long long v = 0;
-      if (parseInt(text, &v)) c.setPosition("ProgressBarSOC", static_cast<int>(v));
+      if (parseInt(text, &v)) c.setPosition(ctl::ProgressBarSOC, static_cast<int>(v));
     });
   }
   void decode(const QByteArray& record) { DecodeUr74Record(record, controls, state, count); }
-  QString text(const char* name) const { return controls.text(name); }
+  QString text(Control name) const { return controls.text(name); }
 };
 
 TEST(Ur74Record, CapacityModelsByModelCode) {
@@ -82,13 +84,13 @@ TEST(Ur74Record, CapacityModelsByModelCode) {
   for (const Case& c : cases) {
     Decoder d;
     d.decode(Ur74Bytes().id(c.id).tcc(c.tcc).at(53, static_cast<uint8_t>(c.rsoc * 2)).b);
-    EXPECT_EQ(d.text("EditDC"), c.dc) << c.id;
-    EXPECT_EQ(d.text("EditCycleCnt"), c.cycles) << c.id;
-    EXPECT_EQ(d.text("EditFCC"), c.fcc) << c.id;
-    EXPECT_EQ(d.text("EditASOC"), c.asoc) << c.id;
-    EXPECT_EQ(d.controls.position("ProgressBarSOH"), d.text("EditASOC").toInt()) << c.id;
-    EXPECT_EQ(d.text("EditTCC"), c.total) << c.id;
-    EXPECT_EQ(d.text("EditRSOC"), QString::number(c.rsoc)) << c.id;
+    EXPECT_EQ(d.text(ctl::EditDC), c.dc) << c.id;
+    EXPECT_EQ(d.text(ctl::EditCycleCnt), c.cycles) << c.id;
+    EXPECT_EQ(d.text(ctl::EditFCC), c.fcc) << c.id;
+    EXPECT_EQ(d.text(ctl::EditASOC), c.asoc) << c.id;
+    EXPECT_EQ(d.controls.position(ctl::ProgressBarSOH), d.text(ctl::EditASOC).toInt()) << c.id;
+    EXPECT_EQ(d.text(ctl::EditTCC), c.total) << c.id;
+    EXPECT_EQ(d.text(ctl::EditRSOC), QString::number(c.rsoc)) << c.id;
   }
 }
 
@@ -96,30 +98,30 @@ TEST(Ur74Record, CellCountFromTheFirmwareIdStaysInForce) {
   Decoder d;
   // No id has carried a count yet: every cell shows 0.
   d.decode(Ur74Bytes().allCells(3700).id("zz13").b);
-  EXPECT_EQ(d.text("EditFWID"), "");
-  EXPECT_EQ(d.text("EditVCell1"), "0");
-  EXPECT_EQ(d.text("EditPackVolt"), "0");
+  EXPECT_EQ(d.text(ctl::EditFWID), "");
+  EXPECT_EQ(d.text(ctl::EditVCell1), "0");
+  EXPECT_EQ(d.text(ctl::EditPackVolt), "0");
 
   d.decode(Ur74Bytes().allCells(3700).cell(10, 3600).id("QV1006A14C99").b);
-  EXPECT_EQ(d.text("EditFWID"), "QV1006A14C99");
-  EXPECT_EQ(d.text("EditVCell10"), "3600");
-  EXPECT_EQ(d.text("EditVCell11"), "0");
-  EXPECT_EQ(d.text("EditPackVolt"), QString::number(9 * 3700 + 3600));
-  EXPECT_EQ(d.text("Edit_HVlot"), "3700");
-  EXPECT_EQ(d.text("Edit_LVolt"), "3600");
-  EXPECT_EQ(d.text("Edit_VoltDiff"), "100");
+  EXPECT_EQ(d.text(ctl::EditFWID), "QV1006A14C99");
+  EXPECT_EQ(d.text(ctl::EditVCell10), "3600");
+  EXPECT_EQ(d.text(ctl::EditVCell11), "0");
+  EXPECT_EQ(d.text(ctl::EditPackVolt), QString::number(9 * 3700 + 3600));
+  EXPECT_EQ(d.text(ctl::Edit_HVlot), "3700");
+  EXPECT_EQ(d.text(ctl::Edit_LVolt), "3600");
+  EXPECT_EQ(d.text(ctl::Edit_VoltDiff), "100");
 
   // Third and fourth characters not both digits: the count in force stays, here and in later records.
   d.decode(Ur74Bytes().allCells(3000).id("QVx6").b);
-  EXPECT_EQ(d.text("EditVCell10"), "3000");
-  EXPECT_EQ(d.text("EditVCell11"), "0");
+  EXPECT_EQ(d.text(ctl::EditVCell10), "3000");
+  EXPECT_EQ(d.text(ctl::EditVCell11), "0");
   d.decode(Ur74Bytes().allCells(3000).id("").b);
-  EXPECT_EQ(d.text("EditVCell10"), "3000");
+  EXPECT_EQ(d.text(ctl::EditVCell10), "3000");
 
   // A count above 13 shows all thirteen cells.
   d.decode(Ur74Bytes().allCells(3100).id("QV99").b);
-  EXPECT_EQ(d.text("EditVCell13"), "3100");
-  EXPECT_EQ(d.text("EditPackVolt"), QString::number(13 * 3100));
+  EXPECT_EQ(d.text(ctl::EditVCell13), "3100");
+  EXPECT_EQ(d.text(ctl::EditPackVolt), QString::number(13 * 3100));
 }
 
 TEST(Ur74Record, TemperatureFlagsCurrentAndSocBar) {
@@ -139,51 +141,51 @@ TEST(Ur74Record, TemperatureFlagsCurrentAndSocBar) {
   };
   for (const Case& c : cases) {
     Decoder d;
-    d.controls.setColor("EditT1", colour::Red);
+    d.controls.setColor(ctl::EditT1, colour::Red);
     d.decode(Ur74Bytes().id("QV13").at(27, c.selectorQ ? 'Q' : 'R').at(68, c.b68).at(69, c.b69).b);
-    EXPECT_EQ(d.text("EditT1"), c.text) << int(c.b68);
-    EXPECT_EQ(d.controls.color("EditT1"), c.colour) << int(c.b68);
+    EXPECT_EQ(d.text(ctl::EditT1), c.text) << int(c.b68);
+    EXPECT_EQ(d.controls.color(ctl::EditT1), c.colour) << int(c.b68);
   }
   {
     // Without a firmware id the selector does not count.
     Decoder d;
     d.decode(Ur74Bytes().at(27, 'Q').at(68, 30).at(69, 51).b);
-    EXPECT_EQ(d.text("EditT1"), "25");
+    EXPECT_EQ(d.text(ctl::EditT1), "25");
   }
 
   Decoder d;
   d.decode(Ur74Bytes().id("QV13").at(52, 0x15).at(54, 0x40).at(70, 0x01).at(71, 0xF4).at(53, 151).b);
-  EXPECT_EQ(d.text("EditPackCurrent"), "-500");
-  EXPECT_EQ(d.controls.color("EditOVF"), colour::Red);
-  EXPECT_EQ(d.controls.color("EditUVF"), colour::White);
-  EXPECT_EQ(d.controls.color("EditOCF"), colour::Red);
-  EXPECT_EQ(d.controls.color("EditSCF"), colour::White);
-  EXPECT_EQ(d.controls.color("EditOTF"), colour::Red);
-  EXPECT_EQ(d.text("EditRSOC"), "75");
-  EXPECT_EQ(d.controls.maximum("ProgressBarSOC"), 200);
+  EXPECT_EQ(d.text(ctl::EditPackCurrent), "-500");
+  EXPECT_EQ(d.controls.color(ctl::EditOVF), colour::Red);
+  EXPECT_EQ(d.controls.color(ctl::EditUVF), colour::White);
+  EXPECT_EQ(d.controls.color(ctl::EditOCF), colour::Red);
+  EXPECT_EQ(d.controls.color(ctl::EditSCF), colour::White);
+  EXPECT_EQ(d.controls.color(ctl::EditOTF), colour::Red);
+  EXPECT_EQ(d.text(ctl::EditRSOC), "75");
+  EXPECT_EQ(d.controls.maximum(ctl::ProgressBarSOC), 200);
   // The bar is set to the half-percent byte, then follows EditRSOC's change.
-  EXPECT_EQ(d.controls.position("ProgressBarSOC"), 75);
+  EXPECT_EQ(d.controls.position(ctl::ProgressBarSOC), 75);
   d.decode(Ur74Bytes().id("QV13").at(54, 0xBF).at(70, 0x01).at(71, 0xF4).at(53, 150).b);
-  EXPECT_EQ(d.text("EditPackCurrent"), "500");
-  EXPECT_EQ(d.controls.position("ProgressBarSOC"), 150);  // RSOC unchanged: the rule does not run
+  EXPECT_EQ(d.text(ctl::EditPackCurrent), "500");
+  EXPECT_EQ(d.controls.position(ctl::ProgressBarSOC), 150);  // RSOC unchanged: the rule does not run
 }
 
 TEST(Ur74Record, NotARecordOrAShortOne) {
   Decoder d;
-  d.controls.setText("EditDC", "x");
+  d.controls.setText(ctl::EditDC, "x");
   d.decode(Ur74Bytes().at(0, '?').id("QV13").b);
-  EXPECT_EQ(d.controls.maximum("ProgressBarSOC"), 200);
-  EXPECT_EQ(d.text("EditDC"), "x");
-  EXPECT_EQ(d.text("EditFWID"), "");
+  EXPECT_EQ(d.controls.maximum(ctl::ProgressBarSOC), 200);
+  EXPECT_EQ(d.text(ctl::EditDC), "x");
+  EXPECT_EQ(d.text(ctl::EditFWID), "");
   EXPECT_EQ(d.count.inForce.load(), 0);
 
   d.decode(QByteArray());
-  EXPECT_EQ(d.text("EditDC"), "x");
+  EXPECT_EQ(d.text(ctl::EditDC), "x");
   // A short record reads as zeros past its end.
   d.decode(QByteArray("!\x0E\x74", 3));
-  EXPECT_EQ(d.text("EditDC"), "8600");
-  EXPECT_EQ(d.text("EditVCell1"), "0");
-  EXPECT_EQ(d.text("EditT1"), "0");
+  EXPECT_EQ(d.text(ctl::EditDC), "8600");
+  EXPECT_EQ(d.text(ctl::EditVCell1), "0");
+  EXPECT_EQ(d.text(ctl::EditT1), "0");
 }
 
 TEST(UpdateCellSpread, CountFromTheFirstZeroCell) {
@@ -198,22 +200,22 @@ TEST(UpdateCellSpread, CountFromTheFirstZeroCell) {
       {8, "0", "0", "0"},          {12, "0", "0", "0"},       {3, "3703", "0", "3703"},  // seven cells
   };
   for (const Case& c : cases) {
-    Controls controls;
+    test::MainWindowStore controls;
     for (int i = 1; i <= 13; ++i) {
-      controls.setText("EditVCell" + std::to_string(i), i <= c.nonZero ? QString::number(3700 + i) : "0");
+      controls.setText(ctl::kCellEdits[i - 1], i <= c.nonZero ? QString::number(3700 + i) : "0");
     }
     UpdateCellSpread(controls);
-    EXPECT_EQ(controls.text("Edit_HVlot"), c.high) << c.nonZero;
-    EXPECT_EQ(controls.text("Edit_LVolt"), c.low) << c.nonZero;
-    EXPECT_EQ(controls.text("Edit_VoltDiff"), c.diff) << c.nonZero;
+    EXPECT_EQ(controls.text(ctl::Edit_HVlot), c.high) << c.nonZero;
+    EXPECT_EQ(controls.text(ctl::Edit_LVolt), c.low) << c.nonZero;
+    EXPECT_EQ(controls.text(ctl::Edit_VoltDiff), c.diff) << c.nonZero;
   }
   // A box of the seven that holds no number.
-  Controls controls;
-  for (int i = 1; i <= 13; ++i) controls.setText("EditVCell" + std::to_string(i), i == 2 ? "-5" : "0");
-  controls.setText("EditVCell4", "x");
-  controls.setText("Edit_HVlot", "keep");
+  test::MainWindowStore controls;
+  for (int i = 1; i <= 13; ++i) controls.setText(ctl::kCellEdits[i - 1], i == 2 ? "-5" : "0");
+  controls.setText(ctl::EditVCell4, "x");
+  controls.setText(ctl::Edit_HVlot, "keep");
   UpdateCellSpread(controls);
-  EXPECT_EQ(controls.text("Edit_HVlot"), "keep");
+  EXPECT_EQ(controls.text(ctl::Edit_HVlot), "keep");
 }
 
 // The lookup runs in the current folder, where the table is.
@@ -230,18 +232,18 @@ class Ur74Energy : public ::testing::Test {
 
 TEST_F(Ur74Energy, BatteryEnergyAndItsShares) {
   Decoder d;
-  d.controls.setText("Edit_UR96_Battery_Wh", "77");
+  d.controls.setText(ctl::Edit_UR96_Battery_Wh, "77");
   // No table: the last energy text stays and the shares use it.
   d.decode(Ur74Bytes().id("QV1306A15D").at(53, 100).b);
-  EXPECT_EQ(d.text("Edit_UR96_Battery_Wh"), "77");
-  EXPECT_EQ(d.text("Edit_UR96_SOH_Wh"), "77");
-  EXPECT_EQ(d.text("Edit_UR96_SOC_Wh"), "38");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_Battery_Wh), "77");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_SOH_Wh), "77");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_SOC_Wh), "38");
 
   writeTable("QV13,50\n");
   d.decode(Ur74Bytes().id("QV1306A15D").at(53, 116).b);  // RSOC 58, ASOC 100
-  EXPECT_EQ(d.text("Edit_UR96_Battery_Wh"), "50");
-  EXPECT_EQ(d.text("Edit_UR96_SOH_Wh"), "50");
-  EXPECT_EQ(d.text("Edit_UR96_SOC_Wh"), "29");  // 28 in plain double
+  EXPECT_EQ(d.text(ctl::Edit_UR96_Battery_Wh), "50");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_SOH_Wh), "50");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_SOC_Wh), "29");  // 28 in plain double
   const BatteryLookup b = d.state.battery.snapshot();
   EXPECT_EQ(b.filePresent, 1);
   EXPECT_EQ(b.keyFound, 1);
@@ -250,10 +252,10 @@ TEST_F(Ur74Energy, BatteryEnergyAndItsShares) {
   // A key the table lacks, or no firmware id: the energy text stays.
   writeTable("QV13,50x\nXX,9\n");
   d.decode(Ur74Bytes().id("QV1306A15D").at(53, 100).b);
-  EXPECT_EQ(d.text("Edit_UR96_Battery_Wh"), "50");
-  EXPECT_EQ(d.text("Edit_UR96_SOC_Wh"), "25");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_Battery_Wh), "50");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_SOC_Wh), "25");
   d.decode(Ur74Bytes().id("xx").at(53, 100).b);
-  EXPECT_EQ(d.text("Edit_UR96_Battery_Wh"), "50");
+  EXPECT_EQ(d.text(ctl::Edit_UR96_Battery_Wh), "50");
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "link/AdapterFrames.h"
 #include "mainwindow/CapacityTable.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "mainwindow/Ur96Record.h"
 #include "sim/SimDriver.h"
 #include "sim/Ur96Pack.h"
+#include "support/BareStore.h"
 #include "support/Bytes.h"
 #include "support/CurrentFolder.h"
 #include "support/TimeScale.h"
@@ -72,11 +75,11 @@ class Ur96Read : public ::testing::Test {
     ASSERT_EQ(driver().OpenByLocation(adapter_->record().locId, &h), platform::FT_OK);
     driver().SetTimeouts(h, 100, 100);
     link_.AdapterHandle = h;
-    controls_.setColor("Shape_RX", colour::White);
+    controls_.setColor(ctl::Shape_RX, colour::White);
     ControlState hidden;
     hidden.visible = false;
-    controls_.declare("TabSheetST", hidden);
-    controls_.declare("TabSheetKL", hidden);
+    controls_.declare(ctl::TabSheetST, hidden);
+    controls_.declare(ctl::TabSheetKL, hidden);
     controls_.takeChanged();
   }
   sim::SimDriver& driver() { return static_cast<sim::SimDriver&>(services_.driver()); }
@@ -94,12 +97,14 @@ class Ur96Read : public ::testing::Test {
     EXPECT_TRUE(link::SendUr96Query(link_));
     return ReadUr96Record(link_, controls_, state_);
   }
-  QString text(const char* name) const { return controls_.text(name); }
+  QString text(Control name) const { return controls_.text(name); }
 
   test::ScopedTimeScale fast_{0.02};
   platform::Services services_{std::make_unique<sim::SimDriver>()};
-  link::Link link_{services_};
+  link::Link link_{services_, mainwindow::kLinkControls};
   Controls& controls_ = services_.controls;
+  // The windows' entries, in the state of a store nothing has written yet.
+  const bool declared_ = (test::declareBareMainWindows(services_.controls), true);
   MainState state_;
   std::shared_ptr<sim::SimAdapter> adapter_;
 };
@@ -132,12 +137,12 @@ TEST_F(Ur96Read, CapacityClassesReplaceThePacksFigures) {
   for (const Case& c : cases) {
     // The pack's own SOH, cycles and FCC are not shown inside a class.
     ASSERT_TRUE(read(Ur96Bytes().pack(c.dc, c.parallel, c.rsoc, c.tcc).at(1, 77).be(3, 5, 2).be(15, 9999, 4).reply()));
-    EXPECT_EQ(text("EditDC"), c.shownDc) << c.dc;
-    EXPECT_EQ(text("EditCycleCnt"), c.cycles) << c.dc;
-    EXPECT_EQ(text("EditFCC"), c.fcc) << c.dc;
-    EXPECT_EQ(text("EditASOC"), c.asoc) << c.dc;
-    EXPECT_EQ(controls_.position("ProgressBarSOH"), text("EditASOC").toInt());
-    EXPECT_EQ(text("EditTCC"), c.total) << c.dc;
+    EXPECT_EQ(text(ctl::EditDC), c.shownDc) << c.dc;
+    EXPECT_EQ(text(ctl::EditCycleCnt), c.cycles) << c.dc;
+    EXPECT_EQ(text(ctl::EditFCC), c.fcc) << c.dc;
+    EXPECT_EQ(text(ctl::EditASOC), c.asoc) << c.dc;
+    EXPECT_EQ(controls_.position(ctl::ProgressBarSOH), text(ctl::EditASOC).toInt());
+    EXPECT_EQ(text(ctl::EditTCC), c.total) << c.dc;
     EXPECT_EQ(state_.CellDesignCapacity.load(), c.dc / c.parallel);
     const ReportRecord rep = state_.report.snapshot();
     EXPECT_EQ(QString::number(rep.designCapacity), c.shownDc);
@@ -151,13 +156,13 @@ TEST_F(Ur96Read, OutsideTheClassesThePacksFiguresStand) {
   // 2032, 2234, 2548 and 2750 per cell lie outside; no cells in parallel has no capacity per cell at all.
   for (const auto& [dc, parallel] : {std::pair<uint32_t, uint8_t>{2032, 1}, {4468, 2}, {2548, 1}, {2750, 1}, {4300, 0}}) {
     ASSERT_TRUE(read(Ur96Bytes().pack(dc, parallel, 40, 123456).at(1, 77).be(3, 5, 2).be(15, 9999, 4).reply()));
-    EXPECT_EQ(text("EditASOC"), "77");
-    EXPECT_EQ(controls_.position("ProgressBarSOH"), 77);
-    EXPECT_EQ(text("EditDC"), QString::number(dc));
-    EXPECT_EQ(text("EditCycleCnt"), "5");
-    EXPECT_EQ(text("EditFCC"), "9999");
-    EXPECT_EQ(text("EditTCC"), "123456");
-    EXPECT_EQ(text("EditCellParallel"), QString::number(parallel));
+    EXPECT_EQ(text(ctl::EditASOC), "77");
+    EXPECT_EQ(controls_.position(ctl::ProgressBarSOH), 77);
+    EXPECT_EQ(text(ctl::EditDC), QString::number(dc));
+    EXPECT_EQ(text(ctl::EditCycleCnt), "5");
+    EXPECT_EQ(text(ctl::EditFCC), "9999");
+    EXPECT_EQ(text(ctl::EditTCC), "123456");
+    EXPECT_EQ(text(ctl::EditCellParallel), QString::number(parallel));
     EXPECT_EQ(state_.CellDesignCapacity.load(), parallel != 0 ? dc / parallel : 0u);
     const ReportRecord rep = state_.report.snapshot();
     EXPECT_EQ(rep.designCapacity, dc);
@@ -168,7 +173,7 @@ TEST_F(Ur96Read, OutsideTheClassesThePacksFiguresStand) {
 }
 
 TEST_F(Ur96Read, ValuesTextsAndColours) {
-  controls_.setColor("EditT3", colour::Blue);
+  controls_.setColor(ctl::EditT3, colour::Blue);
   ASSERT_TRUE(read(Ur96Bytes()
                        .pack(9000, 3, 64, 0)
                        .be(19, 3100, 4)
@@ -184,25 +189,25 @@ TEST_F(Ur96Read, ValuesTextsAndColours) {
                        .at(52, 0x00)
                        .be(56, 0x534E303031000000, 8)
                        .reply()));
-  EXPECT_EQ(text("EditRSOC"), "64");
-  EXPECT_EQ(controls_.maximum("ProgressBarSOC"), 100);
-  EXPECT_EQ(controls_.position("ProgressBarSOC"), 64);
-  EXPECT_EQ(text("EditRC"), "3100");
-  EXPECT_EQ(text("EditPackCurrent"), "-500");
-  EXPECT_EQ(text("EditPackVolt"), "48100");
-  EXPECT_EQ(text("EditFWID"), "QV13");
-  EXPECT_EQ(text("EditFWVer"), "260");
-  EXPECT_EQ(text("EditCellSeries"), "13");
-  EXPECT_EQ(text("EditCellParallel"), "3");
-  EXPECT_EQ(text("EditCurrentSign"), " Discharging ");
-  EXPECT_EQ(controls_.color("EditCurrentSign"), colour::Aqua);
-  EXPECT_EQ(controls_.color("ShapeKeyPress"), colour::Grey);
-  EXPECT_EQ(text("EditT1"), "-20");
-  EXPECT_EQ(text("EditT2"), "0");
-  EXPECT_EQ(text("EditT3"), "");
-  EXPECT_EQ(controls_.color("EditT3"), colour::Blue);
-  EXPECT_EQ(text("EditPDSN"), "SN001");
-  const char* flags[] = {"EditOVF", "EditUVF", "EditOCF", "EditSCF", "EditOTF", "EditUTF"};
+  EXPECT_EQ(text(ctl::EditRSOC), "64");
+  EXPECT_EQ(controls_.maximum(ctl::ProgressBarSOC), 100);
+  EXPECT_EQ(controls_.position(ctl::ProgressBarSOC), 64);
+  EXPECT_EQ(text(ctl::EditRC), "3100");
+  EXPECT_EQ(text(ctl::EditPackCurrent), "-500");
+  EXPECT_EQ(text(ctl::EditPackVolt), "48100");
+  EXPECT_EQ(text(ctl::EditFWID), "QV13");
+  EXPECT_EQ(text(ctl::EditFWVer), "260");
+  EXPECT_EQ(text(ctl::EditCellSeries), "13");
+  EXPECT_EQ(text(ctl::EditCellParallel), "3");
+  EXPECT_EQ(text(ctl::EditCurrentSign), " Discharging ");
+  EXPECT_EQ(controls_.color(ctl::EditCurrentSign), colour::Aqua);
+  EXPECT_EQ(controls_.color(ctl::ShapeKeyPress), colour::Grey);
+  EXPECT_EQ(text(ctl::EditT1), "-20");
+  EXPECT_EQ(text(ctl::EditT2), "0");
+  EXPECT_EQ(text(ctl::EditT3), "");
+  EXPECT_EQ(controls_.color(ctl::EditT3), colour::Blue);
+  EXPECT_EQ(text(ctl::EditPDSN), "SN001");
+  const Control flags[] = {ctl::EditOVF, ctl::EditUVF, ctl::EditOCF, ctl::EditSCF, ctl::EditOTF, ctl::EditUTF};
   for (int bit = 0; bit < 6; ++bit) {
     const bool set = (0x29 >> bit & 1) != 0;
     EXPECT_EQ(controls_.color(flags[bit]), set ? colour::Red : colour::LightGreen) << flags[bit];
@@ -228,34 +233,34 @@ TEST_F(Ur96Read, ValuesTextsAndColours) {
   for (const ChargeCase& c : {ChargeCase{0x80, " Charging ", colour::Red, colour::Lime},
                               ChargeCase{0x41, " - None - ", colour::ButtonFace, colour::Grey}}) {
     ASSERT_TRUE(read(Ur96Bytes().at(47, c.b).at(52, 0xF6).be(23, 0x7FFFFFFF, 4).reply()));
-    EXPECT_EQ(text("EditCurrentSign"), c.text);
-    EXPECT_EQ(controls_.color("EditCurrentSign"), c.colour);
-    EXPECT_EQ(controls_.color("ShapeKeyPress"), c.key);
-    EXPECT_EQ(text("EditT3"), "-10");
-    EXPECT_EQ(text("EditPackCurrent"), "2147483647");
+    EXPECT_EQ(text(ctl::EditCurrentSign), c.text);
+    EXPECT_EQ(controls_.color(ctl::EditCurrentSign), c.colour);
+    EXPECT_EQ(controls_.color(ctl::ShapeKeyPress), c.key);
+    EXPECT_EQ(text(ctl::EditT3), "-10");
+    EXPECT_EQ(text(ctl::EditPackCurrent), "2147483647");
   }
   ASSERT_TRUE(read(Ur96Bytes().be(23, 0x80000000, 4).reply()));
-  EXPECT_EQ(text("EditPackCurrent"), "-2147483648");
+  EXPECT_EQ(text(ctl::EditPackCurrent), "-2147483648");
 }
 
 TEST_F(Ur96Read, TailsOfTheShownPagesOnly) {
   const auto record = Ur96Bytes().be(64, 0x0102030405060708, 8).be(72, 0x090A0B0C, 4).reply();
   ASSERT_TRUE(read(record));
-  EXPECT_EQ(text("EditMaxChgCurrent"), "");
-  EXPECT_EQ(text("EditDsgProtectionCurrent"), "");
-  controls_.setVisible("TabSheetST", true);
+  EXPECT_EQ(text(ctl::EditMaxChgCurrent), "");
+  EXPECT_EQ(text(ctl::EditDsgProtectionCurrent), "");
+  controls_.setVisible(ctl::TabSheetST, true);
   ASSERT_TRUE(read(record));
-  EXPECT_EQ(text("EditMaxChgCurrent"), "258");
-  EXPECT_EQ(text("EditMaxChgCounter"), "772");
-  EXPECT_EQ(text("EditMaxChgTemperature"), "5");
-  EXPECT_EQ(text("EditMaxChgCapacitymAh"), QString::number(0x06070809));
-  EXPECT_EQ(text("EditDsgProtectionCurrent"), "");
-  controls_.setVisible("TabSheetKL", true);
+  EXPECT_EQ(text(ctl::EditMaxChgCurrent), "258");
+  EXPECT_EQ(text(ctl::EditMaxChgCounter), "772");
+  EXPECT_EQ(text(ctl::EditMaxChgTemperature), "5");
+  EXPECT_EQ(text(ctl::EditMaxChgCapacitymAh), QString::number(0x06070809));
+  EXPECT_EQ(text(ctl::EditDsgProtectionCurrent), "");
+  controls_.setVisible(ctl::TabSheetKL, true);
   ASSERT_TRUE(read(record));
-  EXPECT_EQ(text("EditDsgProtectionCurrent"), QString::number(0x01020304));
-  EXPECT_EQ(text("EditDsgProtectionDelay"), QString::number(0x0506));
-  EXPECT_EQ(text("EditChgProtectionCurrent"), QString::number(0x0708090A));
-  EXPECT_EQ(text("EditChgProtectionDelay"), QString::number(0x0B0C));
+  EXPECT_EQ(text(ctl::EditDsgProtectionCurrent), QString::number(0x01020304));
+  EXPECT_EQ(text(ctl::EditDsgProtectionDelay), QString::number(0x0506));
+  EXPECT_EQ(text(ctl::EditChgProtectionCurrent), QString::number(0x0708090A));
+  EXPECT_EQ(text(ctl::EditChgProtectionDelay), QString::number(0x0B0C));
 }
 
 TEST_F(Ur96Read, RepliesThatFailTheirTestsChangeNothingButTheBar) {
@@ -278,23 +283,23 @@ TEST_F(Ur96Read, RepliesThatFailTheirTestsChangeNothingButTheBar) {
       {"sum", wrongSum, true},             {"CHK", wrongChk, true},          {"nothing", QByteArray(), false},
   };
   for (const Case& c : cases) {
-    controls_.setMaximum("ProgressBarSOC", 200);
+    controls_.setMaximum(ctl::ProgressBarSOC, 200);
     controls_.takeChanged();
     EXPECT_FALSE(read(c.reply)) << c.what;
     std::vector<std::string> changed = controls_.takeChanged();
     std::sort(changed.begin(), changed.end());
-    std::vector<std::string> expected{"ProgressBarSOC"};
-    if (c.toggles) expected.push_back("Shape_RX");
+    std::vector<std::string> expected{std::string(ctl::ProgressBarSOC.key())};
+    if (c.toggles) expected.emplace_back(ctl::Shape_RX.key());
     EXPECT_EQ(changed, expected) << c.what;
-    EXPECT_EQ(controls_.maximum("ProgressBarSOC"), 100);
+    EXPECT_EQ(controls_.maximum(ctl::ProgressBarSOC), 100);
     EXPECT_EQ(link_.AdapterStatus.load(), platform::FT_OK);
   }
   // A good record toggles the lamp twice; its terminator is not looked at.
-  const Colour before = controls_.color("Shape_RX");
+  const Colour before = controls_.color(ctl::Shape_RX);
   QByteArray noTerminator = good;
   noTerminator[103] = 'x';
   EXPECT_TRUE(read(noTerminator));
-  EXPECT_EQ(controls_.color("Shape_RX"), before);
+  EXPECT_EQ(controls_.color(ctl::Shape_RX), before);
 
   // A failed read: its status is kept.
   driver().Close(link_.AdapterHandle);
@@ -322,19 +327,19 @@ TEST_F(Ur96Energy, LookupUsesTheIdShownBeforeTheRecord) {
   };
   // EditFWID was empty: no lookup, the energy boxes stay.
   ASSERT_TRUE(read(record("QV1302", 58, 100)));
-  EXPECT_EQ(text("Edit_UR96_Battery_Wh"), "");
-  EXPECT_EQ(text("Edit_UR96_SOH_Wh"), "");
-  EXPECT_EQ(text("EditFWID"), "QV1302");
+  EXPECT_EQ(text(ctl::Edit_UR96_Battery_Wh), "");
+  EXPECT_EQ(text(ctl::Edit_UR96_SOH_Wh), "");
+  EXPECT_EQ(text(ctl::EditFWID), "QV1302");
   // The second record is looked up by the id the first one showed.
   ASSERT_TRUE(read(record("QV1402", 58, 100)));
-  EXPECT_EQ(text("Edit_UR96_Battery_Wh"), "50");
-  EXPECT_EQ(text("Edit_UR96_SOH_Wh"), "29");  // 58 % of 50 Wh; 28 in plain double
-  EXPECT_EQ(text("Edit_UR96_SOC_Wh"), "29");
+  EXPECT_EQ(text(ctl::Edit_UR96_Battery_Wh), "50");
+  EXPECT_EQ(text(ctl::Edit_UR96_SOH_Wh), "29");  // 58 % of 50 Wh; 28 in plain double
+  EXPECT_EQ(text(ctl::Edit_UR96_SOC_Wh), "29");
   // QV14 has no energy in the table: the last text stays and the shares use it.
   ASSERT_TRUE(read(record("QV1302", 100, 50)));
-  EXPECT_EQ(text("Edit_UR96_Battery_Wh"), "50");
-  EXPECT_EQ(text("Edit_UR96_SOH_Wh"), "50");
-  EXPECT_EQ(text("Edit_UR96_SOC_Wh"), "25");
+  EXPECT_EQ(text(ctl::Edit_UR96_Battery_Wh), "50");
+  EXPECT_EQ(text(ctl::Edit_UR96_SOH_Wh), "50");
+  EXPECT_EQ(text(ctl::Edit_UR96_SOC_Wh), "25");
   EXPECT_EQ(state_.battery.snapshot().keyFound, 0);
 }
 
@@ -352,15 +357,15 @@ TEST_F(Ur96Read, PackRecordOverTheAdapter) {
   s.temperatures = {25, -5, 31};
   s.serial = "SN000123";
   ASSERT_TRUE(readFromPack(s));
-  EXPECT_EQ(text("EditDC"), "4300");
-  EXPECT_EQ(text("EditTCC"), "181720");  // 4300 x 0.4 + 180000
-  EXPECT_EQ(text("EditCycleCnt"), "42");
-  EXPECT_EQ(text("EditFCC"), QString::number(4300 - 2 * 42 * 86000 / 70000));
-  EXPECT_EQ(text("EditPackCurrent"), "-1250");
-  EXPECT_EQ(text("EditFWID"), "QV1302B96A");
-  EXPECT_EQ(text("EditT2"), "-5");
-  EXPECT_EQ(text("EditT3"), "31");
-  EXPECT_EQ(text("EditPDSN"), "SN000123");
+  EXPECT_EQ(text(ctl::EditDC), "4300");
+  EXPECT_EQ(text(ctl::EditTCC), "181720");  // 4300 x 0.4 + 180000
+  EXPECT_EQ(text(ctl::EditCycleCnt), "42");
+  EXPECT_EQ(text(ctl::EditFCC), QString::number(4300 - 2 * 42 * 86000 / 70000));
+  EXPECT_EQ(text(ctl::EditPackCurrent), "-1250");
+  EXPECT_EQ(text(ctl::EditFWID), "QV1302B96A");
+  EXPECT_EQ(text(ctl::EditT2), "-5");
+  EXPECT_EQ(text(ctl::EditT3), "31");
+  EXPECT_EQ(text(ctl::EditPDSN), "SN000123");
 
   // The pack's faults: a wrong sum and a short record are refused.
   for (const sim::Ur96Faults& f : {sim::Ur96Faults{true, 0}, sim::Ur96Faults{false, 1}}) {

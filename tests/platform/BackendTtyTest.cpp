@@ -4,7 +4,13 @@
 #include "platform/Backends.h"
 #include "support/TimeScale.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -125,6 +131,60 @@ TEST_F(BackendTty, AVanishedDeviceFailsTheNextCalls) {
   uint32_t n = 0;
   EXPECT_EQ(driver->Read(handle, buffer, 4, &n), FT_IO_ERROR);
   EXPECT_EQ(driver->Write(handle, "x", 1, &n), FT_IO_ERROR);
+  EXPECT_EQ(driver->Close(handle), FT_OK);
+}
+
+// The cable pulled while a read waits for its bytes: the read fails instead of running out its time, and the
+// device leaves the listing. Plugged in again where it was (the kernel gives the node the same path), it is listed
+// at the same location id, opens, and its bytes pass.
+TEST(BackendTtyCable, APullFailsTheWaitingReadAndAReplugIsFoundAtTheSameLocation) {
+  test::ScopedTimeScale fast{0.2};
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString node = folder.filePath(QStringLiteral("ttyUSB0"));
+  auto pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok());
+  ASSERT_TRUE(QFile::link(pty->slave(), node));
+  auto driver = makeTtyDriver({QStringLiteral("/nonexistent/ttyUSB1"), node});
+
+  auto listed = [&] {
+    uint32_t n = 0;
+    EXPECT_EQ(driver->CreateDeviceInfoList(&n), FT_OK);
+    AdapterListRecord record{};
+    uint32_t capacity = 1;
+    EXPECT_EQ(driver->GetDeviceInfoList(&record, &capacity), FT_OK);
+    return n == 1 ? record.locId : 0u;
+  };
+  const uint32_t locId = listed();
+  ASSERT_NE(locId, 0u);
+  FtHandle handle = 0;
+  ASSERT_EQ(driver->OpenByLocation(locId, &handle), FT_OK);
+  ASSERT_EQ(driver->SetTimeouts(handle, 60000, 500), FT_OK);
+
+  FtStatus readStatus = FT_OK;
+  std::thread reader([&] {
+    char buffer[4];
+    uint32_t n = 0;
+    readStatus = driver->Read(handle, buffer, 4, &n);
+  });
+  pty->closeMaster();
+  ASSERT_TRUE(QFile::remove(node));
+  reader.join();
+  EXPECT_EQ(readStatus, FT_IO_ERROR);
+  uint32_t n = 0;
+  EXPECT_EQ(driver->Write(handle, "x", 1, &n), FT_IO_ERROR);
+  EXPECT_EQ(driver->Close(handle), FT_OK);
+  EXPECT_EQ(listed(), 0u);
+
+  pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok());
+  ASSERT_TRUE(QFile::link(pty->slave(), node));
+  EXPECT_EQ(listed(), locId);
+  ASSERT_EQ(driver->OpenByLocation(locId, &handle), FT_OK);
+  pty->write(QByteArrayLiteral("\x55\xAA\x00"));
+  char buffer[3];
+  ASSERT_EQ(driver->Read(handle, buffer, 3, &n), FT_OK);
+  EXPECT_EQ(QByteArray(buffer, static_cast<int>(n)), QByteArrayLiteral("\x55\xAA\x00"));
   EXPECT_EQ(driver->Close(handle), FT_OK);
 }
 

@@ -9,68 +9,88 @@
 namespace qv {
 namespace {
 
+// The controls of the store under test.
+namespace testctl {
+QV_CONTROL(EditBox);
+QV_CONTROL(Bar);
+QV_CONTROL(Shape_TX);
+QV_CONTROL(StatusBarView);
+QV_CONTROL(List);
+QV_CONTROL(EditKnown);
+QV_CONTROL(EditTypo);
+QV_CONTROL(EditOther);
+QV_CONTROL(A);
+QV_CONTROL(B);
+QV_CONTROL(Edit);
+QV_CONTROL(Gauge);
+QV_CONTROL(FormTest);
+QV_CONTROL(EditA);
+QV_CONTROL(SpdBtnGo);
+QV_CONTROL(Combo);
+}  // namespace testctl
+
 TEST(Controls, RulesFollowRealTextChangesOnly) {
   Controls c;
-  c.declare("EditBox", {});
-  c.declare("Bar", {});
+  c.declare(testctl::EditBox, {});
+  c.declare(testctl::Bar, {});
   int runs = 0;
-  c.onTextChanged("EditBox", [&runs](Controls& cs, const QString& text) {
+  c.onTextChanged(testctl::EditBox, [&runs](Controls& cs, const QString& text) {
     ++runs;
     long long v = 0;
-    if (parseInt(text, &v)) cs.setPosition("Bar", static_cast<int>(v));
+    if (parseInt(text, &v)) cs.setPosition(testctl::Bar, static_cast<int>(v));
   });
-  c.setText("EditBox", "40");
-  c.setText("EditBox", "40");
+  c.setText(testctl::EditBox, "40");
+  c.setText(testctl::EditBox, "40");
   EXPECT_EQ(runs, 1);
-  EXPECT_EQ(c.position("Bar"), 40);
-  c.setText("EditBox", "x1");  // not a number: the bar keeps its value
-  EXPECT_EQ(c.position("Bar"), 40);
-  c.setText("EditBox", "250");  // clamped to the range
-  EXPECT_EQ(c.position("Bar"), 100);
-  c.setMaximum("Bar", 50);
-  EXPECT_EQ(c.position("Bar"), 50);
+  EXPECT_EQ(c.position(testctl::Bar), 40);
+  c.setText(testctl::EditBox, "x1");  // not a number: the bar keeps its value
+  EXPECT_EQ(c.position(testctl::Bar), 40);
+  c.setText(testctl::EditBox, "250");  // clamped to the range
+  EXPECT_EQ(c.position(testctl::Bar), 100);
+  c.setMaximum(testctl::Bar, 50);
+  EXPECT_EQ(c.position(testctl::Bar), 50);
 }
 
 TEST(Controls, LampsPanelsAndItems) {
   Controls c;
   ControlState lamp;
   lamp.color = colour::White;
-  c.declare("Shape_TX", lamp);
-  c.toggleLamp("Shape_TX", colour::Red);
-  EXPECT_EQ(c.color("Shape_TX"), colour::Red);
-  c.toggleLamp("Shape_TX", colour::Red);
-  EXPECT_EQ(c.color("Shape_TX"), colour::White);
-  c.setColor("Shape_TX", colour::Blue);  // not white: a toggle makes it white
-  c.toggleLamp("Shape_TX", colour::Red);
-  EXPECT_EQ(c.color("Shape_TX"), colour::White);
+  c.declare(testctl::Shape_TX, lamp);
+  c.toggleLamp(testctl::Shape_TX, colour::Red);
+  EXPECT_EQ(c.color(testctl::Shape_TX), colour::Red);
+  c.toggleLamp(testctl::Shape_TX, colour::Red);
+  EXPECT_EQ(c.color(testctl::Shape_TX), colour::White);
+  c.setColor(testctl::Shape_TX, colour::Blue);  // not white: a toggle makes it white
+  c.toggleLamp(testctl::Shape_TX, colour::Red);
+  EXPECT_EQ(c.color(testctl::Shape_TX), colour::White);
 
-  c.declare("StatusBarView", {});
-  c.setPanel("StatusBarView", 2, " x ");
-  EXPECT_EQ(c.panel("StatusBarView", 2), " x ");
-  EXPECT_EQ(c.panel("StatusBarView", 0), "");
-  EXPECT_EQ(c.panel("StatusBarView", 7), "");
+  c.declare(testctl::StatusBarView, {});
+  c.setPanel(testctl::StatusBarView, 2, " x ");
+  EXPECT_EQ(c.panel(testctl::StatusBarView, 2), " x ");
+  EXPECT_EQ(c.panel(testctl::StatusBarView, 0), "");
+  EXPECT_EQ(c.panel(testctl::StatusBarView, 7), "");
 
-  c.declare("List", {});
-  c.addItem("List", "USB1");
-  c.addItem("List", "USB2");
-  EXPECT_EQ(c.selectedItemText("List"), "");
-  c.setItemIndex("List", 1);
-  EXPECT_EQ(c.selectedItemText("List"), "USB2");
-  c.setItemIndex("List", 5);
-  EXPECT_EQ(c.selectedItemText("List"), "");
-  c.selectItem("List", 0);
-  EXPECT_EQ(c.text("List"), "USB1");
-  c.selectItem("List", -1);
-  EXPECT_EQ(c.itemIndex("List"), -1);
-  EXPECT_EQ(c.text("List"), "");
+  c.declare(testctl::List, {});
+  c.addItem(testctl::List, "USB1");
+  c.addItem(testctl::List, "USB2");
+  EXPECT_EQ(c.selectedItemText(testctl::List), "");
+  c.setItemIndex(testctl::List, 1);
+  EXPECT_EQ(c.selectedItemText(testctl::List), "USB2");
+  c.setItemIndex(testctl::List, 5);
+  EXPECT_EQ(c.selectedItemText(testctl::List), "");
+  c.selectItem(testctl::List, 0);
+  EXPECT_EQ(c.text(testctl::List), "USB1");
+  c.selectItem(testctl::List, -1);
+  EXPECT_EQ(c.itemIndex(testctl::List), -1);
+  EXPECT_EQ(c.text(testctl::List), "");
 }
 
 TEST(Controls, UndeclaredNamesAreReported) {
   Controls c;
-  c.declare("EditKnown", {});
-  c.setText("EditKnown", "1");
-  c.setText("EditTypo", "1");
-  (void)c.text("EditOther");
+  c.declare(testctl::EditKnown, {});
+  c.setText(testctl::EditKnown, "1");
+  c.setText(testctl::EditTypo, "1");
+  (void)c.text(testctl::EditOther);
   EXPECT_EQ(c.undeclared(), (std::vector<std::string>{"EditOther", "EditTypo"}));
 }
 
@@ -80,34 +100,34 @@ TEST(Controls, ObserverHearsOnceUntilTaken) {
     void controlsChanged() override { ++calls; }
   } counter;
   Controls c;
-  c.declare("A", {});
-  c.declare("B", {});
+  c.declare(testctl::A, {});
+  c.declare(testctl::B, {});
   c.takeChanged();
   c.setObserver(&counter);
-  c.setText("A", "1");
-  c.setText("B", "1");
-  c.setText("A", "2");
+  c.setText(testctl::A, "1");
+  c.setText(testctl::B, "1");
+  c.setText(testctl::A, "2");
   EXPECT_EQ(counter.calls.load(), 1);
   EXPECT_EQ(c.takeChanged(), (std::vector<std::string>{"A", "B"}));
-  c.setEnabled("B", false);
+  c.setEnabled(testctl::B, false);
   EXPECT_EQ(counter.calls.load(), 2);
   c.setObserver(nullptr);
 }
 
 TEST(Controls, WritersOnManyThreads) {
   Controls c;
-  c.declare("Edit", {});
-  c.declare("Gauge", {});
-  c.onTextChanged("Edit", [](Controls& cs, const QString& t) { cs.setPosition("Gauge", t.toInt()); });
+  c.declare(testctl::Edit, {});
+  c.declare(testctl::Gauge, {});
+  c.onTextChanged(testctl::Edit, [](Controls& cs, const QString& t) { cs.setPosition(testctl::Gauge, t.toInt()); });
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&c, t] {
-      for (int i = 0; i < 2000; ++i) c.setText("Edit", QString::number((i + t) % 100));
+      for (int i = 0; i < 2000; ++i) c.setText(testctl::Edit, QString::number((i + t) % 100));
     });
   }
   for (auto& th : threads) th.join();
   // Rules run under the store's lock, so the gauge always matches the last text.
-  EXPECT_EQ(c.position("Gauge"), c.text("Edit").toInt());
+  EXPECT_EQ(c.position(testctl::Gauge), c.text(testctl::Edit).toInt());
 }
 
 TEST(Numbers, ParseInCLocaleAndRefuseNonNumbers) {
@@ -141,18 +161,21 @@ TEST(Numbers, ParseInCLocaleAndRefuseNonNumbers) {
 }
 
 TEST(Form, DeclaresDesignState) {
-  FormDef form{.name = "FormTest", .caption = "Test", .clientWidth = 100, .clientHeight = 50,
-               .controls = {{.name = "EditA", .kind = Kind::Edit, .caption = "0"},
-                            {.name = "SpdBtnGo", .kind = Kind::Button, .caption = "Go", .enabled = false},
-                            {.name = "Combo", .kind = Kind::ComboBox, .items = "a\nb", .itemIndex = 1}}};
+  FormDef form{.name = testctl::FormTest,
+               .caption = "Test",
+               .clientWidth = 100,
+               .clientHeight = 50,
+               .controls = {{.name = testctl::EditA, .kind = Kind::Edit, .caption = "0"},
+                            {.name = testctl::SpdBtnGo, .kind = Kind::Button, .caption = "Go", .enabled = false},
+                            {.name = testctl::Combo, .kind = Kind::ComboBox, .items = "a\nb", .itemIndex = 1}}};
   Controls c;
   declareForm(c, form);
-  EXPECT_EQ(c.text("FormTest"), "Test");
-  EXPECT_FALSE(c.visible("FormTest"));
-  EXPECT_EQ(c.text("EditA"), "0");
-  EXPECT_EQ(c.color("EditA"), colour::Window);
-  EXPECT_FALSE(c.enabled("SpdBtnGo"));
-  EXPECT_EQ(c.selectedItemText("Combo"), "b");
+  EXPECT_EQ(c.text(testctl::FormTest), "Test");
+  EXPECT_FALSE(c.visible(testctl::FormTest));
+  EXPECT_EQ(c.text(testctl::EditA), "0");
+  EXPECT_EQ(c.color(testctl::EditA), colour::Window);
+  EXPECT_FALSE(c.enabled(testctl::SpdBtnGo));
+  EXPECT_EQ(c.selectedItemText(testctl::Combo), "b");
   EXPECT_TRUE(c.undeclared().empty());
 }
 

@@ -6,6 +6,7 @@
 
 #include "link/CanLayer.h"
 #include "link/Link.h"
+#include "mainwindow/MainWindowLink.h"
 #include "platform/Time.h"
 #include "sim/CanPack.h"
 #include "sim/SimDriver.h"
@@ -80,7 +81,7 @@ TEST_P(CanExchange, NoFrameIsLostAndEveryCommandIsAnswered) {
   test::ScopedTimeScale fast(0.1);
   auto* driver = new sim::SimDriver;
   platform::Services services{std::unique_ptr<platform::Driver>(driver)};
-  link::Link link{services};
+  link::Link link{services, mainwindow::kLinkControls};
   auto adapter = driver->addAdapter();
   auto pack = std::make_shared<sim::CanPack>(sim::CanPackState{}, 100);
   sim::CanPackFaults busy;

@@ -5,12 +5,16 @@
 // its answer.
 
 #include "link/CanLayer.h"
+#include "link/ConfigFormControls.h"
 #include "link/Link.h"
 #include "mainwindow/CanDispatcher.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "mainwindow/PackDispatcher.h"
 #include "platform/Time.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
+#include "support/BareStore.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -57,8 +61,8 @@ class CanMonitorRoad : public ::testing::Test {
     driver->SetTimeouts(h, 1, 1);
     link.AdapterHandle = h;
     link.setCanFrameSink(&sink);
-    services.controls.setItemIndex("RadioGroup_Protocol", 1);
-    services.controls.setText("Edit_Battery_Capacity_BRCAN", "500");
+    services.controls.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
+    services.controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, "500");
   }
 
   // Each request one step under the exchange lock: request, 1 ms, receive.
@@ -85,7 +89,7 @@ class CanMonitorRoad : public ::testing::Test {
 
   // The barcode read as a command runs it: its own flags cleared, each part asked until its bit is set.
   int readBarcode32() {
-    services.controls.setText("Edit_Barcode32_RW", QString());
+    services.controls.setText(mainwindow::ctl::Edit_Barcode32_RW, QString());
     state.records.CanBarcodeBuffer.set({});
     can.ackFlags().clear(CanAckFamily::Barcode32Read);
     int parts = 0;
@@ -111,12 +115,14 @@ class CanMonitorRoad : public ::testing::Test {
     return parts;
   }
 
-  QString text(const char* name) const { return services.controls.text(name); }
+  QString text(Control name) const { return services.controls.text(name); }
 
   test::ScopedTimeScale fast{0.02};
   sim::SimDriver* driver = sim::makeSimDriver("can").release();
   platform::Services services{std::unique_ptr<platform::Driver>(driver)};
-  link::Link link{services};
+  link::Link link{services, mainwindow::kLinkControls};
+  // The windows' entries, in the state of a store nothing has written yet.
+  const bool declared_ = (test::declareBareMainWindows(services.controls), true);
   mainwindow::MainState state;
   mainwindow::PackDispatcher packDispatcher{services.controls, state};
   mainwindow::CanDispatcher can{services.controls, state, packDispatcher};
@@ -158,7 +164,7 @@ TEST_F(CanMonitorRoad, AMinuteOfTrafficIsShownWholeAndNothingIsLost) {
     }
     partsAnswered += readBarcode32();
     ++reads;
-    EXPECT_EQ(text("Edit_Barcode32_RW"), "QV32BC24050700000000000000000001");
+    EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "QV32BC24050700000000000000000001");
     platform::sleepMs(500);
   }
   stop = true;
@@ -175,32 +181,32 @@ TEST_F(CanMonitorRoad, AMinuteOfTrafficIsShownWholeAndNothingIsLost) {
   EXPECT_EQ(can.lastAnswerHeader().status, 1);  // every header's data came after it
 
   // Broadcasts.
-  EXPECT_EQ(text("Edit401hPackVoltage"), "41000");
-  EXPECT_EQ(text("Edit401hPackCurrent"), "2500");
-  EXPECT_EQ(services.controls.color("Edit400hASR1Bit9COV"), colour::Red);
-  EXPECT_EQ(services.controls.color("Edit400hASR1Bit2CHGFET"), colour::Silver);
-  EXPECT_EQ(services.controls.color("Edit400hCRBit0Approval"), colour::Lime);
-  EXPECT_EQ(text("EditRSOC"), "80");
-  EXPECT_EQ(text("EditASOC"), "90");
-  EXPECT_EQ(text("Edit_BRCAN_SOH_Capacity"), "450");
-  EXPECT_EQ(text("Edit_BRCAN_SOC_Wh"), "360");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackVoltage), "41000");
+  EXPECT_EQ(text(mainwindow::ctl::Edit401hPackCurrent), "2500");
+  EXPECT_EQ(services.controls.color(mainwindow::ctl::Edit400hASR1Bit9COV), colour::Red);
+  EXPECT_EQ(services.controls.color(mainwindow::ctl::Edit400hASR1Bit2CHGFET), colour::Silver);
+  EXPECT_EQ(services.controls.color(mainwindow::ctl::Edit400hCRBit0Approval), colour::Lime);
+  EXPECT_EQ(text(mainwindow::ctl::EditRSOC), "80");
+  EXPECT_EQ(text(mainwindow::ctl::EditASOC), "90");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOH_Capacity), "450");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_BRCAN_SOC_Wh), "360");
   // Answers.
-  EXPECT_EQ(text("Edit_ModelName"), "QVX52-14S4P-B002");
-  EXPECT_EQ(text("Edit_FWVer"), "1.12");
-  EXPECT_EQ(text("EditVCell1"), "3250");
-  EXPECT_EQ(text("EditVCell7"), "3306");
-  EXPECT_EQ(text("EditVCell13"), "3390");
-  EXPECT_EQ(text("Edit_HVlot"), "3390");
-  EXPECT_EQ(text("Edit_LVolt"), "3250");
-  EXPECT_EQ(text("Edit_VoltDiff"), "140");
-  EXPECT_EQ(text("EditRTC"), " 2024.12.31  23:59:59");
-  EXPECT_EQ(text("Edit_CycleCount"), "58");
-  EXPECT_EQ(text("EditT1"), "25");
-  EXPECT_EQ(text("Edit_CellSeries"), "13");
-  EXPECT_EQ(text("EditDesignVoltage"), "46800");
-  EXPECT_EQ(text("EditDesignCapacity"), "10400");
-  EXPECT_EQ(text("EditFullChargeCapacity"), "9615");
-  EXPECT_EQ(text("CheckBox_ShippingModeReadOnly"), "Disabled");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_ModelName), "QVX52-14S4P-B002");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_FWVer), "1.12");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell1), "3250");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell7), "3306");
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell13), "3390");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_HVlot), "3390");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_LVolt), "3250");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_VoltDiff), "140");
+  EXPECT_EQ(text(mainwindow::ctl::EditRTC), " 2024.12.31  23:59:59");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_CycleCount), "58");
+  EXPECT_EQ(text(mainwindow::ctl::EditT1), "25");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_CellSeries), "13");
+  EXPECT_EQ(text(mainwindow::ctl::EditDesignVoltage), "46800");
+  EXPECT_EQ(text(mainwindow::ctl::EditDesignCapacity), "10400");
+  EXPECT_EQ(text(mainwindow::ctl::EditFullChargeCapacity), "9615");
+  EXPECT_EQ(text(mainwindow::ctl::CheckBox_ShippingModeReadOnly), "Disabled");
   EXPECT_EQ(state.records.EVT_TEST.snapshot().PackRtcDate, 20241231);
   const auto cells = state.records.CellVoltArray.snapshot();
   EXPECT_EQ(cells.nonZeroCount, 13);

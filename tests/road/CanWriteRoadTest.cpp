@@ -5,6 +5,8 @@
 
 #include "app/ServiceTool.h"
 #include "link/CanWriteCommands.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
 #include "support/TimeScale.h"
@@ -38,20 +40,21 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   app::ServiceTool tool(std::move(driver));
   link::Link& link = tool.link;
   Controls& c = tool.services.controls;
-  c.setItemIndex("RadioGroup_Protocol", 1);
-  tool.FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
-  tool.FormConfig.onEvent("SpdBtnSCAN", UiEvent::Click);
+  c.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
+  tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
+  tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
   tool.services.workers.joinAll();
-  c.setItemIndex("CobBoxInterfaceName", 0);
-  tool.FormConfig.onEvent("CobBoxInterfaceName", UiEvent::Change);
-  tool.FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+  c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
+  tool.FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
+  tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
 
   // No run holds the adapter yet: nothing goes out.
   EXPECT_FALSE(link::CanEraseInternalEeprom(link));
   EXPECT_TRUE(adapter->written().empty());
 
-  tool.FormMain.onEvent("SpdBtnRUN", UiEvent::Click);
-  ASSERT_TRUE(waitFor([&] { return link.canSessionHeld() && !c.text("Edit401hPackVoltage").isEmpty(); }));
+  tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
+  ASSERT_TRUE(
+      waitFor([&] { return link.canSessionHeld() && !c.text(mainwindow::ctl::Edit401hPackVoltage).isEmpty(); }));
   sim::CanPackFaults busy;
   busy.burst = 3;
   pack->setFaults(busy);
@@ -82,10 +85,10 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   EXPECT_GE(s.externalEepromErases, 2) << "each try of a late answer is applied";
 
   // Monitoring went on beside the commands.
-  c.setText("Edit401hPackVoltage", QString());
-  ASSERT_TRUE(waitFor([&] { return c.text("Edit401hPackVoltage") == "42900"; }));
+  c.setText(mainwindow::ctl::Edit401hPackVoltage, QString());
+  ASSERT_TRUE(waitFor([&] { return c.text(mainwindow::ctl::Edit401hPackVoltage) == "42900"; }));
 
-  tool.FormMain.onEvent("SpdBtnRUN", UiEvent::Click);
+  tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
   ASSERT_TRUE(waitFor([&] { return tool.services.workers.running() == 0; }));
   EXPECT_FALSE(link.canSessionHeld());
   adapter->clearWritten();

@@ -3,6 +3,8 @@
 // touches is one the windows declare, and closing the program ends a run that is still going.
 
 #include "app/ServiceTool.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
 #include "sim/SimSetups.h"
 #include "support/TimeScale.h"
 
@@ -21,15 +23,15 @@ class MonitorProgram : public ::testing::Test {
   void start(const std::string& setup, int protocol = 0) {
     tool = std::make_unique<app::ServiceTool>(sim::makeSimDriver(setup));
     Controls& c = controls();
-    c.setItemIndex("RadioGroup_Protocol", protocol);
-    tool->FormConfig.onEvent("RadioGroup_Protocol", UiEvent::Click);
-    tool->FormConfig.onEvent("SpdBtnSCAN", UiEvent::Click);
+    c.setItemIndex(link::ctl::RadioGroup_Protocol, protocol);
+    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
+    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
     tool->services.workers.joinAll();
-    c.setItemIndex("CobBoxInterfaceName", 0);
-    tool->FormConfig.onEvent("CobBoxInterfaceName", UiEvent::Change);
-    tool->FormConfig.onEvent("SpdBtnYES", UiEvent::Click);
+    c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
+    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
+    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
   }
-  void clickRun() { tool->FormMain.onEvent("SpdBtnRUN", UiEvent::Click); }
+  void clickRun() { tool->FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click); }
   Controls& controls() { return tool->services.controls; }
 
   static bool waitFor(const std::function<bool()>& done) {
@@ -47,22 +49,22 @@ class MonitorProgram : public ::testing::Test {
 
 TEST_F(MonitorProgram, RunShowsTheUr2PacksLiveValues) {
   start("ur2");
-  controls().setText("EditPDSN", QStringLiteral("left from before"));
+  controls().setText(mainwindow::ctl::EditPDSN, QStringLiteral("left from before"));
   clickRun();
-  EXPECT_EQ(controls().text("EditPDSN"), "");  // the live display was cleared first
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditPDSN), "");  // the live display was cleared first
   // The spread is shown after the cells of an answer: once it covers cell 13, the cells are all there.
-  ASSERT_TRUE(waitFor([&] { return controls().text("Edit_HVlot") == "3313"; }));
-  EXPECT_EQ(controls().panel("StatusBarView", 1), " UR2 Mode ");
-  EXPECT_EQ(controls().text("EditFWID"), "QVU2-13S");
-  EXPECT_EQ(controls().text("EditVCell13"), "3313");
-  EXPECT_EQ(controls().position("CGaugeVCell13"), 3313);  // the gauge follows its box
+  ASSERT_TRUE(waitFor([&] { return controls().text(mainwindow::ctl::Edit_HVlot) == "3313"; }));
+  EXPECT_EQ(controls().panel(mainwindow::ctl::StatusBarView, 1), " UR2 Mode ");
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditFWID), "QVU2-13S");
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditVCell13), "3313");
+  EXPECT_EQ(controls().position(mainwindow::ctl::CGaugeVCell13), 3313);  // the gauge follows its box
 
   clickRun();
   ASSERT_TRUE(waitFor([&] { return tool->services.workers.running() == 0; }));
-  EXPECT_EQ(controls().text("SpdBtnRUN"), "RUN");
-  EXPECT_EQ(controls().panel("StatusBarView", 0), "  SYS : < STOP > ");
+  EXPECT_EQ(controls().text(mainwindow::ctl::SpdBtnRUN), "RUN");
+  EXPECT_EQ(controls().panel(mainwindow::ctl::StatusBarView, 0), "  SYS : < STOP > ");
   EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);
-  EXPECT_TRUE(controls().enabled("SpdBtnExit"));
+  EXPECT_TRUE(controls().enabled(mainwindow::ctl::SpdBtnExit));
   EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
 }
 
@@ -70,11 +72,11 @@ TEST_F(MonitorProgram, Ur96RunShowsTheRecordAndTheCellsFromPackFrames) {
   start("ur96");
   clickRun();
   // The spread follows the cells received so far: once its lowest is the pack's lowest, all cells are there.
-  ASSERT_TRUE(waitFor([&] { return controls().text("Edit_LVolt") == "3697"; }));
-  EXPECT_EQ(controls().panel("StatusBarView", 1), " UR96 Mode ");
-  EXPECT_EQ(controls().text("EditPackVolt"), "48100");
-  EXPECT_EQ(controls().text("EditVCell1"), "3698");
-  EXPECT_EQ(controls().text("Edit_HVlot"), "3703");
+  ASSERT_TRUE(waitFor([&] { return controls().text(mainwindow::ctl::Edit_LVolt) == "3697"; }));
+  EXPECT_EQ(controls().panel(mainwindow::ctl::StatusBarView, 1), " UR96 Mode ");
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditPackVolt), "48100");
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditVCell1), "3698");
+  EXPECT_EQ(controls().text(mainwindow::ctl::Edit_HVlot), "3703");
   clickRun();
   ASSERT_TRUE(waitFor([&] { return tool->services.workers.running() == 0; }));
   EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
@@ -90,7 +92,7 @@ TEST_F(MonitorProgram, ClosingTheProgramEndsARun) {
     SCOPED_TRACE(c.setup);
     start(c.setup, c.protocol);
     clickRun();
-    ASSERT_TRUE(waitFor([&] { return controls().panel("StatusBarView", 1) == c.mode; }));
+    ASSERT_TRUE(waitFor([&] { return controls().panel(mainwindow::ctl::StatusBarView, 1) == c.mode; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a few cycles
     EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
     tool.reset();  // joins the worker: it must see the flag and finish its step

@@ -3,9 +3,11 @@
 // closed; a silent pack and a missing adapter; STOP during detection and between steps; the UR2 probe's
 // left-over answer; a pack unplugged mid-run; the end step's order; and the callees of each loop.
 
+#include "link/ConfigFormControls.h"
 #include "link/PackFrames.h"
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/CommandSets.h"
+#include "mainwindow/MainFormControls.h"
 #include "mainwindow/Monitor.h"
 #include "mainwindow/PackDispatcher.h"
 #include "mainwindow/Unit1MainForm.h"
@@ -130,7 +132,7 @@ class MonitorRoad : public ::testing::Test {
     rig.chooseProtocol(protocol);
     rig.scan();
     rig.pick(0);
-    rig.form->onEvent("SpdBtnYES", UiEvent::Click);
+    rig.form->onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
   }
   void click() { monitor.SpdBtnRUNClick(); }
 
@@ -145,22 +147,22 @@ class MonitorRoad : public ::testing::Test {
   bool ended() const { return rig.services.workers.running("MonitorThreadProc") == 0; }
   void waitForEnd() { ASSERT_TRUE(waitFor([&] { return ended(); })); }
 
-  QString panel(int i) const { return rig.controls.panel("StatusBarView", i); }
-  QString text(const char* name) const { return rig.controls.text(name); }
+  QString panel(int i) const { return rig.controls.panel(mainwindow::ctl::StatusBarView, i); }
+  QString text(Control name) const { return rig.controls.text(name); }
 
   // The stopped state: flag down, adapter closed, RUN back, lamps white, the command set back but "PDF".
   void expectStopped() {
     EXPECT_FALSE(state.RunFlag.running());
     EXPECT_EQ(rig.link.AdapterHandle.load(), 0u);
-    EXPECT_EQ(text("SpdBtnRUN"), "RUN");
-    EXPECT_EQ(rig.controls.fontColor("SpdBtnRUN"), colour::Blue);
+    EXPECT_EQ(text(mainwindow::ctl::SpdBtnRUN), "RUN");
+    EXPECT_EQ(rig.controls.fontColor(mainwindow::ctl::SpdBtnRUN), colour::Blue);
     EXPECT_EQ(panel(0), "  SYS : < STOP > ");
     EXPECT_EQ(panel(2), "");
-    EXPECT_EQ(rig.controls.color("Shape_TX"), colour::White);
-    EXPECT_EQ(rig.controls.color("Shape_RX"), colour::White);
-    EXPECT_TRUE(rig.controls.enabled("SpdBtn_EVTTest"));
-    for (const char* name : mainwindow::kCommandSet) {
-      EXPECT_EQ(rig.controls.enabled(name), std::string_view(name) != "BitBtnPrint") << name;
+    EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_TX), colour::White);
+    EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_RX), colour::White);
+    EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::SpdBtn_EVTTest));
+    for (Control name : mainwindow::CommandSet()) {
+      EXPECT_EQ(rig.controls.enabled(name), name != mainwindow::ctl::BitBtnPrint) << name;
     }
   }
 
@@ -179,23 +181,23 @@ TEST_F(MonitorRoad, EachVariantIsDetectedPolledAndStopped) {
     Ask poll;                    // what each cycle asks
     uint8_t variant;
     const char* mode;
-    const char* box;
+    Control box;
     const char* value;
   } cases[] = {
-      {"ur74", {Ask::Ur74}, Ask::Ur74, mainwindow::kVariantUr74, " UR74 Mode ", "EditVCell1", "3700"},
+      {"ur74", {Ask::Ur74}, Ask::Ur74, mainwindow::kVariantUr74, " UR74 Mode ", mainwindow::ctl::EditVCell1, "3700"},
       {"ur96",
        {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96},
        Ask::Ur96,
        mainwindow::kVariantUr96,
        " UR96 Mode ",
-       "EditFWID",
+       mainwindow::ctl::EditFWID,
        "QV1302B96A"},
       {"ur2",
        {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96, Ask::Ur96, Ask::Ur96, Ask::Ur2},
        Ask::Ur2,
        mainwindow::kVariantUr2,
        " UR2 Mode ",
-       "EditFWID",
+       mainwindow::ctl::EditFWID,
        "QVU2-13S"},
   };
   configure(0);
@@ -206,10 +208,10 @@ TEST_F(MonitorRoad, EachVariantIsDetectedPolledAndStopped) {
 
     click();
     // Before the worker has done anything, RUN has become STOP and switched the run-start set off.
-    EXPECT_EQ(text("SpdBtnRUN"), "STOP");
-    EXPECT_EQ(rig.controls.fontColor("SpdBtnRUN"), colour::Red);
-    EXPECT_TRUE(rig.controls.enabled("SpdBtnRUN"));
-    for (const char* name : mainwindow::kRunStartSet) EXPECT_FALSE(rig.controls.enabled(name)) << name;
+    EXPECT_EQ(text(mainwindow::ctl::SpdBtnRUN), "STOP");
+    EXPECT_EQ(rig.controls.fontColor(mainwindow::ctl::SpdBtnRUN), colour::Red);
+    EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::SpdBtnRUN));
+    for (Control name : mainwindow::kRunStartSet) EXPECT_FALSE(rig.controls.enabled(name)) << name;
 
     // Three cycles beyond the probes.
     const auto probes = std::count(c.detection.begin(), c.detection.end(), c.poll);
@@ -221,8 +223,8 @@ TEST_F(MonitorRoad, EachVariantIsDetectedPolledAndStopped) {
     EXPECT_EQ(panel(1), c.mode);
     EXPECT_TRUE(state.RunFlag.running());
     EXPECT_EQ(state.DetectedUrVariant.load(), c.variant);
-    EXPECT_FALSE(rig.controls.enabled("SpdBtnConfigure"));
-    EXPECT_FALSE(rig.controls.enabled("SpdBtnExit"));
+    EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::SpdBtnConfigure));
+    EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::SpdBtnExit));
     EXPECT_TRUE(waitFor([&] { return text(c.box) == c.value; })) << text(c.box).toStdString();
 
     click();
@@ -248,7 +250,7 @@ TEST_F(MonitorRoad, SilentPackIsNotFound) {
 TEST_F(MonitorRoad, NoAdapterEndsTheRunAtOnce) {
   const auto pack = plug(setupPack("ur2"));
   configure(0);
-  rig.controls.setItemIndex("CobBoxInterfaceName", -1);
+  rig.controls.setItemIndex(link::ctl::CobBoxInterfaceName, -1);
   click();
   waitForEnd();
   EXPECT_TRUE(pack->requests().empty());
@@ -313,17 +315,16 @@ TEST_F(MonitorRoad, Ur2ProbeLeavesNoBytesThatShiftThePolls) {
                             0x1003, 0x1007, 0x1001, 0x1001, 0x1001, 0x1001, 0x0001};
   for (size_t i = 0; i < std::size(cycle); ++i) EXPECT_EQ(idOf(asked[7 + i]), cycle[i]) << i;
 
-  EXPECT_EQ(text("EditFWID"), "QVU2-13S");
-  EXPECT_EQ(text("EditFWVer"), "01.0A");
-  EXPECT_EQ(text("EditFCC"), "9800");
-  EXPECT_EQ(text("EditCellSeries"), "13");
-  EXPECT_EQ(text("EditCellParallel"), "4");
-  EXPECT_EQ(text("EditTCC"), "4294967296");
-  EXPECT_EQ(text("EditT1"), "25");
-  EXPECT_EQ(text("EditT2"), "-3");
-  for (int n = 1; n <= 13; ++n)
-    EXPECT_EQ(text(("EditVCell" + std::to_string(n)).c_str()), QString::number(3300 + n)) << n;
-  EXPECT_EQ(rig.controls.maximum("ProgressBarSOC"), 100);
+  EXPECT_EQ(text(mainwindow::ctl::EditFWID), "QVU2-13S");
+  EXPECT_EQ(text(mainwindow::ctl::EditFWVer), "01.0A");
+  EXPECT_EQ(text(mainwindow::ctl::EditFCC), "9800");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellSeries), "13");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellParallel), "4");
+  EXPECT_EQ(text(mainwindow::ctl::EditTCC), "4294967296");
+  EXPECT_EQ(text(mainwindow::ctl::EditT1), "25");
+  EXPECT_EQ(text(mainwindow::ctl::EditT2), "-3");
+  for (int n = 1; n <= 13; ++n) EXPECT_EQ(text(mainwindow::ctl::kCellEdits[n - 1]), QString::number(3300 + n)) << n;
+  EXPECT_EQ(rig.controls.maximum(mainwindow::ctl::ProgressBarSOC), 100);
   expectStopped();
 }
 
@@ -347,7 +348,7 @@ TEST_F(MonitorRoad, UnpluggedPackEndsNothingBadly) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(ended());
     EXPECT_TRUE(state.RunFlag.running());
-    EXPECT_EQ(text("SpdBtnRUN"), "STOP");
+    EXPECT_EQ(text(mainwindow::ctl::SpdBtnRUN), "STOP");
     EXPECT_EQ(panel(1), c.mode);
 
     click();
@@ -375,10 +376,10 @@ TEST_F(MonitorRoad, EndStepShowsRunLast) {
     bool adapterOpen = true;
   };
   Guarded<Seen> seen;
-  rig.controls.onTextChanged("SpdBtnRUN", [&](Controls& c, const QString& caption) {
+  rig.controls.onTextChanged(mainwindow::ctl::SpdBtnRUN, [&](Controls& c, const QString& caption) {
     if (caption != "RUN") return;
-    seen.set({state.RunFlag.running(), c.enabled("SpdBtnConfigure"), c.panel("StatusBarView", 0),
-              rig.link.AdapterHandle.load() != 0});
+    seen.set({state.RunFlag.running(), c.enabled(mainwindow::ctl::SpdBtnConfigure),
+              c.panel(mainwindow::ctl::StatusBarView, 0), rig.link.AdapterHandle.load() != 0});
   });
   plug(setupPack("ur74"));
   configure(0);
@@ -421,7 +422,7 @@ void installHooks(Monitor& monitor, HookLog& log, Controls& controls) {
   h.ReadEventCounts = [] { return true; };
   h.ReadLastChargeDate = [&] {
     ++log.searches;
-    if (controls.enabled("CheckBoxLastChgDate")) log.boxEnabledDuringSearch = true;
+    if (controls.enabled(mainwindow::ctl::CheckBoxLastChgDate)) log.boxEnabledDuringSearch = true;
   };
   h.ResetCanCellCount = [&] { ++log.canCells; };
 }
@@ -440,12 +441,12 @@ TEST_F(MonitorRoad, Ur2LoopCallsItsCallees) {
 
   EXPECT_EQ(log.resets.load(), 1);
   EXPECT_EQ(log.clears.load(), 1);
-  EXPECT_TRUE(rig.controls.visible("GroupBoxLastChgDate"));
+  EXPECT_TRUE(rig.controls.visible(mainwindow::ctl::GroupBoxLastChgDate));
   // The tick stays, and the search runs in every cycle with the box disabled.
-  EXPECT_TRUE(rig.controls.checked("CheckBoxLastChgDate"));
+  EXPECT_TRUE(rig.controls.checked(mainwindow::ctl::CheckBoxLastChgDate));
   EXPECT_EQ(log.searches.load(), 3);
   EXPECT_FALSE(log.boxEnabledDuringSearch.load());
-  EXPECT_TRUE(rig.controls.enabled("CheckBoxLastChgDate"));
+  EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::CheckBoxLastChgDate));
   EXPECT_EQ(log.rtc.load(), 3);
   // The barcode kinds are read in the first cycle only: Barcode32 was found there.
   EXPECT_EQ(log.eep.load(), 1);
@@ -454,7 +455,7 @@ TEST_F(MonitorRoad, Ur2LoopCallsItsCallees) {
   expectStopped();
 
   // With EditRTCENG not visible the clock is not read.
-  rig.controls.setVisible("EditRTCENG", false);
+  rig.controls.setVisible(mainwindow::ctl::EditRTCENG, false);
   pack->onRequest = [&](const QByteArray& payload, int before) {
     if (kindOf(payload) == Ask::Ur2 && before == (1 + 3 * 13 + 1) + (1 + 2 * 13)) click();
   };
@@ -501,8 +502,8 @@ TEST_F(MonitorRoad, Ur96LoopSearchesOnceAndSkipsCellsAfterABadRecord) {
     if (before == 5) click();
   };
   configure(0);
-  rig.controls.setChecked("CheckBoxLogFileSave", true);
-  rig.controls.setChecked("CheckBoxLastChgDate", true);
+  rig.controls.setChecked(link::ctl::CheckBoxLogFileSave, true);
+  rig.controls.setChecked(mainwindow::ctl::CheckBoxLastChgDate, true);
   click();
   waitForEnd();
 
@@ -511,10 +512,11 @@ TEST_F(MonitorRoad, Ur96LoopSearchesOnceAndSkipsCellsAfterABadRecord) {
   EXPECT_EQ(log.shipping.load(), 4);
   EXPECT_EQ(log.searches.load(), 1);
   EXPECT_FALSE(log.boxEnabledDuringSearch.load());
-  EXPECT_FALSE(rig.controls.checked("CheckBoxLastChgDate"));
-  EXPECT_TRUE(rig.controls.visible("GroupBoxLastChgDate"));
+  EXPECT_FALSE(rig.controls.checked(mainwindow::ctl::CheckBoxLastChgDate));
+  EXPECT_TRUE(rig.controls.visible(mainwindow::ctl::GroupBoxLastChgDate));
   EXPECT_EQ(log.clears.load(), 1);
-  for (const char* name : {"BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust", "BitBtnWCellmOmhAdjust"})
+  for (Control name : {mainwindow::ctl::BitBtnCellRPrarmLoad, mainwindow::ctl::BitBtnRCellmOmhAdjust,
+                       mainwindow::ctl::BitBtnWCellmOmhAdjust})
     EXPECT_TRUE(rig.controls.enabled(name)) << name;
 
   // One log, its header and a line for each of the four cycles.
@@ -568,20 +570,20 @@ TEST_F(MonitorRoad, CanRunPollsUntilStop) {
     };
     monitor.hooks.CanReadBarcodeWorker = [&] {
       std::lock_guard lock(asked);
-      kindsAsked.push_back(rig.controls.itemIndex("RadioGroupBarcodeSelect"));
-      rig.controls.setText("Edit_Barcode32_RW", c.barcode);
+      kindsAsked.push_back(rig.controls.itemIndex(mainwindow::ctl::RadioGroupBarcodeSelect));
+      rig.controls.setText(mainwindow::ctl::Edit_Barcode32_RW, c.barcode);
     };
     adapter->clearWritten();
-    rig.controls.setText("Edit_Battery_Capacity_BRCAN", QStringLiteral("old"));
+    rig.controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, QStringLiteral("old"));
 
     click();
     ASSERT_TRUE(waitFor([&] { return canRequests(0x1001) >= 3 * 4 && log.canCells >= 3; }));
     EXPECT_EQ(panel(1), " CAN Mode ");
     EXPECT_EQ(panel(2), c.rateSet ? QString() : QStringLiteral(" Baud Rate  : 250000 Can't Set  "));
-    EXPECT_TRUE(rig.controls.enabled("Timer_300h_ON"));
-    EXPECT_TRUE(rig.controls.enabled("SpdBtn_Barcode32_R"));
-    EXPECT_TRUE(rig.controls.enabled("SpdBtn_DEEP_SLEEP_SET"));
-    EXPECT_EQ(text("Edit_Battery_Capacity_BRCAN"), c.energy);
+    EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
+    EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::SpdBtn_Barcode32_R));
+    EXPECT_TRUE(rig.controls.enabled(mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET));
+    EXPECT_EQ(text(mainwindow::ctl::Edit_Battery_Capacity_BRCAN), c.energy);
     {
       std::lock_guard lock(asked);
       EXPECT_EQ(kindsAsked, c.kindsAsked);
@@ -592,10 +594,11 @@ TEST_F(MonitorRoad, CanRunPollsUntilStop) {
 
     click();
     waitForEnd();
-    EXPECT_FALSE(rig.controls.enabled("Timer_300h_ON"));
-    for (const char* name : {"SpdBtn_RTC_SET", "SpdBtn_EEP_Erase_Set", "SpdBtn_ShippingModeSet",
-                             "SpdBtn_ShippingModeGet", "SpdBtn_DEEP_SLEEP_SET", "SpdBtn_Barcode32_W",
-                             "SpdBtn_Barcode32_R"})
+    EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
+    for (Control name : {mainwindow::ctl::SpdBtn_RTC_SET, mainwindow::ctl::SpdBtn_EEP_Erase_Set,
+                         mainwindow::ctl::SpdBtn_ShippingModeSet, mainwindow::ctl::SpdBtn_ShippingModeGet,
+                         mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET, mainwindow::ctl::SpdBtn_Barcode32_W,
+                         mainwindow::ctl::SpdBtn_Barcode32_R})
       EXPECT_FALSE(rig.controls.enabled(name)) << name;
     expectStopped();
   }

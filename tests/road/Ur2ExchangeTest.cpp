@@ -3,10 +3,13 @@
 // corrupted or refused answer changes nothing, and a write is acknowledged.
 
 #include "link/PackFrames.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "mainwindow/PackDispatcher.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
+#include "support/BareStore.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +29,8 @@ constexpr Request kPollCycle[] = {{0x0001, 2}, {0x0005, 0}, {0x1002, 0}, {0x0009
 
 class Ur2Exchange : public ::testing::Test {
  protected:
-  Ur2Exchange() : services_(makeDriver()), link_(services_) {
+  Ur2Exchange() : services_(makeDriver()), link_(services_, mainwindow::kLinkControls) {
+    test::declareBareMainWindows(services_.controls);
     platform::FtHandle h = 0;
     EXPECT_EQ(services_.driver().OpenByLocation(adapter_->record().locId, &h), platform::FT_OK);
     services_.driver().SetTimeouts(h, 100, 50);
@@ -66,7 +70,7 @@ class Ur2Exchange : public ::testing::Test {
     return accepted;
   }
 
-  QString text(const char* name) const { return services_.controls.text(name); }
+  QString text(Control name) const { return services_.controls.text(name); }
 
   test::ScopedTimeScale fast_{0.002};
   std::shared_ptr<sim::SimAdapter> adapter_;
@@ -80,23 +84,23 @@ class Ur2Exchange : public ::testing::Test {
 TEST_F(Ur2Exchange, FirstCycleShowsThePack) {
   ASSERT_NE(pack_, nullptr);
   EXPECT_EQ(pollCycles(1), 13);
-  EXPECT_EQ(text("EditFWID"), "QVU2-13S");
-  EXPECT_EQ(text("EditFWVer"), "01.0A");
-  EXPECT_EQ(text("EditFCC"), "9800");
-  EXPECT_EQ(text("EditCellSeries"), "13");
-  EXPECT_EQ(text("EditCellParallel"), "4");
-  EXPECT_EQ(text("EditTCC"), "4294967296");
-  EXPECT_EQ(text("EditT1"), "25");
-  EXPECT_EQ(text("EditT2"), "-3");
-  EXPECT_EQ(services_.controls.color("EditOVF"), colour::White);
+  EXPECT_EQ(text(mainwindow::ctl::EditFWID), "QVU2-13S");
+  EXPECT_EQ(text(mainwindow::ctl::EditFWVer), "01.0A");
+  EXPECT_EQ(text(mainwindow::ctl::EditFCC), "9800");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellSeries), "13");
+  EXPECT_EQ(text(mainwindow::ctl::EditCellParallel), "4");
+  EXPECT_EQ(text(mainwindow::ctl::EditTCC), "4294967296");
+  EXPECT_EQ(text(mainwindow::ctl::EditT1), "25");
+  EXPECT_EQ(text(mainwindow::ctl::EditT2), "-3");
+  EXPECT_EQ(services_.controls.color(mainwindow::ctl::EditOVF), colour::White);
   const auto report = state_.report.snapshot();
   for (int n = 1; n <= 13; ++n) {
-    EXPECT_EQ(text(("EditVCell" + std::to_string(n)).c_str()), QString::number(3300 + n));
+    EXPECT_EQ(text(mainwindow::ctl::kCellEdits[n - 1]), QString::number(3300 + n));
     EXPECT_EQ(report.cellVoltages[static_cast<size_t>(n - 1)], static_cast<uint32_t>(3300 + n));
   }
-  EXPECT_EQ(text("Edit_HVlot"), "3313");
-  EXPECT_EQ(text("Edit_LVolt"), "3301");
-  EXPECT_EQ(text("Edit_VoltDiff"), "12");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_HVlot), "3313");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_LVolt), "3301");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_VoltDiff), "12");
 
   onWorker([&] {
     for (const Request& r : {Request{0x1005, 0}, {0x2001, 1}, {0x200B, 0}, {0x200A, 1}, {0x200A, 2}, {0x200A, 3},
@@ -104,17 +108,17 @@ TEST_F(Ur2Exchange, FirstCycleShowsThePack) {
       EXPECT_TRUE(request(r)) << r.first;
     }
   });
-  EXPECT_EQ(text("EditRTC"), " 2024.5.6   7:8:9");
-  EXPECT_EQ(text("EditPDSN"), "SN123456");
-  EXPECT_EQ(text("CheckBoxSippingMode"), "Disabled");
-  EXPECT_EQ(text("EditBarCode32"), "QV2024BARCODE32-0123456789ABCDEF");
+  EXPECT_EQ(text(mainwindow::ctl::EditRTC), " 2024.5.6   7:8:9");
+  EXPECT_EQ(text(mainwindow::ctl::EditPDSN), "SN123456");
+  EXPECT_EQ(text(mainwindow::ctl::CheckBoxSippingMode), "Disabled");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "QV2024BARCODE32-0123456789ABCDEF");
 }
 
 TEST_F(Ur2Exchange, TwoHundredCyclesLeaveTheFirmwareIdAsItWas) {
   EXPECT_EQ(pollCycles(1), 13);
-  const QString id = text("EditFWID");
+  const QString id = text(mainwindow::ctl::EditFWID);
   EXPECT_EQ(pollCycles(200), 200 * 13);
-  EXPECT_EQ(text("EditFWID"), id);
+  EXPECT_EQ(text(mainwindow::ctl::EditFWID), id);
   EXPECT_EQ(state_.firmwareIdText.text(), QByteArray("QVU2-13S"));
 
   sim::Ur2PackState changed = pack_->state();
@@ -122,9 +126,9 @@ TEST_F(Ur2Exchange, TwoHundredCyclesLeaveTheFirmwareIdAsItWas) {
   changed.protectionFlags = 0x01;
   pack_->setState(changed);
   EXPECT_EQ(pollCycles(1), 13);
-  EXPECT_EQ(text("EditVCell7"), "2900");
-  EXPECT_EQ(text("Edit_LVolt"), "2900");
-  EXPECT_EQ(services_.controls.color("EditOVF"), colour::Red);
+  EXPECT_EQ(text(mainwindow::ctl::EditVCell7), "2900");
+  EXPECT_EQ(text(mainwindow::ctl::Edit_LVolt), "2900");
+  EXPECT_EQ(services_.controls.color(mainwindow::ctl::EditOVF), colour::Red);
 }
 
 TEST_F(Ur2Exchange, CorruptedOrRefusedAnswersChangeNothing) {
@@ -152,8 +156,8 @@ TEST_F(Ur2Exchange, CorruptedOrRefusedAnswersChangeNothing) {
     adapter_->setFaults(adapterFaults);
     services_.controls.takeChanged();
     EXPECT_EQ(pollCycles(1), 0);
-    EXPECT_EQ(text("EditFWID"), "QVU2-13S");
-    EXPECT_EQ(text("EditVCell1"), "3301");
+    EXPECT_EQ(text(mainwindow::ctl::EditFWID), "QVU2-13S");
+    EXPECT_EQ(text(mainwindow::ctl::EditVCell1), "3301");
     EXPECT_EQ(state_.report.snapshot().cellVoltages[0], 3301u);
     for (const std::string& name : services_.controls.takeChanged()) EXPECT_EQ(name.rfind("Shape_", 0), 0u) << name;
   }
@@ -174,7 +178,7 @@ TEST_F(Ur2Exchange, WriteIsAcknowledgedWhateverItsCheckBytes) {
   EXPECT_TRUE(setShipping(1));
   EXPECT_TRUE(pack_->state().shippingMode);
   onWorker([&] { EXPECT_TRUE(request({0x200B, 0})); });
-  EXPECT_EQ(text("CheckBoxShippingModeReadOnly"), "Enabled");
+  EXPECT_EQ(text(mainwindow::ctl::CheckBoxShippingModeReadOnly), "Enabled");
 
   pack_->setFaults({.badCheck = true});
   EXPECT_TRUE(setShipping(0));

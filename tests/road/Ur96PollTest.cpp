@@ -1,10 +1,13 @@
 #include "link/AdapterFrames.h"
 #include "mainwindow/CapacityTable.h"
+#include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainWindowLink.h"
 #include "mainwindow/MonitorLog.h"
 #include "mainwindow/Ur96Record.h"
 #include "platform/ExeInfo.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur96Pack.h"
+#include "support/BareStore.h"
 #include "support/CurrentFolder.h"
 #include "support/TimeScale.h"
 
@@ -30,7 +33,8 @@ TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   std::unique_ptr<sim::SimDriver> simDriver = sim::makeSimDriver("");
   const uint32_t locId = simDriver->adapters().at(0)->record().locId;
   platform::Services services(std::move(simDriver));
-  link::Link link(services);
+  link::Link link(services, mainwindow::kLinkControls);
+  test::declareBareMainWindows(services.controls);
   MainState state;
   platform::FtHandle h = 0;
   ASSERT_EQ(services.driver().OpenByLocation(locId, &h), platform::FT_OK);
@@ -55,16 +59,16 @@ TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   while (!done) {
     (void)state.battery.snapshot();
     (void)state.report.snapshot();
-    (void)services.controls.text("Edit_UR96_SOC_Wh");
+    (void)services.controls.text(ctl::Edit_UR96_SOC_Wh);
     platform::sleepMs(5);
   }
   services.workers.joinAll();
 
   EXPECT_EQ(good.load(), kCycles);
   EXPECT_EQ(state.CellDesignCapacity.load(), 2150u);
-  EXPECT_EQ(services.controls.text("EditFWID"), QStringLiteral("QV1302B96A"));
-  EXPECT_EQ(services.controls.text("Edit_UR96_Battery_Wh"), QStringLiteral("50"));
-  EXPECT_FALSE(services.controls.text("Edit_UR96_SOC_Wh").isEmpty());
+  EXPECT_EQ(services.controls.text(ctl::EditFWID), QStringLiteral("QV1302B96A"));
+  EXPECT_EQ(services.controls.text(ctl::Edit_UR96_Battery_Wh), QStringLiteral("50"));
+  EXPECT_FALSE(services.controls.text(ctl::Edit_UR96_SOC_Wh).isEmpty());
   QFile log(logPath);
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
   const QList<QByteArray> lines = log.readAll().split('\n');

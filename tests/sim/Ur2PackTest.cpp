@@ -115,6 +115,7 @@ TEST(Ur2Pack, WritesAreKeptAndAcknowledgedByAHeader) {
   EXPECT_EQ(s.clock, (std::array<uint8_t, 6>{0x12, 7, 3, 9, 5, 7}));
   EXPECT_EQ(s.barcode32.mid(8, 8), hex("41 42 43 00 00 00 00 00"));
   EXPECT_EQ(s.barcode32.left(8), QByteArray("QV2024BA"));
+  EXPECT_EQ(s.eepromErases, 1);
 
   // A data frame with no write before it, or after a read, is not acknowledged.
   EXPECT_TRUE(answers(pack, request(2, "01 00 00 00 00 00 00 00")).empty());
@@ -136,6 +137,33 @@ TEST(Ur2Pack, FaultsOnDemand) {
 
   pack.setFaults({.status = 2});
   EXPECT_EQ(static_cast<uint8_t>(answers(pack, read(0x1001, 1))[0][10]), 2);
+
+  // One message refused, the others answered; the refused write is not kept.
+  pack.setFaults({.status = 1, .refused = 0x4209});
+  EXPECT_EQ(static_cast<uint8_t>(answers(pack, read(0x1001, 1))[0][10]), 0);
+  answers(pack, request(1, "42 09 00 00 00 00 00 01"));
+  EXPECT_EQ(static_cast<uint8_t>(answers(pack, request(2, "01 00 00 00 00 00 00 00"))[0][10]), 1);
+  EXPECT_FALSE(pack.state().shippingMode);
+
+  // Frames lost on the line: the write they began is never seen, the next one is.
+  pack.setFaults({.lostFrames = 2});
+  EXPECT_TRUE(answers(pack, request(1, "41 03 00 00 00 00 00 01")).empty());
+  EXPECT_TRUE(answers(pack, request(2, "01 00 00 00 00 00 00 00")).empty());
+  EXPECT_TRUE(answers(pack, request(1, "41 03 00 00 00 00 00 01")).empty());
+  EXPECT_EQ(answers(pack, request(2, "01 00 00 00 00 00 00 00")).size(), 1u);
+  EXPECT_EQ(pack.state().eepromErases, 1);
+}
+
+TEST(Ur2Pack, SleepsWhenAskedAndStaysSilentOnDemand) {
+  for (uint16_t message : {0x4205, 0x4206}) {
+    SCOPED_TRACE(message);
+    sim::Ur2Pack pack;
+    EXPECT_TRUE(answers(pack, read(message, 0)).empty());
+    EXPECT_EQ(pack.state().sleptOn, message);
+    EXPECT_EQ(answers(pack, read(0x1005, 0)).size(), 2u);  // woken by the next request
+    pack.setFaults({.silentAsleep = true});
+    EXPECT_TRUE(answers(pack, read(0x1005, 0)).empty());
+  }
 }
 
 TEST(Ur2Pack, IsASimulatedSetUp) {

@@ -1,4 +1,3 @@
-#include "mainwindow/Ur74Record.h"
 #include "sim/CompositePack.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
@@ -116,49 +115,6 @@ TEST_F(UrPacks, Faults) {
   ur74->setFaults({30});
   adapter_->setPack(ur74);
   EXPECT_EQ(exchange(kUr74Query).size(), 44 + 8);
-}
-
-// The UR74 decoder over the simulated pack's record: the program's reading against the simulator's writing.
-TEST_F(UrPacks, Ur74RecordDecodedFromThePack) {
-  Ur74State s;
-  for (int i = 0; i < 13; ++i) s.cellsMv[i] = static_cast<uint16_t>(3600 + i);
-  s.firmwareId = "QV1006A14C";
-  s.chargeTotal = uint64_t{7200} * 1000;
-  s.socHalfPercent = 101;
-  s.flags = 0x12;
-  s.temperature = -40;
-  s.discharging = true;
-  s.currentMa = 500;
-  auto pack = std::make_shared<Ur74Pack>(s);
-  adapter_->setPack(pack);
-  const QByteArray reply = exchange(kUr74Query);
-  ASSERT_EQ(reply.size(), 82);
-
-  Controls controls;
-  mainwindow::MainState state;
-  mainwindow::Ur74CellCount count;
-  mainwindow::DecodeUr74Record(reply.mid(6, 74), controls, state, count);
-  EXPECT_EQ(controls.text("EditFWID"), "QV1006A14C");
-  EXPECT_EQ(controls.text("EditVCell10"), "3609");
-  EXPECT_EQ(controls.text("EditVCell11"), "0");
-  EXPECT_EQ(controls.text("EditPackVolt"), QString::number(10 * 3600 + 45));
-  EXPECT_EQ(controls.text("Edit_VoltDiff"), "9");
-  EXPECT_EQ(controls.text("EditRSOC"), "50");
-  EXPECT_EQ(controls.text("EditTCC"), "4440");  // 8600 x 0.4 + 1000 is more than 50 % of 8600
-  EXPECT_EQ(controls.text("EditASOC"), "100");
-  EXPECT_EQ(controls.color("EditUVF"), colour::Red);
-  EXPECT_EQ(controls.color("EditOTF"), colour::Red);
-  EXPECT_EQ(controls.color("EditOVF"), colour::White);
-  EXPECT_EQ(controls.text("EditT1"), "-40");
-  EXPECT_EQ(controls.color("EditT1"), colour::Blue);
-  EXPECT_EQ(controls.text("EditPackCurrent"), "-500");
-
-  // Without the selector the other temperature byte is shown.
-  s.selectorQ = false;
-  s.temperatureByte69 = 51;
-  pack->setState(s);
-  mainwindow::DecodeUr74Record(pack->record(), controls, state, count);
-  EXPECT_EQ(controls.text("EditT1"), "25");
 }
 
 TEST(SimSetups, UrPacksByNameAndUr96ByDefault) {

@@ -21,7 +21,7 @@ FormWindow& Display::addWindow(FormLogic& logic) {
   return *windows_.back();
 }
 
-FormWindow* Display::window(std::string_view form) const {
+FormWindow* Display::window(Control form) const {
   for (const auto& w : windows_) {
     if (form == w->form().name) return w.get();
   }

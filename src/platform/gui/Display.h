@@ -26,7 +26,7 @@ class Display : public QObject, public Controls::Observer {
 
   // Builds the window of a form whose controls are declared in the store, showing their present state.
   FormWindow& addWindow(FormLogic& logic);
-  FormWindow* window(std::string_view form) const;
+  FormWindow* window(Control form) const;
 
   // Shows what changed since the last flush. GUI thread; the display calls it itself after each change.
   void flush();

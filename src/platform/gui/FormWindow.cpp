@@ -117,7 +117,7 @@ QString objectNameFor(std::string_view key) {
 
 FormWindow::FormWindow(Controls& controls, FormLogic& logic)
     : QWidget(nullptr), controls_(controls), logic_(logic), form_(logic.form()) {
-  setObjectName(QString::fromUtf8(form_.name));
+  setObjectName(QString::fromUtf8(form_.name.c_str()));
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
   if (form_.stayOnTop) flags |= Qt::WindowStaysOnTopHint;
@@ -128,7 +128,7 @@ FormWindow::FormWindow(Controls& controls, FormLogic& logic)
   // The client area scrolls when its controls reach beyond it, as a form does.
   int right = form_.clientWidth, bottom = form_.clientHeight;
   for (const ControlDef& def : form_.controls) {
-    if (def.parent[0] != '\0' || def.kind == Kind::Timer) continue;
+    if (!def.parent.none() || def.kind == Kind::Timer) continue;
     right = std::max(right, def.left + def.width);
     bottom = std::max(bottom, def.top + def.height);
   }
@@ -145,38 +145,41 @@ FormWindow::FormWindow(Controls& controls, FormLogic& logic)
 
   for (const ControlDef& def : form_.controls) build(def);
   applyWindow(controls_.state(form_.name));
-  for (const ControlDef& def : form_.controls) applyControl(controlsByKey_.at(def.name), controls_.state(def.name));
+  for (const ControlDef& def : form_.controls)
+    applyControl(controlsByKey_.at(std::string(def.name.key())), controls_.state(def.name));
   applying_ = false;
   built_ = true;
 }
 
 QWidget* FormWindow::parentFor(const ControlDef& def) const {
-  if (def.parent[0] == '\0') return canvas_;
-  auto it = controlsByKey_.find(def.parent);
+  if (def.parent.none()) return canvas_;
+  auto it = controlsByKey_.find(std::string(def.parent.key()));
   if (it == controlsByKey_.end() || it->second.widget == nullptr)
-    throw std::logic_error(std::string(form_.name) + ": " + def.name + " names an unknown parent " + def.parent);
+    throw std::logic_error(std::string(form_.name.key()) + ": " + def.name.c_str() + " names an unknown parent " +
+                           def.parent.c_str());
   return it->second.widget;
 }
 
 void FormWindow::build(const ControlDef& def) {
-  if (controlsByKey_.count(def.name) != 0)
-    throw std::logic_error(std::string(form_.name) + ": control " + def.name + " declared twice");
-  Control c;
+  const std::string key(def.name.key());
+  if (def.name.none() || controlsByKey_.count(key) != 0)
+    throw std::logic_error(std::string(form_.name.key()) + ": control " + key + " declared twice or unnamed");
+  Item c;
   c.def = &def;
   if (def.kind == Kind::Timer) {
     c.timer = new QTimer(this);
     c.timer->setInterval(def.interval);
-    c.timer->setObjectName(objectNameFor(def.name));
-    connect(c.timer, &QTimer::timeout, this, [this, key = std::string(def.name)] { deliver(key, UiEvent::Timer); });
-    controlsByKey_.emplace(def.name, c);
+    c.timer->setObjectName(objectNameFor(def.name.key()));
+    connect(c.timer, &QTimer::timeout, this, [this, name = def.name] { deliver(name, UiEvent::Timer); });
+    controlsByKey_.emplace(key, c);
     return;
   }
 
   QWidget* parent = parentFor(def);
   if (def.kind == Kind::TabSheet) {
-    auto pc = controlsByKey_.find(def.parent);
+    auto pc = controlsByKey_.find(std::string(def.parent.key()));
     if (pc->second.def->kind != Kind::PageControl)
-      throw std::logic_error(std::string(form_.name) + ": page " + def.name + " outside a page control");
+      throw std::logic_error(std::string(form_.name.key()) + ": page " + key + " outside a page control");
     pc->second.pages.emplace_back(def.name);
   }
 
@@ -263,10 +266,10 @@ void FormWindow::build(const ControlDef& def) {
       break;
     case Kind::Form:
     case Kind::Timer:
-      throw std::logic_error(std::string(form_.name) + ": " + def.name + " cannot be a control");
+      throw std::logic_error(std::string(form_.name.key()) + ": " + key + " cannot be a control");
   }
-  w->setObjectName(objectNameFor(def.name));
-  w->setProperty(kKeyProperty, QString::fromUtf8(def.name));
+  w->setObjectName(objectNameFor(def.name.key()));
+  w->setProperty(kKeyProperty, QString::fromUtf8(def.name.c_str()));
   if (def.kind != Kind::TabSheet) w->setGeometry(def.left, def.top, def.width, def.height);
   if (def.fontSize > 0 || def.bold) {
     QFont f = w->font();
@@ -275,12 +278,12 @@ void FormWindow::build(const ControlDef& def) {
     w->setFont(f);
   }
   c.widget = w;
-  auto& stored = controlsByKey_.emplace(def.name, c).first->second;
+  auto& stored = controlsByKey_.emplace(key, c).first->second;
   connectInput(stored);
 }
 
-void FormWindow::connectInput(Control& c) {
-  const std::string key = c.def->name;
+void FormWindow::connectInput(Item& c) {
+  const qv::Control key = c.def->name;
   QWidget* w = c.widget;
   if (!isContainer(c.def->kind)) w->installEventFilter(this);
   switch (c.def->kind) {
@@ -330,25 +333,25 @@ void FormWindow::connectInput(Control& c) {
   }
 }
 
-QWidget* FormWindow::widget(std::string_view key) const {
-  auto it = controlsByKey_.find(std::string(key));
+QWidget* FormWindow::widget(qv::Control name) const {
+  auto it = controlsByKey_.find(std::string(name.key()));
   return it == controlsByKey_.end() ? nullptr : it->second.widget;
 }
 
 std::vector<std::string> FormWindow::keys() const {
-  std::vector<std::string> keys{form_.name};
-  for (const ControlDef& def : form_.controls) keys.emplace_back(def.name);
+  std::vector<std::string> keys{std::string(form_.name.key())};
+  for (const ControlDef& def : form_.controls) keys.emplace_back(def.name.key());
   return keys;
 }
 
 void FormWindow::apply(std::string_view key) {
   const bool wasApplying = applying_;
   applying_ = true;
-  if (key == form_.name) {
-    applyWindow(controls_.state(key));
+  if (key == form_.name.key()) {
+    applyWindow(controls_.state(form_.name));
   } else {
     auto it = controlsByKey_.find(std::string(key));
-    if (it != controlsByKey_.end()) applyControl(it->second, controls_.state(key));
+    if (it != controlsByKey_.end()) applyControl(it->second, controls_.state(it->second.def->name));
   }
   applying_ = wasApplying;
 }
@@ -374,25 +377,24 @@ void FormWindow::applyWindow(const ControlState& s) {
   }
 }
 
-Colour FormWindow::effectiveColour(std::string_view key) const {
-  std::string name(key);
+Colour FormWindow::effectiveColour(qv::Control name) const {
   for (int depth = 0; depth < 64; ++depth) {
     const Colour c = controls_.color(name);
     if (c != colour::Parent) return c;
-    auto it = controlsByKey_.find(name);
+    auto it = controlsByKey_.find(std::string(name.key()));
     if (it == controlsByKey_.end()) break;  // the form itself
-    name = it->second.def->parent[0] != '\0' ? it->second.def->parent : form_.name;
+    name = !it->second.def->parent.none() ? it->second.def->parent : form_.name;
   }
   return form_.color;
 }
 
 void FormWindow::refreshInheritedColours() {
   for (auto& [key, c] : controlsByKey_) {
-    if (c.widget != nullptr) applyColours(c, controls_.state(key));
+    if (c.widget != nullptr) applyColours(c, controls_.state(c.def->name));
   }
 }
 
-void FormWindow::applyColours(Control& c, const ControlState& s) {
+void FormWindow::applyColours(Item& c, const ControlState& s) {
   QWidget* w = c.widget;
   const Kind kind = c.def->kind;
   const QColor background = toQColor(s.color == colour::Parent ? effectiveColour(c.def->name) : s.color);
@@ -434,7 +436,7 @@ void FormWindow::applyColours(Control& c, const ControlState& s) {
   setForeground(w, text);
 }
 
-void FormWindow::applyRadioItems(Control& c, const ControlState& s) {
+void FormWindow::applyRadioItems(Item& c, const ControlState& s) {
   const QList<QAbstractButton*> existing = c.radios->buttons();
   bool same = existing.size() == s.items.size();
   for (int i = 0; same && i < existing.size(); ++i) same = c.radios->button(i)->text() == s.items[i];
@@ -464,21 +466,21 @@ void FormWindow::applyRadioItems(Control& c, const ControlState& s) {
   }
 }
 
-void FormWindow::showTabs(Control& pageControl) {
+void FormWindow::showTabs(Item& pageControl) {
   auto* tabs = static_cast<QTabWidget*>(pageControl.widget);
   const QSignalBlocker blocker(tabs);
   tabs->clear();
-  for (const std::string& page : pageControl.pages) {
+  for (const qv::Control page : pageControl.pages) {
     const ControlState s = controls_.state(page);
     if (!s.visible) continue;
-    const int index = tabs->addTab(controlsByKey_.at(page).widget, s.text);
+    const int index = tabs->addTab(controlsByKey_.at(std::string(page.key())).widget, s.text);
     tabs->setTabEnabled(index, s.enabled);
   }
   if (tabs->count() > 0)
     tabs->setCurrentIndex(std::clamp(controls_.itemIndex(pageControl.def->name), 0, tabs->count() - 1));
 }
 
-void FormWindow::applyControl(Control& c, const ControlState& s) {
+void FormWindow::applyControl(Item& c, const ControlState& s) {
   if (c.timer != nullptr) {
     if (!s.enabled) c.timer->stop();
     else if (!c.timer->isActive()) c.timer->start();
@@ -490,7 +492,7 @@ void FormWindow::applyControl(Control& c, const ControlState& s) {
   const Kind kind = c.def->kind;
   if (kind == Kind::TabSheet) {
     w->setEnabled(s.enabled);
-    showTabs(controlsByKey_.at(c.def->parent));
+    showTabs(controlsByKey_.at(std::string(c.def->parent.key())));
     return;
   }
   w->setEnabled(s.enabled);
@@ -571,9 +573,9 @@ void FormWindow::applyControl(Control& c, const ControlState& s) {
   }
 }
 
-void FormWindow::deliver(std::string_view key, UiEvent event) {
+void FormWindow::deliver(qv::Control name, UiEvent event) {
   try {
-    logic_.onEvent(key, event);
+    logic_.onEvent(name, event);
   } catch (const std::exception& e) {
     showException(this, QString::fromLocal8Bit(e.what()));
   } catch (...) {
@@ -598,8 +600,9 @@ void FormWindow::closeEvent(QCloseEvent* event) {
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
     const QString key = watched->property(kKeyProperty).toString();
-    if (!key.isEmpty())
-      deliver(key.toStdString(), event->type() == QEvent::Enter ? UiEvent::MouseEnter : UiEvent::MouseLeave);
+    auto it = key.isEmpty() ? controlsByKey_.end() : controlsByKey_.find(key.toStdString());
+    if (it != controlsByKey_.end())
+      deliver(it->second.def->name, event->type() == QEvent::Enter ? UiEvent::MouseEnter : UiEvent::MouseLeave);
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -36,7 +36,7 @@ class FormWindow : public QWidget {
   // The client area, as printing renders it.
   QWidget* canvas() const { return canvas_; }
   // The widget of a control (nullptr for a timer or an unknown name).
-  QWidget* widget(std::string_view key) const;
+  QWidget* widget(qv::Control name) const;
   // The store keys this window shows: the form's own and its controls'.
   std::vector<std::string> keys() const;
   // Shows the store's present state of one of those keys.
@@ -52,32 +52,32 @@ class FormWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct Control {
+  struct Item {
     const ControlDef* def = nullptr;
     QWidget* widget = nullptr;
     QTimer* timer = nullptr;
     QButtonGroup* radios = nullptr;
-    std::vector<std::string> pages;  // a page control's pages, in their order
+    std::vector<qv::Control> pages;  // a page control's pages, in their order
   };
 
   void build(const ControlDef& def);
   QWidget* parentFor(const ControlDef& def) const;
-  void connectInput(Control& c);
+  void connectInput(Item& c);
   void applyWindow(const ControlState& s);
-  void applyControl(Control& c, const ControlState& s);
-  void applyColours(Control& c, const ControlState& s);
-  void applyRadioItems(Control& c, const ControlState& s);
-  void showTabs(Control& pageControl);
+  void applyControl(Item& c, const ControlState& s);
+  void applyColours(Item& c, const ControlState& s);
+  void applyRadioItems(Item& c, const ControlState& s);
+  void showTabs(Item& pageControl);
   // The colour a control shows, its parents' where it takes its parent's.
-  Colour effectiveColour(std::string_view key) const;
+  Colour effectiveColour(qv::Control name) const;
   void refreshInheritedColours();
-  void deliver(std::string_view key, UiEvent event);
+  void deliver(qv::Control name, UiEvent event);
 
   Controls& controls_;
   FormLogic& logic_;
   const FormDef& form_;
   QWidget* canvas_ = nullptr;
-  std::unordered_map<std::string, Control> controlsByKey_;
+  std::unordered_map<std::string, Item> controlsByKey_;
   bool applying_ = false;
   bool built_ = false;
   bool placed_ = false;

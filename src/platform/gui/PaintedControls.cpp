@@ -74,6 +74,12 @@ StatusBarWidget::StatusBarWidget(QWidget* parent, QVector<int> widths) : QWidget
 void StatusBarWidget::setPanels(const QStringList& texts) {
   if (texts == texts_) return;
   texts_ = texts;
+  // A panel too narrow for its text shows it cut; the tool tip shows every panel whole.
+  QStringList shown;
+  for (const QString& text : texts) {
+    if (!text.trimmed().isEmpty()) shown << text.trimmed();
+  }
+  setToolTip(shown.join(QLatin1Char('\n')));
   update();
 }
 

@@ -11,7 +11,7 @@
 
 namespace qv::gui {
 
-WidgetGui::WidgetGui(Display& display, const char* mainForm) : display_(display), mainForm_(mainForm) {}
+WidgetGui::WidgetGui(Display& display, Control mainForm) : display_(display), mainForm_(mainForm) {}
 
 bool WidgetGui::showYesNo(const QString& caption, const QString& text) {
   if (refusing_.load()) return false;
@@ -28,14 +28,14 @@ bool WidgetGui::askYesNo(const QString& caption, const QString& text) {
   return yes;
 }
 
-bool WidgetGui::printWindow(std::string_view form) {
+bool WidgetGui::printWindow(Control form) {
   QPrinter printer(QPrinter::HighResolution);
   QPrintDialog dialog(&printer, display_.window(mainForm_));
   if (dialog.exec() != QDialog::Accepted) return false;
   return printWindowTo(form, &printer);
 }
 
-bool WidgetGui::printWindowTo(std::string_view form, QPrinter* printer) {
+bool WidgetGui::printWindowTo(Control form, QPrinter* printer) {
   FormWindow* window = display_.window(form);
   if (window == nullptr || printer == nullptr) return false;
   display_.flush();  // print what the store holds now
@@ -69,7 +69,7 @@ QString WidgetGui::chooseFileToOpen(const QString& filter) {
   return QFileDialog::getOpenFileName(display_.window(mainForm_), QString(), QString(), dialogFilter(filter));
 }
 
-void WidgetGui::closeWindow(std::string_view form) {
+void WidgetGui::closeWindow(Control form) {
   if (FormWindow* window = display_.window(form)) window->close();
 }
 

@@ -16,17 +16,17 @@ namespace qv::gui {
 class WidgetGui : public QObject, public platform::GuiRequests {
  public:
   // The main window (the owner of the boxes) is the display's window of this form.
-  WidgetGui(Display& display, const char* mainForm);
+  WidgetGui(Display& display, Control mainForm);
 
   // From the GUI thread the box is shown at once; from a worker the GUI thread shows it while the worker waits.
   bool askYesNo(const QString& caption, const QString& text) override;
-  bool printWindow(std::string_view form) override;
+  bool printWindow(Control form) override;
   QString chooseFileToOpen(const QString& filter) override;
-  void closeWindow(std::string_view form) override;
+  void closeWindow(Control form) override;
 
   // Prints the whole client area of a window onto one page of the printer, scaled to fit. GUI thread. True when
   // the window exists and the printer took the page.
-  bool printWindowTo(std::string_view form, QPrinter* printer);
+  bool printWindowTo(Control form, QPrinter* printer);
 
   // The program is closing: boxes asked from now on (or waiting to be shown) are answered No unseen, so that a
   // worker waiting for one can finish and be joined.
@@ -36,7 +36,7 @@ class WidgetGui : public QObject, public platform::GuiRequests {
   bool showYesNo(const QString& caption, const QString& text);
 
   Display& display_;
-  const char* mainForm_;
+  Control mainForm_;
   std::atomic<bool> refusing_{false};
 };
 
