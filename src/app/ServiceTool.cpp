@@ -82,6 +82,8 @@ std::vector<FormLogic*> ServiceTool::windows() {
 
 void ServiceTool::stopWorkers(const std::function<void()>& pump) {
   state.RunFlag.set(0);
+  // Closing: the GUI thread waits for the workers here, answering their boxes meanwhile.
+  const platform::checks::GuiWaitAllowed closing;
   if (pump) {
     while (services.workers.running() > 0) {
       pump();

@@ -41,6 +41,8 @@ class ServiceTool {
   // the GUI thread (a Yes/No box) is answered.
   void stopWorkers(const std::function<void()>& pump = {});
 
+  // The thread that builds the windows runs them: from here on it must not wait (see platform/Checks.h).
+  platform::checks::GuiThreadScope guiThread;
   platform::Services services;
   link::Link link;
   mainwindow::MainState state;

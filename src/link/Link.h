@@ -7,9 +7,17 @@
 // not take the exchange lock themselves: their caller holds it for the unit it needs kept whole (monitoring for
 // each step, a command for its whole exchange). A write needs only the driver's own write serialisation, so
 // the CAN keep-alive can go out while another thread waits for an answer.
+//
+// The rules of the exchange lock (checked in builds with QV_CHECKS, see platform/Checks.h):
+// - it is taken on a worker only: the GUI thread never waits for an exchange (a handler that must talk to the
+//   pack starts a worker, see commands::UrCommandRunner);
+// - nothing holding it asks the display anything (a Yes/No box, a dialog): ask first, or after, holding no lock;
+// - nothing holding it reads a file (the capacity table is looked up after the exchange that brought its key);
+// - a store rule never takes it (rules run under the store's lock), so the lock order is exchange, then store.
 
 #include "link/CanAnswerFlags.h"
 #include "link/CanLayer.h"
+#include "platform/Checks.h"
 #include "platform/Controls.h"
 #include "platform/Driver.h"
 #include "platform/Guarded.h"
@@ -126,10 +134,24 @@ class Link {
   // The frames of the last UR2 answer; each pack-frame reader replaces them.
   Guarded<PackReplyStore> PackReplyFrames;
 
+  // The exchange lock held, for as long as this lives; counted as held by this thread for the rules' checks.
+  class ExchangeLock {
+   public:
+    explicit ExchangeLock(std::recursive_mutex& mutex) : lock_(mutex) {}
+    ExchangeLock(const ExchangeLock&) = delete;
+    ExchangeLock& operator=(const ExchangeLock&) = delete;
+
+   private:
+    std::lock_guard<std::recursive_mutex> lock_;
+    platform::checks::Holding held_{platform::checks::Lock::Exchange};
+  };
+
   // The exchange lock. Recursive, so that a command holding it for its whole exchange may call steps that take
-  // it again.
-  [[nodiscard]] std::unique_lock<std::recursive_mutex> exchange() {
-    return std::unique_lock<std::recursive_mutex>(exchangeMutex_);
+  // it again. Never on the GUI thread, never under the store's lock.
+  [[nodiscard]] ExchangeLock exchange() {
+    QV_CHECK(!platform::checks::onGuiThread(), "no exchange wait on the GUI thread");
+    QV_CHECK(!platform::checks::holds(platform::checks::Lock::Store), "store rules take no other lock");
+    return ExchangeLock(exchangeMutex_);
   }
 
   // Opens the adapter chosen in the configuration dialog (CobBoxInterfaceName) with the time-outs of the chosen

@@ -1,6 +1,7 @@
 #include "mainwindow/CapacityTable.h"
 
 #include "mainwindow/MainFormControls.h"
+#include "platform/Checks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,6 +53,9 @@ struct LineReader {
 };
 
 int lookupInto(BatteryLookup& b, const QString& name, const QByteArray& wanted) {
+  // A file read takes as long as the disk does: never while others wait for the exchange or the store.
+  QV_CHECK(!platform::checks::holds(platform::checks::Lock::Exchange), "no file read of a table under the exchange lock");
+  QV_CHECK(!platform::checks::holds(platform::checks::Lock::Store), "no file read of a table under the store's lock");
   QFile file(name);
   bool matched = false;
   LineReader line;

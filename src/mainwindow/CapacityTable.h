@@ -1,6 +1,7 @@
 #pragma once
 // The capacity table "VM_CAP.CSV": the battery energy in Wh of a pack, keyed by the beginning of its firmware id
-// (UR) or barcode (CAN). The program only reads it, afresh for every lookup.
+// (UR) or barcode (CAN). The program only reads it, afresh for every lookup, and never under the exchange lock or
+// the store's lock (a reader decodes after its exchange).
 //
 // As the reader takes the file: lines end with LF; every space, TAB and CR is dropped wherever it stands; the
 // first line is a header and never matches; on a later line the characters before the first comma are the key

@@ -91,6 +91,8 @@ QV_CONTROL(ShapeKeyPress);
 QV_CONTROL(PageControl2);
 QV_CONTROL(StatusBarView);
 QV_CONTROL(Timer_300h_ON);
+// Our own: holds "PDF" off for a second after printing, so one click prints one page.
+QV_CONTROL(printPauseTimer);
 QV_CONTROL(EditOVF);
 QV_CONTROL(EditUVF);
 QV_CONTROL(EditOCF);

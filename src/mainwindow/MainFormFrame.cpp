@@ -74,6 +74,7 @@ std::vector<ControlDef> MainFormFrame() {
       place(Kind::PageControl, ctl::PageControl2, kFormItself, 8, 324, 744, 306),
       place(Kind::StatusBar, ctl::StatusBarView, kFormItself, 0, 635, 760, 19).panels("120,160,220,250"),
       place(Kind::Timer, ctl::Timer_300h_ON, kFormItself, 0, 0, 0, 0).every(100).disable(),
+      place(Kind::Timer, ctl::printPauseTimer, kFormItself, 0, 0, 0, 0).every(1000).disable(),
   };
   c.insert(c.end(), rest.begin(), rest.end());
   for (int i = 0; i < 6; ++i) {

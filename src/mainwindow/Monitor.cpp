@@ -115,9 +115,7 @@ bool ProbeUr96(link::Link& link) {
   uint16_t length = 0;
   link::ReadUartReply(link, &length, reply.data(), reply.size());
   if (length != kUr96RecordLength || reply[0] != 'J') return false;
-  uint8_t sum = 0;
-  for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + reply[i]);
-  if (reply[95] != sum) return false;
+  if (reply[95] != Ur96RecordSum(reply.data())) return false;
   link.BlinkRx();
   return true;
 }
@@ -337,15 +335,18 @@ void Monitor::PollUr96() {
 
 void Monitor::Ur96Cycle(MonitorLog* log) {
   if (!running()) return;
-  bool recordRead = false;
+  std::optional<Ur96Reply> reply;
   {
     const auto exchange = link_.exchange();
     if (link::SendUr96Query(link_)) {
       sleepMs(150);
       if (!running()) return;
-      recordRead = ReadUr96Record(link_, controls_, state_);
+      reply = ReadUr96Reply(link_, controls_);
     }
   }
+  // Decoded once the exchange is over: the decoder reads the capacity table.
+  if (reply) DecodeUr96Reply(*reply, controls_, state_);
+  const bool recordRead = reply.has_value();
   // The cell voltages come by UR2 requests, and only after a record that passed its tests.
   if (recordRead) {
     if (!running()) return;

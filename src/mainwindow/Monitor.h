@@ -8,6 +8,11 @@
 // Each exchange (write, fixed wait, read) holds the link's exchange lock, so a command running beside the
 // monitor (the CAN commands) never takes a monitoring answer for its own. The run flag is tested between the
 // steps: a STOP takes effect at most one wait or one exchange later.
+//
+// The concurrency rules the loops keep (checked in builds with QV_CHECKS, see platform/Checks.h): RUN's handler
+// on the GUI thread only switches buttons and starts the worker, it never waits; every wait and exchange is the
+// worker's; a step holds the exchange lock for its write, wait and read alone, and decodes (and reads the
+// capacity table, a file) after letting it go; no hook called under the lock asks the display anything.
 
 #include "link/Link.h"
 #include "mainwindow/MainState.h"

@@ -182,8 +182,17 @@ void TFormMain::SpdBtnExitClick() {
 
 void TFormMain::SpdBtnPRINTClick() {
   controls_.setEnabled(ctl::SpdBtnPRINT, false);
-  // The button stays off a moment after printing, so one click prints one page.
-  if (services_.gui().printWindow(ctl::FormMain)) platform::sleepMs(1000);
+  // The button stays off a second after printing, so one click prints one page; a timer gives it back, so the
+  // GUI thread does not wait that second.
+  if (services_.gui().printWindow(ctl::FormMain)) {
+    controls_.setEnabled(ctl::printPauseTimer, true);
+  } else {
+    controls_.setEnabled(ctl::SpdBtnPRINT, true);
+  }
+}
+
+void TFormMain::printPauseTimerTimer() {
+  controls_.setEnabled(ctl::printPauseTimer, false);
   controls_.setEnabled(ctl::SpdBtnPRINT, true);
 }
 
@@ -229,6 +238,7 @@ void TFormMain::onEvent(Control control, UiEvent event) {
       {ctl::SpdBtnUpgrade, UiEvent::Click, &TFormMain::SpdBtnUpgradeClick},
       {ctl::SpdBtnExit, UiEvent::Click, &TFormMain::SpdBtnExitClick},
       {ctl::SpdBtnPRINT, UiEvent::Click, &TFormMain::SpdBtnPRINTClick},
+      {ctl::printPauseTimer, UiEvent::Timer, &TFormMain::printPauseTimerTimer},
       {ctl::BitBtnSafeInfoRead, UiEvent::Click, &TFormMain::BitBtnSafeInfoReadClick},
       {ctl::BitBtn_EEP_READ, UiEvent::Click, &TFormMain::BitBtn_EEP_READClick},
       {ctl::BitBtn_EEP_PARA, UiEvent::Click, &TFormMain::BitBtn_EEP_PARAClick},

@@ -49,6 +49,8 @@ class TFormMain : public DeclaredForm {
   void SpdBtnUpgradeClick();
   void SpdBtnExitClick();
   void SpdBtnPRINTClick();
+  // The second after printing is over: "PDF" is usable again.
+  void printPauseTimerTimer();
   // The cell-resistance group of the "ENG" page: "Load" from MTD.ini, "Read" and "Write" announce a wait.
   void BitBtnCellRPrarmLoadClick();
   void BitBtnRCellmOmhAdjustClick();

@@ -6,6 +6,7 @@
 
 #include "mainwindow/MainFormControls.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -61,9 +62,7 @@ class Reply {
   bool passesTests() const {
     if (!(b_[0] == 0x55 && b_[1] == 0xAA && b_[2] == 0x07 && b_[3] == 0x02)) return false;
     if (link::be16(b_ + 4) != 96 || at(0) != 'J') return false;
-    uint8_t sum = 0;
-    for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + at(i));
-    return at(95) == sum && b_[102] == link::FrameChecksum(b_ + 2, 100);
+    return at(95) == Ur96RecordSum(field(0)) && b_[102] == link::FrameChecksum(b_ + 2, 100);
   }
 
  private:
@@ -224,18 +223,34 @@ void decode(const Reply& r, Controls& controls, MainState& state) {
 
 }  // namespace
 
-bool ReadUr96Record(link::Link& link, Controls& controls, MainState& state) {
+uint8_t Ur96RecordSum(const uint8_t* record) {
+  uint8_t sum = 0;
+  for (int i = 1; i <= 94; ++i) sum = static_cast<uint8_t>(sum + record[i]);
+  return sum;
+}
+
+std::optional<Ur96Reply> ReadUr96Reply(link::Link& link, Controls& controls) {
   std::array<uint8_t, 1024> buffer{};
   uint32_t received = 0;
   const bool read = link::ReadAdapterBytes(link, buffer.data(), kReadSize, &received);
   controls.setMaximum(ctl::ProgressBarSOC, 100);
-  if (!read || received != kReplySize) return false;
+  if (!read || received != kReplySize) return std::nullopt;
   link.BlinkRx();
-  const Reply reply(buffer.data());
-  if (!reply.passesTests()) return false;
+  if (!Reply(buffer.data()).passesTests()) return std::nullopt;
   link.BlinkRx();
-  decode(reply, controls, state);
-  return true;
+  Ur96Reply reply;
+  std::copy_n(buffer.begin(), reply.bytes.size(), reply.bytes.begin());
+  return reply;
+}
+
+void DecodeUr96Reply(const Ur96Reply& reply, Controls& controls, MainState& state) {
+  decode(Reply(reply.bytes.data()), controls, state);
+}
+
+bool ReadUr96Record(link::Link& link, Controls& controls, MainState& state) {
+  const std::optional<Ur96Reply> reply = ReadUr96Reply(link, controls);
+  if (reply) DecodeUr96Reply(*reply, controls, state);
+  return reply.has_value();
 }
 
 }  // namespace qv::mainwindow

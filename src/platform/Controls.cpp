@@ -1,5 +1,7 @@
 #include "platform/Controls.h"
 
+#include "platform/Checks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
@@ -7,6 +9,16 @@
 #include <locale.h>
 
 namespace qv {
+namespace {
+
+// The store's lock, counted as held for the rules' checks (no GUI request under it, no other lock from a rule).
+struct StoreLock {
+  explicit StoreLock(std::recursive_mutex& mutex) : guard(mutex) {}
+  std::lock_guard<std::recursive_mutex> guard;
+  platform::checks::Holding held{platform::checks::Lock::Store};
+};
+
+}  // namespace
 
 void Controls::report(std::string_view key) const {
   if (std::find(undeclared_.begin(), undeclared_.end(), key) == undeclared_.end()) undeclared_.emplace_back(key);
@@ -37,7 +49,7 @@ void Controls::touch(std::string_view key, Entry& e) {
 
 void Controls::declare(Control name, const ControlState& initial) {
   if (name.none()) return;
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   auto it = map_.find(name.key());
   if (it == map_.end()) it = map_.emplace(std::string(name.key()), Entry{}).first;
   it->second.state = initial;
@@ -45,33 +57,33 @@ void Controls::declare(Control name, const ControlState& initial) {
 }
 
 bool Controls::declared(Control name) const {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   return map_.find(name.key()) != map_.end();
 }
 
 std::vector<std::string> Controls::undeclared() const {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   std::vector<std::string> names = undeclared_;
   std::sort(names.begin(), names.end());
   return names;
 }
 
 ControlState Controls::state(Control name) const {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   const Entry* e = find(name);
   return e != nullptr ? e->state : ControlState{};
 }
 
 template <typename T>
 T Controls::get(Control name, T ControlState::*member) const {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   const Entry* e = find(name);
   return e != nullptr ? e->state.*member : ControlState{}.*member;
 }
 
 template <typename T>
 void Controls::set(Control name, T ControlState::*member, const T& value) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr || e->state.*member == value) return;
   e->state.*member = value;
@@ -81,7 +93,7 @@ void Controls::set(Control name, T ControlState::*member, const T& value) {
 QString Controls::text(Control name) const { return get(name, &ControlState::text); }
 
 void Controls::setText(Control name, const QString& text) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr || e->state.text == text) return;
   e->state.text = text;
@@ -107,7 +119,7 @@ QStringList Controls::items(Control name) const { return get(name, &ControlState
 void Controls::setItems(Control name, const QStringList& items) { set(name, &ControlState::items, items); }
 
 void Controls::addItem(Control name, const QString& item) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr) return;
   e->state.items.append(item);
@@ -115,7 +127,7 @@ void Controls::addItem(Control name, const QString& item) {
 }
 
 QString Controls::selectedItemText(Control name) const {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   const Entry* e = find(name);
   if (e == nullptr) return {};
   const int i = e->state.itemIndex;
@@ -123,7 +135,7 @@ QString Controls::selectedItemText(Control name) const {
 }
 
 void Controls::selectItem(Control name, int index) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   setItemIndex(name, index);
   setText(name, selectedItemText(name));
 }
@@ -131,7 +143,7 @@ void Controls::selectItem(Control name, int index) {
 int Controls::position(Control name) const { return get(name, &ControlState::position); }
 
 void Controls::setPosition(Control name, int position) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr) return;
   const int p = std::clamp(position, e->state.minimum, std::max(e->state.minimum, e->state.maximum));
@@ -144,14 +156,14 @@ int Controls::maximum(Control name) const { return get(name, &ControlState::maxi
 int Controls::minimum(Control name) const { return get(name, &ControlState::minimum); }
 
 void Controls::setMaximum(Control name, int maximum) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   const Entry* e = entry(name);
   if (e == nullptr) return;
   setRange(name, e->state.minimum, maximum);
 }
 
 void Controls::setRange(Control name, int minimum, int maximum) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr) return;
   const int top = std::max(minimum, maximum);
@@ -164,14 +176,14 @@ void Controls::setRange(Control name, int minimum, int maximum) {
 }
 
 QString Controls::panel(Control name, int index) const {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   const Entry* e = find(name);
   if (e == nullptr || index < 0 || index >= e->state.items.size()) return {};
   return e->state.items.at(index);
 }
 
 void Controls::setPanel(Control name, int index, const QString& text) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr || index < 0) return;
   QStringList& panels = e->state.items;
@@ -182,7 +194,7 @@ void Controls::setPanel(Control name, int index, const QString& text) {
 }
 
 void Controls::toggleLamp(Control name, Colour lit) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e == nullptr) return;
   e->state.color = e->state.color == colour::White ? lit : colour::White;
@@ -190,19 +202,19 @@ void Controls::toggleLamp(Control name, Colour lit) {
 }
 
 void Controls::onTextChanged(Control name, TextRule rule) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   Entry* e = entry(name);
   if (e != nullptr) e->textRules.push_back(std::move(rule));
 }
 
 void Controls::setObserver(Observer* observer) {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   observer_ = observer;
   if (observer_ != nullptr && !changed_.empty()) observer_->controlsChanged();
 }
 
 std::vector<std::string> Controls::takeChanged() {
-  std::lock_guard lock(mutex_);
+  const StoreLock lock(mutex_);
   std::vector<std::string> names;
   names.swap(changed_);
   for (const auto& name : names) {

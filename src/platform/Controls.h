@@ -11,6 +11,13 @@
 // operator's input back here. What follows from a control (a gauge following its box) is a rule installed
 // with onTextChanged(), so it holds with no display at all.
 //
+// The concurrency rules of the store (checked in builds with QV_CHECKS, see platform/Checks.h):
+// - any thread may write and read it; only the GUI thread touches a widget, and only the display does, in its
+//   flush (the observer below only posts the flush);
+// - a text rule runs under the store's lock and takes no other lock: no exchange, no file, no GUI request;
+// - nothing holding the store's lock asks the display anything (a Yes/No box waits for the GUI thread, which
+//   needs this lock to show anything).
+//
 // Windows themselves are entries too, named after their window variable ("FormMain", "FormConfig"): their
 // text is the caption, visible means shown, enabled means it takes input.
 

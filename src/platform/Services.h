@@ -5,6 +5,7 @@
 // Whoever owns the subsystems built on it stops their workers (joinAll) before they go; the workers are joined
 // once more here, before the store and the driver they use are destroyed.
 
+#include "platform/Checks.h"
 #include "platform/Controls.h"
 #include "platform/Driver.h"
 #include "platform/GuiRequests.h"
@@ -23,7 +24,13 @@ class Services {
   Services& operator=(const Services&) = delete;
 
   Driver& driver() { return *driver_; }
-  GuiRequests& gui() { return *gui_.load(); }
+  // Every request to the display comes through here: a box waits for the operator, so nothing may ask while it
+  // holds the exchange lock (every other exchange would wait with it) or the store's lock (the display needs it).
+  GuiRequests& gui() {
+    QV_CHECK(!checks::holds(checks::Lock::Exchange), "no Yes/No box or GUI request under the exchange lock");
+    QV_CHECK(!checks::holds(checks::Lock::Store), "no Yes/No box or GUI request under the store's lock");
+    return *gui_.load();
+  }
   // The display's requests, once there is a display; nullptr goes back to answering without one.
   void setGui(GuiRequests* gui) { gui_.store(gui != nullptr ? gui : &noGui_); }
 

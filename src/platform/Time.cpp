@@ -1,5 +1,7 @@
 #include "platform/Time.h"
 
+#include "platform/Checks.h"
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -31,6 +33,7 @@ std::chrono::nanoseconds scaled(int64_t ms) {
 }
 
 void sleepMs(int64_t ms) {
+  QV_CHECK(ms <= 0 || !checks::onGuiThread() || checks::guiWaitAllowed(), "no fixed sleep on the GUI thread");
   const auto d = scaled(ms);
   if (d.count() > 0) std::this_thread::sleep_for(d);
 }

@@ -1,7 +1,7 @@
 // The CAN write commands in the whole program while CAN monitoring runs: the pack broadcasts on a busy bus and
 // the monitoring cycle polls, so either thread's receive may read a command's answer. Each command borrows the
 // run's adapter, learns of its answers whichever thread read them, counts a refused part as not written, and
-// fails without a frame once the run has stopped.
+// fails without a frame once the run has stopped. The commands run on a worker, as every exchange does.
 
 #include "app/ServiceTool.h"
 #include "link/CanWriteCommands.h"
@@ -9,6 +9,7 @@
 #include "mainwindow/MainFormControls.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
+#include "support/OnWorker.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
 
   // No run holds the adapter yet: nothing goes out.
-  EXPECT_FALSE(link::CanEraseInternalEeprom(link));
+  EXPECT_FALSE(test::onWorker([&] { return link::CanEraseInternalEeprom(link); }));
   EXPECT_TRUE(adapter->written().empty());
 
   tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
@@ -59,12 +60,12 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   busy.burst = 3;
   pack->setFaults(busy);
 
-  EXPECT_TRUE(link::CanEraseTotalChargeCapacity(link));
-  EXPECT_TRUE(link::CanEraseInternalEeprom(link));
-  EXPECT_TRUE(link::CanEraseExternalEeprom(link));
-  EXPECT_TRUE(link::CanWriteText32(link, "EEP-BARCODE-0123456789-ABCDEFGHI"));
-  EXPECT_TRUE(link::CanWriteBarcode32Text(link, "BC32-0123456789"));
-  EXPECT_TRUE(link::CanWriteBarcode16Text(link, "BC16-0123456789XYZ"));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanEraseTotalChargeCapacity(link); }));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanEraseInternalEeprom(link); }));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanEraseExternalEeprom(link); }));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanWriteText32(link, "EEP-BARCODE-0123456789-ABCDEFGHI"); }));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanWriteBarcode32Text(link, "BC32-0123456789"); }));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanWriteBarcode16Text(link, "BC16-0123456789XYZ"); }));
   sim::CanPackState s = pack->state();
   EXPECT_EQ(s.totalChargeErases, 1);
   EXPECT_EQ(s.internalEepromErases, 1);
@@ -77,8 +78,8 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   busy.refused = {{0x4009, 3, -1, 0x01}};
   busy.late = {{0x4103, 0, 150}};
   pack->setFaults(busy);
-  EXPECT_FALSE(link::CanWriteBarcode32Text(link, "REFUSED-PART-THREE-0123456789"));
-  EXPECT_TRUE(link::CanEraseExternalEeprom(link));
+  EXPECT_FALSE(test::onWorker([&] { return link::CanWriteBarcode32Text(link, "REFUSED-PART-THREE-0123456789"); }));
+  EXPECT_TRUE(test::onWorker([&] { return link::CanEraseExternalEeprom(link); }));
   s = pack->state();
   EXPECT_EQ(s.barcode32.left(16), "REFUSED-PART-THR");
   EXPECT_EQ(s.barcode32.mid(16, 8), QByteArray(8, '\0')) << "part 3 stays as it was";
@@ -92,7 +93,7 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   ASSERT_TRUE(waitFor([&] { return tool.services.workers.running() == 0; }));
   EXPECT_FALSE(link.canSessionHeld());
   adapter->clearWritten();
-  EXPECT_FALSE(link::CanWriteText32(link, "AFTER"));
+  EXPECT_FALSE(test::onWorker([&] { return link::CanWriteText32(link, "AFTER"); }));
   EXPECT_TRUE(adapter->written().empty());
 }
 

@@ -16,6 +16,7 @@
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
 #include "support/Bytes.h"
+#include "support/OnWorker.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -341,8 +342,10 @@ TEST_F(UrCommands, WithNoAdapterNothingIsWrittenAndEveryButtonComesBack) {
 TEST_F(UrCommands, ACommandWhoseOpenFailsLeavesAnotherSessionsHandleAlone) {
   ASSERT_TRUE(tool->link.OpenAdapter());  // as a monitoring run holds it
   const platform::FtHandle held = tool->link.AdapterHandle.load();
-  tool->urCommands.SleepWorker();
-  tool->urCommands.GetSerialNumberWorker();
+  test::onWorker([&] {
+    tool->urCommands.SleepWorker();
+    tool->urCommands.GetSerialNumberWorker();
+  });
   EXPECT_EQ(tool->link.AdapterHandle.load(), held);
   EXPECT_TRUE(adapter->written().empty());
   EXPECT_EQ(c().panel(ctl::StatusBarView, 0), kStop);
@@ -442,7 +445,7 @@ TEST_F(UrCommands, TickingTheShippingBoxRemovesTheLastResult) {
 TEST_F(UrCommands, ReadsRightAfterAUr2DetectionAreAlignedOnTheirFrames) {
   // The probe reads only the header of its answer; 16 bytes of its data frame stay behind in the queue.
   ASSERT_TRUE(tool->link.OpenAdapter());
-  {
+  test::onWorker([&] {
     const auto lock = tool->link.exchange();
     ASSERT_TRUE(mainwindow::ProbeUr2(tool->link));
     EXPECT_TRUE(commands::ReadRtc(tool->link));
@@ -454,7 +457,7 @@ TEST_F(UrCommands, ReadsRightAfterAUr2DetectionAreAlignedOnTheirFrames) {
     ASSERT_TRUE(mainwindow::ProbeUr2(tool->link));
     EXPECT_TRUE(commands::PollShippingMode(tool->link));
     EXPECT_EQ(c().text(ctl::CheckBoxShippingModeReadOnly), "Enabled");
-  }
+  });
   tool->link.CloseAdapter();
 }
 

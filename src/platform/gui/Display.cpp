@@ -1,5 +1,9 @@
 #include "platform/gui/Display.h"
 
+#include "platform/Checks.h"
+
+#include <QThread>
+
 #include <stdexcept>
 
 namespace qv::gui {
@@ -29,6 +33,7 @@ FormWindow* Display::window(Control form) const {
 }
 
 void Display::flush() {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   for (const std::string& key : controls_.takeChanged()) {
     auto it = windowOfKey_.find(key);
     if (it != windowOfKey_.end()) it->second->apply(key);

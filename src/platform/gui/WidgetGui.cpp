@@ -1,5 +1,7 @@
 #include "platform/gui/WidgetGui.h"
 
+#include "platform/Checks.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
@@ -14,6 +16,7 @@ namespace qv::gui {
 WidgetGui::WidgetGui(Display& display, Control mainForm) : display_(display), mainForm_(mainForm) {}
 
 bool WidgetGui::showYesNo(const QString& caption, const QString& text) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   if (refusing_.load()) return false;
   return QMessageBox::question(display_.window(mainForm_), caption, text, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
@@ -29,6 +32,7 @@ bool WidgetGui::askYesNo(const QString& caption, const QString& text) {
 }
 
 bool WidgetGui::printWindow(Control form) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   QPrinter printer(QPrinter::HighResolution);
   QPrintDialog dialog(&printer, display_.window(mainForm_));
   if (dialog.exec() != QDialog::Accepted) return false;
@@ -36,6 +40,7 @@ bool WidgetGui::printWindow(Control form) {
 }
 
 bool WidgetGui::printWindowTo(Control form, QPrinter* printer) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   FormWindow* window = display_.window(form);
   if (window == nullptr || printer == nullptr) return false;
   display_.flush();  // print what the store holds now
@@ -66,10 +71,12 @@ QString dialogFilter(const QString& filter) {
 }
 
 QString WidgetGui::chooseFileToOpen(const QString& filter) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   return QFileDialog::getOpenFileName(display_.window(mainForm_), QString(), QString(), dialogFilter(filter));
 }
 
 void WidgetGui::closeWindow(Control form) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   if (FormWindow* window = display_.window(form)) window->close();
 }
 
