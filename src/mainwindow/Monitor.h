@@ -89,6 +89,13 @@ class Monitor {
   // Set by the composition before the first run.
   MonitorHooks hooks;
 
+  // One cycle of a polling loop, on the adapter already open; each returns as soon as a check finds the run flag
+  // cleared. The loops run them until STOP; the road tests run them on a worker of their own.
+  void Ur74Cycle(MonitorLog* log);
+  void Ur96Cycle(MonitorLog* log);
+  void Ur2Cycle();
+  void CanCycle();
+
  private:
   bool running() const { return state_.RunFlag.running(); }
 
@@ -99,11 +106,6 @@ class Monitor {
   void PollUr96();
   void PollUr2();
   void PollCan();
-  // One cycle of a loop; each returns as soon as a check finds the run flag cleared.
-  void Ur74Cycle(MonitorLog* log);
-  void Ur96Cycle(MonitorLog* log);
-  void Ur2Cycle();
-  void CanCycle();
   void StartCan();
   // Once the UR96 and UR2 loops know the EEPROM lists: the event counts decide whether the group is shown.
   bool FindEventRecords();

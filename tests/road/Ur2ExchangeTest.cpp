@@ -1,10 +1,11 @@
-// UR2 exchanges on a worker over the simulated UR2 pack: the requests of a poll cycle (request, wait, read,
-// dispatch) fill the display from the first cycle on, two hundred cycles leave the firmware id as it was, a
+// UR2 exchanges on a worker over the simulated UR2 pack: the monitoring's own poll cycle (its requests, each
+// request, wait, read, dispatch) fills the display from the first cycle on, two hundred cycles leave the firmware id as it was, a
 // corrupted or refused answer changes nothing, and a write is acknowledged.
 
 #include "link/PackFrames.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/MainWindowLink.h"
+#include "mainwindow/Monitor.h"
 #include "mainwindow/PackDispatcher.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <utility>
 
@@ -22,10 +24,19 @@ namespace {
 
 using Request = std::pair<uint16_t, uint16_t>;
 
-// The nine requests of a poll cycle, then the four cell requests.
-constexpr Request kPollCycle[] = {{0x0001, 2}, {0x0005, 0}, {0x1002, 0}, {0x0009, 2}, {0x1004, 0},
-                                  {0x0009, 1}, {0x1006, 0}, {0x1003, 0}, {0x1007, 0}, {0x1001, 1},
-                                  {0x1001, 2}, {0x1001, 3}, {0x1001, 4}};
+// Counts the answers the readers accept on their way to the dispatcher.
+class CountingSink : public link::PackMessageSink {
+ public:
+  explicit CountingSink(link::PackMessageSink& next) : next_(next) {}
+  void DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) override {
+    ++accepted;
+    next_.DispatchPackMessage(id, index, data);
+  }
+  std::atomic<int> accepted{0};
+
+ private:
+  link::PackMessageSink& next_;
+};
 
 class Ur2Exchange : public ::testing::Test {
  protected:
@@ -35,7 +46,7 @@ class Ur2Exchange : public ::testing::Test {
     EXPECT_EQ(services_.driver().OpenByLocation(adapter_->record().locId, &h), platform::FT_OK);
     services_.driver().SetTimeouts(h, 100, 50);
     link_.AdapterHandle = h;
-    link_.setPackMessageSink(&dispatcher_);
+    link_.setPackMessageSink(&sink_);
   }
   ~Ur2Exchange() override { services_.workers.joinAll(); }
 
@@ -60,14 +71,15 @@ class Ur2Exchange : public ::testing::Test {
     services_.workers.joinAll();
   }
 
+  // The answers accepted in that many of the monitoring's UR2 cycles (nine requests, then the four cells).
   int pollCycles(int cycles) {
-    int accepted = 0;
+    const int before = sink_.accepted;
+    state_.RunFlag.set(1);
     onWorker([&] {
-      for (int c = 0; c < cycles; ++c) {
-        for (const Request& r : kPollCycle) accepted += request(r) ? 1 : 0;
-      }
+      for (int c = 0; c < cycles; ++c) monitor_.Ur2Cycle();
     });
-    return accepted;
+    state_.RunFlag.set(0);
+    return sink_.accepted - before;
   }
 
   QString text(Control name) const { return services_.controls.text(name); }
@@ -79,6 +91,8 @@ class Ur2Exchange : public ::testing::Test {
   link::Link link_;
   mainwindow::MainState state_;
   mainwindow::PackDispatcher dispatcher_{services_.controls, state_};
+  CountingSink sink_{dispatcher_};
+  mainwindow::Monitor monitor_{services_, link_, state_};
 };
 
 TEST_F(Ur2Exchange, FirstCycleShowsThePack) {
