@@ -1,4 +1,6 @@
 #pragma once
+// The CAN adapter unit (Unit_qvcan_ptc) is this header, its frames, and CanLayer.h, the request layer over them.
+//
 // CAN adapter frames: every CAN message travels to and from the adapter as one fixed 19-byte frame
 //
 //   55 AA 04 01, DLC << 4, flags (0x40 message flag, 0x20 identifier bit 29, identifier bits 28-24),

@@ -25,3 +25,11 @@ QV_CONTROL(SpdBtnCANCEL);
 QV_CONTROL(StatusBar1);
 
 }  // namespace qv::link::ctl
+
+namespace qv::link {
+
+// RadioGroup_Protocol's items; -1 is none chosen.
+inline constexpr int kProtocolUr = 0;
+inline constexpr int kProtocolCan = 1;
+
+}  // namespace qv::link

@@ -10,8 +10,8 @@ struct Timeouts {
   uint32_t writeMs;
 };
 
-// By the item index of RadioGroup_Protocol: "UR", "CAN".
-constexpr Timeouts kProtocolTimeouts[] = {{100, 50}, {1, 1}};
+constexpr Timeouts kUrTimeouts{100, 50};
+constexpr Timeouts kCanTimeouts{1, 1};
 
 }  // namespace
 
@@ -46,8 +46,8 @@ bool Link::OpenAdapter() {
   AdapterHandle.store(handle);
   controls.setPanel(mainWindow.statusBar, 0, QStringLiteral("  SYS : < LINK >"));
   const int protocol = controls.itemIndex(ctl::RadioGroup_Protocol);
-  if (protocol == 0 || protocol == 1) {
-    const Timeouts& t = kProtocolTimeouts[protocol];
+  if (protocol == kProtocolUr || protocol == kProtocolCan) {
+    const Timeouts& t = protocol == kProtocolUr ? kUrTimeouts : kCanTimeouts;
     driver.SetTimeouts(handle, t.readMs, t.writeMs);
   }
   return true;

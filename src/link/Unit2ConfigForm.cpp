@@ -15,8 +15,6 @@ namespace {
 using platform::AdapterListRecord;
 using platform::FT_OK;
 
-constexpr int kProtocolUr = 0;
-constexpr int kProtocolCan = 1;
 constexpr int kProgressFull = 64;
 
 const QString kScan = QStringLiteral("Scan");
@@ -64,13 +62,7 @@ void fillBaudRates(Controls& c, const QStringList& rates, int selected) {
 
 void stopKeepAlive(Link& link) { link.controls.setEnabled(link.mainWindow.keepAliveTimer, false); }
 
-struct Handler {
-  Control control;
-  UiEvent event;
-  void (TFormConfig::*run)();
-};
-
-constexpr Handler kHandlers[] = {
+constexpr EventRoute<TFormConfig> kHandlers[] = {
     {ctl::FormConfig, UiEvent::Close, &TFormConfig::FormClose},
     {ctl::SpdBtnSCAN, UiEvent::Click, &TFormConfig::SpdBtnSCANClick},
     {ctl::SpdBtnYES, UiEvent::Click, &TFormConfig::SpdBtnYESClick},
@@ -99,9 +91,7 @@ const FormDef& ConfigFormDef() {
 const FormDef& TFormConfig::form() const { return ConfigFormDef(); }
 
 void TFormConfig::onEvent(Control control, UiEvent event) {
-  for (const Handler& h : kHandlers) {
-    if (control == h.control && event == h.event) (this->*h.run)();
-  }
+  routeEvent(*this, kHandlers, control, event);
 }
 
 void TFormConfig::FormCreate() {

@@ -15,8 +15,8 @@ namespace qv::mainwindow {
 
 namespace {
 
-constexpr int kProtocolUr = 0;
-constexpr int kProtocolCan = 1;
+using link::kProtocolCan;
+using link::kProtocolUr;
 
 using link::be16;
 using link::be32;
@@ -28,11 +28,9 @@ void copyUpToBlank(const uint8_t d[8], char* at) {
   for (int i = 0; i < 8 && d[i] != ' '; ++i) at[i] = static_cast<char>(d[i]);
 }
 
-bool boxNumber(const Controls& controls, Control box, long double* out) { return parseDouble(controls.text(box), out); }
-
 bool boxWholeNumber(const Controls& controls, Control box, long double* out) {
   long long n = 0;
-  if (!parseInt(controls.text(box), &n)) return false;
+  if (!boxInt(controls, box, &n)) return false;
   *out = static_cast<long double>(n);
   return true;
 }
@@ -65,14 +63,6 @@ constexpr StatusBox kStatusBoxes[] = {
 };
 
 }  // namespace
-
-uint16_t MaxOfU16(const uint16_t* values, int count) {
-  return count <= 1 ? values[0] : *std::max_element(values, values + count);
-}
-
-uint16_t MinOfU16(const uint16_t* values, int count) {
-  return count <= 1 ? values[0] : *std::min_element(values, values + count);
-}
 
 CanDecoders::CanDecoders(Controls& controls, MainState& state) : controls_(controls), state_(state) {}
 

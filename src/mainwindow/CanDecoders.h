@@ -10,16 +10,13 @@
 // One frame at a time: the CAN dispatcher calls them under its lock, which also guards the model name's
 // first-half mark kept here.
 
+#include "mainwindow/CellSpread.h"
 #include "mainwindow/MainState.h"
 #include "platform/Controls.h"
 
 #include <cstdint>
 
 namespace qv::mainwindow {
-
-// The largest and the smallest of the first count values; a count of 0 or 1 gives the first.
-uint16_t MaxOfU16(const uint16_t* values, int count);
-uint16_t MinOfU16(const uint16_t* values, int count);
 
 class CanDecoders {
  public:

@@ -3,6 +3,7 @@
 #include "link/Bytes.h"
 #include "link/CanLayer.h"
 #include "link/PackMessages.h"
+#include "mainwindow/CellSpread.h"
 
 #include "mainwindow/MainFormControls.h"
 
@@ -201,9 +202,7 @@ void CanDispatcher::showCellSpread() {
     const int n = std::min<int>(cells.nonZeroCount, CanCellVolts::kCells);
     return std::pair{MaxOfU16(cells.volts.data(), n), MinOfU16(cells.volts.data(), n)};
   });
-  controls_.setText(ctl::Edit_HVlot, QString::number(highest));
-  controls_.setText(ctl::Edit_LVolt, QString::number(lowest));
-  controls_.setText(ctl::Edit_VoltDiff, QString::number(highest - lowest));
+  ShowCellSpread(controls_, highest, lowest);
 }
 
 void CanDispatcher::setWakeUpLineTypeBox(Control box) {

@@ -133,12 +133,6 @@ std::optional<QString> TruncatedDecimal(long double value) {
   return QString::number(static_cast<long long>(value));
 }
 
-namespace {
-
-bool number(const Controls& controls, Control box, long double* out) { return parseDouble(controls.text(box), out); }
-
-}  // namespace
-
 void ShowEnergyShare(Controls& controls, Control box, long double share) {
   controls.setText(box, TruncatedDecimal(share).value_or(QString()));
 }
@@ -147,14 +141,14 @@ void ShowEnergyShare(Controls& controls, Control box, long double share) {
 // that, say, 58 % of 50 Wh comes out as 29 and not as 28.999... truncated to 28.
 void ShowUrSohEnergy(Controls& controls) {
   long double asoc = 0, wh = 0;
-  if (!number(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !number(controls, ctl::EditASOC, &asoc)) return;
+  if (!boxNumber(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !boxNumber(controls, ctl::EditASOC, &asoc)) return;
   ShowEnergyShare(controls, ctl::Edit_UR96_SOH_Wh, asoc * 0.01 * wh);
 }
 
 void ShowUrSocEnergy(Controls& controls) {
   long double rsoc = 0, asoc = 0, wh = 0;
-  if (!number(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !number(controls, ctl::EditASOC, &asoc) ||
-      !number(controls, ctl::EditRSOC, &rsoc))
+  if (!boxNumber(controls, ctl::Edit_UR96_Battery_Wh, &wh) || !boxNumber(controls, ctl::EditASOC, &asoc) ||
+      !boxNumber(controls, ctl::EditRSOC, &rsoc))
     return;
   ShowEnergyShare(controls, ctl::Edit_UR96_SOC_Wh, rsoc * 0.01 * (asoc * 0.01 * wh));
 }

@@ -58,7 +58,8 @@ struct PackStamp {
   uint8_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// The report record: what the diagnosis report and the history analysis read, gathered from pack messages.
+// The report record (QVTYPE_REPORT_STRUCT): what the diagnosis report and the history analysis read, gathered
+// from pack messages.
 // Each field keeps its value until its writer runs again; it is never cleared as a whole.
 struct ReportRecord {
   std::array<char, 17> firmwareId{};      // 16 characters and a terminating zero
@@ -96,7 +97,7 @@ struct ReportRecord {
   QString lastChargeText;
 };
 
-// The state of the capacity-table lookup.
+// The state of the capacity-table lookup (_BATTERY).
 struct BatteryLookup {
   int32_t filePresent = 0;
   int32_t keyFound = 0;
@@ -114,7 +115,7 @@ struct MainState {
   std::atomic<uint8_t> DetectedUrVariant{kVariantNone};
   FirmwareIdText firmwareIdText;
   Guarded<ReportRecord> report;
-  Guarded<BatteryLookup> battery;      // _BATTERY
+  Guarded<BatteryLookup> battery;
   std::atomic<uint32_t> CellDesignCapacity{0};
   SharedRecords records;
   Guarded<CellResistanceValues> CellResistance;

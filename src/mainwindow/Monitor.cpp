@@ -35,9 +35,8 @@ const QString kCanModeText = QStringLiteral(" CAN Mode ");
 
 constexpr uint32_t kCanBitRate = 250000;
 
-// RadioGroup_Protocol's items.
-constexpr int kProtocolUr = 0;
-constexpr int kProtocolCan = 1;
+using link::kProtocolCan;
+using link::kProtocolUr;
 
 // What the UR probes and the UR74 poll read into: a cleared buffer, so a short answer leaves zeros behind it.
 using ReplyBuffer = std::array<uint8_t, 256>;

@@ -23,14 +23,6 @@ QString text8(const uint8_t data[8]) { return QString::fromLatin1(link::fieldTex
 
 }  // namespace
 
-uint32_t MaxOfU32(const uint32_t* values, uint32_t n) {
-  return n <= 1 ? values[0] : *std::max_element(values, values + n);
-}
-
-uint32_t MinOfU32(const uint32_t* values, uint32_t n) {
-  return n <= 1 ? values[0] : *std::min_element(values, values + n);
-}
-
 PackDispatcher::PackDispatcher(Controls& controls, MainState& state) : controls_(controls), state_(state) {}
 
 void PackDispatcher::addListener(PackMessageListener* listener) {
@@ -163,7 +155,7 @@ void PackDispatcher::showCells(int first, int count, const uint8_t data[8]) {
   // The series count comes back from its box; a non-number counts as none, and no count reaches past the
   // cells the pack reports.
   long long series = 0;
-  parseInt(controls_.text(ctl::EditCellSeries), &series);
+  boxInt(controls_, ctl::EditCellSeries, &series);
   const auto n = static_cast<uint32_t>(std::clamp<long long>(series, 0, kCells));
 
   const auto [highest, lowest] = state_.report.with([&](ReportRecord& report) {
@@ -171,9 +163,7 @@ void PackDispatcher::showCells(int first, int count, const uint8_t data[8]) {
     return std::pair{static_cast<uint16_t>(MaxOfU32(report.cellVoltages.data(), n)),
                      static_cast<uint16_t>(MinOfU32(report.cellVoltages.data(), n))};
   });
-  controls_.setText(ctl::Edit_HVlot, QString::number(highest));
-  controls_.setText(ctl::Edit_LVolt, QString::number(lowest));
-  controls_.setText(ctl::Edit_VoltDiff, QString::number(static_cast<int>(highest) - static_cast<int>(lowest)));
+  ShowCellSpread(controls_, highest, lowest);
 }
 
 void PackDispatcher::showClock(const uint8_t data[8]) {

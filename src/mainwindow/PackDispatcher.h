@@ -8,6 +8,7 @@
 // Runs on whichever thread read the answer; it writes the control store and the main window's state only.
 
 #include "link/Link.h"
+#include "mainwindow/CellSpread.h"
 #include "mainwindow/MainState.h"
 #include "platform/Controls.h"
 
@@ -16,10 +17,6 @@
 #include <vector>
 
 namespace qv::mainwindow {
-
-// The largest and the smallest of the first n values, compared unsigned; a count of 0 or 1 gives the first.
-uint32_t MaxOfU32(const uint32_t* values, uint32_t n);
-uint32_t MinOfU32(const uint32_t* values, uint32_t n);
 
 // Something that takes every pack message after the display step.
 class PackMessageListener {

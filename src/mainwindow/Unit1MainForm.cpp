@@ -27,9 +27,8 @@ constexpr Control kPagesHiddenOutsideProfiles[] = {ctl::TabSheetKL, ctl::TabShee
 constexpr Control kPagesHiddenAtCreation[] = {ctl::TabSheetKL,     ctl::TabSheetVM,       ctl::TabSheetST,
                                               ctl::TabSheetQV,     ctl::TabSheetENG2,     ctl::TabSheetUR96,
                                               ctl::TabSheet_BRCAN, ctl::TabSheet_CAN_ENG, ctl::TabSheet_EVT};
-// RadioGroup_Protocol's items.
-constexpr int kProtocolUr = 0;
-constexpr int kProtocolCan = 1;
+using link::kProtocolCan;
+using link::kProtocolUr;
 
 // The buttons whose font colour follows the mouse.
 constexpr Control kHoverButtons[] = {ctl::SpdBtnConfigure, ctl::SpdBtnBusHunt, ctl::SpdBtnUpgrade};
@@ -88,6 +87,8 @@ TFormMain::TFormMain(platform::Services& services, link::Link& link, MainState& 
   FormCreate();
 }
 
+// The change handlers TFormMain::EditVCell1Change to EditVCell13Change, EditASOCChange and EditRSOCChange, as
+// store rules: a gauge or bar follows its box with no display.
 void TFormMain::InstallFollowRules() {
   for (size_t i = 0; i < ctl::kCellEdits.size(); ++i)
     controls_.onTextChanged(ctl::kCellEdits[i], follow(ctl::kCellGauges[i]));
@@ -225,13 +226,7 @@ void TFormMain::installClick(Control control, std::function<void()> handler) {
 }
 
 void TFormMain::onEvent(Control control, UiEvent event) {
-  using Handler = void (TFormMain::*)();
-  struct Route {
-    Control control;
-    UiEvent event;
-    Handler handler;
-  };
-  static constexpr Route kRoutes[] = {
+  static constexpr EventRoute<TFormMain> kRoutes[] = {
       {ctl::FormMain, UiEvent::Show, &TFormMain::FormShow},
       {ctl::SpdBtnRUN, UiEvent::Click, &TFormMain::SpdBtnRUNClick},
       {ctl::SpdBtnConfigure, UiEvent::Click, &TFormMain::SpdBtnConfigureClick},
@@ -246,12 +241,7 @@ void TFormMain::onEvent(Control control, UiEvent event) {
       {ctl::BitBtnRCellmOmhAdjust, UiEvent::Click, &TFormMain::BitBtnRCellmOmhAdjustClick},
       {ctl::BitBtnWCellmOmhAdjust, UiEvent::Click, &TFormMain::BitBtnWCellmOmhAdjustClick},
   };
-  for (const Route& r : kRoutes) {
-    if (r.event == event && control == r.control) {
-      (this->*r.handler)();
-      return;
-    }
-  }
+  if (routeEvent(*this, kRoutes, control, event)) return;
   if (event == UiEvent::Click) {
     const auto installed = installedClicks_.find(control);
     if (installed != installedClicks_.end() && installed->second) {

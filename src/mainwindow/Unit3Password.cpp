@@ -61,22 +61,12 @@ void TFormPassWord::SpdBtnPasswordYesClick() {
 void TFormPassWord::SpdBtnPasswordNoClick() { FormClose(); }
 
 void TFormPassWord::onEvent(Control control, UiEvent event) {
-  struct Route {
-    Control control;
-    UiEvent event;
-    void (TFormPassWord::*handler)();
-  };
-  static constexpr Route kRoutes[] = {
+  static constexpr EventRoute<TFormPassWord> kRoutes[] = {
       {passwordCtl::FormPassWord, UiEvent::Close, &TFormPassWord::FormClose},
       {passwordCtl::SpdBtnPasswordYes, UiEvent::Click, &TFormPassWord::SpdBtnPasswordYesClick},
       {passwordCtl::SpdBtnPasswordNo, UiEvent::Click, &TFormPassWord::SpdBtnPasswordNoClick},
   };
-  for (const Route& r : kRoutes) {
-    if (r.event == event && control == r.control) {
-      (this->*r.handler)();
-      return;
-    }
-  }
+  routeEvent(*this, kRoutes, control, event);
 }
 
 }  // namespace qv::mainwindow

@@ -1,6 +1,7 @@
 #include "mainwindow/Ur74Record.h"
 
 #include "mainwindow/CapacityTable.h"
+#include "mainwindow/CellSpread.h"
 
 #include "mainwindow/MainFormControls.h"
 
@@ -77,6 +78,7 @@ class Record {
   QByteArrayView bytes_;
 };
 
+// The model class (Ur74ModelClass) is not kept between records: every record chooses it again.
 const CapacityModel& modelFor(const Record& r) {
   for (const ModelCode& m : kModelCodes) {
     if (r.bytesEqual(39, m.code)) return *m.model;
@@ -108,7 +110,7 @@ void showTemperature(Controls& controls, const Record& r, bool selectorQ) {
 
 std::optional<long long> cellNumber(const Controls& controls, int cell) {
   long long v = 0;
-  if (!parseInt(controls.text(ctl::kCellEdits[static_cast<size_t>(cell - 1)]), &v)) return std::nullopt;
+  if (!boxInt(controls, ctl::kCellEdits[static_cast<size_t>(cell - 1)], &v)) return std::nullopt;
   return v;
 }
 
@@ -124,22 +126,17 @@ void UpdateCellSpread(Controls& controls) {
       break;
     }
   }
-  QString high = QStringLiteral("0"), low = high, diff = high;
+  // Other counts show 0 for all three.
+  std::array<long long, kCells> cells{};
+  int shown = 0;
   if (count == 7 || count == 10 || count == 13) {
-    long long max = 0, min = 0;
-    for (int cell = 1; cell <= count; ++cell) {
-      const auto v = cellNumber(controls, cell);
+    for (shown = 0; shown < count; ++shown) {
+      const auto v = cellNumber(controls, shown + 1);
       if (!v) return;
-      max = cell == 1 ? *v : std::max(max, *v);
-      min = cell == 1 ? *v : std::min(min, *v);
+      cells[static_cast<size_t>(shown)] = *v;
     }
-    high = QString::number(max);
-    low = QString::number(min);
-    diff = QString::number(max - min);
   }
-  controls.setText(ctl::Edit_HVlot, high);
-  controls.setText(ctl::Edit_LVolt, low);
-  controls.setText(ctl::Edit_VoltDiff, diff);
+  ShowCellSpread(controls, MaxOf(cells.data(), shown), MinOf(cells.data(), shown));
 }
 
 void DecodeUr74Record(QByteArrayView bytes, Controls& controls, MainState& state, Ur74CellCount& cellCount) {

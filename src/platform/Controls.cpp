@@ -266,4 +266,10 @@ bool parseDouble(const QString& text, long double* out) {
   return true;
 }
 
+bool boxInt(const Controls& controls, Control box, long long* out) { return parseInt(controls.text(box), out); }
+
+bool boxNumber(const Controls& controls, Control box, long double* out) {
+  return parseDouble(controls.text(box), out);
+}
+
 }  // namespace qv

@@ -187,5 +187,8 @@ class Controls {
 // Empty or not a number gives false and leaves *out as it was.
 bool parseInt(const QString& text, long long* out);
 bool parseDouble(const QString& text, long double* out);
+// The number a control's text holds, read as above: false, and *out as it was, when it holds none.
+bool boxInt(const Controls& controls, Control box, long long* out);
+bool boxNumber(const Controls& controls, Control box, long double* out);
 
 }  // namespace qv

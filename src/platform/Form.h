@@ -131,6 +131,26 @@ class FormLogic {
   virtual void onEvent(Control control, UiEvent event) = 0;
 };
 
+// One line of a window's event table: the handler of an event of a control.
+template <typename Logic>
+struct EventRoute {
+  Control control;
+  UiEvent event;
+  void (Logic::*handler)();
+};
+
+// Runs the handler the table routes the event to; false when it routes it nowhere.
+template <typename Logic, typename Routes>
+bool routeEvent(Logic& logic, const Routes& routes, Control control, UiEvent event) {
+  for (const EventRoute<Logic>& r : routes) {
+    if (r.event == event && r.control == control) {
+      (logic.*r.handler)();
+      return true;
+    }
+  }
+  return false;
+}
+
 // A window's logic that owns its description and declares it into the store when it is made.
 class DeclaredForm : public FormLogic {
  public:
