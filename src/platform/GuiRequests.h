@@ -15,8 +15,8 @@ class GuiRequests {
   // A Yes/No box owned by the main window. From any thread; blocks the caller until the operator answers, so
   // the caller must hold no lock.
   virtual bool askYesNo(const QString& caption, const QString& text) = 0;
-  // Runs the print dialog and, when the operator confirms, prints the whole window. GUI thread. True when
-  // printed.
+  // Runs the print dialog and, when the operator confirms, prints the whole window (the page is drawn on the GUI
+  // thread and put on the printer by a worker). GUI thread. True when the page went to the printer.
   virtual bool printWindow(Control form) = 0;
   // Runs the open-file dialog; the chosen file's path, or empty when cancelled. GUI thread.
   virtual QString chooseFileToOpen(const QString& filter) = 0;

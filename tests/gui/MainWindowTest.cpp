@@ -28,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <atomic>
 #include <thread>
 
@@ -160,6 +162,25 @@ TEST_F(MainWindowTest, TheMainWindowPrintsToAReadablePdf) {
   EXPECT_TRUE(pdf.contains("/Type /Page")) << "one page with the window on it";
   EXPECT_GT(pdf.size(), 20000) << "the window's image, not an empty page";
   EXPECT_FALSE(program->gui.printWindowTo(Control{"FormNoSuchWindow"}, &printer));
+}
+
+TEST_F(MainWindowTest, AConfirmedPrintPutsItsPageOnThePrinterFromAWorker) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("main.pdf"));
+  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+  printer->setOutputFormat(QPrinter::PdfFormat);
+  printer->setOutputFileName(path);
+  ASSERT_TRUE(program->gui.printWindowOnWorker(mainwindow::ctl::FormMain, printer));
+  printer.reset();  // the worker holds the printer it prints on
+  program->tool.services.workers.joinAll();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray pdf = file.readAll();
+  EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF"));
+  EXPECT_GT(pdf.size(), 20000) << "the window's image, not an empty page";
+
+  EXPECT_FALSE(program->gui.printWindowOnWorker(Control{"FormNoSuchWindow"}, std::make_shared<QPrinter>()));
+  EXPECT_EQ(program->tool.services.workers.running(), 0) << "nothing to print, no worker";
 }
 
 TEST_F(MainWindowTest, ExitClosesTheMainWindow) {

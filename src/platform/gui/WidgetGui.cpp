@@ -10,10 +10,12 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace qv::gui {
 
-WidgetGui::WidgetGui(Display& display, Control mainForm) : display_(display), mainForm_(mainForm) {}
+WidgetGui::WidgetGui(Display& display, Control mainForm, platform::Workers& workers)
+    : display_(display), mainForm_(mainForm), workers_(workers) {}
 
 bool WidgetGui::showYesNo(const QString& caption, const QString& text) {
   QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
@@ -33,30 +35,51 @@ bool WidgetGui::askYesNo(const QString& caption, const QString& text) {
 
 bool WidgetGui::printWindow(Control form) {
   QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
-  QPrinter printer(QPrinter::HighResolution);
-  QPrintDialog dialog(&printer, display_.window(mainForm_));
+  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+  QPrintDialog dialog(printer.get(), display_.window(mainForm_));
   if (dialog.exec() != QDialog::Accepted) return false;
-  return printWindowTo(form, &printer);
+  return printWindowOnWorker(form, std::move(printer));
+}
+
+bool WidgetGui::printWindowOnWorker(Control form, std::shared_ptr<QPrinter> printer) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
+  const QImage image = windowImage(form);
+  if (image.isNull() || printer == nullptr) return false;
+  workers_.start("PrintWindow", [image, printer = std::move(printer)] {
+    if (!printImage(image, printer.get())) std::fprintf(stderr, "printing the window failed\n");
+  });
+  return true;
 }
 
 bool WidgetGui::printWindowTo(Control form, QPrinter* printer) {
   QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
+  const QImage image = windowImage(form);
+  return !image.isNull() && printer != nullptr && printImage(image, printer);
+}
+
+QImage WidgetGui::windowImage(Control form) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   FormWindow* window = display_.window(form);
-  if (window == nullptr || printer == nullptr) return false;
+  if (window == nullptr) return {};
   display_.flush();  // print what the store holds now
-  // The window's image, as a form prints: drawn at three times its size so that its text stays sharp on paper.
   QWidget* client = window->canvas();
-  constexpr int kSharpness = 3;
+  constexpr int kSharpness = 2;
   QImage image(client->size() * kSharpness, QImage::Format_RGB32);
   image.setDevicePixelRatio(kSharpness);
   image.fill(Qt::white);
   client->render(&image);
+  return image;
+}
+
+bool WidgetGui::printImage(const QImage& image, QPrinter* printer) {
+  const QSizeF size = image.deviceIndependentSize();
+  if (image.isNull() || printer == nullptr || size.isEmpty()) return false;
   QPainter painter;
   if (!painter.begin(printer)) return false;
   const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
-  const double scale = std::min(page.width() / client->width(), page.height() / client->height());
+  const double scale = std::min(page.width() / size.width(), page.height() / size.height());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(QRectF(0, 0, client->width() * scale, client->height() * scale), image);
+  painter.drawImage(QRectF(0, 0, size.width() * scale, size.height() * scale), image);
   return painter.end();
 }
 

@@ -1,0 +1,164 @@
+// The GUI thread while monitoring runs and while printing: the windowed program over the simulated adapter with
+// real waits, its buttons clicked on their widgets. A 1 ms timer on the GUI thread notes the longest gap between
+// two of its ticks (the longest the message loop was kept from running) in each phase: UR monitoring, CAN
+// monitoring, and "PDF" clicked while UR monitoring runs (printed into a PDF file, as the print dialog would once
+// confirmed; "PDF" stays off for its second by a timer). Every wait runs on a worker, and so does putting the page
+// on the printer, so the figure stays under 20 ms; the drawing of the window for the page, which is GUI work, is
+// timed beside it.
+//
+//   QT_QPA_PLATFORM=offscreen bench_gui_stall [seconds per phase]     (default 3)
+
+#include "app/WindowedTool.h"
+#include "link/ConfigFormControls.h"
+#include "mainwindow/MainFormControls.h"
+#include "platform/Time.h"
+#include "sim/SimSetups.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+using namespace qv;
+namespace mw = qv::mainwindow;
+
+constexpr double kLimitMs = 20.0;
+
+// The display's requests, but a confirmed print goes into a PDF file instead of through the dialog.
+class PdfGui : public gui::WidgetGui {
+ public:
+  PdfGui(gui::Display& display, platform::Workers& workers, QString file)
+      : WidgetGui(display, mw::ctl::FormMain, workers), file_(std::move(file)) {}
+  bool printWindow(Control form) override {
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(file_);
+    QElapsedTimer t;
+    t.start();
+    const bool printed = printWindowOnWorker(form, std::move(printer));
+    longestPrintMs = std::max(longestPrintMs, static_cast<double>(t.nsecsElapsed()) / 1e6);
+    ++prints;
+    return printed;
+  }
+  double longestPrintMs = 0;
+  int prints = 0;
+
+ private:
+  QString file_;
+};
+
+void pump(const std::function<bool()>& until) {
+  while (!until()) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void pumpFor(int64_t ms) {
+  const int64_t end = platform::monotonicMs() + ms;
+  pump([end] { return platform::monotonicMs() >= end; });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const int64_t phaseMs = 1000 * (argc > 1 ? std::max(1, std::atoi(argv[1])) : 3);
+  QTemporaryDir folder;
+
+  app::WindowedTool program(sim::makeSimDriver(""));
+  PdfGui pdf(program.display, program.tool.services.workers, folder.filePath("window.pdf"));
+  program.tool.services.setGui(&pdf);
+  program.showMainWindow();
+  app::ServiceTool& tool = program.tool;
+  Controls& c = tool.services.controls;
+
+  gui::FormWindow& main = program.mainWindow();
+  auto* run = main.findChild<QPushButton*>("SpdBtnRUN");
+  auto* print = main.findChild<QPushButton*>("SpdBtnPRINT");
+  if (run == nullptr || print == nullptr) {
+    std::fprintf(stderr, "RUN or PDF is missing\n");
+    return 1;
+  }
+
+  // The message loop's longest gap, measured only while a phase runs.
+  QElapsedTimer sinceTick;
+  double longestGapMs = 0;
+  bool measuring = false;
+  QTimer ticker;
+  ticker.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    if (measuring) longestGapMs = std::max(longestGapMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
+    sinceTick.restart();
+  });
+  ticker.start(1);
+  const auto measure = [&](const std::function<void()>& phase) {
+    longestGapMs = 0;
+    sinceTick.restart();
+    measuring = true;
+    phase();
+    measuring = false;
+    return longestGapMs;
+  };
+
+  // The dialog's choices for a protocol, as the operator makes them, then RUN.
+  const auto configure = [&](int protocol) {
+    c.setItemIndex(qv::link::ctl::RadioGroup_Protocol, protocol);
+    tool.FormConfig.onEvent(qv::link::ctl::RadioGroup_Protocol, UiEvent::Click);
+    tool.FormConfig.onEvent(qv::link::ctl::SpdBtnSCAN, UiEvent::Click);
+    pump([&] { return tool.services.workers.running() == 0; });
+    c.setItemIndex(qv::link::ctl::CobBoxInterfaceName, 0);
+    tool.FormConfig.onEvent(qv::link::ctl::CobBoxInterfaceName, UiEvent::Change);
+    tool.FormConfig.onEvent(qv::link::ctl::SpdBtnYES, UiEvent::Click);
+    pumpFor(50);
+  };
+  const auto start = [&] {
+    run->click();
+    pump([&] { return c.text(mw::ctl::SpdBtnRUN) == QLatin1String("STOP"); });
+  };
+  const auto stop = [&] {
+    run->click();
+    pump([&] { return tool.services.workers.running() == 0 && c.text(mw::ctl::SpdBtnRUN) == QLatin1String("RUN"); });
+  };
+
+  const double idleMs = measure([] { pumpFor(1000); });
+
+  configure(qv::link::kProtocolUr);
+  start();
+  const double urMs = measure([&] { pumpFor(phaseMs); });
+  const QString cell = c.text(mw::ctl::EditVCell1);
+
+  int clicks = 0;
+  const double printMs = measure([&] {
+    for (const int64_t end = platform::monotonicMs() + phaseMs; platform::monotonicMs() < end;) {
+      pump([&] { return print->isEnabled(); });
+      print->click();
+      ++clicks;
+      pumpFor(50);
+    }
+    pump([&] { return print->isEnabled(); });
+  });
+  stop();
+
+  configure(qv::link::kProtocolCan);
+  start();
+  const double canMs = measure([&] { pumpFor(phaseMs); });
+  const QString voltage = c.text(mw::ctl::Edit401hPackVoltage);
+  stop();
+
+  const bool shown = cell != QLatin1String("0") && !cell.isEmpty() && !voltage.isEmpty() && pdf.prints == clicks;
+  const double worst = std::max({urMs, printMs, canMs});
+  std::printf("longest GUI-thread stall: UR monitoring %.1f ms, printing %d times beside it %.1f ms (drawing a page "
+              "%.1f ms), CAN monitoring %.1f ms (idle, nothing running: %.1f ms); limit %.0f ms: %s%s\n",
+              urMs, clicks, printMs, pdf.longestPrintMs, canMs, idleMs, kLimitMs, worst < kLimitMs ? "under" : "OVER",
+              shown ? "" : " (the pack's values or the pages were not all there)");
+  program.tool.services.setGui(&program.gui);
+  return worst < kLimitMs && shown ? 0 : 1;
+}
