@@ -19,6 +19,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
       urCommands(link),
+      canCommands(link, state),
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
@@ -45,15 +46,42 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ResetCanCellCount = [this] { canDispatcher.ResetCellCount(); };
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
+  monitor.hooks.ReadShippingModeCan = [this] { commands::ReadShippingModeCan(link); };
   installUrCommands();
+  installCanCommands();
+}
+
+namespace {
+
+// A button of the main window and the click handler of a command set that it starts.
+template <typename Commands>
+struct ClickRoute {
+  Control control;
+  void (Commands::*click)();
+};
+
+template <typename Commands, size_t N>
+void installClicks(mainwindow::TFormMain& form, Commands& commands, const ClickRoute<Commands> (&routes)[N]) {
+  for (const auto& r : routes) form.installClick(r.control, [&commands, click = r.click] { (commands.*click)(); });
+}
+
+}  // namespace
+
+void ServiceTool::installCanCommands() {
+  using Commands = commands::CanServiceCommands;
+  static constexpr ClickRoute<Commands> kClicks[] = {
+      {mainwindow::ctl::SpdBtn_RTC_SET, &Commands::SpdBtn_RTC_SETClick},
+      {mainwindow::ctl::SpdBtn_EEP_Erase_Set, &Commands::SpdBtn_EEP_Erase_SetClick},
+      {mainwindow::ctl::SpdBtn_ShippingModeSet, &Commands::SpdBtn_ShippingModeSetClick},
+      {mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET, &Commands::SpdBtn_DEEP_SLEEP_SETClick},
+      {mainwindow::ctl::CheckBox_SippingMode, &Commands::CheckBox_SippingModeClick},
+  };
+  installClicks(FormMain, canCommands, kClicks);
 }
 
 void ServiceTool::installUrCommands() {
   using Commands = commands::UrServiceCommands;
-  static constexpr struct {
-    Control control;
-    void (Commands::*click)();
-  } kClicks[] = {
+  static constexpr ClickRoute<Commands> kClicks[] = {
       {mainwindow::ctl::SpdBtnSleep, &Commands::SpdBtnSleepClick},
       {mainwindow::ctl::SpdBtnDeepSleep, &Commands::SpdBtnDeepSleepClick},
       {mainwindow::ctl::SpdBtnSNSet, &Commands::SpdBtnSNSetClick},
@@ -65,7 +93,7 @@ void ServiceTool::installUrCommands() {
       {mainwindow::ctl::SpdBtnEEPROMEraseSet, &Commands::SpdBtnEEPROMEraseSetClick},
       {mainwindow::ctl::CheckBoxSippingMode, &Commands::CheckBoxSippingModeClick},
   };
-  for (const auto& c : kClicks) FormMain.installClick(c.control, [this, click = c.click] { (urCommands.*click)(); });
+  installClicks(FormMain, urCommands, kClicks);
 }
 
 ServiceTool::~ServiceTool() {

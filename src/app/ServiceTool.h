@@ -3,6 +3,7 @@
 // dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
+#include "commands/CanServiceCommands.h"
 #include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
 #include "eeprom/UnitDiagnosisReport2.h"
@@ -55,6 +56,8 @@ class ServiceTool {
   // The UR service commands behind the main window's buttons, and the clock and shipping-mode reads of the
   // polling loops.
   commands::UrServiceCommands urCommands;
+  // The CAN service page's commands, and the shipping-mode read of the CAN polling loop.
+  commands::CanServiceCommands canCommands;
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -69,6 +72,8 @@ class ServiceTool {
  private:
   // The main window's UR command buttons, each to its starter.
   void installUrCommands();
+  // The CAN service page's buttons, each to its starter.
+  void installCanCommands();
 };
 
 }  // namespace qv::app
