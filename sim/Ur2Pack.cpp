@@ -59,6 +59,7 @@ QByteArray Ur2Pack::header(uint16_t id, uint16_t index) const {
 
 std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expected) {
   (void)expected;
+  if (std::vector<QByteArray> boot; bootloader_->take(payload, &boot)) return boot;
   std::lock_guard lock(mutex_);
   const auto* f = reinterpret_cast<const uint8_t*>(payload.constData());
   const bool frameHolds = payload.size() == kFrameSize && f[0] == 0x40 && f[1] == 0x00 && f[11] == xorOf(f, 11) &&

@@ -8,11 +8,13 @@
 //
 // The frames are the simulator's own, written from the frame tables, never the program's codec.
 
+#include "sim/Bootloader.h"
 #include "sim/SimAdapter.h"
 
 #include <QByteArray>
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 
@@ -65,6 +67,8 @@ class Ur2Pack : public SerialPack {
   void setState(const Ur2PackState& state);
   Ur2Faults faults() const;
   void setFaults(const Ur2Faults& faults);
+  // The bootloader in front of the application: it takes the frames while it runs (sim/Bootloader.h).
+  Bootloader& bootloader() const { return *bootloader_; }
 
  private:
   using Bytes8 = std::array<uint8_t, 8>;
@@ -75,6 +79,7 @@ class Ur2Pack : public SerialPack {
   QByteArray header(uint16_t id, uint16_t index) const;            // lock held
   uint8_t statusOf(uint16_t id) const;                             // lock held
 
+  const std::unique_ptr<Bootloader> bootloader_ = std::make_unique<Bootloader>();
   mutable std::mutex mutex_;
   Ur2PackState state_;
   Ur2Faults faults_;

@@ -23,7 +23,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
-      FormFWUpgrade(services),
+      FormFWUpgrade(services, link),
       FormEEPROM(services),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
@@ -34,6 +34,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
+  FormFWUpgrade.setMainWindow(mainwindow::ctl::FormMain);
   FormMain.setEepromWindows(eeprom::eepromCtl::FormEEPROM, eeprom::recordCtl::FormEEP_Record);
   FormEEPROM.setMainWindow(mainwindow::ctl::FormMain);
   mainwindow::InstallEepromWindowCommandSet({eeprom::eepromCtl::BitBtnEEPBlockChoiceRead,
