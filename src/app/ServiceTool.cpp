@@ -19,6 +19,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
       urCommands(link),
+      urBarcode(link, state),
+      fixture(link),
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
@@ -46,6 +48,25 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
   installUrCommands();
+  installBarcodeAndFixture();
+}
+
+void ServiceTool::installBarcodeAndFixture() {
+  namespace c = mainwindow::ctl;
+  urBarcode.installOn(monitor.hooks);
+  FormMain.installClick(c::BitBtnBarCodeWrite, [this] { urBarcode.BitBtnBarCodeWriteClick(); });
+  FormMain.installClick(c::BitBtnBarCodeRead, [this] { urBarcode.BitBtnBarCodeReadClick(); });
+  FormMain.installClick(c::BitBtn1, [this] { urBarcode.BitBtn1Click(); });
+  using F = commands::FixtureCommands;
+  static constexpr struct {
+    Control control;
+    void (F::*click)();
+  } kFixtureClicks[] = {
+      {c::SpdBtnChgSW, &F::SpdBtnChgSWClick},           {c::SpdBtnDsgSW, &F::SpdBtnDsgSWClick},
+      {c::SpdBtnBtyVoltRead, &F::SpdBtnBtyVoltReadClick}, {c::SpdBtnDsgVoltRead, &F::SpdBtnDsgVoltReadClick},
+      {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
+  };
+  for (const auto& k : kFixtureClicks) FormMain.installClick(k.control, [this, click = k.click] { (fixture.*click)(); });
 }
 
 void ServiceTool::installUrCommands() {

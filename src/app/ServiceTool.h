@@ -3,6 +3,8 @@
 // dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
+#include "commands/FixtureCommands.h"
+#include "commands/UrBarcodeCommands.h"
 #include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
 #include "eeprom/UnitDiagnosisReport2.h"
@@ -55,6 +57,10 @@ class ServiceTool {
   // The UR service commands behind the main window's buttons, and the clock and shipping-mode reads of the
   // polling loops.
   commands::UrServiceCommands urCommands;
+  // The UR barcode read and write, and the barcode readers of the UR2 polling loop.
+  commands::UrBarcodeCommands urBarcode;
+  // The fixture's switches and measurements behind the ENG2 page's buttons.
+  commands::FixtureCommands fixture;
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -69,6 +75,8 @@ class ServiceTool {
  private:
   // The main window's UR command buttons, each to its starter.
   void installUrCommands();
+  // The barcode and fixture buttons, each to its starter.
+  void installBarcodeAndFixture();
 };
 
 }  // namespace qv::app
