@@ -15,9 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qv::test {
@@ -84,6 +86,16 @@ class ProgramRig : public ::testing::Test {
     tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
     tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
     adapter->clearWritten();
+  }
+
+  // Waits up to 30 s for done to hold.
+  static bool waitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
   }
 
   Controls& c() { return tool->services.controls; }

@@ -1,7 +1,7 @@
 // The fixture's buttons in the whole program over the simulated fixture: the switch and query frames byte for
 // byte, the values shown, the SOC-indicator test's texts, bars and verdict, an absent fixture, a short reply.
 
-#include "Rig.h"
+#include "ProgramRig.h"
 #include "commands/FixtureCommands.h"
 #include "platform/ControlName.h"
 #include "support/OnWorker.h"

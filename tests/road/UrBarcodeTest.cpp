@@ -2,13 +2,11 @@
 // barcode kinds: which kind is found and how, the edit and panel texts, the write frames and their read-back, a
 // pack that answers no kind, a refused part, and the UR2 polling loop's barcode reads.
 
-#include "Rig.h"
+#include "ProgramRig.h"
 #include "mainwindow/Monitor.h"
 #include "support/OnWorker.h"
 
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 namespace qv {
 namespace {
@@ -267,14 +265,6 @@ TEST_F(UrBarcode, ThePollingLoopReadsTheBarcodeUntilAKindIsFound) {
   EXPECT_EQ(barcodeRequests(), 2 * (12 + 12 + 6));
 
   // A run starts with the kinds forgotten: one found before is looked for again.
-  const auto waitFor = [](const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  };
   for (const std::string setup : {"ur2", "ur96"}) {
     SCOPED_TRACE(setup);
     startWith(setup, {.b32 = true});
