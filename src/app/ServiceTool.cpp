@@ -20,6 +20,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       monitor(services, link, state),
       urCommands(link),
       canCommands(link, state),
+      urBarcode(link, state),
+      fixture(link),
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
@@ -50,6 +52,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadShippingModeCan = [this] { commands::ReadShippingModeCan(link); };
   installUrCommands();
   installCanCommands();
+  installBarcodeAndFixture();
 }
 
 namespace {
@@ -78,6 +81,25 @@ void ServiceTool::installCanCommands() {
       {mainwindow::ctl::CheckBox_SippingMode, &Commands::CheckBox_SippingModeClick},
   };
   installClicks(FormMain, canCommands, kClicks);
+}
+
+void ServiceTool::installBarcodeAndFixture() {
+  namespace c = mainwindow::ctl;
+  urBarcode.installOn(monitor.hooks);
+  using B = commands::UrBarcodeCommands;
+  static constexpr ClickRoute<B> kBarcodeClicks[] = {
+      {c::BitBtnBarCodeWrite, &B::BitBtnBarCodeWriteClick},
+      {c::BitBtnBarCodeRead, &B::BitBtnBarCodeReadClick},
+      {c::BitBtn1, &B::BitBtn1Click},
+  };
+  installClicks(FormMain, urBarcode, kBarcodeClicks);
+  using F = commands::FixtureCommands;
+  static constexpr ClickRoute<F> kFixtureClicks[] = {
+      {c::SpdBtnChgSW, &F::SpdBtnChgSWClick},           {c::SpdBtnDsgSW, &F::SpdBtnDsgSWClick},
+      {c::SpdBtnBtyVoltRead, &F::SpdBtnBtyVoltReadClick}, {c::SpdBtnDsgVoltRead, &F::SpdBtnDsgVoltReadClick},
+      {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
+  };
+  installClicks(FormMain, fixture, kFixtureClicks);
 }
 
 void ServiceTool::installUrCommands() {

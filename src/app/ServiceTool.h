@@ -4,6 +4,8 @@
 // puts the display over it.
 
 #include "commands/CanServiceCommands.h"
+#include "commands/FixtureCommands.h"
+#include "commands/UrBarcodeCommands.h"
 #include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
 #include "eeprom/UnitDiagnosisReport2.h"
@@ -58,6 +60,10 @@ class ServiceTool {
   commands::UrServiceCommands urCommands;
   // The CAN service page's commands, and the shipping-mode read of the CAN polling loop.
   commands::CanServiceCommands canCommands;
+  // The UR barcode read and write, and the barcode readers of the UR2 polling loop.
+  commands::UrBarcodeCommands urBarcode;
+  // The fixture's switches and measurements behind the ENG2 page's buttons.
+  commands::FixtureCommands fixture;
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -74,6 +80,8 @@ class ServiceTool {
   void installUrCommands();
   // The CAN service page's buttons, each to its starter.
   void installCanCommands();
+  // The barcode and fixture buttons, each to its starter.
+  void installBarcodeAndFixture();
 };
 
 }  // namespace qv::app
