@@ -29,7 +29,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEP_Record(services),
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
-  link.setCanFrameSink(&canDispatcher);
+  link.setCanFrameSink(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
@@ -46,6 +46,12 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
   installUrCommands();
+  installFunctionTest();
+}
+
+void ServiceTool::installFunctionTest() {
+  functionTest.actions.keepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
+  FormMain.installClick(mainwindow::ctl::SpdBtn_EVTTest, [this] { functionTest.SpdBtn_EVTTestClick(); });
 }
 
 void ServiceTool::installUrCommands() {

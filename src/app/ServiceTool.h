@@ -19,6 +19,8 @@
 #include "mainwindow/Unit1MainForm.h"
 #include "mainwindow/Unit3Password.h"
 #include "platform/Services.h"
+#include "production/CanAnswerCounts.h"
+#include "production/FunctionTest.h"
 
 #include <functional>
 #include <memory>
@@ -55,6 +57,10 @@ class ServiceTool {
   // The UR service commands behind the main window's buttons, and the clock and shipping-mode reads of the
   // polling loops.
   commands::UrServiceCommands urCommands;
+  // Stands in front of the CAN dispatcher and counts the answers it decoded, for the Function Test's reads.
+  production::CanAnswerCounts canAnswerCounts{canDispatcher};
+  // The Function Test behind TEST on the page "CANEVT".
+  production::FunctionTest functionTest{services, link, state, canAnswerCounts};
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -69,6 +75,8 @@ class ServiceTool {
  private:
   // The main window's UR command buttons, each to its starter.
   void installUrCommands();
+  // The Function Test's callees among the CAN service commands, and its button.
+  void installFunctionTest();
 };
 
 }  // namespace qv::app
