@@ -12,7 +12,9 @@ QString SafeReportName(const QString& text) {
   QString name;
   name.reserve(text.size());
   bool meaningful = false;  // something besides blanks and dots
+  bool leading = true;      // still among the dots a name starts with, which would hide the file
   for (const QChar ch : text) {
+    if (ch != QLatin1Char('.')) leading = false;
     const bool control = ch.unicode() < 0x20 || ch.unicode() == 0x7F || ch.category() == QChar::Other_Control;
     // A lone surrogate has no UTF-8 form.
     const bool broken = ch.isSurrogate();
@@ -21,7 +23,7 @@ QString SafeReportName(const QString& text) {
       meaningful = true;
       continue;
     }
-    name += ch;
+    name += leading ? QLatin1Char('_') : ch;
     if (ch != QLatin1Char('.') && !ch.isSpace()) meaningful = true;
   }
   return meaningful ? name : QStringLiteral("NULL");

@@ -12,7 +12,8 @@
 namespace qv::production {
 
 // A work number or barcode as a folder or file name: "/", "\", ":", "*", "?", '"', "<", ">", "|" and control
-// characters become "_"; an empty name, one of blanks alone or of dots alone becomes "NULL".
+// characters become "_", and so do the dots a name starts with (they would hide it); an empty name, one of blanks
+// alone or of dots alone becomes "NULL".
 QString SafeReportName(const QString& text);
 
 // "<barcode>_<yyyymmdd_hhnnss>_<result>" with the names made safe; the file is this and ".txt", or "_2.txt",
