@@ -223,7 +223,10 @@ bool CanPack::readValue(uint16_t command, uint16_t index, uint8_t v[8]) const {
     case 0x1004: be32(v, s.totalChargeCapacity); return index == 0;
     case 0x1005: std::copy(s.clock.begin(), s.clock.end(), v); return index == 0;
     case 0x1006: return index == 0;
-    case 0x1007: v[0] = s.protectionFlags; return index == 0;
+    case 0x1007:
+      v[0] = s.protectionFlags;
+      v[1] = s.protectionFlags2;
+      return index == 0;
     case 0x1008: be32(v, s.cycleCount); return index == 0;
     case 0x1009: be32(v, s.remainCapacity); return index == 0;
     case 0x200A: return textPart(s.barcode32, index, 4, v);

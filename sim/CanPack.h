@@ -43,6 +43,7 @@ struct CanPackState {
   // 0x1005: year - 2000, month, day, hour, minute, second.
   std::array<uint8_t, 6> clock{24, 5, 7, 9, 5, 3};
   uint8_t protectionFlags = 0;               // 0x1007: data byte 0
+  uint8_t protectionFlags2 = 0;              // 0x1007: data byte 1 (bit 0: short circuit)
   uint32_t cycleCount = 57;                  // 0x1008
   uint32_t remainCapacity = 8320;            // 0x1009: mAh
   bool shippingMode = false;                 // 0x200B: data byte 0 bit 0

@@ -32,7 +32,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEP_Record(services),
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
-  link.setCanFrameSink(&canDispatcher);
+  link.setCanFrameSink(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
@@ -53,6 +53,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   installUrCommands();
   installCanCommands();
   installBarcodeAndFixture();
+  installFunctionTest();
 }
 
 namespace {
@@ -100,6 +101,16 @@ void ServiceTool::installBarcodeAndFixture() {
       {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
   };
   installClicks(FormMain, fixture, kFixtureClicks);
+}
+
+void ServiceTool::installFunctionTest() {
+  auto& a = functionTest.actions;
+  a.setRtc = [this] { return commands::CanSetRtcWorker(link, state); };
+  a.setShippingMode = [this] { return commands::CanSetShippingModeWorker(link, state); };
+  a.deepSleep = [this] { commands::CanDeepSleep(link, state); };
+  a.requestRtc = [this] { commands::RequestRtcCan(link); };
+  a.keepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
+  FormMain.installClick(mainwindow::ctl::SpdBtn_EVTTest, [this] { functionTest.SpdBtn_EVTTestClick(); });
 }
 
 void ServiceTool::installUrCommands() {

@@ -22,6 +22,8 @@
 #include "mainwindow/Unit1MainForm.h"
 #include "mainwindow/Unit3Password.h"
 #include "platform/Services.h"
+#include "production/CanAnswerCounts.h"
+#include "production/FunctionTest.h"
 
 #include <functional>
 #include <memory>
@@ -64,6 +66,10 @@ class ServiceTool {
   commands::UrBarcodeCommands urBarcode;
   // The fixture's switches and measurements behind the ENG2 page's buttons.
   commands::FixtureCommands fixture;
+  // Stands in front of the CAN dispatcher and counts the answers it decoded, for the Function Test's reads.
+  production::CanAnswerCounts canAnswerCounts{canDispatcher};
+  // The Function Test behind TEST on the page "CANEVT".
+  production::FunctionTest functionTest{services, link, state, canAnswerCounts};
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -82,6 +88,8 @@ class ServiceTool {
   void installCanCommands();
   // The barcode and fixture buttons, each to its starter.
   void installBarcodeAndFixture();
+  // The Function Test's callees among the CAN service commands, and its button.
+  void installFunctionTest();
 };
 
 }  // namespace qv::app
