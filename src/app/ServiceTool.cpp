@@ -26,12 +26,15 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEPROM(services),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
-      FormEEP_Record(services),
-      Form_EEP_PARA(services) {
+      FormEEP_Record(services, link),
+      Form_EEP_PARA(services, link) {
   link.setPackMessageSink(&packDispatcher);
   link.setCanFrameSink(&canDispatcher);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
+  canDispatcher.setParameterAnswer(
+      [this](uint8_t index, uint8_t value) { Form_EEP_PARA.StoreParameterAnswer(index, value); });
+  installCanRecordRead();
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
   FormMain.setEepromWindows(eeprom::eepromCtl::FormEEPROM, eeprom::recordCtl::FormEEP_Record);
   FormEEPROM.setMainWindow(mainwindow::ctl::FormMain);
@@ -46,6 +49,20 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
   installUrCommands();
+}
+
+void ServiceTool::installCanRecordRead() {
+  FormEEP_Record.setMainWindow(mainwindow::ctl::FormMain);
+  eeprom::CanRecordHooks& hooks = FormEEP_Record.hooks;
+  hooks.SwitchKeepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
+  hooks.RaiseRunFlag = [this] { state.RunFlag.set(1); };
+  hooks.ZeroRecordBuffer = [this] { state.records.ProtectBlockBuffer.set(mainwindow::EepBlockBuffer{}); };
+  hooks.RecordBuffer = [this] {
+    return state.records.ProtectBlockBuffer.with([](const mainwindow::EepBlockBuffer& b) {
+      return eeprom::CanRecordFields{b.dateTime, b.current,           b.voltage, b.stateOfCharge, b.t1,
+                                     b.voltageDifference, b.cycleCount, b.flag, b.valid, b.partsAccepted};
+    });
+  };
 }
 
 void ServiceTool::installUrCommands() {

@@ -69,6 +69,9 @@ class ServiceTool {
  private:
   // The main window's UR command buttons, each to its starter.
   void installUrCommands();
+  // What the CAN EEPROM record window needs of the main window: its name, keep-alive, run flag and the
+  // protection block buffer the CAN decoders fill.
+  void installCanRecordRead();
 };
 
 }  // namespace qv::app
