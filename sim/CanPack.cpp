@@ -1,6 +1,7 @@
 #include "sim/CanPack.h"
 
 #include "sim/Bytes.h"
+#include "sim/CanRecords.h"
 
 #include <algorithm>
 
@@ -13,6 +14,8 @@ enum : uint32_t {
   kCapacity = 0x402,
   kHealth = 0x403,
   kKeepAlive = 0x300,
+  kParameterRequest = 0x304,
+  kParameterAnswer = 0x404,
   kRequest = 0x440,
   kRequestData = 0x441,
   kAnswerHeader = 0x442,
@@ -147,7 +150,17 @@ void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
   } else if (frame.id == kRequestData && pending_) {
     pending_ = false;
     answer(request_, d, out);
+  } else if (frame.id == kParameterRequest) {
+    answerParameter(d, out);
   }
+}
+
+void CanPack::answerParameter(const uint8_t request[8], std::vector<CanFrame>& out) {
+  if (faults_.silent) return;
+  const auto value = state_.parameters.find(request[1]);
+  if (value == state_.parameters.end()) return;
+  const std::array<uint8_t, 8> data = EncodeParameterAnswer(request[0], request[1], value->second);
+  put(out, kParameterAnswer, data.data());
 }
 
 
@@ -157,9 +170,11 @@ bool CanPack::unanswered(const Request& r) const {
 }
 
 uint8_t CanPack::refusal(const Request& r) {
+  refusedWithData_ = false;
   for (CanPackRefusal& f : faults_.refused) {
     if (!matches(f.command, f.index, r.command, r.index) || f.times == 0) continue;
     if (f.times > 0) --f.times;
+    refusedWithData_ = f.withData;
     return f.status == 0 ? kRefused : f.status;
   }
   return 0;
@@ -177,6 +192,7 @@ void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame
   uint8_t value[8] = {};
   const bool read = r.value == 0 && readValue(r.command, r.index, value);
   uint8_t status = faults_.status;
+  refusedWithData_ = false;
   if (status == 0) status = refusal(r);
   if (!read && status == 0 && !write(r.command, r.index, data)) status = kRefused;
   lateByMs_ = lateBy(r);
@@ -185,7 +201,7 @@ void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame
   be16(header + 2, r.index);
   header[7] = status;
   put(out, kAnswerHeader, header);
-  if (read && status == 0) put(out, kAnswerData, value);
+  if (read && (status == 0 || refusedWithData_)) put(out, kAnswerData, value);
   lateByMs_ = 0;
 }
 

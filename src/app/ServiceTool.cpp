@@ -29,12 +29,15 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEPROM(services),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
-      FormEEP_Record(services),
-      Form_EEP_PARA(services) {
+      FormEEP_Record(services, link),
+      Form_EEP_PARA(services, link) {
   link.setPackMessageSink(&packDispatcher);
   link.setCanFrameSink(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
+  canDispatcher.setParameterAnswer(
+      [this](uint8_t index, uint8_t value) { Form_EEP_PARA.StoreParameterAnswer(index, value); });
+  installCanRecordRead();
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
   FormFWUpgrade.setMainWindow(mainwindow::ctl::FormMain);
   FormMain.setEepromWindows(eeprom::eepromCtl::FormEEPROM, eeprom::recordCtl::FormEEP_Record);
@@ -111,6 +114,20 @@ void ServiceTool::installFunctionTest() {
   a.requestRtc = [this] { commands::RequestRtcCan(link); };
   a.keepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
   FormMain.installClick(mainwindow::ctl::SpdBtn_EVTTest, [this] { functionTest.SpdBtn_EVTTestClick(); });
+}
+
+void ServiceTool::installCanRecordRead() {
+  FormEEP_Record.setMainWindow(mainwindow::ctl::FormMain);
+  eeprom::CanRecordHooks& hooks = FormEEP_Record.hooks;
+  hooks.SwitchKeepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
+  hooks.RaiseRunFlag = [this] { state.RunFlag.set(1); };
+  hooks.ZeroRecordBuffer = [this] { state.records.ProtectBlockBuffer.set(mainwindow::EepBlockBuffer{}); };
+  hooks.RecordBuffer = [this] {
+    return state.records.ProtectBlockBuffer.with([](const mainwindow::EepBlockBuffer& b) {
+      return eeprom::CanRecordFields{b.dateTime, b.current,           b.voltage, b.stateOfCharge, b.t1,
+                                     b.voltageDifference, b.cycleCount, b.flag, b.valid, b.partsAccepted};
+    });
+  };
 }
 
 void ServiceTool::installUrCommands() {
