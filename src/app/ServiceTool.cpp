@@ -20,6 +20,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       monitor(services, link, state),
       urCommands(link),
       canCommands(link, state),
+      canBarcodes(link, state),
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
@@ -47,6 +48,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
   monitor.hooks.ReadShippingModeCan = [this] { commands::ReadShippingModeCan(link); };
+  monitor.hooks.CanReadBarcodeWorker = [this] { commands::CanReadBarcode(link, state); };
   installUrCommands();
   installCanCommands();
 }
@@ -77,6 +79,13 @@ void ServiceTool::installCanCommands() {
       {mainwindow::ctl::CheckBox_SippingMode, &Commands::CheckBox_SippingModeClick},
   };
   installClicks(FormMain, canCommands, kClicks);
+  using Barcodes = commands::CanBarcodeCommands;
+  static constexpr ClickRoute<Barcodes> kBarcodeClicks[] = {
+      {mainwindow::ctl::RadioGroupBarcodeSelect, &Barcodes::RadioGroupBarcodeSelectClick},
+      {mainwindow::ctl::SpdBtn_Barcode32_R, &Barcodes::SpdBtn_Barcode32_RClick},
+      {mainwindow::ctl::SpdBtn_Barcode32_W, &Barcodes::SpdBtn_Barcode32_WClick},
+  };
+  installClicks(FormMain, canBarcodes, kBarcodeClicks);
 }
 
 void ServiceTool::installUrCommands() {

@@ -3,6 +3,7 @@
 // dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
+#include "commands/CanBarcodeCommands.h"
 #include "commands/CanServiceCommands.h"
 #include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
@@ -58,6 +59,8 @@ class ServiceTool {
   commands::UrServiceCommands urCommands;
   // The CAN service page's commands, and the shipping-mode read of the CAN polling loop.
   commands::CanServiceCommands canCommands;
+  // The CAN service page's barcode read and write, and the polling loop's start-up barcode read.
+  commands::CanBarcodeCommands canBarcodes;
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;

@@ -23,13 +23,6 @@ constexpr link::CanArgs kNoArgs{0, 0, 0};
 constexpr int kWriteTries = 10;
 constexpr int kRetryMs = 10;
 
-// A button comes back only while the run still holds the adapter: once the run has ended it keeps its buttons
-// off, and a command finishing after it must not switch one on again. The caller holds the exchange lock,
-// which the run's end takes too.
-void giveBack(link::Link& link, Control button) {
-  if (link.canSessionHeld()) link.controls.setEnabled(button, true);
-}
-
 // A request of index 0 whose value is the number of data bytes, and its data message.
 void sendWithData(link::Link& link, uint16_t command, const uint8_t* data, int n) {
   link::CanSendRequest(link, command, 0, kNoArgs, static_cast<uint8_t>(n));
@@ -85,6 +78,30 @@ bool deepSleep(link::Link& link) {
 
 }  // namespace
 
+void GiveCanButtonBack(link::Link& link, Control button) {
+  if (link.canSessionHeld()) link.controls.setEnabled(button, true);
+}
+
+bool StartCanWorker(Controls& controls, const UrCommandRunner::StartWorker& start, Control button, const char* name,
+                    std::function<void()> worker) {
+  if (!controls.enabled(button)) return false;
+  controls.setEnabled(button, false);
+  try {
+    start(name, std::move(worker));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s not started: %s\n", name, e.what());
+    controls.setEnabled(button, true);
+    return false;
+  }
+  return true;
+}
+
+UrCommandRunner::StartWorker DefaultCanWorkerStart(link::Link& link) {
+  return [&workers = link.services.workers](std::string name, std::function<void()> fn) {
+    workers.start(std::move(name), std::move(fn));
+  };
+}
+
 std::array<uint8_t, 6> CanClockBytes(const QDateTime& when) {
   const std::array<uint8_t, 8> b = ClockBytes(when);
   return {b[0], b[1], b[2], b[3], b[4], b[5]};
@@ -119,7 +136,7 @@ bool CanSetRtcWorker(link::Link& link, mainwindow::MainState& state) {
       sleepMs(kRetryMs);
     }
   }
-  giveBack(link, c::SpdBtn_RTC_SET);
+  GiveCanButtonBack(link, c::SpdBtn_RTC_SET);
   return answered;
 }
 
@@ -147,14 +164,14 @@ bool CanSetShippingModeWorker(link::Link& link, mainwindow::MainState& /*state*/
   controls.setText(c::Label_GET_SET_RXCMD, QString::fromLatin1(accepted ? "CMD : OK"
                                                                : heard  ? "CMD : Refused"
                                                                         : "CMD : Timeout"));
-  giveBack(link, c::SpdBtn_ShippingModeSet);
+  GiveCanButtonBack(link, c::SpdBtn_ShippingModeSet);
   return accepted;
 }
 
 bool CanDeepSleep(link::Link& link, mainwindow::MainState& /*state*/) {
   const auto exchange = link.exchange();
   const bool answered = deepSleep(link);
-  giveBack(link, c::SpdBtn_DEEP_SLEEP_SET);
+  GiveCanButtonBack(link, c::SpdBtn_DEEP_SLEEP_SET);
   return answered;
 }
 
@@ -164,7 +181,7 @@ void CanDeepSleepWorker(link::Link& link, mainwindow::MainState& state) {
   if (!link.canSessionHeld()) return;
   deepSleep(link);
   state.RunFlag.set(0);
-  giveBack(link, c::SpdBtn_DEEP_SLEEP_SET);
+  GiveCanButtonBack(link, c::SpdBtn_DEEP_SLEEP_SET);
 }
 
 void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
@@ -175,7 +192,7 @@ void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
   // The consent is the erase group's own box: the UR page's box is not on screen under CAN.
   if (!controls.checked(c::CheckBox1)) {
     controls.setText(c::LabelEPPEraseStatus, QString());
-    giveBack(link, c::SpdBtn_EEP_Erase_Set);
+    GiveCanButtonBack(link, c::SpdBtn_EEP_Erase_Set);
     return;
   }
   static constexpr uint8_t kData[1] = {0x01};
@@ -188,7 +205,7 @@ void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
     controls.setText(c::LabelEPPEraseStatus, QStringLiteral("Time out"));
     sleepMs(kRetryMs);
   }
-  giveBack(link, c::SpdBtn_EEP_Erase_Set);
+  GiveCanButtonBack(link, c::SpdBtn_EEP_Erase_Set);
 }
 
 bool ReadShippingModeCan(link::Link& link) {
@@ -227,24 +244,11 @@ bool RequestRtcCan(link::Link& link) {
 
 CanServiceCommands::CanServiceCommands(link::Link& link, mainwindow::MainState& state,
                                        UrCommandRunner::StartWorker start)
-    : link_(link), state_(state), controls_(link.controls), start_(std::move(start)) {
-  if (!start_) {
-    start_ = [&workers = link.services.workers](std::string name, std::function<void()> fn) {
-      workers.start(std::move(name), std::move(fn));
-    };
-  }
-}
+    : link_(link), state_(state), controls_(link.controls), start_(start ? std::move(start) : DefaultCanWorkerStart(link)) {}
 
 void CanServiceCommands::start(Control button, const char* name,
                                void (*worker)(link::Link&, mainwindow::MainState&)) {
-  if (!controls_.enabled(button)) return;
-  controls_.setEnabled(button, false);
-  try {
-    start_(name, [this, worker] { worker(link_, state_); });
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s not started: %s\n", name, e.what());
-    controls_.setEnabled(button, true);
-  }
+  StartCanWorker(controls_, start_, button, name, [this, worker] { worker(link_, state_); });
 }
 
 void CanServiceCommands::SpdBtn_RTC_SETClick() {

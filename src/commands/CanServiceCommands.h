@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace qv::commands {
 
@@ -30,6 +31,16 @@ std::array<uint8_t, 6> CanClockBytes(const QDateTime& when);
 // Common start of the service-page workers, with the exchange lock held: the keep-alive switched on, what has
 // arrived handed on, 1 ms. False, with nothing done, when no CAN run holds the adapter.
 bool CanCommandStart(link::Link& link);
+
+// A button of the page given back at a command's end, with the exchange lock held: only while the run still
+// holds the adapter, so that a command finishing after the run's end leaves the run's buttons off.
+void GiveCanButtonBack(link::Link& link, Control button);
+// A click handler's start: nothing when the button is off; otherwise the button off and the worker started, or
+// the button given back when no worker can be started. True when started.
+bool StartCanWorker(Controls& controls, const UrCommandRunner::StartWorker& start, Control button, const char* name,
+                    std::function<void()> worker);
+// How the page's workers are started when a test gives nothing else: services.workers.
+UrCommandRunner::StartWorker DefaultCanWorkerStart(link::Link& link);
 
 // Up to ten tries of the clock set with the PC's clock at each try. Answered: Edit_RTC_CAN_ENG shows the clock
 // written, EVT_TEST keeps it; otherwise the edit stays empty and EVT_TEST's written clock is zero. True when the

@@ -219,6 +219,8 @@ TEST_F(MainWindowTest, ADoubleClickOnAUrCommandStartsOneCommand) {
   while ((program->tool.services.workers.running() > 0 || !c.enabled(mainwindow::ctl::SpdBtnSleep)) &&
          t.elapsed() < 5000)
     QApplication::processEvents(QEventLoop::AllEvents, 5);
+  // The worker's last store change may still wait for the display when the loop sees it.
+  program->display.flush();
   EXPECT_EQ(adapter->written().size(), 1u) << "one sleep request";
   EXPECT_TRUE(sleep->isEnabled());
 }
