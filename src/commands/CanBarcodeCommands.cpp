@@ -10,7 +10,6 @@
 #include "platform/Ini.h"
 #include "platform/Time.h"
 
-#include <array>
 #include <utility>
 
 namespace qv::commands {
@@ -27,31 +26,6 @@ constexpr int kBarcode32 = 0;
 constexpr int kBarcode16 = 1;
 // The edit and the writers hold 32 bytes at most.
 constexpr int kBarcodeBytes = 32;
-
-// The read and write buttons off while a reader or writer runs, and as they were afterwards: called by a
-// button's worker, whose own button is already off, they leave it to the worker's end to give it back, so a
-// click cannot start a second command half-way through the first.
-class ButtonsOff {
- public:
-  explicit ButtonsOff(link::Link& link) : link_(link) {
-    for (size_t i = 0; i < kButtons.size(); ++i) {
-      was_[i] = link.controls.enabled(kButtons[i]);
-      link.controls.setEnabled(kButtons[i], false);
-    }
-  }
-  ~ButtonsOff() {
-    for (size_t i = 0; i < kButtons.size(); ++i) {
-      if (was_[i]) GiveCanButtonBack(link_, kButtons[i]);
-    }
-  }
-  ButtonsOff(const ButtonsOff&) = delete;
-  ButtonsOff& operator=(const ButtonsOff&) = delete;
-
- private:
-  static constexpr std::array<Control, 2> kButtons{c::SpdBtn_Barcode32_R, c::SpdBtn_Barcode32_W};
-  link::Link& link_;
-  std::array<bool, 2> was_{};
-};
 
 uint8_t partBit(uint16_t part) { return static_cast<uint8_t>(1u << (part - 1)); }
 
@@ -74,7 +48,7 @@ link::CanAnswerFlags* startRead(link::Link& link, mainwindow::MainState& state, 
 // 100 ms after a pass without the part.
 bool readBarcode16(link::Link& link, mainwindow::MainState& state, uint16_t command, CanAckFamily family) {
   const auto exchange = link.exchange();
-  const ButtonsOff off(link);
+  const CanButtonsOff off(link, {c::SpdBtn_Barcode32_R, c::SpdBtn_Barcode32_W});
   int count = 0;
   if (link::CanAnswerFlags* flags = startRead(link, state, family)) {
     for (uint16_t part = 1; part <= 2; ++part) {
@@ -97,7 +71,7 @@ bool readBarcode16(link::Link& link, mainwindow::MainState& state, uint16_t comm
 bool writeBarcode(link::Link& link, bool (*writer)(link::Link&, const QByteArray&)) {
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
-  const ButtonsOff off(link);
+  const CanButtonsOff off(link, {c::SpdBtn_Barcode32_R, c::SpdBtn_Barcode32_W});
   const QByteArray text = controls.text(c::Edit_Barcode32_RW).toLatin1().left(kBarcodeBytes);
   const bool ok = !text.isEmpty() && writer(link, text);
   controls.setFontColor(c::SpdBtn_Barcode32_W, ok ? colour::Blue : colour::Red);
@@ -158,9 +132,7 @@ bool readChosen(link::Link& link, mainwindow::MainState& state) {
 
 bool CanReadBarcode(link::Link& link, mainwindow::MainState& state) {
   const auto exchange = link.exchange();
-  const bool read = readChosen(link, state);
-  GiveCanButtonBack(link, c::SpdBtn_Barcode32_R);
-  return read;
+  return readChosen(link, state);
 }
 
 void CanReadBarcodeWorker(link::Link& link, mainwindow::MainState& state) {
@@ -168,15 +140,13 @@ void CanReadBarcodeWorker(link::Link& link, mainwindow::MainState& state) {
     const auto exchange = link.exchange();
     readChosen(link, state);
   }
-  // The table is a file: read with no lock held, and the button back only once the energy is shown.
+  // The table is a file: read with no lock held.
   const QByteArray barcode = link.controls.text(c::Edit_Barcode32_RW).toLatin1();
   if (!barcode.isEmpty()) {
     if (const std::optional<QByteArray> energy = mainwindow::LookupCapacity(state.battery, barcode)) {
       link.controls.setText(c::Edit_Battery_Capacity_BRCAN, QString::fromLatin1(*energy));
     }
   }
-  const auto exchange = link.exchange();
-  GiveCanButtonBack(link, c::SpdBtn_Barcode32_R);
 }
 
 bool CanWriteBarcode32(link::Link& link, mainwindow::MainState& /*state*/) {
@@ -198,7 +168,6 @@ void CanWriteBarcodeWorker(link::Link& link, mainwindow::MainState& state) {
     case kBarcode16: CanWriteBarcode16(link, state); break;
     default: break;  // no form chosen: nothing is sent
   }
-  GiveCanButtonBack(link, c::SpdBtn_Barcode32_W);
 }
 
 int32_t StoreBarcodeModeENG(mainwindow::MainState& state, int itemIndex) {
@@ -224,12 +193,12 @@ void CanBarcodeCommands::RadioGroupBarcodeSelectClick() {
 }
 
 void CanBarcodeCommands::SpdBtn_Barcode32_RClick() {
-  StartCanWorker(controls_, start_, c::SpdBtn_Barcode32_R, "CanReadBarcodeWorker",
+  StartCanWorker(link_, start_, c::SpdBtn_Barcode32_R, "CanReadBarcodeWorker",
                  [this] { CanReadBarcodeWorker(link_, state_); });
 }
 
 void CanBarcodeCommands::SpdBtn_Barcode32_WClick() {
-  StartCanWorker(controls_, start_, c::SpdBtn_Barcode32_W, "CanWriteBarcodeWorker",
+  StartCanWorker(link_, start_, c::SpdBtn_Barcode32_W, "CanWriteBarcodeWorker",
                  [this] { CanWriteBarcodeWorker(link_, state_); });
 }
 

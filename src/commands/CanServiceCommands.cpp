@@ -64,7 +64,7 @@ void setWrittenClock(mainwindow::MainState& state, const QDateTime* when) {
 
 // The deep sleep's exchange, with the exchange lock held.
 bool deepSleep(link::Link& link) {
-  link.controls.setEnabled(c::SpdBtn_DEEP_SLEEP_SET, false);
+  const CanButtonsOff off(link, {c::SpdBtn_DEEP_SLEEP_SET});
   sleepMs(100);
   if (!link.canSessionHeld()) return false;
   static constexpr uint8_t kData[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -82,12 +82,30 @@ void GiveCanButtonBack(link::Link& link, Control button) {
   if (link.canSessionHeld()) link.controls.setEnabled(button, true);
 }
 
-bool StartCanWorker(Controls& controls, const UrCommandRunner::StartWorker& start, Control button, const char* name,
+CanButtonsOff::CanButtonsOff(link::Link& link, std::initializer_list<Control> buttons) : link_(link) {
+  for (Control button : buttons) {
+    was_.emplace_back(button, link.controls.enabled(button));
+    link.controls.setEnabled(button, false);
+  }
+}
+
+CanButtonsOff::~CanButtonsOff() {
+  for (const auto& [button, on] : was_) {
+    if (on) GiveCanButtonBack(link_, button);
+  }
+}
+
+bool StartCanWorker(link::Link& link, const UrCommandRunner::StartWorker& start, Control button, const char* name,
                     std::function<void()> worker) {
+  Controls& controls = link.controls;
   if (!controls.enabled(button)) return false;
   controls.setEnabled(button, false);
   try {
-    start(name, std::move(worker));
+    start(name, [&link, button, worker = std::move(worker)] {
+      worker();
+      const auto exchange = link.exchange();
+      GiveCanButtonBack(link, button);
+    });
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s not started: %s\n", name, e.what());
     controls.setEnabled(button, true);
@@ -119,7 +137,7 @@ bool CanCommandStart(link::Link& link) {
 bool CanSetRtcWorker(link::Link& link, mainwindow::MainState& state) {
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
-  controls.setEnabled(c::SpdBtn_RTC_SET, false);
+  const CanButtonsOff off(link, {c::SpdBtn_RTC_SET});
   if (!CanCommandStart(link)) return false;
   bool answered = false;
   for (int i = 0; i < kWriteTries && !answered; ++i) {
@@ -136,7 +154,6 @@ bool CanSetRtcWorker(link::Link& link, mainwindow::MainState& state) {
       sleepMs(kRetryMs);
     }
   }
-  GiveCanButtonBack(link, c::SpdBtn_RTC_SET);
   return answered;
 }
 
@@ -144,7 +161,7 @@ bool CanSetShippingModeWorker(link::Link& link, mainwindow::MainState& /*state*/
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
   if (!CanCommandStart(link)) return false;
-  controls.setEnabled(c::SpdBtn_ShippingModeSet, false);
+  const CanButtonsOff off(link, {c::SpdBtn_ShippingModeSet});
   controls.setText(c::Label_GET_SET_RXCMD, QStringLiteral("CMD :"));
   controls.setText(c::Label_GET_RXDAT, QString());
   const uint8_t bit = controls.checked(c::CheckBox_SippingMode) ? 1 : 0;
@@ -164,15 +181,12 @@ bool CanSetShippingModeWorker(link::Link& link, mainwindow::MainState& /*state*/
   controls.setText(c::Label_GET_SET_RXCMD, QString::fromLatin1(accepted ? "CMD : OK"
                                                                : heard  ? "CMD : Refused"
                                                                         : "CMD : Timeout"));
-  GiveCanButtonBack(link, c::SpdBtn_ShippingModeSet);
   return accepted;
 }
 
 bool CanDeepSleep(link::Link& link, mainwindow::MainState& /*state*/) {
   const auto exchange = link.exchange();
-  const bool answered = deepSleep(link);
-  GiveCanButtonBack(link, c::SpdBtn_DEEP_SLEEP_SET);
-  return answered;
+  return deepSleep(link);
 }
 
 void CanDeepSleepWorker(link::Link& link, mainwindow::MainState& state) {
@@ -181,18 +195,16 @@ void CanDeepSleepWorker(link::Link& link, mainwindow::MainState& state) {
   if (!link.canSessionHeld()) return;
   deepSleep(link);
   state.RunFlag.set(0);
-  GiveCanButtonBack(link, c::SpdBtn_DEEP_SLEEP_SET);
 }
 
 void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
-  controls.setEnabled(c::SpdBtn_EEP_Erase_Set, false);
+  const CanButtonsOff off(link, {c::SpdBtn_EEP_Erase_Set});
   if (!CanCommandStart(link)) return;
   // The consent is the erase group's own box: the UR page's box is not on screen under CAN.
   if (!controls.checked(c::CheckBox1)) {
     controls.setText(c::LabelEPPEraseStatus, QString());
-    GiveCanButtonBack(link, c::SpdBtn_EEP_Erase_Set);
     return;
   }
   static constexpr uint8_t kData[1] = {0x01};
@@ -205,7 +217,6 @@ void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
     controls.setText(c::LabelEPPEraseStatus, QStringLiteral("Time out"));
     sleepMs(kRetryMs);
   }
-  GiveCanButtonBack(link, c::SpdBtn_EEP_Erase_Set);
 }
 
 bool ReadShippingModeCan(link::Link& link) {
@@ -248,7 +259,7 @@ CanServiceCommands::CanServiceCommands(link::Link& link, mainwindow::MainState& 
 
 void CanServiceCommands::start(Control button, const char* name,
                                void (*worker)(link::Link&, mainwindow::MainState&)) {
-  StartCanWorker(controls_, start_, button, name, [this, worker] { worker(link_, state_); });
+  StartCanWorker(link_, start_, button, name, [this, worker] { worker(link_, state_); });
 }
 
 void CanServiceCommands::SpdBtn_RTC_SETClick() {

@@ -225,6 +225,12 @@ TEST_F(MainWindowTest, ADoubleClickOnAUrCommandStartsOneCommand) {
   EXPECT_TRUE(sleep->isEnabled());
 }
 
+TEST_F(MainWindowTest, TheCanBarcodeEditTakesWhatTheWritersSendAtMost) {
+  auto* edit = program->mainWindow().findChild<QLineEdit*>("Edit_Barcode32_RW");
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->maxLength(), 32);
+}
+
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {
   std::atomic<int> answer{-1};
   QTimer answerer;
