@@ -20,6 +20,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       monitor(services, link, state),
       urCommands(link),
       canCommands(link, state),
+      canBarcodes(link, state),
       urBarcode(link, state),
       fixture(link),
       FormMain(services, link, state, monitor),
@@ -53,6 +54,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
   monitor.hooks.ReadShippingModeCan = [this] { commands::ReadShippingModeCan(link); };
+  monitor.hooks.CanReadBarcodeWorker = [this] { commands::CanReadBarcode(link, state); };
   installUrCommands();
   installCanCommands();
   installBarcodeAndFixture();
@@ -85,6 +87,13 @@ void ServiceTool::installCanCommands() {
       {mainwindow::ctl::CheckBox_SippingMode, &Commands::CheckBox_SippingModeClick},
   };
   installClicks(FormMain, canCommands, kClicks);
+  using Barcodes = commands::CanBarcodeCommands;
+  static constexpr ClickRoute<Barcodes> kBarcodeClicks[] = {
+      {mainwindow::ctl::RadioGroupBarcodeSelect, &Barcodes::RadioGroupBarcodeSelectClick},
+      {mainwindow::ctl::SpdBtn_Barcode32_R, &Barcodes::SpdBtn_Barcode32_RClick},
+      {mainwindow::ctl::SpdBtn_Barcode32_W, &Barcodes::SpdBtn_Barcode32_WClick},
+  };
+  installClicks(FormMain, canBarcodes, kBarcodeClicks);
 }
 
 void ServiceTool::installBarcodeAndFixture() {
@@ -112,6 +121,9 @@ void ServiceTool::installFunctionTest() {
   a.setShippingMode = [this] { return commands::CanSetShippingModeWorker(link, state); };
   a.deepSleep = [this] { commands::CanDeepSleep(link, state); };
   a.requestRtc = [this] { commands::RequestRtcCan(link); };
+  a.readBarcode32 = [this] { return commands::CanReadBarcode32(link, state); };
+  a.readBarcode16 = [this] { return commands::CanReadBarcode16(link, state); };
+  a.readBarcode16Alt = [this] { return commands::CanReadBarcode16Alt(link, state); };
   a.keepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
   FormMain.installClick(mainwindow::ctl::SpdBtn_EVTTest, [this] { functionTest.SpdBtn_EVTTestClick(); });
 }

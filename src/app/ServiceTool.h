@@ -3,6 +3,7 @@
 // dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
+#include "commands/CanBarcodeCommands.h"
 #include "commands/CanServiceCommands.h"
 #include "commands/FixtureCommands.h"
 #include "commands/UrBarcodeCommands.h"
@@ -62,6 +63,8 @@ class ServiceTool {
   commands::UrServiceCommands urCommands;
   // The CAN service page's commands, and the shipping-mode read of the CAN polling loop.
   commands::CanServiceCommands canCommands;
+  // The CAN service page's barcode read and write, and the polling loop's start-up barcode read.
+  commands::CanBarcodeCommands canBarcodes;
   // The UR barcode read and write, and the barcode readers of the UR2 polling loop.
   commands::UrBarcodeCommands urBarcode;
   // The fixture's switches and measurements behind the ENG2 page's buttons.

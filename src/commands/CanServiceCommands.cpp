@@ -23,13 +23,6 @@ constexpr link::CanArgs kNoArgs{0, 0, 0};
 constexpr int kWriteTries = 10;
 constexpr int kRetryMs = 10;
 
-// A button comes back only while the run still holds the adapter: once the run has ended it keeps its buttons
-// off, and a command finishing after it must not switch one on again. The caller holds the exchange lock,
-// which the run's end takes too.
-void giveBack(link::Link& link, Control button) {
-  if (link.canSessionHeld()) link.controls.setEnabled(button, true);
-}
-
 // A request of index 0 whose value is the number of data bytes, and its data message.
 void sendWithData(link::Link& link, uint16_t command, const uint8_t* data, int n) {
   link::CanSendRequest(link, command, 0, kNoArgs, static_cast<uint8_t>(n));
@@ -71,7 +64,7 @@ void setWrittenClock(mainwindow::MainState& state, const QDateTime* when) {
 
 // The deep sleep's exchange, with the exchange lock held.
 bool deepSleep(link::Link& link) {
-  link.controls.setEnabled(c::SpdBtn_DEEP_SLEEP_SET, false);
+  const CanButtonsOff off(link, {c::SpdBtn_DEEP_SLEEP_SET});
   sleepMs(100);
   if (!link.canSessionHeld()) return false;
   static constexpr uint8_t kData[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -84,6 +77,48 @@ bool deepSleep(link::Link& link) {
 }
 
 }  // namespace
+
+void GiveCanButtonBack(link::Link& link, Control button) {
+  if (link.canSessionHeld()) link.controls.setEnabled(button, true);
+}
+
+CanButtonsOff::CanButtonsOff(link::Link& link, std::initializer_list<Control> buttons) : link_(link) {
+  for (Control button : buttons) {
+    was_.emplace_back(button, link.controls.enabled(button));
+    link.controls.setEnabled(button, false);
+  }
+}
+
+CanButtonsOff::~CanButtonsOff() {
+  for (const auto& [button, on] : was_) {
+    if (on) GiveCanButtonBack(link_, button);
+  }
+}
+
+bool StartCanWorker(link::Link& link, const UrCommandRunner::StartWorker& start, Control button, const char* name,
+                    std::function<void()> worker) {
+  Controls& controls = link.controls;
+  if (!controls.enabled(button)) return false;
+  controls.setEnabled(button, false);
+  try {
+    start(name, [&link, button, worker = std::move(worker)] {
+      worker();
+      const auto exchange = link.exchange();
+      GiveCanButtonBack(link, button);
+    });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s not started: %s\n", name, e.what());
+    controls.setEnabled(button, true);
+    return false;
+  }
+  return true;
+}
+
+UrCommandRunner::StartWorker DefaultCanWorkerStart(link::Link& link) {
+  return [&workers = link.services.workers](std::string name, std::function<void()> fn) {
+    workers.start(std::move(name), std::move(fn));
+  };
+}
 
 std::array<uint8_t, 6> CanClockBytes(const QDateTime& when) {
   const std::array<uint8_t, 8> b = ClockBytes(when);
@@ -102,7 +137,7 @@ bool CanCommandStart(link::Link& link) {
 bool CanSetRtcWorker(link::Link& link, mainwindow::MainState& state) {
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
-  controls.setEnabled(c::SpdBtn_RTC_SET, false);
+  const CanButtonsOff off(link, {c::SpdBtn_RTC_SET});
   if (!CanCommandStart(link)) return false;
   bool answered = false;
   for (int i = 0; i < kWriteTries && !answered; ++i) {
@@ -119,7 +154,6 @@ bool CanSetRtcWorker(link::Link& link, mainwindow::MainState& state) {
       sleepMs(kRetryMs);
     }
   }
-  giveBack(link, c::SpdBtn_RTC_SET);
   return answered;
 }
 
@@ -127,7 +161,7 @@ bool CanSetShippingModeWorker(link::Link& link, mainwindow::MainState& /*state*/
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
   if (!CanCommandStart(link)) return false;
-  controls.setEnabled(c::SpdBtn_ShippingModeSet, false);
+  const CanButtonsOff off(link, {c::SpdBtn_ShippingModeSet});
   controls.setText(c::Label_GET_SET_RXCMD, QStringLiteral("CMD :"));
   controls.setText(c::Label_GET_RXDAT, QString());
   const uint8_t bit = controls.checked(c::CheckBox_SippingMode) ? 1 : 0;
@@ -147,15 +181,12 @@ bool CanSetShippingModeWorker(link::Link& link, mainwindow::MainState& /*state*/
   controls.setText(c::Label_GET_SET_RXCMD, QString::fromLatin1(accepted ? "CMD : OK"
                                                                : heard  ? "CMD : Refused"
                                                                         : "CMD : Timeout"));
-  giveBack(link, c::SpdBtn_ShippingModeSet);
   return accepted;
 }
 
 bool CanDeepSleep(link::Link& link, mainwindow::MainState& /*state*/) {
   const auto exchange = link.exchange();
-  const bool answered = deepSleep(link);
-  giveBack(link, c::SpdBtn_DEEP_SLEEP_SET);
-  return answered;
+  return deepSleep(link);
 }
 
 void CanDeepSleepWorker(link::Link& link, mainwindow::MainState& state) {
@@ -164,18 +195,16 @@ void CanDeepSleepWorker(link::Link& link, mainwindow::MainState& state) {
   if (!link.canSessionHeld()) return;
   deepSleep(link);
   state.RunFlag.set(0);
-  giveBack(link, c::SpdBtn_DEEP_SLEEP_SET);
 }
 
 void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
-  controls.setEnabled(c::SpdBtn_EEP_Erase_Set, false);
+  const CanButtonsOff off(link, {c::SpdBtn_EEP_Erase_Set});
   if (!CanCommandStart(link)) return;
   // The consent is the erase group's own box: the UR page's box is not on screen under CAN.
   if (!controls.checked(c::CheckBox1)) {
     controls.setText(c::LabelEPPEraseStatus, QString());
-    giveBack(link, c::SpdBtn_EEP_Erase_Set);
     return;
   }
   static constexpr uint8_t kData[1] = {0x01};
@@ -188,7 +217,6 @@ void CanEraseEepromWorker(link::Link& link, mainwindow::MainState& /*state*/) {
     controls.setText(c::LabelEPPEraseStatus, QStringLiteral("Time out"));
     sleepMs(kRetryMs);
   }
-  giveBack(link, c::SpdBtn_EEP_Erase_Set);
 }
 
 bool ReadShippingModeCan(link::Link& link) {
@@ -227,24 +255,11 @@ bool RequestRtcCan(link::Link& link) {
 
 CanServiceCommands::CanServiceCommands(link::Link& link, mainwindow::MainState& state,
                                        UrCommandRunner::StartWorker start)
-    : link_(link), state_(state), controls_(link.controls), start_(std::move(start)) {
-  if (!start_) {
-    start_ = [&workers = link.services.workers](std::string name, std::function<void()> fn) {
-      workers.start(std::move(name), std::move(fn));
-    };
-  }
-}
+    : link_(link), state_(state), controls_(link.controls), start_(start ? std::move(start) : DefaultCanWorkerStart(link)) {}
 
 void CanServiceCommands::start(Control button, const char* name,
                                void (*worker)(link::Link&, mainwindow::MainState&)) {
-  if (!controls_.enabled(button)) return;
-  controls_.setEnabled(button, false);
-  try {
-    start_(name, [this, worker] { worker(link_, state_); });
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s not started: %s\n", name, e.what());
-    controls_.setEnabled(button, true);
-  }
+  StartCanWorker(link_, start_, button, name, [this, worker] { worker(link_, state_); });
 }
 
 void CanServiceCommands::SpdBtn_RTC_SETClick() {

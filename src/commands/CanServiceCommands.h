@@ -21,6 +21,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 namespace qv::commands {
 
@@ -30,6 +34,35 @@ std::array<uint8_t, 6> CanClockBytes(const QDateTime& when);
 // Common start of the service-page workers, with the exchange lock held: the keep-alive switched on, what has
 // arrived handed on, 1 ms. False, with nothing done, when no CAN run holds the adapter.
 bool CanCommandStart(link::Link& link);
+
+// A button of the page given back, with the exchange lock held: only while a CAN run still holds the adapter,
+// so that a command finishing after the run's end leaves the run's buttons off.
+void GiveCanButtonBack(link::Link& link, Control button);
+
+// The page's buttons a command switches off while it runs, each given back at its end as it was (and only while
+// the run holds the adapter). Called from a button's worker, whose own button its starter has switched off, a
+// command leaves that button off: the worker gives it back once the whole command is over, so a click cannot
+// start a second command half-way through the first. Called by the Function Test or the polling loop, it gives
+// back what was on.
+class CanButtonsOff {
+ public:
+  CanButtonsOff(link::Link& link, std::initializer_list<Control> buttons);
+  ~CanButtonsOff();
+  CanButtonsOff(const CanButtonsOff&) = delete;
+  CanButtonsOff& operator=(const CanButtonsOff&) = delete;
+
+ private:
+  link::Link& link_;
+  std::vector<std::pair<Control, bool>> was_;
+};
+
+// A click handler's start: nothing when the button is off; otherwise the button off and the worker started, or
+// the button given back when no worker can be started. After the worker, the button comes back (while the run
+// holds the adapter). True when started.
+bool StartCanWorker(link::Link& link, const UrCommandRunner::StartWorker& start, Control button, const char* name,
+                    std::function<void()> worker);
+// How the page's workers are started when a test gives nothing else: services.workers.
+UrCommandRunner::StartWorker DefaultCanWorkerStart(link::Link& link);
 
 // Up to ten tries of the clock set with the PC's clock at each try. Answered: Edit_RTC_CAN_ENG shows the clock
 // written, EVT_TEST keeps it; otherwise the edit stays empty and EVT_TEST's written clock is zero. True when the

@@ -35,7 +35,8 @@ std::vector<ControlDef> MainFormTabSheet_CAN_ENG() {
           .list("Barcode32\nBarcode16")
           .cols(2),
       place(Kind::GroupBox, barcode, p, 314, 54, 418, 74, "Barcode32").disable(),
-      place(Kind::Edit, ctl::Edit_Barcode32_RW, barcode, 10, 20, 260, 20),
+      // The writers send 32 bytes at most.
+      place(Kind::Edit, ctl::Edit_Barcode32_RW, barcode, 10, 20, 260, 20).atMost(32),
       place(Kind::Button, ctl::SpdBtn_Barcode32_R, barcode, 278, 18, 60, 24, "Read").disable(),
       place(Kind::Button, ctl::SpdBtn_Barcode32_W, barcode, 344, 18, 60, 24, "Write").hide().disable(),
       place(Kind::Label, ctl::Label_Barcode_R, barcode, 278, 48, 60, 14, "-     "),

@@ -419,13 +419,17 @@ void Monitor::StartCan() {
   }
   sleepMs(1);
 
-  // The barcode is the capacity table's key on CAN: Barcode32 first, Barcode16 when that brought none.
-  controls_.setText(ctl::Edit_Barcode32_RW, QString());
-  controls_.setItemIndex(ctl::RadioGroupBarcodeSelect, 0);
-  exchanged(hooks.CanReadBarcodeWorker);
-  if (controls_.text(ctl::Edit_Barcode32_RW).isEmpty()) {
-    controls_.setItemIndex(ctl::RadioGroupBarcodeSelect, 1);
-    exchanged(hooks.CanReadBarcodeWorker);
+  // The barcode is the capacity table's key on CAN: Barcode32 first, Barcode16 when that brought none. Both
+  // reads under one hold of the exchange, so a read button clicked meanwhile waits for them.
+  {
+    const auto exchange = link_.exchange();
+    controls_.setText(ctl::Edit_Barcode32_RW, QString());
+    controls_.setItemIndex(ctl::RadioGroupBarcodeSelect, 0);
+    call(hooks.CanReadBarcodeWorker);
+    if (controls_.text(ctl::Edit_Barcode32_RW).isEmpty()) {
+      controls_.setItemIndex(ctl::RadioGroupBarcodeSelect, 1);
+      call(hooks.CanReadBarcodeWorker);
+    }
   }
   const std::optional<QByteArray> energy =
       LookupCapacity(state_.battery, controls_.text(ctl::Edit_Barcode32_RW).toLatin1());

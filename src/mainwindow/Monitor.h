@@ -54,7 +54,8 @@ struct MonitorHooks {
   std::function<bool(platform::FtHandle handle, uint32_t rate)> CheckCanBitRate;
   // Reads the shipping mode over CAN.
   std::function<void()> ReadShippingModeCan;
-  // Reads the barcode of the kind chosen in RadioGroupBarcodeSelect into Edit_Barcode32_RW.
+  // Reads the barcode of the kind chosen in RadioGroupBarcodeSelect into Edit_Barcode32_RW; the exchange alone
+  // (monitoring looks the barcode up in the capacity table itself, once it has let the exchange lock go).
   std::function<void()> CanReadBarcodeWorker;
   // Reads the counts of the LEAD and LAST lists; true when there is a record to search.
   std::function<bool()> ReadEventCounts;

@@ -65,12 +65,14 @@ struct ControlDef {
   int fontSize = 0;              // pixel height; 0: the window's font
   bool bold = false;
   bool readOnly = false;         // edits and memos
+  int maxLength = 0;             // edits: the characters the operator can type at most; 0: no limit
 
   // Design-time settings in one expression: place(...).hide().disable().
   ControlDef& hide() { visible = false; return *this; }
   ControlDef& disable() { enabled = false; return *this; }
   ControlDef& tick() { checked = true; return *this; }
   ControlDef& locked() { readOnly = true; return *this; }
+  ControlDef& atMost(int characters) { maxLength = characters; return *this; }
   ControlDef& paint(Colour back) { color = back; return *this; }
   ControlDef& ink(Colour font) { fontColor = font; return *this; }
   ControlDef& font(int pixels, bool isBold = false) { fontSize = pixels; bold = isBold; return *this; }

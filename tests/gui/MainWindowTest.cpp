@@ -219,8 +219,16 @@ TEST_F(MainWindowTest, ADoubleClickOnAUrCommandStartsOneCommand) {
   while ((program->tool.services.workers.running() > 0 || !c.enabled(mainwindow::ctl::SpdBtnSleep)) &&
          t.elapsed() < 5000)
     QApplication::processEvents(QEventLoop::AllEvents, 5);
+  // The worker's last store change may still wait for the display when the loop sees it.
+  program->display.flush();
   EXPECT_EQ(adapter->written().size(), 1u) << "one sleep request";
   EXPECT_TRUE(sleep->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheCanBarcodeEditTakesWhatTheWritersSendAtMost) {
+  auto* edit = program->mainWindow().findChild<QLineEdit*>("Edit_Barcode32_RW");
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->maxLength(), 32);
 }
 
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {

@@ -210,6 +210,7 @@ void FormWindow::build(const ControlDef& def) {
     case Kind::Edit: {
       auto* edit = new QLineEdit(parent);
       edit->setReadOnly(def.readOnly);
+      if (def.maxLength > 0) edit->setMaxLength(def.maxLength);
       w = edit;
       break;
     }
