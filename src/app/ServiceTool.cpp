@@ -66,7 +66,9 @@ void ServiceTool::installBarcodeAndFixture() {
       {c::SpdBtnBtyVoltRead, &F::SpdBtnBtyVoltReadClick}, {c::SpdBtnDsgVoltRead, &F::SpdBtnDsgVoltReadClick},
       {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
   };
-  for (const auto& k : kFixtureClicks) FormMain.installClick(k.control, [this, click = k.click] { (fixture.*click)(); });
+  for (const auto& k : kFixtureClicks) {
+    FormMain.installClick(k.control, [this, click = k.click] { (fixture.*click)(); });
+  }
 }
 
 void ServiceTool::installUrCommands() {
