@@ -111,7 +111,8 @@ bool ReadBarcodeKind(link::Link& link, BarcodeKindFlags& flags, BarcodeKind kind
 bool WriteBarcode32(link::Link& link) { return writeParts(link, link::msg::kBarcode32Write, 4); }
 bool WriteBarcode16(link::Link& link) { return writeParts(link, link::msg::kBarcode16Write, 2); }
 
-UrBarcodeCommands::UrBarcodeCommands(link::Link& link, mainwindow::MainState& state, UrCommandRunner::StartWorker start)
+UrBarcodeCommands::UrBarcodeCommands(link::Link& link, mainwindow::MainState& state,
+                                     UrCommandRunner::StartWorker start)
     : link_(link), controls_(link.controls), state_(state), runner_(link, std::move(start)) {}
 
 void UrBarcodeCommands::installOn(mainwindow::MonitorHooks& hooks) {
@@ -138,8 +139,12 @@ uint8_t UrBarcodeCommands::detectAndReadKinds(link::Link& link, bool showMode) {
   state_.DetectedUrVariant = mainwindow::kVariantNone;
   const uint8_t variant = mainwindow::DetectUrVariant(link, state_.RunFlag);
   state_.DetectedUrVariant = variant;
-  if (showMode && variant == mainwindow::kVariantUr74) controls_.setPanel(c::StatusBarView, 1, QStringLiteral(" UR74 Mode "));
-  if (showMode && variant == mainwindow::kVariantUr96) controls_.setPanel(c::StatusBarView, 1, QStringLiteral(" UR96 Mode "));
+  // The read shows UR74 and UR96; for UR2 and no pack panel 1 keeps its text.
+  if (showMode && variant == mainwindow::kVariantUr74) {
+    controls_.setPanel(c::StatusBarView, 1, QStringLiteral(" UR74 Mode "));
+  } else if (showMode && variant == mainwindow::kVariantUr96) {
+    controls_.setPanel(c::StatusBarView, 1, QStringLiteral(" UR96 Mode "));
+  }
   if (variant != mainwindow::kVariantUr96 && variant != mainwindow::kVariantUr2) return variant;
   for (const KindDef& def : kKinds) {
     // The reading text goes up even for a kind that is skipped because an earlier one was found.

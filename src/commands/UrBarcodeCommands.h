@@ -39,7 +39,7 @@ class BarcodeKindFlags {
   }
   void set(BarcodeKind kind) { flags_[static_cast<size_t>(kind)].store(true); }
   bool found(BarcodeKind kind) const { return flags_[static_cast<size_t>(kind)].load(); }
-  bool any() const { return found(BarcodeKind::Barcode32Eep) || found(BarcodeKind::Barcode32) || found(BarcodeKind::Barcode16); }
+  bool any() const { return foundUpTo(BarcodeKind::Barcode16); }
   // This kind or one asked for before it has been found.
   bool foundUpTo(BarcodeKind kind) const {
     for (int k = 0; k <= static_cast<int>(kind); ++k) {

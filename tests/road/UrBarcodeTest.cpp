@@ -33,6 +33,7 @@ class UrBarcode : public test::ProgramRig {
   void startWith(const std::string& setup, Answers a) {
     start(setup);
     panelAt.clear();
+    requestsWhileFree = 0;
     setPack([&](sim::Ur2PackState& s) {
       s.answersBarcode32Eep = a.eep;
       s.answersBarcode32 = a.b32;
@@ -44,8 +45,11 @@ class UrBarcode : public test::ProgramRig {
       if (f.size() != 13 || f[2] != 1) return;
       const auto id = static_cast<uint16_t>(static_cast<uint8_t>(f[3]) << 8 | static_cast<uint8_t>(f[4]));
       if (id != kEep && id != k32 && id != k16) return;
+      const bool heldOff = !c().enabled(BitBtnBarCodeRead) && !c().enabled(BitBtnBarCodeWrite) &&
+                           !c().enabled(test::ctl::SpdBtnRUN) && tool->state.RunFlag.running();
       std::lock_guard lock(m);
       panelAt[id] = c().panel(StatusBarView, 2);
+      if (!heldOff) ++requestsWhileFree;
     };
   }
   QString panelWhenAsked(uint16_t id) {
@@ -56,6 +60,8 @@ class UrBarcode : public test::ProgramRig {
 
   std::mutex m;
   std::map<uint16_t, QString> panelAt;
+  // Barcode requests sent while the barcode buttons or RUN were on, or the run flag down.
+  int requestsWhileFree = 0;
 };
 
 TEST_F(UrBarcode, TheReadFindsTheFirstKindWhosePartsAllAnswer) {
@@ -85,6 +91,7 @@ TEST_F(UrBarcode, TheReadFindsTheFirstKindWhosePartsAllAnswer) {
       EXPECT_EQ(requestsOf(k32), k.b32);
       EXPECT_EQ(requestsOf(k16), k.b16);
       EXPECT_EQ(requestsOf(k16First), 0);
+      EXPECT_EQ(requestsWhileFree, 0);
       EXPECT_EQ(c().text(EditBarCode32), k.edit);
       EXPECT_EQ(c().panel(StatusBarView, 1), k.mode);
       EXPECT_EQ(c().panel(StatusBarView, 0), test::kStop);
@@ -181,6 +188,7 @@ TEST_F(UrBarcode, TheWriteSendsTheTextWithTheKindsMessageAndReadsBackTheSame) {
     const std::vector<QString> writes(all.end() - std::min(all.size(), k.writes.size()), all.end());
     EXPECT_EQ(writes, k.writes);
     EXPECT_EQ(requestsOf(0x4009) + requestsOf(0x4008), static_cast<int>(k.writes.size() / 2));
+    EXPECT_EQ(requestsWhileFree, 0);
     EXPECT_EQ(c().text(EditBarCode32), k.text);  // the operator's text again after the reads
     EXPECT_EQ(c().panel(StatusBarView, 2), " Barcode wrote to finished.");
     EXPECT_EQ(c().panel(StatusBarView, 0), test::kStop);
