@@ -85,6 +85,12 @@ class FunctionTest::Run {
         records_(test.state_.records),
         reads_(test.link_, test.counts_, test.state_.RunFlag) {}
 
+  // A run that is left by an exception still gives the adapter back.
+  ~Run() {
+    session_.reset();
+    if (opened_ && !closed_) link_.CloseAdapter();
+  }
+
   void go() {
     if (Start() && Steps()) Checks();
     End();
@@ -727,6 +733,7 @@ class FunctionTest::Run {
     c_.setEnabled(ctl::FormMain, true);
     session_.reset();
     if (opened_) link_.CloseAdapter();
+    closed_ = true;
     stop();
     c_.setEnabled(ctl::SpdBtnRUN, true);
     c_.setEnabled(ctl::SpdBtnExit, true);
@@ -740,6 +747,7 @@ class FunctionTest::Run {
   FunctionTestReads reads_;
   int step_ = 0;
   bool opened_ = false;
+  bool closed_ = false;
   std::optional<link::CanSessionScope> session_;
   QString workNumber_;
   QString barcode_;
@@ -784,9 +792,11 @@ void FunctionTest::SpdBtn_EVTTestClick() {
 
 void FunctionTest::FunctionTestWorker() {
   Controls& c = services_.controls;
-  {
+  try {
     Run run(*this);
     run.go();
+  } catch (...) {
+    state_.RunFlag.set(0);
   }
   // What the run switched off goes back as it was; RUN and EXIT are on again after every run.
   for (const auto& [name, on] : heldOff_) {

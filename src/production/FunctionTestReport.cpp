@@ -29,8 +29,13 @@ QString SafeReportName(const QString& text) {
   return meaningful ? name : QStringLiteral("NULL");
 }
 
+namespace {
+// Work number and barcode come from edits of 32 characters; a longer text is cut so the name stays short.
+constexpr int kNameChars = 32;
+}  // namespace
+
 QString ReportStem(const QString& barcode, const QDateTime& when, const QString& result) {
-  return SafeReportName(barcode) + QLatin1Char('_') + when.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
+  return SafeReportName(barcode.left(kNameChars)) + QLatin1Char('_') + when.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
          QLatin1Char('_') + SafeReportName(result);
 }
 
@@ -80,7 +85,7 @@ ReportWritten WriteTestReport(const QString& folder, const QString& workNumber, 
   while (base.size() > 1 && base.endsWith(QLatin1Char('/'))) base.chop(1);
   if (base.isEmpty()) base = QStringLiteral(".");
   if (base == QLatin1String("/")) base.clear();
-  const QString dir = base + QStringLiteral("/Test_Report/") + SafeReportName(workNumber);
+  const QString dir = base + QStringLiteral("/Test_Report/") + SafeReportName(workNumber.left(kNameChars));
   const QString stem = ReportStem(barcode, when, result);
   written.path = dir + QLatin1Char('/') + stem + QStringLiteral(".txt");
   if (!QDir().mkpath(dir)) return written;

@@ -1,11 +1,10 @@
 #pragma once
-// The composed program over the simulated CAN pack, with the Function Test's callees among the CAN service
-// commands filled by small stand-ins over the same link, an operator who answers the Yes/No boxes from a
+// The composed program over the simulated CAN pack, with the Function Test's barcode reads filled by small
+// stand-ins over the same link (the program has none yet), an operator who answers the Yes/No boxes from a
 // script, a keep-alive that goes out every 100 ms while the run keeps it on, and the reports written into a
 // folder of the test's own.
 
 #include "app/ServiceTool.h"
-#include "link/CanCommand.h"
 #include "link/CanLayer.h"
 #include "link/ConfigFormControls.h"
 #include "link/PackMessages.h"
@@ -182,11 +181,6 @@ class FunctionTestRig {
   std::atomic<int> deepSleeps{0};
 
  private:
-  // Stand-ins for the CAN service commands, each one request over the run's adapter.
-  bool command(uint16_t id, std::span<const uint8_t> data) {
-    const link::CanPart part{id, 0, data, 0};
-    return link::RunCanCommand(link(), link::CanTries{3, 20, 1, 0, 10}, std::span(&part, 1));
-  }
   void installActions() {
     production::FunctionTestActions& a = tool->functionTest.actions;
     // The timer switched on as the program does, and a sender in its place, as the display would run it.
@@ -200,28 +194,10 @@ class FunctionTestRig {
         }
       });
     };
-    a.setRtc = [this] {
-      const QDateTime now = platform::now();
-      const uint8_t bytes[8] = {static_cast<uint8_t>(now.date().year() - 2000), static_cast<uint8_t>(now.date().month()),
-                                static_cast<uint8_t>(now.date().day()), static_cast<uint8_t>(now.time().hour()),
-                                static_cast<uint8_t>(now.time().minute()), static_cast<uint8_t>(now.time().second()), 0, 0};
-      const bool ok = command(link::msg::kClockSet, bytes);
-      if (ok) {
-        controls().setText(fctl::Edit_RTC_CAN_ENG, now.toString(QStringLiteral("yyyy.MM.dd HH:mm:ss")));
-        tool->state.records.EVT_TEST.with([&](mainwindow::EvtTest& e) {
-          e.WrittenRtcSeconds = now.time().hour() * 3600 + now.time().minute() * 60 + now.time().second();
-        });
-      }
-      return ok;
-    };
-    a.setShippingMode = [this] {
-      const uint8_t mode[1] = {static_cast<uint8_t>(controls().checked(fctl::CheckBox_SippingMode) ? 1 : 0)};
-      return command(link::msg::kShippingModeSet, mode);
-    };
-    a.deepSleep = [this] {
-      const uint8_t ff[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // The CAN service commands are the program's own (the composition's); the deep sleep is counted on its way.
+    a.deepSleep = [this, deepSleep = a.deepSleep] {
       ++deepSleeps;
-      command(link::msg::kDeepSleep, ff);
+      if (deepSleep) deepSleep();
     };
     reads_ = std::make_unique<production::FunctionTestReads>(link(), tool->canAnswerCounts, tool->state.RunFlag);
     a.readBarcode32 = [this] {
@@ -234,7 +210,6 @@ class FunctionTestRig {
       for (uint16_t i = 1; i <= 2; ++i) all = reads_->ReadCan(link::msg::kBarcode16, i, 3) && all;
       return all;
     };
-    a.requestRtc = [this] { reads_->ReadCan(link::msg::kPackClock, 0, 3); };
   }
 
   ScopedTimeScale fast_;

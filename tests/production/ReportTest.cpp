@@ -242,6 +242,8 @@ TEST(FunctionTestEnd, AReportNeverReplacesAnEarlierOne) {
   EXPECT_EQ(names, (QStringList{"BC_20240507_090503_PASS.txt", "BC_20240507_090503_PASS_2.txt",
                                 "BC_20240507_090503_PASS_3.txt"}));
   EXPECT_EQ(QDir(dir.path() + "/Test_Report/WN").entryList(QDir::Files | QDir::Hidden).size(), 3) << "no part left";
+  // A name stays as short as the edit it comes from.
+  EXPECT_EQ(production::ReportStem(QString(40, 'A'), when, "FAIL"), QString(32, 'A') + "_20240507_090503_FAIL");
 }
 
 TEST(FunctionTestEnd, AtMostTheStoredFailureLinesArePrinted) {
