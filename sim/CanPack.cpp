@@ -13,6 +13,7 @@ enum : uint32_t {
   kVoltageCurrent = 0x401,
   kCapacity = 0x402,
   kHealth = 0x403,
+  kKeepAlive = 0x300,
   kParameterRequest = 0x304,
   kParameterAnswer = 0x404,
   kRequest = 0x440,
@@ -77,6 +78,11 @@ int64_t CanPack::framesSent() const {
   return sent_;
 }
 
+CanKeepAlives CanPack::keepAlives() const {
+  std::lock_guard lock(mutex_);
+  return keepAlives_;
+}
+
 void CanPack::put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]) {
   if (lateByMs_ > 0) {
     Delayed d{nowMs_ + lateByMs_, id, {}};
@@ -126,6 +132,12 @@ void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
   awake_ = true;
   if (frame.ext || frame.flag) return;
   const uint8_t* d = frame.data;
+  if (frame.id == kKeepAlive) {
+    static constexpr uint8_t kKeepAliveData[8] = {0x01, 0x5A, 0x00, 0x5A, 0x00, 0x00, 0x00, 0x00};
+    keepAlives_.atMs.push_back(nowMs_);
+    if (frame.length != 8 || !std::equal(d, d + 8, kKeepAliveData)) ++keepAlives_.malformed;
+    return;
+  }
   if (frame.id == kRequest) {
     const Request r{static_cast<uint16_t>(d[0] << 8 | d[1]), static_cast<uint16_t>(d[2] << 8 | d[3]), d[7]};
     pending_ = r.value > 0;
@@ -227,7 +239,10 @@ bool CanPack::readValue(uint16_t command, uint16_t index, uint8_t v[8]) const {
     case 0x1004: be32(v, s.totalChargeCapacity); return index == 0;
     case 0x1005: std::copy(s.clock.begin(), s.clock.end(), v); return index == 0;
     case 0x1006: return index == 0;
-    case 0x1007: v[0] = s.protectionFlags; return index == 0;
+    case 0x1007:
+      v[0] = s.protectionFlags;
+      v[1] = s.protectionFlags2;
+      return index == 0;
     case 0x1008: be32(v, s.cycleCount); return index == 0;
     case 0x1009: be32(v, s.remainCapacity); return index == 0;
     case 0x200A: return textPart(s.barcode32, index, 4, v);
@@ -258,8 +273,8 @@ bool CanPack::write(uint16_t command, uint16_t index, const uint8_t d[8]) {
       s.totalChargeCapacity = 0;
       ++s.totalChargeErases;
       return true;
-    case 0x4102:
-      if (index != 0 || d[0] != 0x00) return false;
+    case 0x4102:  // data 00 from the write commands, 01 from the service page's erase
+      if (index != 0 || d[0] > 0x01) return false;
       ++s.internalEepromErases;
       return true;
     case 0x4103:
@@ -267,10 +282,13 @@ bool CanPack::write(uint16_t command, uint16_t index, const uint8_t d[8]) {
       s.records = {};
       ++s.externalEepromErases;
       return true;
-    case 0x4205:
-    case 0x4206: return index == 0;  // sleep and deep sleep: acknowledged
+    case 0x4205: return index == 0;  // sleep: acknowledged
+    case 0x4206:
+      if (index != 0 || !std::all_of(d, d + 8, [](uint8_t b) { return b == 0xFF; })) return false;
+      ++s.deepSleeps;
+      return true;
     case 0x4209:
-      if (index != 0) return false;
+      if (index != 0 || d[0] > 0x01) return false;
       s.shippingMode = (d[0] & 1) != 0;
       return true;
     default: return false;

@@ -44,6 +44,7 @@ struct CanPackState {
   // 0x1005: year - 2000, month, day, hour, minute, second.
   std::array<uint8_t, 6> clock{24, 5, 7, 9, 5, 3};
   uint8_t protectionFlags = 0;               // 0x1007: data byte 0
+  uint8_t protectionFlags2 = 0;              // 0x1007: data byte 1 (bit 0: short circuit)
   uint32_t cycleCount = 57;                  // 0x1008
   uint32_t remainCapacity = 8320;            // 0x1009: mAh
   bool shippingMode = false;                 // 0x200B: data byte 0 bit 0
@@ -57,6 +58,16 @@ struct CanPackState {
   int totalChargeErases = 0;
   int internalEepromErases = 0;
   int externalEepromErases = 0;
+  // 0x4206 with its eight bytes FF: the deep sleeps taken. The pack still answers afterwards (the bus keeps it
+  // awake in the simulation).
+  int deepSleeps = 0;
+};
+
+// The keep-alive messages 0x300 the pack heard: when each came (program milliseconds) and how many carried
+// something other than length 8 and 01 5A 00 5A 00 00 00 00.
+struct CanKeepAlives {
+  std::vector<int64_t> atMs;
+  int malformed = 0;
 };
 
 // One request (command, index) singled out by a fault; an index of CanPack::kAnyIndex stands for every index.
@@ -104,6 +115,8 @@ class CanPack : public CanNode {
 
   // Frames the pack has put on the bus so far, broadcasts and answers.
   int64_t framesSent() const;
+  // The keep-alives heard so far.
+  CanKeepAlives keepAlives() const;
 
  private:
   struct Request {
@@ -133,6 +146,7 @@ class CanPack : public CanNode {
   bool pending_ = false;  // a request waits for its data message
   Request request_;
   int64_t sent_ = 0;
+  CanKeepAlives keepAlives_;
   int64_t nowMs_ = 0;    // the time of the last tick
   int64_t lateByMs_ = 0; // while an answer is put: how late it goes out
   bool refusedWithData_ = false;  // the refusal just counted sends the read's data all the same
