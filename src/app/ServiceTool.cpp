@@ -38,7 +38,7 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   canDispatcher.setParameterAnswer(
       [this](uint8_t index, uint8_t value) { Form_EEP_PARA.StoreParameterAnswer(index, value); });
-  installCanRecordRead();
+  installCanEepromWindows();
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
   FormFWUpgrade.setMainWindow(mainwindow::ctl::FormMain);
   FormMain.setEepromWindows(eeprom::eepromCtl::FormEEPROM, eeprom::recordCtl::FormEEP_Record);
@@ -128,7 +128,8 @@ void ServiceTool::installFunctionTest() {
   FormMain.installClick(mainwindow::ctl::SpdBtn_EVTTest, [this] { functionTest.SpdBtn_EVTTestClick(); });
 }
 
-void ServiceTool::installCanRecordRead() {
+void ServiceTool::installCanEepromWindows() {
+  Form_EEP_PARA.SendKeepAlive300h = [this] { return FormMain.SendKeepAlive300h(); };
   FormEEP_Record.setMainWindow(mainwindow::ctl::FormMain);
   eeprom::CanRecordHooks& hooks = FormEEP_Record.hooks;
   hooks.SwitchKeepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };

@@ -93,9 +93,9 @@ class ServiceTool {
   void installBarcodeAndFixture();
   // The Function Test's callees among the CAN service commands, and its button.
   void installFunctionTest();
-  // What the CAN EEPROM record window needs of the main window: its name, keep-alive, run flag and the
-  // protection block buffer the CAN decoders fill.
-  void installCanRecordRead();
+  // What the CAN EEPROM record and parameter windows need of the main window: its name, the keep-alive and its
+  // switch, the run flag and the protection block buffer the CAN decoders fill.
+  void installCanEepromWindows();
 };
 
 }  // namespace qv::app

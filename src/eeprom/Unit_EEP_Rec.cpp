@@ -139,6 +139,8 @@ bool TFormEEP_Record::RequestRecordBlock(int block) {
     const auto bit = static_cast<uint8_t>(1u << (at.firstBit + part - 1));
     const auto partBit = static_cast<uint8_t>(1u << (part - 1));
     for (int attempt = 0; attempt < kTriesPerPart; ++attempt) {
+      // The session ended under the read (its run stopped): nothing more is asked of a closed adapter.
+      if (link_.AdapterHandle.load() == 0) return false;
       {
         const auto exchange = link_.exchange();
         link::CanSendRequest(link_, link::msg::kEepCanRecord, index, {0, 0, 0}, 0);

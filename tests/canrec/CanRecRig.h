@@ -7,27 +7,17 @@
 #include "mainwindow/MainFormControls.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
+#include "support/CanWritten.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace qv::test {
-
-inline bool waitFor(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 struct CanRecRig {
   CanRecRig() : CanRecRig(sim::makeSimDriver("can")) {}
@@ -65,14 +55,11 @@ struct CanRecRig {
     ASSERT_TRUE(waitFor([&] { return tool.services.workers.running(worker) == 0; }));
   }
 
-  // The data of each CAN frame with this identifier that the program wrote, in order.
+  // The data of each CAN message with this identifier that the program wrote, in order.
   std::vector<QByteArray> written(uint32_t identifier) const {
     std::vector<QByteArray> out;
-    for (const QByteArray& f : adapter->written()) {
-      if (f.size() != 19 || static_cast<uint8_t>(f[2]) != 0x04 || static_cast<uint8_t>(f[3]) != 0x01) continue;
-      const uint32_t id = uint32_t(uint8_t(f[5]) & 0x1F) << 24 | uint32_t(uint8_t(f[6])) << 16 |
-                          uint32_t(uint8_t(f[7])) << 8 | uint8_t(f[8]);
-      if (id == identifier) out.push_back(f.mid(9, 8));
+    for (const CanWritten& m : canMessagesWritten(adapter->written())) {
+      if (m.id == identifier) out.push_back(m.data);
     }
     return out;
   }

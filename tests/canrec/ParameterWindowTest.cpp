@@ -7,7 +7,9 @@
 #include "support/OnWorker.h"
 #include "support/TimeScale.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace qv {
 namespace {
@@ -56,6 +58,12 @@ TEST_F(ParameterWindow, DuringCanMonitoringTheAnsweredRowsFill) {
   EXPECT_TRUE(rig.c.enabled(para::SpdBtn_EEPPara_GetAll));
   EXPECT_TRUE(rig.tool.link.canSessionHeld());
 
+  // A keep-alive goes out before the first request.
+  const std::vector<test::CanWritten> all = test::canMessagesWritten(rig.adapter->written());
+  const auto firstRequest = std::find_if(all.begin(), all.end(), [](const auto& m) { return m.id == 0x304; });
+  EXPECT_TRUE(std::any_of(all.begin(), firstRequest, [](const test::CanWritten& m) {
+    return m.id == 0x300 && m.data == test::hex("01 5A 00 5A 00 00 00 00");
+  }));
   // The requests: indexes 0 to 24, then 0xFF, each asking for answer type 0x92.
   const std::vector<QByteArray> requests = rig.written(0x304);
   ASSERT_EQ(requests.size(), 26u);
