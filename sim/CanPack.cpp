@@ -108,8 +108,15 @@ void CanPack::tick(int64_t nowMs, std::vector<CanFrame>& out) {
     delayed_.erase(delayed_.begin());
     put(out, d.id, d.data.data());
   }
-  if (!awake_ || periodMs_ <= 0 || nowMs < nextRoundMs_) return;
-  nextRoundMs_ = std::max(nextRoundMs_ + periodMs_, nowMs);
+  if (!(awake_ || faults_.busyBus) || periodMs_ <= 0 || nowMs < nextRoundMs_) return;
+  int rounds = 1;
+  if (faults_.busyBus) {
+    if (nextRoundMs_ == 0) nextRoundMs_ = nowMs;  // the first look starts the bus's clock
+    rounds = static_cast<int>(std::min<int64_t>((nowMs - nextRoundMs_) / periodMs_ + 1, kMaxMadeUpRounds));
+    nextRoundMs_ += rounds * periodMs_;  // still behind after a long pause: the next look makes up more
+  } else {
+    nextRoundMs_ = std::max(nextRoundMs_ + periodMs_, nowMs);
+  }
   uint8_t status[8] = {}, power[8] = {}, capacity[8] = {}, health[8] = {};
   le16(status, state_.commandRegister);
   le16(status + 2, state_.statusRegister);
@@ -119,7 +126,7 @@ void CanPack::tick(int64_t nowMs, std::vector<CanFrame>& out) {
   le32(capacity + 4, state_.energy);
   le16(health, state_.soh);
   le32(health + 4, state_.sohEnergy);
-  for (int i = 0; i < std::max(faults_.burst, 1); ++i) {
+  for (int i = 0; i < std::max(faults_.burst, 1) * rounds; ++i) {
     put(out, kStatusRegisters, status);
     put(out, kVoltageCurrent, power);
     put(out, kCapacity, capacity);

@@ -94,11 +94,15 @@ struct CanPackFaults {
   std::vector<CanPackLateAnswer> late;
   uint8_t status = 0;    // the status byte of every answer header; not 0: the request is refused
   int burst = 1;         // each round of broadcasts goes out this many times: a busy bus
+  // The bus is busy before the PC says anything: the broadcasts go out from the start, and rounds due while
+  // nobody read come all the same (up to kMaxMadeUpRounds at once), as an adapter holds them.
+  bool busyBus = false;
 };
 
 class CanPack : public CanNode {
  public:
   static constexpr uint16_t kAnyIndex = 0xFFFF;
+  static constexpr int kMaxMadeUpRounds = 64;
 
   explicit CanPack(const CanPackState& state = {}, int64_t broadcastPeriodMs = 200);
 

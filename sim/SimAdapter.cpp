@@ -165,6 +165,12 @@ void SimAdapter::sendCan(const std::vector<CanFrame>& frames) {
     if (faults_.canLengthNibble >= 0) f.length = static_cast<uint8_t>(faults_.canLengthNibble);
     QByteArray bytes = encodeCan(f);
     if (faults_.canBadCheck) bytes[17] = static_cast<char>(bytes[17] ^ 0x5A);
+    ++canFramesOut_;
+    if (faults_.canCorruptEvery > 0 && canFramesOut_ % faults_.canCorruptEvery == 0) {
+      // Bytes 0 to 17: the terminator is not checked by the reader, so a change there would corrupt nothing.
+      const auto at = static_cast<qsizetype>((canFramesOut_ / faults_.canCorruptEvery) % 18);
+      bytes[at] = static_cast<char>(bytes[at] ^ 0x24);
+    }
     if (faults_.canSplitAt > 0) {
       pendingCan_.append(bytes);
     } else {

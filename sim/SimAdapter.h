@@ -86,6 +86,8 @@ struct Faults {
   int canSplitAt = 0;          // CAN bytes come back in pieces of this size (0: whole), one piece per read
   bool canBadCheck = false;    // CAN frames from the pack carry a wrong check byte
   int canLengthNibble = -1;    // CAN frames from the pack carry this length nibble (-1: as sent)
+  int canCorruptEvery = 0;     // every n-th CAN frame from the pack has one byte changed (0: none), a byte
+                               // further along each time, so its check byte or its 55 AA 04 01 no longer holds
 };
 
 class SimAdapter {
@@ -150,6 +152,7 @@ class SimAdapter {
   QByteArray input_;                    // bytes written and not yet a whole frame
   std::vector<QByteArray> written_;
   QByteArray pendingCan_;               // CAN bytes held back to come in pieces
+  int64_t canFramesOut_ = 0;            // CAN frames sent back, for canCorruptEvery
   platform::RxQueue* rx_ = nullptr;
   int64_t startMs_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace qv::link {
 namespace {
@@ -72,6 +73,92 @@ bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* go
   return status == FT_OK;
 }
 
+namespace {
+
+// Where the frames stand in what has been read, and how many bytes more make the next one whole.
+struct ReplyLayout {
+  uint32_t need = 0;  // 0: nothing more to wait for
+  int whole = 0;      // frames complete
+  std::array<uint32_t, 16> start{};
+  std::array<uint32_t, 16> size{};  // the frame's bytes, complete or not
+};
+
+constexpr uint32_t kReplyHead = 6;  // 55 AA, type, L
+
+ReplyLayout layoutReplies(const uint8_t* raw, uint32_t have, uint16_t type, int frames) {
+  const uint8_t head[4] = {0x55, 0xAA, static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type)};
+  ReplyLayout layout;
+  uint32_t pos = 0;
+  for (int i = 0; i < frames; ++i) {
+    uint32_t k = pos;
+    // The first place from pos on that agrees with the frame head as far as the bytes go.
+    while (k < have && std::memcmp(raw + k, head, std::min<uint32_t>(4, have - k)) != 0) ++k;
+    layout.start[static_cast<size_t>(i)] = k;
+    if (k + kReplyHead > have) {
+      layout.need = k + kReplyHead - have;
+      layout.size[static_cast<size_t>(i)] = have - k;
+      return layout;
+    }
+    const uint32_t n = be16(raw + k + 4);
+    // A length no reply has: nothing more is worth waiting for; the reader's own tests refuse it.
+    const uint32_t frame = n > kMaxReplyPayload ? have - k : n + 8;
+    layout.size[static_cast<size_t>(i)] = std::min(frame, have - k);
+    if (k + frame > have) {
+      layout.need = k + frame - have;
+      return layout;
+    }
+    ++layout.whole;
+    pos = k + frame;
+  }
+  return layout;
+}
+
+}  // namespace
+
+uint32_t ReplyStart(const uint8_t* bytes, uint32_t n, uint16_t type) {
+  const uint8_t head[4] = {0x55, 0xAA, static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type)};
+  for (uint32_t k = 0; k + 4 <= n; ++k) {
+    if (std::memcmp(bytes + k, head, 4) == 0) return k;
+  }
+  for (uint32_t k = 0; k + 2 <= n; ++k) {
+    if (bytes[k] == 0x55 && bytes[k + 1] == 0xAA) return k;
+  }
+  return 0;
+}
+
+bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint8_t* out, uint32_t capacity,
+                     uint32_t* got) {
+  std::array<uint8_t, 2048> raw{};
+  frames = std::clamp(frames, 1, 16);
+  uint32_t have = 0;
+  ReplyLayout layout;
+  *got = 0;
+  for (;;) {
+    layout = layoutReplies(raw.data(), have, type, frames);
+    // The limit counts the frames' own bytes: noise before or between them does not shorten the reply.
+    uint32_t used = 0;
+    for (int i = 0; i <= std::min(layout.whole, frames - 1); ++i) used += layout.size[static_cast<size_t>(i)];
+    if (layout.need == 0 || used >= limit || have >= raw.size()) break;
+    const uint32_t want = std::min({layout.need, limit - used, static_cast<uint32_t>(raw.size()) - have});
+    uint32_t arrived = 0;
+    if (!ReadAdapterBytes(link, raw.data() + have, want, &arrived)) return false;
+    have += arrived;
+    if (arrived < want) {
+      layout = layoutReplies(raw.data(), have, type, frames);
+      break;
+    }
+  }
+  // The frames, placed back to back; of one that is not whole, what came of it.
+  const int placed = std::min(frames, layout.whole + 1);
+  for (int i = 0; i < placed; ++i) {
+    const auto at = static_cast<size_t>(i);
+    const uint32_t n = std::min(layout.size[at], capacity - *got);
+    std::memmove(out + *got, raw.data() + layout.start[at], n);
+    *got += n;
+  }
+  return true;
+}
+
 bool SendUartRequest(Link& link, uint16_t L, uint16_t E, const uint8_t* payload) {
   if (L > kMaxUartRequestPayload || (payload == nullptr && L > 0)) return refuse(link);
   FrameBuilder frame(kFrameUartRequest);
@@ -115,7 +202,10 @@ bool ReadUartReplyN(Link& link, uint16_t readSize, uint16_t* L, uint8_t* payload
   // Cleared first: a read that stops short leaves zeros where CHK and 0D should stand.
   std::array<uint8_t, 1024> rx{};
   uint32_t got = 0;
-  if (!ReadAdapterBytes(link, rx.data(), std::min<uint32_t>(readSize, rx.size()), &got)) return false;
+  if (!ReadReplyFrames(link, kFrameUartReply, 1, std::min<uint32_t>(readSize, rx.size()), rx.data(), rx.size(),
+                       &got)) {
+    return false;
+  }
   if (rx[0] != 0x55 || rx[1] != 0xAA) return false;
   if (be16(rx.data() + 2) != kFrameUartReply) return false;
   const uint16_t n = be16(rx.data() + 4);

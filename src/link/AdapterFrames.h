@@ -42,6 +42,19 @@ bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n);
 // AdapterStatus; true when it is 0.
 bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* got);
 
+// Reads `frames` adapter replies (55 AA, `type`, L, L bytes, CHK, 0D) into `out`, one after the other from
+// out[0], with whatever came before each frame's 55 AA and type (noise, a stray byte, the tail of an earlier
+// reply) left out; *got is the number of bytes placed, as a clean reply would have brought them. Reads end as
+// soon as the frames are whole, when a read brings less than it asked for (the read time-out passed), when a
+// frame's L is beyond kMaxReplyPayload, or when `limit` bytes have been read. The status of the last read goes
+// to AdapterStatus; false when a read failed.
+bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint8_t* out, uint32_t capacity,
+                     uint32_t* got);
+
+// Where a reply frame of `type` starts among n bytes read: the first 55 AA followed by the type; without one the
+// first 55 AA (so a frame of another type still fails on its type); without that 0.
+uint32_t ReplyStart(const uint8_t* bytes, uint32_t n, uint16_t type);
+
 // A 0x0701 request (L+10 bytes) with E, the reply length asked of the pack. The adapter's receive queue is
 // purged first, so the answer read next is this request's. No lamp.
 bool SendUartRequest(Link& link, uint16_t L, uint16_t E, const uint8_t* payload);
@@ -55,8 +68,9 @@ bool SendAdapterFrame(Link& link, uint16_t type, uint16_t L, const uint8_t* payl
 // write, whatever its outcome.
 bool SendAdapterQuery(Link& link, uint16_t L, uint16_t E, uint16_t channel);
 
-// One read of up to 312 bytes (ReadUartReplyN: readSize, at most 1024) taken as a 0x0702 reply. A failed read,
-// a wrong header or type, or an L beyond kMaxReplyPayload or payloadCapacity: false, *L and payload untouched.
+// A read of a 0x0702 reply (of up to 312 bytes, ReadUartReplyN: readSize, at most 1024), found where it starts
+// among what the adapter brings and read until it is whole. A failed read, no reply header, or an L beyond
+// kMaxReplyPayload or payloadCapacity: false, *L and payload untouched.
 // Otherwise *L and the L payload bytes are handed out, and the result tells whether CHK and the terminator
 // held; a read that stopped short of the frame's end fails there.
 bool ReadUartReply(Link& link, uint16_t* L, uint8_t* payload, size_t payloadCapacity);

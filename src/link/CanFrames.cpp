@@ -104,27 +104,35 @@ int CanReceiver::carried() const {
 }
 
 uint8_t CanReceiver::readFrames(platform::Driver& driver, platform::FtHandle handle, CanRxEntries& entries,
-                                int* count) {
+                                int* count, CanRxLosses* losses) {
   std::lock_guard lock(mutex_);
   entries.fill(CanRxEntry{});
   *count = 0;
+  CanRxLosses lostBefore;
 
   uint32_t got = 0;
   const platform::FtStatus status = pull(driver, handle, &got);
   uint8_t result = 0xFF;
   int found = 0;
   int taken = 0;  // bytes of the stream that the frames found (and the bytes between them) use up
+  bool lost = lost_;
   if (status == platform::FT_OK) {
     while (found < kCanRxEntries && taken + kCanFrameSize <= size_) {
       if (ParseCanFrame(bytes_ + taken, &entries[static_cast<size_t>(found)])) {
+        lostBefore[static_cast<size_t>(found)] = lost;
+        lost = false;
         ++found;
         taken += kCanFrameSize;
       } else {
         ++taken;  // not a frame here: look for the next header
+        lost = true;
       }
     }
     if (found < kCanRxEntries) {
-      while (taken < size_ && !mayStartFrame(bytes_ + taken, size_ - taken)) ++taken;
+      while (taken < size_ && !mayStartFrame(bytes_ + taken, size_ - taken)) {
+        ++taken;
+        lost = true;
+      }
     }
     result = found > 0 || got >= kCanFrameSize ? 0 : 0xFF;
   }
@@ -137,17 +145,24 @@ uint8_t CanReceiver::readFrames(platform::Driver& driver, platform::FtHandle han
   if (result == 0) {
     consume(taken);
     *count = found;
+    lost_ = lost;
+    if (losses != nullptr) *losses = lostBefore;
   } else {
     std::fill_n(entries.begin(), found, CanRxEntry{});
   }
-  if (size_ > kCarryLimit) consume(size_ - kCarryLimit);  // only after failed reads: the oldest bytes go
+  trim();  // only after failed reads: the oldest bytes go
   return result;
+}
+
+void CanReceiver::trim() {
+  if (size_ <= kCarryLimit) return;
+  consume(size_ - kCarryLimit);
+  lost_ = true;
 }
 
 uint8_t CanReceiver::queryBitRate(platform::Driver& driver, platform::FtHandle handle, uint32_t* rate) {
   std::lock_guard lock(mutex_);
-  // What waits in the adapter is read first, so that the reply is what the next read brings; CAN frames among
-  // it stay in the stream for the next receive.
+  // What waits in the adapter is read first; CAN frames among it stay in the stream for the next receive.
   uint32_t drained = 0;
   (void)pull(driver, handle, &drained);
 
@@ -159,29 +174,71 @@ uint8_t CanReceiver::queryBitRate(platform::Driver& driver, platform::FtHandle h
 
   uint8_t result = 0;
   if (sent) {
-    uint8_t reply[kCanReadSize];
-    uint32_t got = 0;
-    const platform::FtStatus status = driver.Read(handle, reply, kCanReadSize, &got);
-    const bool framed = status == platform::FT_OK && got == kCanFrameSize && reply[0] == 0x55 &&
-                        reply[1] == 0xAA && reply[kEnd] == 0x0D && reply[kChk] == checkByte(reply);
+    // On a busy bus the reply comes among CAN frames, behind those that waited longer than the drain could
+    // take: read on while reads come back full and the reply is not there yet.
+    const int replyFrom = size_;
+    int reply = -1;
+    bool stray = false;
+    for (;;) {
+      uint32_t got = 0;
+      const platform::FtStatus status = pull(driver, handle, &got);
+      if (status != platform::FT_OK) {
+        stray = true;
+        break;
+      }
+      reply = findRateReply(replyFrom, &stray);
+      if (reply >= 0 || got < static_cast<uint32_t>(kCanReadSize) || size_ + kCanReadSize > kCapacity) break;
+    }
     static constexpr uint32_t kRates[] = {125000, 250000, 500000};
-    for (uint32_t r : kRates) {
-      const uint8_t pattern[5] = {0x03, CanRateByte(r), 0x04, 0x04, 0x07};
-      if (framed && std::memcmp(reply + 6, pattern, 5) == 0) {
-        *rate = r;
-        result = 1;
+    if (reply >= 0 && !stray) {
+      for (uint32_t r : kRates) {
+        const uint8_t pattern[5] = {0x03, CanRateByte(r), 0x04, 0x04, 0x07};
+        if (std::memcmp(bytes_ + reply + 6, pattern, 5) == 0) {
+          *rate = r;
+          result = 1;
+        }
+      }
+      // The adapter's own frame is no CAN traffic: the frames around it stay for the next receive.
+      if (result == 1) {
+        std::memmove(bytes_ + reply, bytes_ + reply + kCanFrameSize,
+                     static_cast<size_t>(size_ - reply - kCanFrameSize));
+        size_ -= kCanFrameSize;
       }
     }
-    if (result == 0) append(reply, static_cast<int>(got));  // perhaps CAN frames, read next
   }
-  if (size_ > kCarryLimit) consume(size_ - kCarryLimit);
+  trim();
   return result;
+}
+
+int CanReceiver::findRateReply(int from, bool* stray) const {
+  int reply = -1;
+  *stray = false;
+  int at = 0;
+  CanRxEntry skipped;
+  while (at + kCanFrameSize <= size_) {
+    const uint8_t* p = bytes_ + at;
+    if (ParseCanFrame(p, &skipped)) {
+      at += kCanFrameSize;
+    } else if (reply < 0 && at >= from && p[0] == 0x55 && p[1] == 0xAA && p[kEnd] == 0x0D &&
+               p[kChk] == checkByte(p)) {
+      reply = at;
+      at += kCanFrameSize;
+    } else {
+      // A byte of no frame: before the reply read it is the stream's own business; in it, the reply read is
+      // not the reply and frames alone.
+      if (at >= from) *stray = true;
+      ++at;
+    }
+  }
+  // What is left may be the start of a CAN frame that the next read completes; anything else is stray.
+  if (at < size_ && size_ > from && !mayStartFrame(bytes_ + at, size_ - at)) *stray = true;
+  return reply;
 }
 
 uint8_t CanSendFrame(Link& link, const CanMessage& message) { return writeFrame(link, BuildCanFrame(message)); }
 
-uint8_t CanReadFrames(Link& link, CanRxEntries& entries, int* count) {
-  return link.canReceiver.readFrames(link.driver, link.AdapterHandle.load(), entries, count);
+uint8_t CanReadFrames(Link& link, CanRxEntries& entries, int* count, CanRxLosses* losses) {
+  return link.canReceiver.readFrames(link.driver, link.AdapterHandle.load(), entries, count, losses);
 }
 
 uint8_t CanSetBitRate(Link& link, uint32_t rate) {

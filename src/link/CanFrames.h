@@ -16,6 +16,7 @@
 #include "platform/Driver.h"
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <mutex>
 
@@ -46,6 +47,9 @@ struct CanRxEntry {
 };
 
 using CanRxEntries = std::array<CanRxEntry, kCanRxEntries>;
+// Beside a receive's entries: bit i set when bytes that made no good frame came off the wire before entry i
+// (and after entry i-1, or after the last entry of an earlier read).
+using CanRxLosses = std::bitset<kCanRxEntries>;
 
 // The 19-byte frame of a message.
 std::array<uint8_t, kCanFrameSize> BuildCanFrame(const CanMessage& message);
@@ -68,7 +72,8 @@ class CanReceiver {
   CanReceiver& operator=(const CanReceiver&) = delete;
 
   // CanReadFrames and CanQueryBitRate, on this stream.
-  uint8_t readFrames(platform::Driver& driver, platform::FtHandle handle, CanRxEntries& entries, int* count);
+  uint8_t readFrames(platform::Driver& driver, platform::FtHandle handle, CanRxEntries& entries, int* count,
+                     CanRxLosses* losses = nullptr);
   uint8_t queryBitRate(platform::Driver& driver, platform::FtHandle handle, uint32_t* rate);
 
   // Bytes carried over to the next read.
@@ -76,8 +81,9 @@ class CanReceiver {
 
  private:
   // Room for what is carried and two reads; carried bytes never exceed kCarryLimit, so a read and its draining
-  // read always fit.
-  static constexpr int kCarryLimit = 2 * kCanReadSize;
+  // read always fit. The limit leaves room for a busy bus's backlog that a bit-rate query reads past to find
+  // its reply: each receive takes up to 128 frames, more than its reads bring.
+  static constexpr int kCarryLimit = 8 * kCanReadSize;
   static constexpr int kCapacity = kCarryLimit + 2 * kCanReadSize;
 
   // One driver read appended to the stream.
@@ -85,9 +91,18 @@ class CanReceiver {
   void append(const uint8_t* bytes, int n);                                                        // lock held
   void consume(int n);                                                                             // lock held
 
+  // Drops the oldest bytes beyond kCarryLimit (a loss).
+  void trim();  // lock held
+  // The offset of the adapter's bit-rate reply (an adapter-local 19-byte frame with its check byte) at or after
+  // `from`, walking the stream frame by frame; -1 when there is none. *stray tells whether bytes at or after
+  // `from` belong to no frame.
+  int findRateReply(int from, bool* stray) const;  // lock held
+
   mutable std::mutex mutex_;
   uint8_t bytes_[kCapacity] = {};
   int size_ = 0;
+  // Bytes were lost after the last frame handed out: the next frame is not the one that followed it on the wire.
+  bool lost_ = false;
 };
 
 // One driver write of the message's frame: 0 when the status is 0 and 19 bytes were written, 0xFF otherwise.
@@ -97,7 +112,8 @@ uint8_t CanSendFrame(Link& link, const CanMessage& message);
 // frame could be completed. When the read's length is not a multiple of 19 a second read follows and its status
 // is the result; its bytes, and whatever part of a frame was left over, are kept for the next read, as are
 // frames beyond the 128 entries. A result other than 0 takes no frame from the stream.
-uint8_t CanReadFrames(Link& link, CanRxEntries& entries, int* count);
+// `losses` (optional) marks where bytes that made no good frame lay between the entries.
+uint8_t CanReadFrames(Link& link, CanRxEntries& entries, int* count, CanRxLosses* losses = nullptr);
 // Writes the set frame: 0 when written whole, 1 otherwise. A rate the adapter does not know writes nothing.
 uint8_t CanSetBitRate(Link& link, uint32_t rate);
 // Asks the adapter for its bit rate: 1 with *rate set (125000, 250000 or 500000) when it answered with a valid

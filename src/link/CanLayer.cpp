@@ -44,13 +44,16 @@ bool send(Link& link, uint32_t identifier, const uint8_t* data, int n) {
 bool receive(Link& link, Receive mode, Pair asked = {}) {
   if (mode == Receive::All || mode == Receive::Any) platform::sleepMs(5);
   CanRxEntries entries;
+  CanRxLosses losses;
   int count = 0;
-  if (CanReadFrames(link, entries, &count) != 0 || count == 0) return false;
+  if (CanReadFrames(link, entries, &count, &losses) != 0 || count == 0) return false;
 
   CanFrameSink* sink = link.canFrameSink();
   bool result = false;
   for (int i = 0; i < count; ++i) {
     const CanRxEntry& e = entries[static_cast<size_t>(i)];
+    // Told even for a frame not handed on below: what was lost may have been the partner of the next one.
+    if (losses[static_cast<size_t>(i)] && sink != nullptr) sink->CanFramesLost();
     if ((e.identifier & kCanIdBit29) != 0 && mode != Receive::All) continue;
     uint8_t data[8] = {};
     if (e.messageFlag == 0) std::copy_n(e.data, std::min<int>(e.dataLength, 8), data);

@@ -82,6 +82,9 @@ class CanFrameSink {
   virtual ~CanFrameSink() = default;
   virtual void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
                                 uint8_t dataLength) = 0;
+  // Bytes that made no good frame (a frame whose check byte failed, a cut or garbled stretch) came off the wire
+  // at this point of the stream, between the frames handed on before and after.
+  virtual void CanFramesLost() {}
 };
 
 // The main window's controls that the link and the configuration dialog act on. The main window owns their

@@ -111,7 +111,8 @@ bool SendPackText8(Link& link, const PackMessageBytes& bytes) {
 bool ReceivePackMessage(Link& link) {
   std::array<uint8_t, kReceiveBufferSize> buffer{};
   uint32_t got = 0;
-  if (!ReadAdapterBytes(link, buffer.data(), kAnswerReadSize, &got)) {
+  // Each of the two answer frames is found where it starts: noise before either does not shift them.
+  if (!ReadReplyFrames(link, kFrameUartReply, 2, kAnswerReadSize, buffer.data(), buffer.size(), &got)) {
     link.controls.setColor(link.mainWindow.rxLamp, colour::White);
     return false;
   }
@@ -134,7 +135,11 @@ bool ReceivePackMessage(Link& link) {
 bool WaitPackAck(Link& link, uint16_t id, uint16_t index) {
   std::array<uint8_t, kReceiveBufferSize> buffer{};
   uint32_t got = 0;
-  if (!ReadAdapterBytes(link, buffer.data(), kAckReadSize, &got) || got < kAnswerFrameSize) return false;
+  if (!ReadReplyFrames(link, kFrameUartReply, PackReplyStore::kCapacity, kAckReadSize, buffer.data(), buffer.size(),
+                       &got) ||
+      got < kAnswerFrameSize) {
+    return false;
+  }
   link.BlinkRx();
   const int frames = static_cast<int>(std::min<uint32_t>(got, kAckReadSize)) / kAnswerFrameSize;
   storeReply(link, buffer.data(), frames);

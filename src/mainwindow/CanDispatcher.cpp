@@ -101,6 +101,7 @@ void CanDispatcher::ResetCellCount() {
 void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
                                      uint8_t dataLength) {
   std::lock_guard lock(mutex_);
+  if (identifier != link::kCanAnswerData) dropOpenHeader();
   // A broadcast counts only with data and without the message flag; the answers count in any case.
   if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
     switch (identifier) {
@@ -117,6 +118,17 @@ void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, c
   if (identifier == link::kCanAnswerData) answerData(data);
 }
 
+void CanDispatcher::CanFramesLost() {
+  std::lock_guard lock(mutex_);
+  dropOpenHeader();
+}
+
+void CanDispatcher::dropOpenHeader() {
+  if (!headerOpen_) return;
+  lastHeader_ = kSpentHeader;
+  headerOpen_ = false;
+}
+
 void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength) {
   if (dataLength != 8) return;
   // Types 0x90 and 0x91 answer parameters that nothing shows.
@@ -128,6 +140,7 @@ void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength)
 
 void CanDispatcher::answerHeader(const uint8_t d[8]) {
   lastHeader_ = CanAnswerHeader{link::be16(d), link::be16(d + 2), {d[4], d[5], d[6]}, d[7]};
+  headerOpen_ = true;
   for (const AckBit& ack : kAckBits) {
     if (ack.command != lastHeader_.command || ack.index != lastHeader_.index) continue;
     if (ack.withdraws) {
@@ -139,6 +152,11 @@ void CanDispatcher::answerHeader(const uint8_t d[8]) {
 }
 
 void CanDispatcher::answerData(const uint8_t d[8]) {
+  if (!headerOpen_) {
+    lastHeader_ = kSpentHeader;
+    return;
+  }
+  headerOpen_ = false;
   const int index = lastHeader_.index;
   switch (lastHeader_.command) {
     case msg::kFirmwareId:

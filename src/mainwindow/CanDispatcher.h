@@ -2,7 +2,9 @@
 // The CAN frame dispatcher: every frame that a receive of the CAN layer reads arrives here, whatever thread
 // reads and whatever exchange is under way. The pack's broadcasts 0x400 to 0x404 go to their decoders; an
 // answer header 0x442 becomes the last answer header and marks the answer flags; an answer data message 0x443,
-// which carries no identification of its own, is decoded as the last header names and then clears it.
+// which carries no identification of its own, is decoded as the last header names and then clears it. It is
+// decoded only when that header is the frame right before it: a header whose data is followed by anything else
+// first (another frame, a frame lost on the wire) is dropped, and so is a 0x443 without its own header.
 //
 // One frame is dispatched whole under the dispatcher's lock: the header a 0x443 is paired with is the one
 // dispatched before it, and the flags, the header and the cell values never show half of a frame. Frames reach
@@ -62,6 +64,8 @@ class CanDispatcher : public link::CanFrameSink {
 
   void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
                         uint8_t dataLength) override;
+  // A frame was lost on the wire: the header before it may have lost its data, so it is dropped.
+  void CanFramesLost() override;
 
   CanAckFlags& ackFlags() { return ackFlags_; }
   CanAnswerHeader lastAnswerHeader() const;
@@ -86,9 +90,14 @@ class CanDispatcher : public link::CanFrameSink {
   PackDispatcher& pack_;
   CanDecoders decoders_;
   CanAckFlags ackFlags_;
+  // The last header has had neither its data nor any other frame after it (nor a loss): only then is the next
+  // 0x443 its data. A 0x443 under an older header would show another answer's bytes as this one's value.
+  void dropOpenHeader();  // lock held
+
   mutable std::mutex mutex_;  // one frame whole; guards the last header and the decoders
   CanAnswerHeader lastHeader_;
   std::function<void(uint8_t, uint8_t)> parameterAnswer_;
+  bool headerOpen_ = false;
 };
 
 }  // namespace qv::mainwindow

@@ -304,9 +304,11 @@ void Monitor::PollUr74() {
 void Monitor::Ur74Cycle(MonitorLog* log) {
   if (!running()) return;
   ReplyBuffer reply{};
+  bool queried = false;
   {
     const auto exchange = link_.exchange();
-    if (link::SendUartRequest(link_, sizeof kUr74Query, kUr74RecordLength, kUr74Query)) {
+    queried = link::SendUartRequest(link_, sizeof kUr74Query, kUr74RecordLength, kUr74Query);
+    if (queried) {
       link_.BlinkTx();
     } else {
       controls_.setColor(ctl::Shape_TX, colour::White);
@@ -322,7 +324,8 @@ void Monitor::Ur74Cycle(MonitorLog* log) {
   // Decoded when it begins with "!", whether or not the reply's checksum held.
   DecodeUr74Record(QByteArrayView(reply.data(), reply.size()), controls_, state_, ur74CellCount_);
   if (!running()) return;
-  WriteMonitorLogLine(log, controls_);
+  // A query that was not written (a pulled cable) brought nothing new: no line repeats the last values.
+  if (queried) WriteMonitorLogLine(log, controls_);
 }
 
 void Monitor::PollUr96() {
@@ -336,13 +339,15 @@ void Monitor::PollUr96() {
 void Monitor::Ur96Cycle(MonitorLog* log) {
   if (!running()) return;
   std::optional<Ur96Reply> reply;
+  bool queried = false;
   {
     const auto exchange = link_.exchange();
-    if (link::SendUr96Query(link_)) {
-      sleepMs(150);
-      if (!running()) return;
-      reply = ReadUr96Reply(link_, controls_);
-    }
+    queried = link::SendUr96Query(link_);
+    if (!queried) controls_.setColor(ctl::Shape_TX, colour::White);
+    // The wait stays when the query was not written (a pulled cable): the loop keeps its pace.
+    sleepMs(150);
+    if (!running()) return;
+    if (queried) reply = ReadUr96Reply(link_, controls_);
   }
   // Decoded once the exchange is over: the decoder reads the capacity table.
   if (reply) DecodeUr96Reply(*reply, controls_, state_);
@@ -360,7 +365,8 @@ void Monitor::Ur96Cycle(MonitorLog* log) {
     if (!running()) return;
     SearchLastChargeDate(true);
   }
-  WriteMonitorLogLine(log, controls_);
+  // A cycle whose query was not written brought nothing new: no line repeats the last values.
+  if (queried) WriteMonitorLogLine(log, controls_);
 }
 
 void Monitor::PollUr2() {

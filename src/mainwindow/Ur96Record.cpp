@@ -233,6 +233,10 @@ std::optional<Ur96Reply> ReadUr96Reply(link::Link& link, Controls& controls) {
   std::array<uint8_t, 1024> buffer{};
   uint32_t received = 0;
   const bool read = link::ReadAdapterBytes(link, buffer.data(), kReadSize, &received);
+  // Taken from where the reply starts: bytes before it (noise, a stray byte) do not make it another length.
+  const uint32_t start = link::ReplyStart(buffer.data(), received, link::kFrameUartReply);
+  std::copy(buffer.begin() + start, buffer.begin() + received, buffer.begin());
+  received -= start;
   controls.setMaximum(ctl::ProgressBarSOC, 100);
   if (!read || received != kReplySize) return std::nullopt;
   link.BlinkRx();

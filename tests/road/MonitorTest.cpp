@@ -604,5 +604,123 @@ TEST_F(MonitorRoad, CanRunPollsUntilStop) {
   }
 }
 
+// Bytes before each reply of the adapter (a stray byte, a frame head that goes nowhere, eight bytes of noise
+// with a head of another type among them): each variant is still found at its first probe and polled.
+TEST_F(MonitorRoad, NoiseBeforeEachReplyNeitherHidesNorShiftsAPack) {
+  const QByteArray noises[] = {QByteArray(1, '\0'), QByteArray("\x55\xAA\x07", 3),
+                               QByteArray("\x0D\x55\xAA\x01\x19\x00\x02\x55", 8)};
+  const struct {
+    const char* setup;
+    std::vector<Ask> detection;
+    Ask poll;
+    const char* mode;
+    Control box;
+    const char* value;
+  } cases[] = {
+      {"ur74", {Ask::Ur74}, Ask::Ur74, " UR74 Mode ", mainwindow::ctl::EditVCell1, "3700"},
+      {"ur96", {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96}, Ask::Ur96, " UR96 Mode ", mainwindow::ctl::EditFWID,
+       "QV1302B96A"},
+      {"ur2",
+       {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96, Ask::Ur96, Ask::Ur96, Ask::Ur2},
+       Ask::Ur2,
+       " UR2 Mode ",
+       mainwindow::ctl::EditFWID,
+       "QVU2-13S"},
+  };
+  configure(0);
+  for (const QByteArray& noise : noises) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.setup) + " after " + std::to_string(noise.size()) + " noise bytes");
+      sim::Faults faults;
+      faults.noiseBefore = noise;
+      adapter->setFaults(faults);
+      const auto pack = plug(setupPack(c.setup));
+      rig.controls.setText(c.box, QString());
+      click();
+      const auto probes = std::count(c.detection.begin(), c.detection.end(), c.poll);
+      ASSERT_TRUE(waitFor([&] { return pack->count(c.poll) >= probes + 2; }));
+      const std::vector<Ask> asked = pack->kinds();
+      EXPECT_EQ(std::vector<Ask>(asked.begin(), asked.begin() + static_cast<std::ptrdiff_t>(c.detection.size())),
+                c.detection);
+      EXPECT_EQ(panel(1), c.mode);
+      EXPECT_TRUE(waitFor([&] { return text(c.box) == c.value; })) << text(c.box).toStdString();
+      click();
+      waitForEnd();
+      expectStopped();
+    }
+  }
+}
+
+// A cable pulled during each loop: the loop keeps its pace (no cycle without its waits), a cycle whose query
+// was not written writes no log line, the TX lamp shows the failed write, and STOP ends the run cleanly.
+TEST_F(MonitorRoad, APulledCableKeepsEachLoopsPaceAndFloodsNoLog) {
+  test::ScopedExeName usualNameAfterwards("VELMO_ENG");
+  const struct {
+    const char* setup;  // nullptr: the CAN pack
+    Ask poll;
+    int periodMs;       // the sleeps of one cycle whose query fails
+    std::atomic<int> HookLog::*perCycle;  // a callee each cycle calls once; nullptr: none
+  } cases[] = {
+      {"ur74", Ask::Ur74, 500, nullptr},
+      {"ur96", Ask::Ur96, 200, &HookLog::shipping},  // no record: no cell requests, as after a bad record
+      {"ur2", Ask::Ur2, 950, &HookLog::rtc},
+      {nullptr, Ask::Other, 110, &HookLog::canCells},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup != nullptr ? c.setup : "can");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    platform::setExeInfo({folder.path() + "/", QStringLiteral("VELMO_ENG")});
+    HookLog log;
+    installHooks(monitor, log, rig.controls);
+    monitor.hooks.CheckCanBitRate = [](platform::FtHandle, uint32_t) { return true; };
+    adapter->replug();
+    adapter->setFaults({});
+    std::shared_ptr<WatchedPack> pack;
+    if (c.setup != nullptr) {
+      pack = plug(setupPack(c.setup));
+      adapter->setCanNode(nullptr);
+    } else {
+      plug(nullptr);
+      adapter->setCanNode(std::make_shared<sim::CanPack>());
+    }
+    configure(c.setup != nullptr ? 0 : 1);
+    rig.controls.setChecked(link::ctl::CheckBoxLogFileSave, true);
+    const auto logLines = [&] {
+      const QStringList logs = QDir(folder.path() + "/Monitor_Log").entryList(QDir::Files);
+      if (logs.isEmpty()) return 0LL;
+      QFile file(folder.path() + "/Monitor_Log/" + logs.first());
+      return file.open(QIODevice::ReadOnly) ? static_cast<long long>(file.readAll().count("\r\n")) : -1LL;
+    };
+
+    click();
+    if (pack) {
+      ASSERT_TRUE(waitFor([&] { return pack->count(c.poll) >= 3 + 3; }));  // past the probes
+    } else {
+      ASSERT_TRUE(waitFor([&] { return log.canCells >= 2; }));
+    }
+    const long long linesBefore = logLines();
+    const int cyclesBefore = c.perCycle != nullptr ? (log.*c.perCycle).load() : 0;
+    adapter->unplug();
+    const auto pulled = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double simulatedMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pulled).count() / 0.02;
+
+    // The cycle under way when the cable went may still write its line; none after it.
+    EXPECT_LE(logLines(), linesBefore + 1);
+    if (c.perCycle != nullptr) {
+      EXPECT_LE((log.*c.perCycle).load() - cyclesBefore, static_cast<int>(simulatedMs / c.periodMs) + 2);
+    }
+    if (c.poll == Ask::Ur74 || c.poll == Ask::Ur96) EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_TX), colour::White);
+    EXPECT_FALSE(ended());
+    EXPECT_EQ(text(mainwindow::ctl::SpdBtnRUN), "STOP");
+
+    click();
+    waitForEnd();
+    expectStopped();
+  }
+}
+
 }  // namespace
 }  // namespace qv
