@@ -173,6 +173,12 @@ void TFormFWUpgrade::SpdBtn_FirmwareUpgradeExitClick() {
 }
 
 void TFormFWUpgrade::FormClose() {
+  // The window has no close box; a close asked of it some other way while a worker runs is refused as a click
+  // on "Exit" is, so the run stays in sight until its verdict.
+  if (busy_) {
+    controls_.setVisible(ctl::FormFWUpgrade, true);
+    return;
+  }
   controls_.setVisible(ctl::FormFWUpgrade, false);
   controls_.setEnabled(mainWindow_, true);
   controls_.setVisible(mainWindow_, true);

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <future>
+#include <mutex>
 #include <optional>
 
 namespace qv {
@@ -164,6 +166,43 @@ TEST(Upgrade, ExitStaysOffFromTheClickToTheVerdict) {
   ASSERT_GT(exitEnabled.size(), 10u);
   EXPECT_EQ(std::count(exitEnabled.begin(), exitEnabled.end(), true), 0);
   EXPECT_TRUE(r.controls().enabled(ctl::SpdBtn_FirmwareUpgradeExit));
+}
+
+// While the upgrade runs, neither "Exit" nor a close takes the window away or touches the adapter.
+TEST(Upgrade, NeitherExitNorACloseLeavesARunningUpgrade) {
+  test::UpgradeRig r;
+  std::promise<void> started, go;
+  std::once_flag first;
+  {
+    std::lock_guard lock(r.driver().mutex);
+    r.driver().onWrite = [&] {
+      std::call_once(first, [&] {
+        started.set_value();
+        go.get_future().wait();
+      });
+    };
+  }
+  r.controls().setVisible(mainwindow::ctl::FormMain, false);
+  r.controls().setVisible(ctl::FormFWUpgrade, true);
+  r.window.ChooseImage(r.writeFile("firmware.hex", smallImage()));
+  r.adapter->clearWritten();
+  r.window.btnFirmwareUpgradeClick();
+  started.get_future().wait();
+  EXPECT_TRUE(r.window.busy());
+  r.window.onEvent(ctl::SpdBtn_FirmwareUpgradeExit, UiEvent::Click);
+  r.controls().setVisible(ctl::FormFWUpgrade, false);  // as the display does before it reports a close
+  r.window.onEvent(ctl::FormFWUpgrade, UiEvent::Close);
+  EXPECT_TRUE(r.controls().visible(ctl::FormFWUpgrade));
+  EXPECT_FALSE(r.controls().visible(mainwindow::ctl::FormMain));
+  EXPECT_NE(r.rig.link.AdapterHandle, 0u);
+  r.window.onEvent(ctl::btnFirmwareUpgrade, UiEvent::Click);  // a second click starts nothing
+  go.set_value();
+  r.rig.services.workers.joinAll();
+  EXPECT_EQ(r.memo().back(), "MSG: Firmware Upgrade......passed.");
+  EXPECT_EQ(r.bootloader().erases(), 1);
+  r.window.onEvent(ctl::SpdBtn_FirmwareUpgradeExit, UiEvent::Click);
+  EXPECT_FALSE(r.controls().visible(ctl::FormFWUpgrade));
+  EXPECT_TRUE(r.controls().visible(mainwindow::ctl::FormMain));
 }
 
 TEST(Upgrade, AnotherSessionsAdapterIsLeftAlone) {
