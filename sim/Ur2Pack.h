@@ -9,6 +9,7 @@
 // The frames are the simulator's own, written from the frame tables, never the program's codec.
 
 #include "sim/SimAdapter.h"
+#include "sim/SimEeprom.h"
 
 #include <QByteArray>
 
@@ -44,6 +45,8 @@ struct Ur2PackState {
   // of the external EEPROM (0x4103 with data byte 1) the pack applied.
   uint16_t sleptOn = 0;
   int eepromErases = 0;
+  // The EEPROM header items and record lists (SimEeprom.h).
+  SimEeprom eeprom;
 };
 
 struct Ur2Faults {

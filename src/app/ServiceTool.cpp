@@ -23,12 +23,13 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormConfig(link),
       FormPassWord(services),
       FormFWUpgrade(services),
-      FormEEPROM(services),
+      FormEEPROM(services, link, state),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
       FormEEP_Record(services),
       Form_EEP_PARA(services) {
   link.setPackMessageSink(&packDispatcher);
+  packDispatcher.addListener(&FormEEPROM.records());
   link.setCanFrameSink(&canDispatcher);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
