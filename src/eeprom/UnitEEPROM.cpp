@@ -154,8 +154,6 @@ bool askCount(link::Link& link, uint16_t id) {
 TFormEEPROM::TFormEEPROM(platform::Services& services, link::Link& link, mainwindow::MainState& state,
                          commands::UrCommandRunner::StartWorker start)
     : DeclaredForm(services.controls, EEPROMFormDef()),
-      services_(services),
-      link_(link),
       state_(state),
       controls_(services.controls),
       runner_(link, std::move(start)),
@@ -231,8 +229,11 @@ void TFormEEPROM::BitBtnEEPRangeClick() {
   if (page != kPageLead && page != kPageLast) return;
   records_.zeroAll();
   const EepList list = page == kPageLead ? EepList::Lead : EepList::Last;
-  // The range button and the lists go off here, with the command set, before the worker runs.
-  startRead(kRangeShape, [this, list] { ReadRangeThread(list); });
+  // The chosen records are taken here, and the range button goes off here with the command set and the window,
+  // before the worker runs: nothing can change the choice under it.
+  const int s = controls_.itemIndex(ctl::ComboBoxEEPStartAddrRead);
+  const int e = controls_.itemIndex(ctl::ComboBoxEEPEndAddrRead);
+  startRead(kRangeShape, [this, list, s, e] { ReadRangeThread(list, s, e); });
   applySaveRule();
 }
 
@@ -358,9 +359,7 @@ void TFormEEPROM::readRecord(link::Link& link, EepList list, uint32_t number) {
   controls_.addItem(memoOf(list), EepRecordLine(list, number, record, answered));
 }
 
-void TFormEEPROM::ReadRangeThread(EepList list) {
-  const int s = controls_.itemIndex(ctl::ComboBoxEEPStartAddrRead);
-  const int e = controls_.itemIndex(ctl::ComboBoxEEPEndAddrRead);
+void TFormEEPROM::ReadRangeThread(EepList list, int s, int e) {
   runner_.Run(kRangeShape, [this, list, s, e](link::Link& link) {
     if (s < 0 || e < 0 || e < s) return;
     const Control memo = memoOf(list);

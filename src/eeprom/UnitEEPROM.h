@@ -54,7 +54,9 @@ class TFormEEPROM : public DeclaredForm {
   // The workers, each whole (open, exchange, close, buttons back).
   void ReadHeaderBlockThread();
   void ReadBlockThread(EepList list);  // ReadProtectBlockThread, ReadLeadBlockThread, ReadLastBlockThread
-  void ReadRangeThread(EepList list);  // ReadLeadRangeThread, ReadLastRangeThread
+  // ReadLeadRangeThread, ReadLastRangeThread: the records s + 1 to e + 1 (the chosen items' positions, -1 for
+  // none); nothing when either is not chosen or e < s.
+  void ReadRangeThread(EepList list, int s, int e);
   void PreViewThread();
 
  private:
@@ -72,8 +74,6 @@ class TFormEEPROM : public DeclaredForm {
   void finishRead();
   void applySaveRule();
 
-  platform::Services& services_;
-  link::Link& link_;
   mainwindow::MainState& state_;
   Controls& controls_;
   commands::UrCommandRunner runner_;

@@ -449,6 +449,33 @@ TEST_F(EepromRoad, EachPageReadWholeAndByLastTen) {
   EXPECT_EQ(lines(ectl::MemoEEPProtect).size(), 4);
 }
 
+TEST_F(EepromRoad, ACountThatDoesNotComeReadsNoRecordAndMakesNoLog) {
+  setPack([](sim::Ur2PackState& s) { s.eeprom.lists[0] = records(3, 0x44); });
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    QString line;
+  } cases[] = {
+      {"silent", [&] { pack->setFaults({.silent = true}); }, "Total Bytes :   Time out "},
+      {"refused", [&] { pack->setFaults({.status = 1, .refused = 0x6500}); }, "Total Bytes :   Time out "},
+      {"count 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.lists[0].clear(); }); }, "Total Package Number :   0"},
+      // Another list's count in answer: stored in that list, not taken for this one.
+      {"another count", [&] { gate->answerAs(0x6500, 0x6600); }, "Total Bytes :   Time out "},
+  };
+  page(1);
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    pack->setFaults({});
+    k.arrange();
+    adapter->clearWritten();
+    run(ectl::BitBtnEEPBlockChoiceRead);
+    expectLines(lines(ectl::MemoEEPProtect), QStringList{k.line});
+    EXPECT_EQ(requestsOf(0x6501), 0);
+    EXPECT_TRUE(QDir(folder.path()).entryList({"UART_*"}, QDir::Dirs).isEmpty());
+    expectCommandSetBackButPdf();
+  }
+}
+
 TEST_F(EepromRoad, ARecordWithAMissingPartIsMarkedNotFilledFromTheOneBefore) {
   setPack([](sim::Ur2PackState& s) {
     s.eeprom.lists[1] = records(3, 0x81);
