@@ -1,6 +1,7 @@
 #include "sim/CanPack.h"
 
 #include "sim/Bytes.h"
+#include "sim/CanRecords.h"
 
 #include <algorithm>
 
@@ -12,6 +13,9 @@ enum : uint32_t {
   kVoltageCurrent = 0x401,
   kCapacity = 0x402,
   kHealth = 0x403,
+  kKeepAlive = 0x300,
+  kParameterRequest = 0x304,
+  kParameterAnswer = 0x404,
   kRequest = 0x440,
   kRequestData = 0x441,
   kAnswerHeader = 0x442,
@@ -74,6 +78,11 @@ int64_t CanPack::framesSent() const {
   return sent_;
 }
 
+CanKeepAlives CanPack::keepAlives() const {
+  std::lock_guard lock(mutex_);
+  return keepAlives_;
+}
+
 void CanPack::put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]) {
   if (lateByMs_ > 0) {
     Delayed d{nowMs_ + lateByMs_, id, {}};
@@ -123,6 +132,12 @@ void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
   awake_ = true;
   if (frame.ext || frame.flag) return;
   const uint8_t* d = frame.data;
+  if (frame.id == kKeepAlive) {
+    static constexpr uint8_t kKeepAliveData[8] = {0x01, 0x5A, 0x00, 0x5A, 0x00, 0x00, 0x00, 0x00};
+    keepAlives_.atMs.push_back(nowMs_);
+    if (frame.length != 8 || !std::equal(d, d + 8, kKeepAliveData)) ++keepAlives_.malformed;
+    return;
+  }
   if (frame.id == kRequest) {
     const Request r{static_cast<uint16_t>(d[0] << 8 | d[1]), static_cast<uint16_t>(d[2] << 8 | d[3]), d[7]};
     pending_ = r.value > 0;
@@ -135,7 +150,17 @@ void CanPack::receive(const CanFrame& frame, std::vector<CanFrame>& out) {
   } else if (frame.id == kRequestData && pending_) {
     pending_ = false;
     answer(request_, d, out);
+  } else if (frame.id == kParameterRequest) {
+    answerParameter(d, out);
   }
+}
+
+void CanPack::answerParameter(const uint8_t request[8], std::vector<CanFrame>& out) {
+  if (faults_.silent) return;
+  const auto value = state_.parameters.find(request[1]);
+  if (value == state_.parameters.end()) return;
+  const std::array<uint8_t, 8> data = EncodeParameterAnswer(request[0], request[1], value->second);
+  put(out, kParameterAnswer, data.data());
 }
 
 
@@ -145,9 +170,11 @@ bool CanPack::unanswered(const Request& r) const {
 }
 
 uint8_t CanPack::refusal(const Request& r) {
+  refusedWithData_ = false;
   for (CanPackRefusal& f : faults_.refused) {
     if (!matches(f.command, f.index, r.command, r.index) || f.times == 0) continue;
     if (f.times > 0) --f.times;
+    refusedWithData_ = f.withData;
     return f.status == 0 ? kRefused : f.status;
   }
   return 0;
@@ -165,6 +192,7 @@ void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame
   uint8_t value[8] = {};
   const bool read = r.value == 0 && readValue(r.command, r.index, value);
   uint8_t status = faults_.status;
+  refusedWithData_ = false;
   if (status == 0) status = refusal(r);
   if (!read && status == 0 && !write(r.command, r.index, data)) status = kRefused;
   lateByMs_ = lateBy(r);
@@ -173,7 +201,7 @@ void CanPack::answer(const Request& r, const uint8_t* data, std::vector<CanFrame
   be16(header + 2, r.index);
   header[7] = status;
   put(out, kAnswerHeader, header);
-  if (read && status == 0) put(out, kAnswerData, value);
+  if (read && (status == 0 || refusedWithData_)) put(out, kAnswerData, value);
   lateByMs_ = 0;
 }
 
@@ -211,7 +239,10 @@ bool CanPack::readValue(uint16_t command, uint16_t index, uint8_t v[8]) const {
     case 0x1004: be32(v, s.totalChargeCapacity); return index == 0;
     case 0x1005: std::copy(s.clock.begin(), s.clock.end(), v); return index == 0;
     case 0x1006: return index == 0;
-    case 0x1007: v[0] = s.protectionFlags; return index == 0;
+    case 0x1007:
+      v[0] = s.protectionFlags;
+      v[1] = s.protectionFlags2;
+      return index == 0;
     case 0x1008: be32(v, s.cycleCount); return index == 0;
     case 0x1009: be32(v, s.remainCapacity); return index == 0;
     case 0x200A: return textPart(s.barcode32, index, 4, v);
@@ -242,8 +273,8 @@ bool CanPack::write(uint16_t command, uint16_t index, const uint8_t d[8]) {
       s.totalChargeCapacity = 0;
       ++s.totalChargeErases;
       return true;
-    case 0x4102:
-      if (index != 0 || d[0] != 0x00) return false;
+    case 0x4102:  // data 00 from the write commands, 01 from the service page's erase
+      if (index != 0 || d[0] > 0x01) return false;
       ++s.internalEepromErases;
       return true;
     case 0x4103:
@@ -251,10 +282,13 @@ bool CanPack::write(uint16_t command, uint16_t index, const uint8_t d[8]) {
       s.records = {};
       ++s.externalEepromErases;
       return true;
-    case 0x4205:
-    case 0x4206: return index == 0;  // sleep and deep sleep: acknowledged
+    case 0x4205: return index == 0;  // sleep: acknowledged
+    case 0x4206:
+      if (index != 0 || !std::all_of(d, d + 8, [](uint8_t b) { return b == 0xFF; })) return false;
+      ++s.deepSleeps;
+      return true;
     case 0x4209:
-      if (index != 0) return false;
+      if (index != 0 || d[0] > 0x01) return false;
       s.shippingMode = (d[0] & 1) != 0;
       return true;
     default: return false;

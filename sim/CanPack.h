@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -43,17 +44,30 @@ struct CanPackState {
   // 0x1005: year - 2000, month, day, hour, minute, second.
   std::array<uint8_t, 6> clock{24, 5, 7, 9, 5, 3};
   uint8_t protectionFlags = 0;               // 0x1007: data byte 0
+  uint8_t protectionFlags2 = 0;              // 0x1007: data byte 1 (bit 0: short circuit)
   uint32_t cycleCount = 57;                  // 0x1008
   uint32_t remainCapacity = 8320;            // 0x1009: mAh
   bool shippingMode = false;                 // 0x200B: data byte 0 bit 0
   // 0x6502, index block * 256 + part: the 32-byte records of blocks 1 to 3, eight bytes per part.
   std::array<std::array<uint8_t, 32>, 3> records{};
+  // 0x304: the configuration parameters by index; an index without a value gets no 0x404 answer.
+  std::map<uint8_t, uint8_t> parameters;
 
   // The erases applied: 0x4101 (data 00) zeroes the total charge capacity; 0x4102 (data 00) the controller's
   // own EEPROM; 0x4103 (data 01) the external EEPROM, which holds the records above. Each counts here.
   int totalChargeErases = 0;
   int internalEepromErases = 0;
   int externalEepromErases = 0;
+  // 0x4206 with its eight bytes FF: the deep sleeps taken. The pack still answers afterwards (the bus keeps it
+  // awake in the simulation).
+  int deepSleeps = 0;
+};
+
+// The keep-alive messages 0x300 the pack heard: when each came (program milliseconds) and how many carried
+// something other than length 8 and 01 5A 00 5A 00 00 00 00.
+struct CanKeepAlives {
+  std::vector<int64_t> atMs;
+  int malformed = 0;
 };
 
 // One request (command, index) singled out by a fault; an index of CanPack::kAnyIndex stands for every index.
@@ -62,6 +76,7 @@ struct CanPackRefusal {
   uint16_t index = 0;
   int times = -1;        // refusals left; -1: every time
   uint8_t status = 0x01; // the status byte of the refusal
+  bool withData = false; // the read's data still follows the refusing header
 };
 struct CanPackLateAnswer {
   uint16_t command = 0;
@@ -100,6 +115,8 @@ class CanPack : public CanNode {
 
   // Frames the pack has put on the bus so far, broadcasts and answers.
   int64_t framesSent() const;
+  // The keep-alives heard so far.
+  CanKeepAlives keepAlives() const;
 
  private:
   struct Request {
@@ -116,6 +133,7 @@ class CanPack : public CanNode {
   bool unanswered(const Request& request) const;                                       // lock held
   // The refusal's status for the request, counting it down; 0 when the request is not refused.
   uint8_t refusal(const Request& request);                                              // lock held
+  void answerParameter(const uint8_t request[8], std::vector<CanFrame>& out);            // lock held
   int64_t lateBy(const Request& request) const;                                        // lock held
   void put(std::vector<CanFrame>& out, uint32_t id, const uint8_t data[8]);            // lock held
 
@@ -128,8 +146,10 @@ class CanPack : public CanNode {
   bool pending_ = false;  // a request waits for its data message
   Request request_;
   int64_t sent_ = 0;
+  CanKeepAlives keepAlives_;
   int64_t nowMs_ = 0;    // the time of the last tick
   int64_t lateByMs_ = 0; // while an answer is put: how late it goes out
+  bool refusedWithData_ = false;  // the refusal just counted sends the read's data all the same
   struct Delayed {
     int64_t dueMs;
     uint32_t id;

@@ -2,6 +2,7 @@
 
 #include "sim/CanPack.h"
 #include "sim/CompositePack.h"
+#include "sim/FixtureBoard.h"
 #include "sim/Ur2Pack.h"
 #include "sim/Ur74Pack.h"
 #include "sim/Ur96Pack.h"
@@ -81,6 +82,8 @@ std::unique_ptr<SimDriver> makeSimDriver(const std::string& pack) {
       setup.build(*adapter);
       // The adapter has both sides: whatever stands on its serial line, a CAN pack stands on its bus.
       adapter->setCanNode(std::make_shared<CanPack>());
+      // And it sits in a test fixture.
+      adapter->setFixture(std::make_shared<FixtureBoard>());
       return driver;
     }
   }

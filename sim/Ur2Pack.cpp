@@ -48,17 +48,22 @@ QByteArray Ur2Pack::frame(uint8_t kind, const Bytes8& message) const {
   return QByteArray(reinterpret_cast<const char*>(f), kFrameSize);
 }
 
-uint8_t Ur2Pack::statusOf(uint16_t id) const {
-  return faults_.refused == 0 || faults_.refused == id ? faults_.status : 0;
+uint8_t Ur2Pack::statusOf(uint16_t id, uint16_t index) {
+  const bool refused = (faults_.refused == 0 || faults_.refused == id) &&
+                       (faults_.refusedIndex < 0 || faults_.refusedIndex == index);
+  if (!refused || faults_.status == 0 || faults_.refusals == 0) return 0;
+  if (faults_.refusals > 0) --faults_.refusals;
+  return faults_.status;
 }
 
-QByteArray Ur2Pack::header(uint16_t id, uint16_t index) const {
+QByteArray Ur2Pack::header(uint16_t id, uint16_t index, uint8_t status) const {
   return frame(3, {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), static_cast<uint8_t>(index >> 8),
-                   static_cast<uint8_t>(index), 0, 0, 0, statusOf(id)});
+                   static_cast<uint8_t>(index), 0, 0, 0, status});
 }
 
 std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expected) {
   (void)expected;
+  if (std::vector<QByteArray> boot; bootloader_->take(payload, &boot)) return boot;
   std::lock_guard lock(mutex_);
   const auto* f = reinterpret_cast<const uint8_t*>(payload.constData());
   const bool frameHolds = payload.size() == kFrameSize && f[0] == 0x40 && f[1] == 0x00 && f[11] == xorOf(f, 11) &&
@@ -87,11 +92,12 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
     const bool silentItem = state_.eeprom.silentItems.count({id, index}) != 0;
     if (!writePending_ && !silentItem &&
         (readData(id, index, &data) || readEepromData(state_.eeprom, id, index, value, &data)))
-      out = {header(id, index), frame(4, data)};
+      out = {header(id, index, statusOf(id, index)), frame(4, data)};
   } else if (kind == 2 && writePending_) {
     writePending_ = false;
-    if (statusOf(writeId_) == 0) applyWrite(writeId_, writeIndex_, message);  // a refused write changes nothing
-    out = {header(writeId_, writeIndex_)};
+    const uint8_t status = statusOf(writeId_, writeIndex_);
+    if (status == 0) applyWrite(writeId_, writeIndex_, message);  // a refused write changes nothing
+    out = {header(writeId_, writeIndex_, status)};
   }
   return out;
 }
@@ -163,7 +169,8 @@ bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
       d = eightBytes(s.barcode32, 8 * (index - 1));
       return true;
     case 0x2008:
-      if (!s.answersBarcode16 || index < 1 || index > 2) return false;
+    case 0x000A:
+      if (!(id == 0x2008 ? s.answersBarcode16 : s.answersBarcode16First) || index < 1 || index > 2) return false;
       d = eightBytes(s.barcode16, 8 * (index - 1));
       return true;
     default:
@@ -185,6 +192,7 @@ void Ur2Pack::applyWrite(uint16_t id, uint16_t index, const Bytes8& data) {
       s.shippingMode = (data[0] & 0x01) != 0;
       break;
     case 0x4009:
+    case 0x6207:
       if (index >= 1 && index <= 4) setEightBytes(s.barcode32, 8 * (index - 1), data.data());
       break;
     case 0x4008:

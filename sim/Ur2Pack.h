@@ -8,12 +8,14 @@
 //
 // The frames are the simulator's own, written from the frame tables, never the program's codec.
 
+#include "sim/Bootloader.h"
 #include "sim/SimAdapter.h"
 #include "sim/SimEeprom.h"
 
 #include <QByteArray>
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 
@@ -34,13 +36,15 @@ struct Ur2PackState {
   std::array<uint8_t, 6> clock{24, 5, 6, 7, 8, 9};  // year minus 2000, month, day, hour, minute, second
   QByteArray serial = "SN123456";         // eight characters at most
   bool shippingMode = false;
-  // The 32-character barcode (0x200A, and 0x6207 when it sits in the EEPROM header; written by 0x4009) and the
-  // 16-character one (0x2008; written by 0x4008). A kind the pack does not answer is not offered.
+  // The 32-character barcode (0x200A, and 0x6207 when it sits in the EEPROM header; written by 0x4009 and by a
+  // 0x6207 write) and the 16-character one (0x2008, and 0x000A, the form CAN asks for; written by 0x4008). A kind
+  // the pack does not answer is not offered.
   QByteArray barcode32 = "QV2024BARCODE32-0123456789ABCDEF";
   bool answersBarcode32 = true;
   bool answersBarcode32Eep = false;
   QByteArray barcode16 = "QV2024BARCODE16X";
   bool answersBarcode16 = false;
+  bool answersBarcode16First = false;  // 0x000A
   // Set by what the PC asks: the last sleep request (0x4205 sleep, 0x4206 deep sleep; 0 awake) and the erases
   // of the external EEPROM (0x4103 with data byte 1) the pack applied.
   uint16_t sleptOn = 0;
@@ -56,6 +60,8 @@ struct Ur2Faults {
   uint16_t refused = 0;    // when set, only this message gets the status above; the others are answered as usual
   bool silentAsleep = false;  // once asked to sleep, answers nothing more
   int lostFrames = 0;      // the next n frames never reach the pack (each one lost counts down)
+  int refusedIndex = -1;   // with refused: only this index of that message gets the status (-1: every index)
+  int refusals = -1;       // how many headers get the status before the pack answers as usual (-1: no end)
 };
 
 class Ur2Pack : public SerialPack {
@@ -68,6 +74,8 @@ class Ur2Pack : public SerialPack {
   void setState(const Ur2PackState& state);
   Ur2Faults faults() const;
   void setFaults(const Ur2Faults& faults);
+  // The bootloader in front of the application: it takes the frames while it runs (sim/Bootloader.h).
+  Bootloader& bootloader() const { return *bootloader_; }
 
  private:
   using Bytes8 = std::array<uint8_t, 8>;
@@ -75,9 +83,11 @@ class Ur2Pack : public SerialPack {
   bool readData(uint16_t id, uint16_t index, Bytes8* out) const;  // lock held
   void applyWrite(uint16_t id, uint16_t index, const Bytes8& data);  // lock held
   QByteArray frame(uint8_t kind, const Bytes8& message) const;     // lock held
-  QByteArray header(uint16_t id, uint16_t index) const;            // lock held
-  uint8_t statusOf(uint16_t id) const;                             // lock held
+  QByteArray header(uint16_t id, uint16_t index, uint8_t status) const;  // lock held
+  // The status of the next header for that message and index; a refusal given counts down.
+  uint8_t statusOf(uint16_t id, uint16_t index);                   // lock held
 
+  const std::unique_ptr<Bootloader> bootloader_ = std::make_unique<Bootloader>();
   mutable std::mutex mutex_;
   Ur2PackState state_;
   Ur2Faults faults_;

@@ -19,21 +19,28 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       canDispatcher(services.controls, state, packDispatcher),
       monitor(services, link, state),
       urCommands(link),
+      canCommands(link, state),
+      urBarcode(link, state),
+      fixture(link),
       FormMain(services, link, state, monitor),
       FormConfig(link),
       FormPassWord(services),
-      FormFWUpgrade(services),
+      FormFWUpgrade(services, link),
       FormEEPROM(services, link, state),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
-      FormEEP_Record(services),
-      Form_EEP_PARA(services) {
+      FormEEP_Record(services, link),
+      Form_EEP_PARA(services, link) {
   link.setPackMessageSink(&packDispatcher);
   packDispatcher.addListener(&FormEEPROM.records());
-  link.setCanFrameSink(&canDispatcher);
+  link.setCanFrameSink(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
+  canDispatcher.setParameterAnswer(
+      [this](uint8_t index, uint8_t value) { Form_EEP_PARA.StoreParameterAnswer(index, value); });
+  installCanRecordRead();
   FormMain.setFirmwareWindow(firmware::ctl::FormFWUpgrade);
+  FormFWUpgrade.setMainWindow(mainwindow::ctl::FormMain);
   FormMain.setEepromWindows(eeprom::eepromCtl::FormEEPROM, eeprom::recordCtl::FormEEP_Record);
   FormEEPROM.setMainWindow(mainwindow::ctl::FormMain);
   mainwindow::InstallEepromWindowCommandSet({eeprom::eepromCtl::BitBtnEEPBlockChoiceRead,
@@ -46,15 +53,87 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ResetCanCellCount = [this] { canDispatcher.ResetCellCount(); };
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
+  monitor.hooks.ReadShippingModeCan = [this] { commands::ReadShippingModeCan(link); };
   installUrCommands();
+  installCanCommands();
+  installBarcodeAndFixture();
+  installFunctionTest();
+}
+
+namespace {
+
+// A button of the main window and the click handler of a command set that it starts.
+template <typename Commands>
+struct ClickRoute {
+  Control control;
+  void (Commands::*click)();
+};
+
+template <typename Commands, size_t N>
+void installClicks(mainwindow::TFormMain& form, Commands& commands, const ClickRoute<Commands> (&routes)[N]) {
+  for (const auto& r : routes) form.installClick(r.control, [&commands, click = r.click] { (commands.*click)(); });
+}
+
+}  // namespace
+
+void ServiceTool::installCanCommands() {
+  using Commands = commands::CanServiceCommands;
+  static constexpr ClickRoute<Commands> kClicks[] = {
+      {mainwindow::ctl::SpdBtn_RTC_SET, &Commands::SpdBtn_RTC_SETClick},
+      {mainwindow::ctl::SpdBtn_EEP_Erase_Set, &Commands::SpdBtn_EEP_Erase_SetClick},
+      {mainwindow::ctl::SpdBtn_ShippingModeSet, &Commands::SpdBtn_ShippingModeSetClick},
+      {mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET, &Commands::SpdBtn_DEEP_SLEEP_SETClick},
+      {mainwindow::ctl::CheckBox_SippingMode, &Commands::CheckBox_SippingModeClick},
+  };
+  installClicks(FormMain, canCommands, kClicks);
+}
+
+void ServiceTool::installBarcodeAndFixture() {
+  namespace c = mainwindow::ctl;
+  urBarcode.installOn(monitor.hooks);
+  using B = commands::UrBarcodeCommands;
+  static constexpr ClickRoute<B> kBarcodeClicks[] = {
+      {c::BitBtnBarCodeWrite, &B::BitBtnBarCodeWriteClick},
+      {c::BitBtnBarCodeRead, &B::BitBtnBarCodeReadClick},
+      {c::BitBtn1, &B::BitBtn1Click},
+  };
+  installClicks(FormMain, urBarcode, kBarcodeClicks);
+  using F = commands::FixtureCommands;
+  static constexpr ClickRoute<F> kFixtureClicks[] = {
+      {c::SpdBtnChgSW, &F::SpdBtnChgSWClick},           {c::SpdBtnDsgSW, &F::SpdBtnDsgSWClick},
+      {c::SpdBtnBtyVoltRead, &F::SpdBtnBtyVoltReadClick}, {c::SpdBtnDsgVoltRead, &F::SpdBtnDsgVoltReadClick},
+      {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
+  };
+  installClicks(FormMain, fixture, kFixtureClicks);
+}
+
+void ServiceTool::installFunctionTest() {
+  auto& a = functionTest.actions;
+  a.setRtc = [this] { return commands::CanSetRtcWorker(link, state); };
+  a.setShippingMode = [this] { return commands::CanSetShippingModeWorker(link, state); };
+  a.deepSleep = [this] { commands::CanDeepSleep(link, state); };
+  a.requestRtc = [this] { commands::RequestRtcCan(link); };
+  a.keepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
+  FormMain.installClick(mainwindow::ctl::SpdBtn_EVTTest, [this] { functionTest.SpdBtn_EVTTestClick(); });
+}
+
+void ServiceTool::installCanRecordRead() {
+  FormEEP_Record.setMainWindow(mainwindow::ctl::FormMain);
+  eeprom::CanRecordHooks& hooks = FormEEP_Record.hooks;
+  hooks.SwitchKeepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
+  hooks.RaiseRunFlag = [this] { state.RunFlag.set(1); };
+  hooks.ZeroRecordBuffer = [this] { state.records.ProtectBlockBuffer.set(mainwindow::EepBlockBuffer{}); };
+  hooks.RecordBuffer = [this] {
+    return state.records.ProtectBlockBuffer.with([](const mainwindow::EepBlockBuffer& b) {
+      return eeprom::CanRecordFields{b.dateTime, b.current,           b.voltage, b.stateOfCharge, b.t1,
+                                     b.voltageDifference, b.cycleCount, b.flag, b.valid, b.partsAccepted};
+    });
+  };
 }
 
 void ServiceTool::installUrCommands() {
   using Commands = commands::UrServiceCommands;
-  static constexpr struct {
-    Control control;
-    void (Commands::*click)();
-  } kClicks[] = {
+  static constexpr ClickRoute<Commands> kClicks[] = {
       {mainwindow::ctl::SpdBtnSleep, &Commands::SpdBtnSleepClick},
       {mainwindow::ctl::SpdBtnDeepSleep, &Commands::SpdBtnDeepSleepClick},
       {mainwindow::ctl::SpdBtnSNSet, &Commands::SpdBtnSNSetClick},
@@ -66,7 +145,7 @@ void ServiceTool::installUrCommands() {
       {mainwindow::ctl::SpdBtnEEPROMEraseSet, &Commands::SpdBtnEEPROMEraseSetClick},
       {mainwindow::ctl::CheckBoxSippingMode, &Commands::CheckBoxSippingModeClick},
   };
-  for (const auto& c : kClicks) FormMain.installClick(c.control, [this, click = c.click] { (urCommands.*click)(); });
+  installClicks(FormMain, urCommands, kClicks);
 }
 
 ServiceTool::~ServiceTool() {

@@ -3,6 +3,9 @@
 // dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
 // puts the display over it.
 
+#include "commands/CanServiceCommands.h"
+#include "commands/FixtureCommands.h"
+#include "commands/UrBarcodeCommands.h"
 #include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
 #include "eeprom/UnitDiagnosisReport2.h"
@@ -19,6 +22,8 @@
 #include "mainwindow/Unit1MainForm.h"
 #include "mainwindow/Unit3Password.h"
 #include "platform/Services.h"
+#include "production/CanAnswerCounts.h"
+#include "production/FunctionTest.h"
 
 #include <functional>
 #include <memory>
@@ -55,6 +60,16 @@ class ServiceTool {
   // The UR service commands behind the main window's buttons, and the clock and shipping-mode reads of the
   // polling loops.
   commands::UrServiceCommands urCommands;
+  // The CAN service page's commands, and the shipping-mode read of the CAN polling loop.
+  commands::CanServiceCommands canCommands;
+  // The UR barcode read and write, and the barcode readers of the UR2 polling loop.
+  commands::UrBarcodeCommands urBarcode;
+  // The fixture's switches and measurements behind the ENG2 page's buttons.
+  commands::FixtureCommands fixture;
+  // Stands in front of the CAN dispatcher and counts the answers it decoded, for the Function Test's reads.
+  production::CanAnswerCounts canAnswerCounts{canDispatcher};
+  // The Function Test behind TEST on the page "CANEVT".
+  production::FunctionTest functionTest{services, link, state, canAnswerCounts};
 
   mainwindow::TFormMain FormMain;
   link::TFormConfig FormConfig;
@@ -69,6 +84,15 @@ class ServiceTool {
  private:
   // The main window's UR command buttons, each to its starter.
   void installUrCommands();
+  // The CAN service page's buttons, each to its starter.
+  void installCanCommands();
+  // The barcode and fixture buttons, each to its starter.
+  void installBarcodeAndFixture();
+  // The Function Test's callees among the CAN service commands, and its button.
+  void installFunctionTest();
+  // What the CAN EEPROM record window needs of the main window: its name, keep-alive, run flag and the
+  // protection block buffer the CAN decoders fill.
+  void installCanRecordRead();
 };
 
 }  // namespace qv::app

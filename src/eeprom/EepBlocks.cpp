@@ -1,5 +1,6 @@
 #include "eeprom/EepBlocks.h"
 
+#include "eeprom/CanRecordLines.h"
 #include "link/Bytes.h"
 #include "link/PackMessages.h"
 
@@ -19,12 +20,10 @@ EepListIds eepListIds(EepList list) {
   return {0, 0};
 }
 
-QString EepEventName(uint8_t code) {
-  static const char* const kNames[] = {"Reserve", "Charge Start", "Charge Stop",  "Discharge Start",
-                                       "Discharge Stop", "Sleep",    "Wake Up",      "Deep Sleep",
-                                       "Reset",   "Protect Release", "FSC",         "Storage Temp"};
-  if (code < 128 || code >= 128 + std::size(kNames)) return QStringLiteral(" ");
-  return QString::fromLatin1(kNames[code - 128]);
+QString UrEventName(uint8_t code) {
+  constexpr uint8_t kLastUrEvent = 139;
+  const QString name = code <= kLastUrEvent ? EepEventName(code) : QString();
+  return name.isEmpty() ? QStringLiteral(" ") : name;
 }
 
 void AssembleRecord(EepList list, mainwindow::EepBlockBuffer& b, uint32_t& count, uint16_t id, uint16_t index,
@@ -77,7 +76,7 @@ QString EepRecordLine(EepList list, uint32_t number, const mainwindow::EepBlockB
   piece("Time : " + n(t[3]) + "." + n(t[4]) + "." + n(t[5]));
   if ((b.flag & 0x80) != 0) {
     piece("Event");
-    piece(list == EepList::Protect ? "Event : " + EepEventName(b.flag) : EepEventName(b.flag));
+    piece(list == EepList::Protect ? "Event : " + UrEventName(b.flag) : UrEventName(b.flag));
   } else {
     piece("Protect");
     piece((b.flag & 0x40) != 0 ? "Discharge" : "Charge");

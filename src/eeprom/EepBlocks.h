@@ -21,9 +21,9 @@ struct EepListIds {
 };
 EepListIds eepListIds(EepList list);
 
-// The name of an event code (flag byte with bit 7 set) as the UR pages show it; a single blank for a code they
-// do not name.
-QString EepEventName(uint8_t code);
+// The name of an event code (flag byte with bit 7 set) as the UR pages show it: the names of codes 128 to 139;
+// a single blank for any other code (140 to 142 are named on the CAN record window only).
+QString UrEventName(uint8_t code);
 
 // Stores a count or record part of the list in its buffer; every other message leaves both as they were. The
 // assembler cannot tell which record a part belongs to: whoever reads a record zeroes the buffer first.

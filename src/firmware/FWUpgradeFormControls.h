@@ -4,6 +4,8 @@
 
 #include "platform/ControlName.h"
 
+#include <array>
+
 namespace qv::firmware::ctl {
 
 // The window itself: its text is the caption, visible means shown.
@@ -21,5 +23,13 @@ QV_CONTROL(SpdBtn_FirmwareUpgradeExit);
 QV_CONTROL(pbFirmwareUpgrade);
 QV_CONTROL(memoFirmwareUpgrade);
 QV_CONTROL(GBStatus);
+// The status picture: its item index is the picture shown (0 in progress, 1 passed, 2 failed, -1 none), and the
+// three pictures of ImageListStatus stand in it, the one shown visible.
+QV_CONTROL(ImageStatus);
+QV_CONTROL(ImageListStatus0);
+QV_CONTROL(ImageListStatus1);
+QV_CONTROL(ImageListStatus2);
+inline constexpr std::array<Control, 3> kStatusPictures = {ImageListStatus0, ImageListStatus1, ImageListStatus2};
+QV_CONTROL(Image2);
 
 }  // namespace qv::firmware::ctl

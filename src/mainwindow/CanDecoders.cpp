@@ -229,10 +229,16 @@ void CanDecoders::ShowCanShippingMode(const uint8_t d[8]) {
                     enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
 }
 
-void CanDecoders::StoreCanEepRecordPart(int part, const uint8_t d[8]) {
+void CanDecoders::StoreCanEepRecordPart(int part, const uint8_t d[8], uint8_t status) {
   state_.records.ProtectBlockBuffer.with([&](EepBlockBuffer& b) {
     std::copy_n(d, 8, b.raw.begin() + 8 * (part - 1));
-    b.partsReceived |= static_cast<uint8_t>(1u << (part - 1));
+    const auto bit = static_cast<uint8_t>(1u << (part - 1));
+    b.partsReceived |= bit;
+    if (status == 0) {
+      b.partsAccepted |= bit;
+    } else {
+      b.partsAccepted &= static_cast<uint8_t>(~bit);
+    }
     switch (part) {
       case 1:
         std::copy_n(d, 6, b.dateTime.begin());

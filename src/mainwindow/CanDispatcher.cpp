@@ -120,7 +120,10 @@ void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, c
 void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength) {
   if (dataLength != 8) return;
   // Types 0x90 and 0x91 answer parameters that nothing shows.
-  if (data[0] == 0x92) decoders_.ShowWakeUpLineType(data);
+  if (data[0] != 0x92) return;
+  decoders_.ShowWakeUpLineType(data);
+  // The parameter window waits for its rows' answers: index d1, value d5.
+  if (parameterAnswer_) parameterAnswer_(data[1], data[5]);
 }
 
 void CanDispatcher::answerHeader(const uint8_t d[8]) {
@@ -189,7 +192,7 @@ void CanDispatcher::answerData(const uint8_t d[8]) {
       break;
     case msg::kEepCanRecord:
       // Index block x 256 + part: blocks 1 to 3 all land in the one protection buffer.
-      if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4)) decoders_.StoreCanEepRecordPart(index & 0xFF, d);
+      if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4)) decoders_.StoreCanEepRecordPart(index & 0xFF, d, lastHeader_.status);
       break;
     default:
       break;
@@ -203,6 +206,11 @@ void CanDispatcher::showCellSpread() {
     return std::pair{MaxOfU16(cells.volts.data(), n), MinOfU16(cells.volts.data(), n)};
   });
   ShowCellSpread(controls_, highest, lowest);
+}
+
+void CanDispatcher::setParameterAnswer(std::function<void(uint8_t index, uint8_t value)> answer) {
+  std::lock_guard lock(mutex_);
+  parameterAnswer_ = std::move(answer);
 }
 
 void CanDispatcher::setWakeUpLineTypeBox(Control box) {

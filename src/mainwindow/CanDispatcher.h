@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace qv::mainwindow {
@@ -69,6 +70,9 @@ class CanDispatcher : public link::CanFrameSink {
   // Where the parameter answer of type 0x92 is shown: a box of the EEPROM parameter window, named by the
   // composition.
   void setWakeUpLineTypeBox(Control box);
+  // Where a parameter answer of type 0x92 is stored for the parameter window's rows, by index and value; the
+  // composition installs it (none: only the box above is written).
+  void setParameterAnswer(std::function<void(uint8_t index, uint8_t value)> answer);
 
  private:
   void Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength);
@@ -84,6 +88,7 @@ class CanDispatcher : public link::CanFrameSink {
   CanAckFlags ackFlags_;
   mutable std::mutex mutex_;  // one frame whole; guards the last header and the decoders
   CanAnswerHeader lastHeader_;
+  std::function<void(uint8_t, uint8_t)> parameterAnswer_;
 };
 
 }  // namespace qv::mainwindow

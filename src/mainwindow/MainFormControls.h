@@ -377,6 +377,16 @@ QV_CONTROL(SpdBtn_EVTTest);
 QV_CONTROL(LabelEVTT1);
 QV_CONTROL(EditEVTT1);
 QV_CONTROL(LabelEVTT1Unit);
+QV_CONTROL(GroupBoxEVTInput);
+QV_CONTROL(LabelEVTWorkNumber);
+QV_CONTROL(EditEVTWorkNumber);
+QV_CONTROL(LabelEVTBarcode);
+QV_CONTROL(Edit_EVTBarcode);
+QV_CONTROL(LabelEVTDevTestNumber);
+QV_CONTROL(EditEVTDevTestNumberInput);
+QV_CONTROL(LabelTestResult);
+QV_CONTROL(PanelTestResult);
+QV_CONTROL(MemoLog);
 
 // The names code counts through.
 // The thirteen cell boxes and the gauges that follow them.

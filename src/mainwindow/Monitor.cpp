@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <span>
 
 namespace qv::mainwindow {
@@ -396,9 +397,14 @@ void Monitor::Ur2Cycle() {
 
 void Monitor::PollCan() {
   // The CAN commands borrow this run's adapter while it polls.
-  const link::CanSessionScope session(link_);
+  std::optional<link::CanSessionScope> session(std::in_place, link_);
   StartCan();
   while (running()) CanCycle();
+  // Under the exchange lock, which a CAN command holds from its start to giving its button back: a command
+  // running now finishes first, and one starting later finds no run, so none switches a button or the
+  // keep-alive on again after this.
+  const auto exchange = link_.exchange();
+  session.reset();
   setEnabled(controls_, kCanCommandButtons, false);
   controls_.setEnabled(ctl::Timer_300h_ON, false);
 }

@@ -138,6 +138,9 @@ struct EepBlockBuffer {
   uint32_t byteSum = 0;
   uint8_t valid = 0;          // the record sum in raw bytes 30-31 matches
   uint8_t partsReceived = 0;  // bit p-1 for each part p stored since the buffer was zeroed
+  // Bit p-1 when part p's data was last stored after an answer header of status 0: a refused answer's data
+  // is stored all the same, but does not count as the pack's record.
+  uint8_t partsAccepted = 0;
 
   static constexpr uint8_t kAllParts = 0x0F;
   // All four parts arrived since the buffer was zeroed: the fields describe one record.

@@ -1,5 +1,7 @@
 #include "mainwindow/Unit1MainForm.h"
 
+#include "link/CanFrames.h"
+#include "link/PackMessages.h"
 #include "link/Profiles.h"
 #include "mainwindow/CellResistance.h"
 #include "mainwindow/EvtIni.h"
@@ -197,6 +199,20 @@ void TFormMain::printPauseTimerTimer() {
   controls_.setEnabled(ctl::SpdBtnPRINT, true);
 }
 
+void TFormMain::Timer_300h_ONTimer() { SendKeepAlive300h(); }
+
+bool TFormMain::SendKeepAlive300h() {
+  if (link_.AdapterHandle.load() == 0) return false;
+  link::CanMessage keepAlive;
+  keepAlive.identifier = link::kCanKeepAlive;
+  keepAlive.dataLength = 8;
+  constexpr uint8_t kData[8] = {0x01, 0x5A, 0x00, 0x5A, 0x00, 0x00, 0x00, 0x00};
+  std::copy(std::begin(kData), std::end(kData), keepAlive.data);
+  if (link::CanSendFrame(link_, keepAlive) != 0) return false;
+  link_.BlinkTx();
+  return true;
+}
+
 void TFormMain::BitBtnCellRPrarmLoadClick() { CellResistanceLoadClick(controls_, state_.CellResistance); }
 
 void TFormMain::BitBtnRCellmOmhAdjustClick() { CellResistanceReadClick(controls_); }
@@ -234,6 +250,7 @@ void TFormMain::onEvent(Control control, UiEvent event) {
       {ctl::SpdBtnExit, UiEvent::Click, &TFormMain::SpdBtnExitClick},
       {ctl::SpdBtnPRINT, UiEvent::Click, &TFormMain::SpdBtnPRINTClick},
       {ctl::printPauseTimer, UiEvent::Timer, &TFormMain::printPauseTimerTimer},
+      {ctl::Timer_300h_ON, UiEvent::Timer, &TFormMain::Timer_300h_ONTimer},
       {ctl::BitBtnSafeInfoRead, UiEvent::Click, &TFormMain::BitBtnSafeInfoReadClick},
       {ctl::BitBtn_EEP_READ, UiEvent::Click, &TFormMain::BitBtn_EEP_READClick},
       {ctl::BitBtn_EEP_PARA, UiEvent::Click, &TFormMain::BitBtn_EEP_PARAClick},

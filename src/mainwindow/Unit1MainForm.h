@@ -51,6 +51,12 @@ class TFormMain : public DeclaredForm {
   void SpdBtnPRINTClick();
   // The second after printing is over: "PDF" is usable again.
   void printPauseTimerTimer();
+  // Each 100 ms tick of the keep-alive timer sends the keep-alive.
+  void Timer_300h_ONTimer();
+  // The keep-alive 0x300 written to the open adapter, with the TX lamp toggled; true when written. It is a
+  // write alone and takes no exchange lock, so it goes out on time while a command or a monitoring step waits
+  // for an answer. With no adapter open it writes nothing and gives false.
+  bool SendKeepAlive300h();
   // The cell-resistance group of the "ENG" page: "Load" from MTD.ini, "Read" and "Write" announce a wait.
   void BitBtnCellRPrarmLoadClick();
   void BitBtnRCellmOmhAdjustClick();

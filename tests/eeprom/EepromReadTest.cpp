@@ -509,10 +509,13 @@ TEST_F(EepromRoad, ThePreviewOffersTheRecordsAndTheRangeReadsThem) {
   // Items "3" to "5": records 3 to 5, announced on the LEAD page.
   c().selectItem(ectl::ComboBoxEEPStartAddrRead, 2);
   c().selectItem(ectl::ComboBoxEEPEndAddrRead, 4);
+  gate->holdAt(request(0x6601, 1, 3));  // the worker waits at its first record
   click(ectl::BitBtnEEPRange);
   // Off on the GUI thread, before the worker runs.
   EXPECT_FALSE(c().enabled(ectl::BitBtnEEPRange));
   EXPECT_FALSE(c().enabled(ectl::BitBtnEEPBlockChoiceRead));
+  gate->waitReached();
+  gate->release();
   tool->services.workers.joinAll();
   expectLines(lines(ectl::MemoEEPNormalLEAD),
             (QStringList{"Total Package Number :   25", "\n\r", "Data Read : 3 to  5 .", eventLine(3), eventLine(4),

@@ -138,6 +138,12 @@ TEST(RecordLine, EachRecordReadsAsItsLine) {
   }
 }
 
+TEST(RecordLine, TheUrPagesNameTheEventsUpToStorageTemp) {
+  EXPECT_EQ(UrEventName(128), "Reserve");
+  EXPECT_EQ(UrEventName(139), "Storage Temp");
+  for (uint8_t code : {140, 141, 142, 143, 255}) EXPECT_EQ(UrEventName(code), " ") << int(code);
+}
+
 TEST(RecordAssembler, CountsSumsAndOtherListsMessages) {
   mainwindow::EepBlockBuffer b;
   uint32_t count = 0;

@@ -15,6 +15,7 @@
 #include "sim/CompositePack.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
+#include "ProgramRig.h"
 #include "support/Bytes.h"
 #include "support/OnWorker.h"
 #include "support/TimeScale.h"
@@ -37,34 +38,9 @@ namespace {
 namespace ctl = mainwindow::ctl;
 using test::hex;
 using test::hexText;
-
-// A pack frame written out from the frame table: 40 00 kind, eight bytes, XOR, 0D.
-QString packFrame(uint8_t kind, const char* message) {
-  QByteArray f("\x40\x00", 2);
-  f.append(static_cast<char>(kind));
-  f.append(hex(message));
-  uint8_t x = 0;
-  for (char c : f) x ^= static_cast<uint8_t>(c);
-  f.append(static_cast<char>(x));
-  f.append('\x0D');
-  return hexText(f);
-}
-QString req(const char* message) { return packFrame(1, message); }
-QString data(const char* message) { return packFrame(2, message); }
-
-// The pack behind, with a look at each request on the writing thread before the pack answers.
-class PeekPack : public sim::SerialPack {
- public:
-  explicit PeekPack(std::shared_ptr<sim::SerialPack> inner) : inner_(std::move(inner)) {}
-  std::function<void(const QByteArray& payload)> onRequest;
-  std::vector<QByteArray> answer(const QByteArray& payload, uint16_t expected) override {
-    if (onRequest) onRequest(payload);
-    return inner_->answer(payload, expected);
-  }
-
- private:
-  std::shared_ptr<sim::SerialPack> inner_;
-};
+using test::PeekPack;
+using test::data;
+using test::req;
 
 // A pack that answers one read request as if another message had been asked.
 class AnswersAnother : public sim::SerialPack {
@@ -91,47 +67,10 @@ class AnswersAnother : public sim::SerialPack {
 };
 
 // Public: the case tables reach it through a reference.
-class UrCommands : public ::testing::Test {
+class UrCommands : public test::ProgramRig {
  public:
-  UrCommands() { start(); }
   ~UrCommands() override { platform::setFixedNow(QDateTime()); }
 
-  void start(const std::string& setup = "ur2") {
-    tool.reset();
-    std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver(setup);
-    adapter = driver->adapters().at(0);
-    std::shared_ptr<sim::SerialPack> serial = adapter->pack();
-    if (auto composite = std::dynamic_pointer_cast<sim::CompositePack>(serial)) serial = composite->members().back();
-    pack = std::dynamic_pointer_cast<sim::Ur2Pack>(serial);
-    peek = std::make_shared<PeekPack>(adapter->pack());
-    adapter->setPack(peek);
-    tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
-    adapter->clearWritten();
-  }
-
-  Controls& c() { return tool->services.controls; }
-  void click(Control control) { tool->FormMain.onEvent(control, UiEvent::Click); }
-  // Clicks and waits for the command to finish.
-  void run(Control control) {
-    click(control);
-    tool->services.workers.joinAll();
-  }
-
-  // The pack frames of the 0x0701 frames written, as hex text.
-  std::vector<QString> frames() const {
-    std::vector<QString> out;
-    for (const QByteArray& f : adapter->written()) {
-      if (f.size() == 23 && f.startsWith(hex("55 AA 07 01"))) out.push_back(hexText(f.mid(8, 13)));
-    }
-    return out;
-  }
   int requestsOf(const char* message) const {
     int n = 0;
     for (const QString& f : frames()) n += f == req(message) ? 1 : 0;
@@ -149,12 +88,6 @@ class UrCommands : public ::testing::Test {
       EXPECT_EQ(c().enabled(name), name != ctl::BitBtnPrint) << name;
     }
   }
-
-  test::ScopedTimeScale fast{0.02};
-  std::shared_ptr<sim::SimAdapter> adapter;
-  std::shared_ptr<sim::Ur2Pack> pack;
-  std::shared_ptr<PeekPack> peek;
-  std::unique_ptr<app::ServiceTool> tool;
 };
 
 const QString kStop = QStringLiteral("  SYS : < STOP >");
@@ -471,14 +404,6 @@ TEST_F(UrCommands, TheClockReadEndsAtTheFirstAcceptedAnswerOfAnyMessage) {
 }
 
 TEST_F(UrCommands, ThePollingLoopsReadTheClockAndTheShippingMode) {
-  const auto waitFor = [](const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  };
   // UR2: the clock, each cycle.
   click(ctl::SpdBtnRUN);
   EXPECT_TRUE(waitFor([&] { return c().text(ctl::EditRTCENG) == " 2024.5.6   7:8:9"; }));

@@ -206,7 +206,8 @@ TEST(CanPack, AppliesTheEraseAndTextWrites) {
   };
   const Case cases[] = {
       {0x4101, 0, "01", 1}, {0x4101, 0, "00", 0},  // each erase takes only its own data byte
-      {0x4102, 0, "01", 1}, {0x4102, 0, "00", 0}, {0x4103, 0, "00", 1}, {0x4103, 0, "01", 0},
+      {0x4102, 0, "02", 1}, {0x4102, 0, "00", 0}, {0x4102, 0, "01", 0},  // the internal erase takes 00 and 01
+      {0x4103, 0, "00", 1}, {0x4103, 0, "01", 0},
       {0x4103, 1, "01", 1},
       {0x6207, 2, "41 42 43 44 45 46 47 48", 0}, {0x4009, 4, "31 32 33 34 35 36 37 38", 0},
       {0x4008, 2, "61 62 63 64 00 00 00 00", 0}, {0x4008, 3, "61 62 63 64 00 00 00 00", 1},
@@ -219,13 +220,50 @@ TEST(CanPack, AppliesTheEraseAndTextWrites) {
   const sim::CanPackState after = pack.state();
   EXPECT_EQ(after.totalChargeCapacity, 0u);
   EXPECT_EQ(after.totalChargeErases, 1);
-  EXPECT_EQ(after.internalEepromErases, 1);
+  EXPECT_EQ(after.internalEepromErases, 2);
   EXPECT_EQ(after.externalEepromErases, 1);
   EXPECT_EQ(after.records[2][0], 0);
   EXPECT_EQ(after.eepBarcode, "QV32EEP2ABCDEFGH0000000000000001");
   EXPECT_EQ(after.barcode32.right(8), "12345678");
   EXPECT_EQ(after.barcode16, QByteArray("QV16BC24abcd\0\0\0\0", 16));
   EXPECT_EQ(data(ask(pack, 0x6207, 2)[1]), hex("41 42 43 44 45 46 47 48"));
+}
+
+TEST(CanPack, TakesTheServiceCommandsOnlyWithTheirOwnData) {
+  CanPack pack;
+  struct Case {
+    uint16_t command, index;
+    const char* data;
+    uint8_t status;
+  };
+  const Case cases[] = {
+      {0x4206, 0, "FF FF FF FF FF FF FF 00", 1}, {0x4206, 0, "FF FF FF FF FF FF FF FF", 0},
+      {0x4206, 1, "FF FF FF FF FF FF FF FF", 1}, {0x4209, 0, "02", 1},
+      {0x4209, 0, "01", 0},
+  };
+  for (const Case& c : cases) {
+    const std::vector<CanFrame> out = write(pack, c.command, c.index, c.data);
+    ASSERT_EQ(out.size(), 1u) << c.command;
+    EXPECT_EQ(out[0].data[7], c.status) << c.command << " " << c.data;
+  }
+  EXPECT_EQ(pack.state().deepSleeps, 1);
+  EXPECT_TRUE(pack.state().shippingMode);
+}
+
+TEST(CanPack, CountsTheKeepAlivesWithoutAnsweringThem) {
+  CanPack pack(sim::CanPackState{}, 0);
+  std::vector<CanFrame> out;
+  pack.tick(100, out);
+  pack.receive(message(0x300, hex("01 5A 00 5A 00 00 00 00")), out);
+  pack.tick(200, out);
+  pack.receive(message(0x300, hex("01 5A 00 5A 00 00 00 00")), out);
+  CanFrame shortOne = message(0x300, hex("01 5A"));
+  shortOne.length = 2;
+  pack.receive(shortOne, out);
+  EXPECT_TRUE(out.empty());
+  const sim::CanKeepAlives k = pack.keepAlives();
+  EXPECT_EQ(k.atMs, (std::vector<int64_t>{100, 200, 200}));
+  EXPECT_EQ(k.malformed, 1);
 }
 
 TEST(CanPack, RefusesOnePartAndAnswersLate) {
