@@ -88,7 +88,11 @@ std::vector<QByteArray> Ur2Pack::answer(const QByteArray& payload, uint16_t expe
     writeId_ = id;
     writeIndex_ = index;
     Bytes8 data{};
-    if (!writePending_ && readData(id, index, &data)) out = {header(id, index, statusOf(id, index)), frame(4, data)};
+    const uint32_t value = uint32_t{f[7]} << 16 | uint32_t{f[8]} << 8 | f[9];
+    const bool silentItem = state_.eeprom.silentItems.count({id, index}) != 0;
+    if (!writePending_ && !silentItem &&
+        (readData(id, index, &data) || readEepromData(state_.eeprom, id, index, value, &data)))
+      out = {header(id, index, statusOf(id, index)), frame(4, data)};
   } else if (kind == 2 && writePending_) {
     writePending_ = false;
     const uint8_t status = statusOf(writeId_, writeIndex_);

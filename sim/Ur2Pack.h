@@ -10,6 +10,7 @@
 
 #include "sim/Bootloader.h"
 #include "sim/SimAdapter.h"
+#include "sim/SimEeprom.h"
 
 #include <QByteArray>
 
@@ -48,6 +49,8 @@ struct Ur2PackState {
   // of the external EEPROM (0x4103 with data byte 1) the pack applied.
   uint16_t sleptOn = 0;
   int eepromErases = 0;
+  // The EEPROM header items and record lists (SimEeprom.h).
+  SimEeprom eeprom;
 };
 
 struct Ur2Faults {

@@ -27,12 +27,13 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormConfig(link),
       FormPassWord(services),
       FormFWUpgrade(services, link),
-      FormEEPROM(services),
+      FormEEPROM(services, link, state),
       FormDiagnosisReport(services),
       FormEEPLast10(services),
       FormEEP_Record(services, link),
       Form_EEP_PARA(services, link) {
   link.setPackMessageSink(&packDispatcher);
+  packDispatcher.addListener(&FormEEPROM.records());
   link.setCanFrameSink(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);

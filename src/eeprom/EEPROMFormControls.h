@@ -35,5 +35,7 @@ QV_CONTROL(ComboBoxEEPEndAddrRead);
 QV_CONTROL(BitBtnEEPRange);
 QV_CONTROL(BitBtnEEPPreView);
 QV_CONTROL(CGaugeEEPROMread);
+// Where the last save went, or why it failed.
+QV_CONTROL(LabelEEPSaveResult);
 
 }  // namespace qv::eeprom::eepromCtl
