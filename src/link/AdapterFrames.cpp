@@ -115,6 +115,20 @@ ReplyLayout layoutReplies(const uint8_t* raw, uint32_t have, uint16_t type, int 
 
 }  // namespace
 
+bool ReadAdapterBytesUntil(Link& link, uint8_t* buffer, uint32_t complete, uint32_t wanted, uint32_t* got) {
+  *got = 0;
+  uint32_t queued = 0;
+  const platform::FtHandle h = link.AdapterHandle.load();
+  if (link.driver.GetQueueStatus(h, &queued) != FT_OK) return ReadAdapterBytes(link, buffer, wanted, got);
+  complete = std::min(complete, wanted);
+  if (!ReadAdapterBytes(link, buffer, complete, got)) return false;
+  if (*got < complete || link.driver.GetQueueStatus(h, &queued) != FT_OK || queued == 0) return true;
+  uint32_t more = 0;
+  const bool read = ReadAdapterBytes(link, buffer + *got, std::min(queued, wanted - *got), &more);
+  *got += more;
+  return read;
+}
+
 uint32_t ReplyStart(const uint8_t* bytes, uint32_t n, uint16_t type) {
   const uint8_t head[4] = {0x55, 0xAA, static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type)};
   for (uint32_t k = 0; k + 4 <= n; ++k) {

@@ -51,6 +51,11 @@ bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* go
 bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint8_t* out, uint32_t capacity,
                      uint32_t* got);
 
+// A read of up to `wanted` bytes that ends as soon as `complete` of them have come, taking with them whatever
+// else has arrived by then (so a reply followed by more bytes is still seen as longer). A driver that cannot
+// tell what waits gets the one read of `wanted` bytes. Status and result as ReadAdapterBytes.
+bool ReadAdapterBytesUntil(Link& link, uint8_t* buffer, uint32_t complete, uint32_t wanted, uint32_t* got);
+
 // Where a reply frame of `type` starts among n bytes read: the first 55 AA followed by the type; without one the
 // first 55 AA (so a frame of another type still fails on its type); without that 0.
 uint32_t ReplyStart(const uint8_t* bytes, uint32_t n, uint16_t type);

@@ -81,9 +81,18 @@ std::array<uint8_t, kCanFrameSize> BuildCanQueryBitRateFrame() {
   return f;
 }
 
-platform::FtStatus CanReceiver::pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got) {
+platform::FtStatus CanReceiver::pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got,
+                                     bool* sized) {
   *got = 0;
-  const platform::FtStatus status = driver.Read(handle, bytes_ + size_, kCanReadSize, got);
+  uint32_t want = kCanReadSize;
+  uint32_t queued = 0;
+  const bool known = driver.GetQueueStatus(handle, &queued) == platform::FT_OK;
+  if (known && queued > 0) {
+    const auto end = static_cast<uint32_t>(size_) + queued;
+    want = std::min<uint32_t>(queued + (kCanFrameSize - end % kCanFrameSize) % kCanFrameSize, kCanReadSize);
+  }
+  if (sized != nullptr) *sized = known;
+  const platform::FtStatus status = driver.Read(handle, bytes_ + size_, want, got);
   size_ += static_cast<int>(*got);
   return status;
 }
@@ -111,7 +120,8 @@ uint8_t CanReceiver::readFrames(platform::Driver& driver, platform::FtHandle han
   CanRxLosses lostBefore;
 
   uint32_t got = 0;
-  const platform::FtStatus status = pull(driver, handle, &got);
+  bool sized = false;
+  const platform::FtStatus status = pull(driver, handle, &got, &sized);
   uint8_t result = 0xFF;
   int found = 0;
   int taken = 0;  // bytes of the stream that the frames found (and the bytes between them) use up
@@ -138,7 +148,9 @@ uint8_t CanReceiver::readFrames(platform::Driver& driver, platform::FtHandle han
   }
   // A read that ends inside a frame is followed by a second one, whose status is the result; its bytes come
   // after the ones above and are kept with what they left over.
-  if (got % kCanFrameSize != 0) {
+  // A read sized by what waited ends inside a frame only when the stream did: then the second read follows.
+  const bool cut = sized ? status == platform::FT_OK && taken < size_ : got % kCanFrameSize != 0;
+  if (cut) {
     uint32_t drained = 0;
     result = static_cast<uint8_t>(pull(driver, handle, &drained));
   }

@@ -86,8 +86,10 @@ class CanReceiver {
   static constexpr int kCarryLimit = 8 * kCanReadSize;
   static constexpr int kCapacity = kCarryLimit + 2 * kCanReadSize;
 
-  // One driver read appended to the stream.
-  platform::FtStatus pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got);  // lock held
+  // One driver read appended to the stream. Where the driver tells what waits, the read asks for that, up to
+  // the end of the frame it ends in, so it returns at once instead of at its time-out; *sized says so.
+  platform::FtStatus pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got,
+                          bool* sized = nullptr);  // lock held
   void append(const uint8_t* bytes, int n);                                                        // lock held
   void consume(int n);                                                                             // lock held
 

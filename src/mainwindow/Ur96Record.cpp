@@ -232,9 +232,15 @@ uint8_t Ur96RecordSum(const uint8_t* record) {
 std::optional<Ur96Reply> ReadUr96Reply(link::Link& link, Controls& controls) {
   std::array<uint8_t, 1024> buffer{};
   uint32_t received = 0;
-  const bool read = link::ReadAdapterBytes(link, buffer.data(), kReadSize, &received);
+  bool read = link::ReadAdapterBytesUntil(link, buffer.data(), kReplySize, kReadSize, &received);
   // Taken from where the reply starts: bytes before it (noise, a stray byte) do not make it another length.
   const uint32_t start = link::ReplyStart(buffer.data(), received, link::kFrameUartReply);
+  if (read && start > 0 && received - start < kReplySize) {
+    uint32_t more = 0;
+    read = link::ReadAdapterBytesUntil(link, buffer.data() + received, kReplySize - (received - start),
+                                       kReadSize - received, &more);
+    received += more;
+  }
   std::copy(buffer.begin() + start, buffer.begin() + received, buffer.begin());
   received -= start;
   controls.setMaximum(ctl::ProgressBarSOC, 100);

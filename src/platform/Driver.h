@@ -56,6 +56,13 @@ class Driver {
   virtual FtStatus Write(FtHandle handle, const void* buffer, uint32_t bytesToWrite, uint32_t* bytesWritten) = 0;
   // Throws away every byte received and not yet read.
   virtual FtStatus PurgeRx(FtHandle handle) = 0;
+  // How many received bytes wait to be read, without waiting. A driver that cannot tell gives FT_OTHER_ERROR,
+  // and its readers then read as if it said nothing.
+  virtual FtStatus GetQueueStatus(FtHandle handle, uint32_t* rxBytes) {
+    (void)handle;
+    if (rxBytes != nullptr) *rxBytes = 0;
+    return FT_OTHER_ERROR;
+  }
   // Closes the handle; it is invalid afterwards.
   virtual FtStatus Close(FtHandle handle) = 0;
 };

@@ -165,6 +165,19 @@ FtStatus PortDriver::PurgeRx(FtHandle handle) {
   return FT_OK;
 }
 
+FtStatus PortDriver::GetQueueStatus(FtHandle handle, uint32_t* rxBytes) {
+  if (rxBytes == nullptr) return FT_INVALID_PARAMETER;
+  *rxBytes = 0;
+  auto open = find(handle);
+  if (!open) return FT_INVALID_HANDLE;
+  std::lock_guard lock(open->readMutex);
+  if (!open->port) return FT_INVALID_HANDLE;
+  if (open->rx->failed()) return FT_IO_ERROR;
+  open->port->pump();  // what a simulated device has produced by now
+  *rxBytes = static_cast<uint32_t>(open->rx->size());
+  return FT_OK;
+}
+
 FtStatus PortDriver::Close(FtHandle handle) {
   std::shared_ptr<Open> open;
   {

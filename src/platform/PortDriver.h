@@ -69,6 +69,7 @@ class PortDriver : public Driver {
   FtStatus Read(FtHandle handle, void* buffer, uint32_t bytesToRead, uint32_t* bytesReturned) override;
   FtStatus Write(FtHandle handle, const void* buffer, uint32_t bytesToWrite, uint32_t* bytesWritten) override;
   FtStatus PurgeRx(FtHandle handle) override;
+  FtStatus GetQueueStatus(FtHandle handle, uint32_t* rxBytes) override;
   FtStatus Close(FtHandle handle) override;
 
   // Closes every handle still open; backends call it from their destructors, before their ports go.

@@ -68,6 +68,7 @@ class SpyDriver : public platform::Driver {
     return sim.Write(h, b, n, put);
   }
   FtStatus PurgeRx(platform::FtHandle h) override { return sim.PurgeRx(h); }
+  FtStatus GetQueueStatus(platform::FtHandle h, uint32_t* n) override { return sim.GetQueueStatus(h, n); }
   FtStatus Close(platform::FtHandle h) override { return sim.Close(h); }
 
  private:
