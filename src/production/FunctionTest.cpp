@@ -14,7 +14,7 @@
 #include "production/FunctionTestReport.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstdlib>
 
 namespace qv::production {
 
