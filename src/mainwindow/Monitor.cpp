@@ -176,9 +176,13 @@ void Monitor::MonitorThreadProc() {
   controls_.setPosition(ctl::ProgressBarSOC, 0);
   controls_.setPanel(ctl::StatusBarView, 1, QString());
 
-  // Whatever ends the run, the end step below runs: an adapter left open would refuse every later run.
+  // Whatever ends the run, the end step below runs: an adapter left open would refuse every later run. Only a
+  // handle this run opened is closed: an open that failed because another session holds the adapter leaves that
+  // session's handle alone.
+  bool opened = false;
   try {
     if (link_.OpenAdapter()) {
+      opened = true;
       state_.battery.set(BatteryLookup{});
       clearTexts(controls_, kUrEnergyBoxes);
       clearTexts(controls_, kCanEnergyBoxes);
@@ -196,7 +200,7 @@ void Monitor::MonitorThreadProc() {
     std::fprintf(stderr, "monitoring ended by an exception\n");
   }
 
-  link_.CloseAdapter();
+  if (opened) link_.CloseAdapter();
   // The flag is down before RUN reads "RUN" again, and the caption is this run's last write: a RUN click can
   // only start a run whose start this one's end cannot undo.
   state_.RunFlag.set(0);

@@ -17,6 +17,7 @@
 #include "sim/SimSetups.h"
 #include "sim/Ur96Pack.h"
 #include "support/CurrentFolder.h"
+#include "support/OnWorker.h"
 #include "support/TimeScale.h"
 #include "tests/link/LinkRig.h"
 
@@ -256,6 +257,21 @@ TEST_F(MonitorRoad, NoAdapterEndsTheRunAtOnce) {
   EXPECT_TRUE(pack->requests().empty());
   EXPECT_EQ(panel(1), "");
   expectStopped();
+}
+
+// A RUN whose open fails because another session holds the adapter ends without closing that session's handle.
+TEST_F(MonitorRoad, AFailedOpenLeavesAnotherSessionsHandleAlone) {
+  const auto pack = plug(setupPack("ur2"));
+  configure(0);
+  ASSERT_TRUE(test::onWorker([&] { return rig.link.OpenAdapter(); }));
+  const platform::FtHandle held = rig.link.AdapterHandle.load();
+  ASSERT_NE(held, 0u);
+  click();
+  waitForEnd();
+  EXPECT_EQ(rig.link.AdapterHandle.load(), held);
+  EXPECT_TRUE(pack->requests().empty());
+  EXPECT_EQ(panel(0), "  SYS : < STOP > ");
+  test::onWorker([&] { return rig.link.CloseAdapter(); });
 }
 
 TEST_F(MonitorRoad, StopDuringDetectionSkipsTheRemainingTries) {
