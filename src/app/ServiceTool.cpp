@@ -27,7 +27,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormDiagnosisReport(services),
       FormEEPLast10(services),
       FormEEP_Record(services),
-      Form_EEP_PARA(services) {
+      Form_EEP_PARA(services),
+      lastChargeSearch(services, link, state, FormEEPROM.records()) {
   link.setPackMessageSink(&packDispatcher);
   packDispatcher.addListener(&FormEEPROM.records());
   link.setCanFrameSink(&canDispatcher);
@@ -46,6 +47,9 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ResetCanCellCount = [this] { canDispatcher.ResetCellCount(); };
   monitor.hooks.ReadRtc = [this] { commands::ReadRtc(link); };
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
+  monitor.hooks.ReadEventCounts = [this] { return lastChargeSearch.ReadEventCounts(); };
+  monitor.hooks.ReadLastChargeDate = [this] { lastChargeSearch.ReadLastChargeDate(); };
+  FormMain.installClick(mainwindow::ctl::SpdBtnLastChgDateGet, [this] { lastChargeSearch.SpdBtnLastChgDateGetClick(); });
   installUrCommands();
 }
 
