@@ -31,7 +31,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormDiagnosisReport(services),
       FormEEPLast10(services),
       FormEEP_Record(services, link),
-      Form_EEP_PARA(services, link) {
+      Form_EEP_PARA(services, link),
+      lastChargeSearch(services, link, state, FormEEPROM.records()) {
   link.setPackMessageSink(&packDispatcher);
   packDispatcher.addListener(&FormEEPROM.records());
   link.setCanFrameSink(&canAnswerCounts);
@@ -56,6 +57,9 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.PollShippingMode = [this] { commands::PollShippingMode(link); };
   monitor.hooks.ReadShippingModeCan = [this] { commands::ReadShippingModeCan(link); };
   monitor.hooks.CanReadBarcodeWorker = [this] { commands::CanReadBarcode(link, state); };
+  monitor.hooks.ReadEventCounts = [this] { return lastChargeSearch.ReadEventCounts(); };
+  monitor.hooks.ReadLastChargeDate = [this] { lastChargeSearch.ReadLastChargeDate(); };
+  FormMain.installClick(mainwindow::ctl::SpdBtnLastChgDateGet, [this] { lastChargeSearch.SpdBtnLastChgDateGetClick(); });
   installUrCommands();
   installCanCommands();
   installBarcodeAndFixture();

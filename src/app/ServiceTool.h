@@ -9,6 +9,7 @@
 #include "commands/UrBarcodeCommands.h"
 #include "commands/UrServiceCommands.h"
 #include "eeprom/EEPLast10.h"
+#include "eeprom/LastChargeSearch.h"
 #include "eeprom/UnitDiagnosisReport2.h"
 #include "eeprom/UnitEEPROM.h"
 #include "eeprom/Unit_EEP_PARA.h"
@@ -83,6 +84,8 @@ class ServiceTool {
   eeprom::TFormEEPLast10 FormEEPLast10;
   eeprom::TFormEEP_Record FormEEP_Record;
   eeprom::TForm_EEP_PARA Form_EEP_PARA;
+  // The UR page's last-charge search and the LEAD and LAST count readers, over the EEPROM window's buffers.
+  eeprom::LastChargeSearch lastChargeSearch;
 
  private:
   // The main window's UR command buttons, each to its starter.
