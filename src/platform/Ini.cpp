@@ -167,6 +167,8 @@ QByteArray profileValue(QByteArrayView file, QByteArrayView section, QByteArrayV
                         int bufferSize) {
   const Found found = find(file, trimmed(section), trimmed(key));
   if (!found.entry) {
+    // The default is a C string: it ends at its first zero byte, and its trailing blanks are those before it.
+    if (const qsizetype zero = fallback.indexOf('\0'); zero >= 0) fallback = fallback.first(zero);
     qsizetype e = fallback.size();
     while (e > 0 && isBlank(fallback[e - 1])) --e;
     return cut(fallback.first(e).toByteArray(), bufferSize);

@@ -68,6 +68,8 @@ TEST(IniRead, CasesOfFiles) {
 
 TEST(IniRead, DefaultLosesTrailingBlanksAndIsCutToTheBuffer) {
   EXPECT_EQ(profileValue("", "Set", "Key", " -1  \t"), QByteArray(" -1"));
+  // A default ends at its zero byte, and the blanks before it are trailing blanks all the same.
+  EXPECT_EQ(profileValue("", "Set", "Key", QByteArrayView("7 \0xyz", 6)), QByteArray("7"));
   EXPECT_EQ(profileValue("", "Set", "Key", QByteArray(600, 'd')), QByteArray(511, 'd'));
   EXPECT_EQ(profileValue("[Set]\nKey=abcdef\n", "Set", "Key", "", 4), QByteArray("abc"));
   EXPECT_EQ(profileValue("[Set]\nKey=abcdef\n", "Set", "Key", "", 0), QByteArray());
