@@ -21,24 +21,6 @@ const commands::UrCommandShape kSearchShape{
     .sleepAfterCloseMs = 200,
 };
 
-// True when the answer ReceivePackMessage accepted last was the one to that ID and index; a late answer to an
-// earlier request is stored by the assembler all the same but does not count as this one's.
-bool answerIs(link::Link& link, uint16_t id, uint16_t index) {
-  return link.PackReplyFrames.with([&](const link::PackReplyStore& s) {
-    if (s.count < 1) return false;
-    const auto& m = s.frames[0].message;
-    return (m[0] << 8 | m[1]) == id && (m[2] << 8 | m[3]) == index;
-  });
-}
-
-bool receiveAnswerTo(link::Link& link, uint16_t id, uint16_t index) {
-  for (int i = 0; i < 2; ++i) {
-    if (!link::ReceivePackMessage(link)) return false;
-    if (answerIs(link, id, index)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 LastChargeSearch::LastChargeSearch(platform::Services& services, link::Link& link, mainwindow::MainState& state,
@@ -54,7 +36,7 @@ uint32_t LastChargeSearch::readCount(EepList list, bool stepProgress) {
       controls_.setPosition(ctl::ProgressBarLastChgDate, controls_.position(ctl::ProgressBarLastChgDate) + 1);
     link::SendPackCommand24(link_, id, 0, 0, 0);
     platform::sleepMs(100);
-    if (receiveAnswerTo(link_, id, 0)) break;
+    if (link::ReceivePackAnswerTo(link_, id, 0)) break;
     platform::sleepMs(100);
   }
   return records_.count(list);
@@ -106,7 +88,7 @@ void LastChargeSearch::ScanEventList(EepList list) {
       link::SendPackCommand24(link_, id, part, r, 0);
       if (!state_.RunFlag.running()) return;
       platform::sleepMs(0);
-      receiveAnswerTo(link_, id, part);
+      link::ReceivePackAnswerTo(link_, id, part);
       platform::sleepMs(0);
     }
     controls_.setPosition(ctl::ProgressBarLastChgDate, controls_.position(ctl::ProgressBarLastChgDate) + 1);

@@ -119,31 +119,12 @@ const commands::UrCommandShape kPreviewShape{
     .sleepAfterCloseMs = 200,
 };
 
-// True when the last answer ReceivePackMessage accepted was the one to that ID and index. A late answer to an
-// earlier request is still stored by its handler on the way through, but does not count as this one's.
-bool lastAnswerIs(link::Link& link, uint16_t id, uint16_t index) {
-  return link.PackReplyFrames.with([&](const link::PackReplyStore& s) {
-    if (s.count < 1) return false;
-    const auto& m = s.frames[0].message;
-    return (m[0] << 8 | m[1]) == id && (m[2] << 8 | m[3]) == index;
-  });
-}
-
-// Reads the answer to (id, index): an answer to something else is passed over once, as the asked one may follow.
-bool ReceiveAnswerTo(link::Link& link, uint16_t id, uint16_t index) {
-  for (int i = 0; i < 2; ++i) {
-    if (!link::ReceivePackMessage(link)) return false;
-    if (lastAnswerIs(link, id, index)) return true;
-  }
-  return false;
-}
-
 // Up to ten tries of a count or size request; true when its own answer arrived.
 bool askCount(link::Link& link, uint16_t id) {
   for (int attempt = 0; attempt < 10; ++attempt) {
     link::SendPackCommand24(link, id, 0, 0, 0);
     platform::sleepMs(50);
-    if (ReceiveAnswerTo(link, id, 0)) return true;
+    if (link::ReceivePackAnswerTo(link, id, 0)) return true;
     platform::sleepMs(50);
   }
   return false;
@@ -314,7 +295,7 @@ void TFormEEPROM::RequestHeaderItems(link::Link& link) {
   for (const Item& item : kItems) {
     link::SendPackCommand(link, item.id, item.index, {0, 0, 0}, 0);
     platform::sleepMs(item.waitMs);
-    ReceiveAnswerTo(link, item.id, item.index);  // the handlers store what arrives; no retry per item
+    link::ReceivePackAnswerTo(link, item.id, item.index);  // the handlers store what arrives; no retry per item
     platform::sleepMs(item.waitAfterMs);
   }
 }
@@ -352,7 +333,7 @@ void TFormEEPROM::readRecord(link::Link& link, EepList list, uint32_t number) {
   for (uint16_t part = 1; part <= 4; ++part) {
     link::SendPackCommand24(link, id, part, number, 0);
     platform::sleepMs(0);
-    if (ReceiveAnswerTo(link, id, part)) answered |= static_cast<uint8_t>(1u << (part - 1));
+    if (link::ReceivePackAnswerTo(link, id, part)) answered |= static_cast<uint8_t>(1u << (part - 1));
     platform::sleepMs(0);
   }
   const mainwindow::EepBlockBuffer record = records_.buffer(list).snapshot();
@@ -380,7 +361,7 @@ uint16_t TFormEEPROM::ReadEventCount(link::Link& link, EepList list) {
   for (int attempt = 0; attempt < 3 && state_.RunFlag.running(); ++attempt) {
     link::SendPackCommand24(link, id, 0, 0, 0);
     platform::sleepMs(100);
-    if (ReceiveAnswerTo(link, id, 0)) break;
+    if (link::ReceivePackAnswerTo(link, id, 0)) break;
     platform::sleepMs(100);
   }
   return static_cast<uint16_t>(records_.count(list));

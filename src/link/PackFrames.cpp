@@ -132,6 +132,21 @@ bool ReceivePackMessage(Link& link) {
   return true;
 }
 
+bool ReceivePackAnswerTo(Link& link, uint16_t id, uint16_t index) {
+  const auto lastAcceptedIs = [&] {
+    return link.PackReplyFrames.with([&](const PackReplyStore& s) {
+      if (s.count < 1) return false;
+      const auto& m = s.frames[0].message;
+      return (m[0] << 8 | m[1]) == id && (m[2] << 8 | m[3]) == index;
+    });
+  };
+  for (int i = 0; i < 2; ++i) {
+    if (!ReceivePackMessage(link)) return false;
+    if (lastAcceptedIs()) return true;
+  }
+  return false;
+}
+
 bool WaitPackAck(Link& link, uint16_t id, uint16_t index) {
   std::array<uint8_t, kReceiveBufferSize> buffer{};
   uint32_t got = 0;

@@ -46,6 +46,10 @@ bool SendPackText8(Link& link, const PackMessageBytes& bytes);
 // their check bytes and CHK holding, toggles the RX lamp, hands ID, index and data to the pack message sink and
 // gives true. A failed driver read whitens the RX lamp. The frames read go to link.PackReplyFrames.
 bool ReceivePackMessage(Link& link);
+// Reads the answer to (id, index) with ReceivePackMessage: an accepted answer to something else (a late answer to
+// an earlier request, which its handler stores all the same) is passed over once, as the one asked may follow it.
+// True only when the answer accepted is the one to that ID and index.
+bool ReceivePackAnswerTo(Link& link, uint16_t id, uint16_t index);
 
 // Reads an acknowledgement (up to ten frames) of a write. True when the first frame is a kind-3 header for that
 // ID and index with status 0, and the last frame at an odd position (first, third, ...) has status 0 too; the
