@@ -108,11 +108,11 @@ TEST_F(CanRecordRead, APartThatIsNotAcceptedHidesItsBlockWhole) {
     uint16_t index;  // the part's requests
     int requests;
   } cases[] = {
-      {"part 3.2 never answered", missing, kBlock1 + kBlock2, 0x302, 10},
-      {"part 2.3 refused", refused(0x203, -1, false), kBlock1 + kBlock3, 0x203, 10},
+      {"block 3, part 2 never answered", missing, kBlock1 + kBlock2, 0x302, 10},
+      {"block 2, part 3 refused", refused(0x203, -1, false), kBlock1 + kBlock3, 0x203, 10},
       // The pack's data after a refusing header is stored, but is not the pack's record.
-      {"part 1.2 refused with its data", refused(0x102, -1, true), kBlock2 + kBlock3, 0x102, 10},
-      {"part 1.4 refused twice, then accepted", refused(0x104, 2, false), kBlock1 + kBlock2 + kBlock3, 0x104, 3},
+      {"block 1, part 2 refused with its data", refused(0x102, -1, true), kBlock2 + kBlock3, 0x102, 10},
+      {"block 1, part 4 refused twice, then accepted", refused(0x104, 2, false), kBlock1 + kBlock2 + kBlock3, 0x104, 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
