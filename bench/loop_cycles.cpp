@@ -151,14 +151,15 @@ Result measure(const Loop& loop, int seconds) {
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 8;
-  // The sleeps: UR74 500 (query, 500, read); UR96 150 + 50 + 4 x 50 + 50; UR2 200 + 100 + 13 x 50 + 50; CAN
-  // 16 requests of 1 + 5, the first receive's 5, the shipping-mode read's 1 + 5 and its 10 after. Detection:
-  // the probes' 100 ms each and the waits after the failed ones.
+  // The sleeps: UR74 500 (query, 500, read); UR96 150 + 50 + 4 x 50 + 50 and the shipping-mode read's 20; UR2
+  // 200 + 100 + 13 x 50 + 50 and the clock read's 100; CAN 16 requests of 1 + 5, the first receive's 5 and the
+  // 10 after the shipping-mode read (whose answer is there at its first look). Detection: the probes' 100 ms
+  // each and the waits after the failed ones.
   const Loop loops[] = {
       {"UR74", "ur74", " UR74 Mode ", QByteArray("X"), 500, 100},
-      {"UR96", "ur96", " UR96 Mode ", QByteArray("&\r\n"), 450, 3 * (100 + 80) + 100},
-      {"UR2", "ur2", " UR2 Mode ", QByteArray(), 1000, 3 * (100 + 80) + 3 * (100 + 90) + 100},
-      {"CAN", "can", " CAN Mode ", QByteArray(), 112, 0},
+      {"UR96", "ur96", " UR96 Mode ", QByteArray("&\r\n"), 470, 3 * (100 + 80) + 100},
+      {"UR2", "ur2", " UR2 Mode ", QByteArray(), 1100, 3 * (100 + 80) + 3 * (100 + 90) + 100},
+      {"CAN", "can", " CAN Mode ", QByteArray(), 111, 0},
   };
   std::printf("%-5s %10s %10s %7s %12s %10s %7s %9s\n", "loop", "cycle ms", "sleeps ms", "ratio", "detect ms",
               "sleeps ms", "ratio", "CPU %");

@@ -1,9 +1,11 @@
 #include "link/AdapterFrames.h"
 
 #include "link/Bytes.h"
+#include "platform/Time.h"
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 
 namespace qv::link {
@@ -85,6 +87,33 @@ struct ReplyLayout {
 
 constexpr uint32_t kReplyHead = 6;  // 55 AA, type, L
 
+// One of the reads that make up a reply. Together they wait no longer than one read time-out, as one read of
+// the whole reply would: a later read waits only for what is left of it, and none once it has passed.
+bool readWithin(Link& link, std::chrono::steady_clock::time_point started, uint8_t* buffer, uint32_t want,
+                uint32_t* got) {
+  const uint32_t timeout = link.readTimeoutMs();
+  if (timeout == 0) return ReadAdapterBytes(link, buffer, want, got);
+  const double elapsedMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() /
+      platform::timeScale();
+  const int64_t left = static_cast<int64_t>(timeout) - static_cast<int64_t>(elapsedMs);
+  if (left >= static_cast<int64_t>(timeout)) return ReadAdapterBytes(link, buffer, want, got);
+  const platform::FtHandle h = link.AdapterHandle.load();
+  if (left <= 0) {
+    // The time is up: what has come by now, without waiting.
+    *got = 0;
+    uint32_t queued = 0;
+    if (link.driver.GetQueueStatus(h, &queued) != FT_OK || queued == 0) return true;
+    return ReadAdapterBytes(link, buffer, std::min(want, queued), got);
+  }
+  if (link.driver.SetTimeouts(h, static_cast<uint32_t>(left), link.writeTimeoutMs()) != FT_OK) {
+    return ReadAdapterBytes(link, buffer, want, got);
+  }
+  const bool read = ReadAdapterBytes(link, buffer, want, got);
+  link.driver.SetTimeouts(h, timeout, link.writeTimeoutMs());
+  return read;
+}
+
 ReplyLayout layoutReplies(const uint8_t* raw, uint32_t have, uint16_t type, int frames) {
   const uint8_t head[4] = {0x55, 0xAA, static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type)};
   ReplyLayout layout;
@@ -143,6 +172,7 @@ uint32_t ReplyStart(const uint8_t* bytes, uint32_t n, uint16_t type) {
 bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint8_t* out, uint32_t capacity,
                      uint32_t* got) {
   std::array<uint8_t, 2048> raw{};
+  const auto started = std::chrono::steady_clock::now();
   frames = std::clamp(frames, 1, 16);
   uint32_t have = 0;
   ReplyLayout layout;
@@ -155,7 +185,7 @@ bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint
     if (layout.need == 0 || used >= limit || have >= raw.size()) break;
     const uint32_t want = std::min({layout.need, limit - used, static_cast<uint32_t>(raw.size()) - have});
     uint32_t arrived = 0;
-    if (!ReadAdapterBytes(link, raw.data() + have, want, &arrived)) return false;
+    if (!readWithin(link, started, raw.data() + have, want, &arrived)) return false;
     have += arrived;
     if (arrived < want) {
       layout = layoutReplies(raw.data(), have, type, frames);

@@ -46,8 +46,9 @@ bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* go
 // out[0], with whatever came before each frame's 55 AA and type (noise, a stray byte, the tail of an earlier
 // reply) left out; *got is the number of bytes placed, as a clean reply would have brought them. Reads end as
 // soon as the frames are whole, when a read brings less than it asked for (the read time-out passed), when a
-// frame's L is beyond kMaxReplyPayload, or when `limit` bytes have been read. The status of the last read goes
-// to AdapterStatus; false when a read failed.
+// frame's L is beyond kMaxReplyPayload, or when `limit` bytes have been read; all its reads together wait no
+// longer than the read time-out the adapter was opened with, as one read would. The status of the last read
+// goes to AdapterStatus; false when a read failed.
 bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint8_t* out, uint32_t capacity,
                      uint32_t* got);
 

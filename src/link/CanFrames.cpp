@@ -84,16 +84,30 @@ std::array<uint8_t, kCanFrameSize> BuildCanQueryBitRateFrame() {
 platform::FtStatus CanReceiver::pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got,
                                      bool* sized) {
   *got = 0;
-  uint32_t want = kCanReadSize;
   uint32_t queued = 0;
   const bool known = driver.GetQueueStatus(handle, &queued) == platform::FT_OK;
-  if (known && queued > 0) {
-    const auto end = static_cast<uint32_t>(size_) + queued;
-    want = std::min<uint32_t>(queued + (kCanFrameSize - end % kCanFrameSize) % kCanFrameSize, kCanReadSize);
-  }
   if (sized != nullptr) *sized = known;
-  const platform::FtStatus status = driver.Read(handle, bytes_ + size_, want, got);
+  // What waits, up to the end of the frame it ends in.
+  const auto upToFrameEnd = [this](uint32_t n) {
+    const auto end = static_cast<uint32_t>(size_) + n;
+    return std::min<uint32_t>(n + (kCanFrameSize - end % kCanFrameSize) % kCanFrameSize, kCanReadSize);
+  };
+  if (!known) {
+    const platform::FtStatus status = driver.Read(handle, bytes_ + size_, kCanReadSize, got);
+    size_ += static_cast<int>(*got);
+    return status;
+  }
+  // Nothing waiting: the read waits (within its time-out) for one whole frame, then takes what came with it.
+  const uint32_t rest = upToFrameEnd(0);  // what completes a frame carried in part
+  const uint32_t want = queued > 0 ? upToFrameEnd(queued) : rest > 0 ? rest : kCanFrameSize;
+  platform::FtStatus status = driver.Read(handle, bytes_ + size_, want, got);
   size_ += static_cast<int>(*got);
+  if (queued > 0 || status != platform::FT_OK || *got < want) return status;
+  if (driver.GetQueueStatus(handle, &queued) != platform::FT_OK || queued == 0) return status;
+  uint32_t more = 0;
+  status = driver.Read(handle, bytes_ + size_, std::min(upToFrameEnd(queued), kCanReadSize - *got), &more);
+  size_ += static_cast<int>(more);
+  *got += more;
   return status;
 }
 

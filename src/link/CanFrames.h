@@ -87,7 +87,8 @@ class CanReceiver {
   static constexpr int kCapacity = kCarryLimit + 2 * kCanReadSize;
 
   // One driver read appended to the stream. Where the driver tells what waits, the read asks for that, up to
-  // the end of the frame it ends in, so it returns at once instead of at its time-out; *sized says so.
+  // the end of the frame it ends in, so it returns at once instead of at its time-out; when nothing waits it
+  // ends as soon as one frame is whole (or at its time-out), with whatever came beside it; *sized says so.
   platform::FtStatus pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got,
                           bool* sized = nullptr);  // lock held
   void append(const uint8_t* bytes, int n);                                                        // lock held

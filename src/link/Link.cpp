@@ -46,9 +46,14 @@ bool Link::OpenAdapter() {
   AdapterHandle.store(handle);
   controls.setPanel(mainWindow.statusBar, 0, QStringLiteral("  SYS : < LINK >"));
   const int protocol = controls.itemIndex(ctl::RadioGroup_Protocol);
+  readTimeoutMs_.store(0);
+  writeTimeoutMs_.store(0);
   if (protocol == kProtocolUr || protocol == kProtocolCan) {
     const Timeouts& t = protocol == kProtocolUr ? kUrTimeouts : kCanTimeouts;
-    driver.SetTimeouts(handle, t.readMs, t.writeMs);
+    if (driver.SetTimeouts(handle, t.readMs, t.writeMs) == platform::FT_OK) {
+      readTimeoutMs_.store(t.readMs);
+      writeTimeoutMs_.store(t.writeMs);
+    }
   }
   return true;
 }

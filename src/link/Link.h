@@ -162,6 +162,9 @@ class Link {
   // True when open. A position without an accepted adapter, a failed open, or an open while the handle is live
   // gives false and leaves the handle as it was.
   bool OpenAdapter();
+  // The time-outs OpenAdapter set on the handle, in milliseconds of the program's time (0: none set).
+  uint32_t readTimeoutMs() const { return readTimeoutMs_.load(); }
+  uint32_t writeTimeoutMs() const { return writeTimeoutMs_.load(); }
   // Closes the adapter and invalidates the handle; true whatever the driver says.
   bool CloseAdapter();
 
@@ -198,6 +201,8 @@ class Link {
   std::atomic<CanFrameSink*> canSink_{nullptr};
   std::atomic<CanAnswerFlags*> canFlags_{nullptr};
   std::atomic<bool> canSession_{false};
+  std::atomic<uint32_t> readTimeoutMs_{0};
+  std::atomic<uint32_t> writeTimeoutMs_{0};
 };
 
 // Marks a CAN run as holding the adapter for as long as it lasts.

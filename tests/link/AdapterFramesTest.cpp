@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace qv {
 namespace {
 
@@ -207,6 +210,48 @@ TEST_F(AdapterFrames, ClosedOrPulledHandleFailsWithoutHanging) {
   rig.link.AdapterStatus = platform::FT_OK;
   EXPECT_FALSE(ReadUartReply(rig.link, &L, payload, sizeof payload));
   EXPECT_EQ(rig.link.AdapterStatus, platform::FT_INVALID_HANDLE);
+}
+
+// A reply that starts late and stops short is waited for no longer than one read time-out from the start of its
+// read, however many reads it takes; one whose rest does come in that time is still read whole.
+TEST(ReplyReads, TogetherWaitNoLongerThanTheReadTimeOut) {
+  const QByteArray reply = sim::replyFrame(kFrameUartReply, "!abc");
+  struct Case {
+    const char* what;
+    int restAfterMs;  // after the head; -1: never
+    bool whole;
+  } cases[] = {{"the rest never comes", -1, false}, {"the rest comes in time", 10, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::LinkRig rig;  // real time: the adapter's bytes come on their own clock
+    const auto adapter = rig.sim().addAdapter();
+    rig.chooseProtocol(kProtocolUr);
+    rig.scan();
+    ASSERT_TRUE(rig.link.OpenAdapter());
+    std::thread pack([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      adapter->inject(reply.left(6));
+      if (c.restAfterMs < 0) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(c.restAfterMs));
+      adapter->inject(reply.mid(6));
+    });
+    const auto started = std::chrono::steady_clock::now();
+    uint16_t L = 0;
+    uint8_t payload[16] = {};
+    const bool read = ReadUartReply(rig.link, &L, payload, sizeof payload);
+    const auto tookMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    pack.join();
+    EXPECT_EQ(read, c.whole);
+    if (c.whole) {
+      EXPECT_EQ(payload[0], '!');
+    } else {
+      EXPECT_LT(tookMs, 140) << "one time-out of 100 ms, not 60 ms and a second one";
+    }
+    ASSERT_FALSE(rig.spy().timeouts().empty());
+    EXPECT_EQ(rig.spy().timeouts().back(), std::make_pair(100u, 50u)) << "the handle keeps its own time-outs";
+    rig.link.CloseAdapter();
+  }
 }
 
 }  // namespace

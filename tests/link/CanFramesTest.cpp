@@ -30,6 +30,7 @@ class ScriptedDriver : public platform::Driver {
   };
   std::deque<Chunk> reads;  // beyond the script a read brings nothing
   int readsMade = 0;
+  std::vector<uint32_t> asked;  // the size of each read
   std::vector<QByteArray> writes;
   FtStatus writeStatus = platform::FT_OK;
   int writeShortBy = 0;
@@ -48,6 +49,7 @@ class ScriptedDriver : public platform::Driver {
   FtStatus Close(platform::FtHandle) override { return platform::FT_OK; }
   FtStatus Read(platform::FtHandle, void* buffer, uint32_t wanted, uint32_t* got) override {
     ++readsMade;
+    asked.push_back(wanted);
     *got = 0;
     if (reads.empty()) return platform::FT_OK;
     Chunk r = reads.front();
@@ -202,6 +204,56 @@ TEST(CanFrames, ReadCountsAndResults) {
     EXPECT_EQ(count, c.count) << c.what;
     EXPECT_EQ(rig.driver->readsMade, c.reads) << c.what;
     for (int i = count; i < link::kCanRxEntries; ++i) EXPECT_EQ(entries[static_cast<size_t>(i)].identifier, 0u);
+  }
+}
+
+// A driver that tells what waits: each look at the queue takes the next figure of `waiting` (0 beyond it).
+class QueueDriver : public ScriptedDriver {
+ public:
+  std::deque<uint32_t> waiting;
+  FtStatus GetQueueStatus(platform::FtHandle, uint32_t* n) override {
+    *n = 0;
+    if (!waiting.empty()) {
+      *n = waiting.front();
+      waiting.pop_front();
+    }
+    return platform::FT_OK;
+  }
+};
+
+// With nothing waiting a receive does not sit out its time-out for more: it asks for what makes the next frame
+// whole and, once that came, for the whole frames that came beside it.
+TEST(CanFrames, WithNothingWaitingAReceiveEndsOnceAFrameIsWhole) {
+  const QByteArray f = frame(0x400);
+  struct Case {
+    const char* what;
+    std::vector<ScriptedDriver::Chunk> script;
+    std::deque<uint32_t> waiting;  // the queue as each look finds it
+    std::vector<uint32_t> asked;
+    int count;
+    uint8_t result;
+  };
+  const std::vector<Case> cases = {
+      {"a frame, two more behind it", {{platform::FT_OK, f}, {platform::FT_OK, frame(0x401) + frame(0x402)}},
+       {0, 38}, {19, 38}, 3, 0},
+      {"a frame alone", {{platform::FT_OK, f}}, {0, 0}, {19}, 1, 0},
+      {"nothing within the time-out", {}, {0}, {19}, 0, 0xFF},
+      {"the rest of a cut frame waits behind it", {{platform::FT_OK, f}, {platform::FT_OK, frame(0x401).left(5)},
+       {platform::FT_OK, frame(0x401).mid(5)}}, {0, 5}, {19, 19, 14}, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto* driver = new QueueDriver;
+    platform::Services services{std::unique_ptr<platform::Driver>(driver)};
+    link::Link link{services, mainwindow::kLinkControls};
+    link.AdapterHandle = 0x1000;
+    driver->reads.assign(c.script.begin(), c.script.end());
+    driver->waiting = c.waiting;
+    CanRxEntries entries;
+    int count = -1;
+    EXPECT_EQ(link::CanReadFrames(link, entries, &count), c.result);
+    EXPECT_EQ(count, c.count);
+    EXPECT_EQ(driver->asked, c.asked);
   }
 }
 
