@@ -44,6 +44,8 @@ struct ParameterWindow : ::testing::Test {
 
 TEST_F(ParameterWindow, DuringCanMonitoringTheAnsweredRowsFill) {
   rig.startMonitoring();
+  // Monitoring has shown the cycle count once: the parameter read may otherwise be over before its first cycle.
+  ASSERT_TRUE(test::waitFor([&] { return rig.c.text(mainwindow::ctl::Edit_CycleCount) == "57"; }));
   getAll();
   rig.finish("eep-para-read");
   ASSERT_TRUE(test::waitFor([&] { return box(255) == "26"; }));

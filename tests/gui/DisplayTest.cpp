@@ -1,5 +1,6 @@
 #include "platform/gui/Display.h"
 #include "platform/gui/PaintedControls.h"
+#include "support/DisplayWait.h"
 #include "TestFormControls.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -126,11 +129,71 @@ TEST_F(DisplayTest, AWorkersBurstOfWritesIsShownOnTheGuiThread) {
   worker.join();
   // Nothing was touched by the worker itself: the widgets still show the old state.
   EXPECT_EQ(find<QLineEdit>("EditA")->text(), "0");
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_EQ(find<QLineEdit>("EditA")->text(), "500");
   EXPECT_EQ(find<GaugeWidget>("GaugeA")->percent(), 100);
   EXPECT_EQ(find<StatusBarWidget>("Status")->panels(), (QStringList{"", " step 500"}));
   EXPECT_TRUE(controls.takeChanged().empty()) << "one flush took every change";
+}
+
+// A worker writing without pause is followed at the display's pace, not at its own, and what it wrote last is
+// what shows.
+TEST_F(DisplayTest, AStreamOfWritesIsShownAtMostThirtyTimesASecond) {
+  test::waitForDisplay(display);
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 1; i <= 300; ++i) {
+      controls.setText(testctl::EditA, QString::number(i));
+      controls.toggleLamp(testctl::LampA, colour::Lime);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    done = true;
+  });
+  QElapsedTimer t;
+  t.start();
+  const uint64_t before = display.flushes();
+  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  worker.join();
+  test::waitForDisplay(display);
+  const double seconds = static_cast<double>(t.elapsed()) / 1000.0;
+  const uint64_t flushes = display.flushes() - before;
+  EXPECT_GE(flushes, 2u) << "the display followed while the worker wrote";
+  // The flush that ends a blink is the period's own flush.
+  EXPECT_LE(static_cast<double>(flushes), Display::kFlushesPerSecond * seconds + 3);
+  EXPECT_EQ(find<QLineEdit>("EditA")->text(), "300");
+}
+
+// A lamp shows each flush's colour; one toggled an even number of times since the last flush, and so back at the
+// colour it shows, shows the other state until the next flush: it still blinks. And it paints its own
+// background, so that a toggle repaints the lamp alone.
+TEST_F(DisplayTest, ALampTogglingBetweenTwoFlushesStillBlinks) {
+  auto* lamp = find<LampWidget>("LampA");
+  EXPECT_TRUE(lamp->testAttribute(Qt::WA_OpaquePaintEvent));
+  controls.setColor(testctl::Group, colour::Yellow);
+  const QColor white(255, 255, 255), lime(0, 255, 0);
+  struct Case {
+    int toggles;
+    QColor shown;  // right after the flush
+    bool blinking;
+  } cases[] = {{1, lime, false}, {2, white, true}, {3, white, false}, {4, lime, true}, {0, white, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.toggles);
+    for (int i = 0; i < c.toggles; ++i) controls.toggleLamp(testctl::LampA, colour::Lime);
+    test::waitForDisplay(display);
+    EXPECT_EQ(lamp->brush(), c.shown);
+    EXPECT_EQ(lamp->blinking(), c.blinking);
+    // The next flush comes by itself and shows the store's colour.
+    const uint64_t flushes = display.flushes();
+    if (c.blinking) {
+      processFor(3 * Display::kFlushPeriodMs);
+      EXPECT_GT(display.flushes(), flushes);
+    }
+    const Colour stored = controls.color(testctl::LampA);
+    EXPECT_EQ(lamp->brush(), stored == colour::White ? white : lime);
+    EXPECT_FALSE(lamp->blinking());
+  }
+  const QImage painted = lamp->grab().toImage();
+  EXPECT_EQ(QColor(painted.pixel(0, 0)), QColor(255, 255, 0)) << "its corner is its group's background";
 }
 
 TEST_F(DisplayTest, OperatorInputGoesIntoTheStoreAndThenToTheLogic) {
@@ -166,7 +229,7 @@ TEST_F(DisplayTest, OperatorInputGoesIntoTheStoreAndThenToTheLogic) {
   EXPECT_EQ(count("BtnA", UiEvent::MouseLeave), 1u);
 
   // What the operator put into the store comes back unchanged.
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_EQ(edit->text(), "42");
   EXPECT_TRUE(find<QCheckBox>("CheckA")->isChecked());
 }
@@ -176,7 +239,7 @@ TEST_F(DisplayTest, HiddenPagesLoseTheirTabsAndTheIndexCountsTheTabsShown) {
   ASSERT_EQ(tabs->count(), 3);
   controls.setVisible(testctl::Page1, false);
   controls.setItemIndex(testctl::Pages, 1);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   ASSERT_EQ(tabs->count(), 2);
   EXPECT_EQ(tabs->tabText(0), "Two");
   EXPECT_EQ(tabs->currentWidget(), window.widget(testctl::Page3));
@@ -188,7 +251,7 @@ TEST_F(DisplayTest, HiddenPagesLoseTheirTabsAndTheIndexCountsTheTabsShown) {
 
   controls.setVisible(testctl::Page1, true);
   controls.setText(testctl::Page3, "Drei");
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->tabText(2), "Drei");
   EXPECT_EQ(tabs->currentIndex(), 0) << "the store's index, counted over the tabs shown";
@@ -201,13 +264,13 @@ TEST_F(DisplayTest, ColoursFollowTheStoreAndTheParents) {
   controls.setColor(testctl::EditA, colour::Red);
   controls.setFontColor(testctl::EditA, colour::White);
   controls.setColor(testctl::LampA, colour::Lime);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(255, 255, 0)) << "now its group's";
   EXPECT_EQ(find<QLineEdit>("EditA")->palette().color(QPalette::Base), QColor(255, 0, 0));
   EXPECT_EQ(find<QLineEdit>("EditA")->palette().color(QPalette::Active, QPalette::Text), QColor(255, 255, 255));
   EXPECT_EQ(find<LampWidget>("LampA")->brush(), QColor(0, 255, 0));
   controls.setColor(testctl::Group, colour::Parent);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(229, 254, 206));
 }
 
@@ -216,22 +279,22 @@ TEST_F(DisplayTest, TheWindowShowsHidesAndClosesThroughTheStore) {
   QObject::connect(&window, &FormWindow::closed, [&closed] { ++closed; });
   controls.setText(testctl::FormTest, "Renamed");
   controls.setVisible(testctl::FormTest, true);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.windowTitle(), "Renamed");
   EXPECT_EQ(count("FormTest", UiEvent::Show), 1u);
 
   controls.setEnabled(testctl::FormTest, false);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_FALSE(window.isEnabled());
 
   controls.setVisible(testctl::FormTest, false);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(closed, 0) << "hidden is not closed";
 
   controls.setVisible(testctl::FormTest, true);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   EXPECT_EQ(count("FormTest", UiEvent::Show), 2u);
   window.close();
   EXPECT_FALSE(controls.visible(testctl::FormTest));
@@ -246,7 +309,7 @@ TEST_F(DisplayTest, ATimerFiresOnlyWhileTheStoreSaysItRuns) {
   processFor(60);
   EXPECT_GT(count("TimerA", UiEvent::Timer), 0u);
   controls.setEnabled(testctl::TimerA, false);
-  QApplication::processEvents();
+  test::waitForDisplay(display);
   const size_t fired = count("TimerA", UiEvent::Timer);
   processFor(30);
   EXPECT_EQ(count("TimerA", UiEvent::Timer), fired);

@@ -8,6 +8,7 @@
 #include "sim/SimDriver.h"
 #include "sim/SimSetups.h"
 #include "support/CurrentFolder.h"
+#include "support/DisplayWait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -83,14 +84,14 @@ TEST_F(MainWindowTest, TheFirstUseShowsTheProtocolsPages) {
   EXPECT_FALSE(run->isEnabled()) << "no RUN before the dialog is confirmed";
 
   main.findChild<QPushButton*>("SpdBtnConfigure")->click();
-  QApplication::processEvents();
+  test::waitForDisplay(program->display);
   EXPECT_TRUE(config->isVisible());
   EXPECT_FALSE(main.isEnabled());
 
   for (QRadioButton* radio : config->findChild<QWidget*>("RadioGroup_Protocol")->findChildren<QRadioButton*>()) {
     if (radio->text() == "UR") radio->click();
   }
-  QApplication::processEvents();
+  test::waitForDisplay(program->display);
   config->findChild<QPushButton*>("SpdBtnSCAN")->click();
   auto* yes = config->findChild<QPushButton*>("SpdBtnYES");
   QElapsedTimer t;
@@ -98,7 +99,7 @@ TEST_F(MainWindowTest, TheFirstUseShowsTheProtocolsPages) {
   while (!yes->isEnabled() && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
   ASSERT_TRUE(yes->isEnabled()) << "the simulated adapter was found";
   yes->click();
-  QApplication::processEvents();
+  test::waitForDisplay(program->display);
 
   EXPECT_FALSE(config->isVisible());
   EXPECT_TRUE(main.isEnabled());
@@ -117,7 +118,7 @@ TEST_F(MainWindowTest, ThePasswordDialogUnlocksTheDiagnosisPage) {
   ASSERT_TRUE(folder.entered());
   controls().setVisible(mainwindow::ctl::PageControl2, true);
   controls().setVisible(mainwindow::passwordCtl::FormPassWord, true);
-  QApplication::processEvents();
+  test::waitForDisplay(program->display);
   gui::FormWindow* dialog = program->display.window(mainwindow::passwordCtl::FormPassWord);
   ASSERT_TRUE(dialog->isVisible());
   EXPECT_EQ(dialog->windowTitle(), "Quvexa Password");
@@ -125,7 +126,7 @@ TEST_F(MainWindowTest, ThePasswordDialogUnlocksTheDiagnosisPage) {
   EXPECT_EQ(edit->echoMode(), QLineEdit::Normal) << "the password is shown as typed";
   edit->insert(QStringLiteral("pwk418205763"));  // as typing does: the text goes back into the store
   dialog->findChild<QPushButton*>("SpdBtnPasswordYes")->click();
-  QApplication::processEvents();
+  test::waitForDisplay(program->display);
 
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_TRUE(program->mainWindow().isVisible());
@@ -187,7 +188,7 @@ TEST_F(MainWindowTest, ExitClosesTheMainWindow) {
   int closed = 0;
   QObject::connect(&program->mainWindow(), &gui::FormWindow::closed, [&closed] { ++closed; });
   controls().setEnabled(mainwindow::ctl::Timer_300h_ON, true);
-  QApplication::processEvents();
+  test::waitForDisplay(program->display);
   program->mainWindow().findChild<QPushButton*>("SpdBtnExit")->click();
   EXPECT_EQ(closed, 1);
   EXPECT_FALSE(program->mainWindow().isVisible());

@@ -8,7 +8,12 @@
 
 namespace qv::gui {
 
-Display::Display(Controls& controls) : controls_(controls) { controls_.setObserver(this); }
+Display::Display(Controls& controls) : controls_(controls) {
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  connect(&timer_, &QTimer::timeout, this, &Display::flush);
+  controls_.setObserver(this);
+}
 
 Display::~Display() {
   // Under the store's lock: once this returns no writer can be asking for a flush any more.
@@ -34,15 +39,37 @@ FormWindow* Display::window(Control form) const {
 
 void Display::flush() {
   QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
-  for (const std::string& key : controls_.takeChanged()) {
+  timer_.stop();
+  sinceFlush_.start();
+  ++flushes_;
+  // Down before the changes are taken: a change after the take asks for the next flush.
+  pending_.store(false);
+  const std::vector<std::string> changed = controls_.takeChanged();
+  for (const auto& w : windows_) w->beginFlush();
+  for (const std::string& key : changed) {
     auto it = windowOfKey_.find(key);
     if (it != windowOfKey_.end()) it->second->apply(key);
+  }
+  bool blinking = false;
+  for (const auto& w : windows_) blinking = w->endFlush() || blinking;
+  // A lamp showing a blink goes back to the store's colour at the next flush, changes or not.
+  if (blinking) timer_.start(kFlushPeriodMs);
+}
+
+void Display::schedule() {
+  if (!pending_.load() || timer_.isActive()) return;
+  const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kFlushPeriodMs;
+  if (since >= kFlushPeriodMs) {
+    flush();
+  } else {
+    timer_.start(static_cast<int>(kFlushPeriodMs - since));
   }
 }
 
 void Display::controlsChanged() {
   // Called under the store's lock from whichever thread wrote: only post, never touch the store or a widget.
-  QMetaObject::invokeMethod(this, &Display::flush, Qt::QueuedConnection);
+  pending_.store(true);
+  QMetaObject::invokeMethod(this, &Display::schedule, Qt::QueuedConnection);
 }
 
 }  // namespace qv::gui

@@ -1,14 +1,19 @@
 #pragma once
 // The display: the windows of the program, built from their forms, mirroring the control store. A change to the
-// store, from any thread, asks for one flush on the GUI thread; the flush shows every control changed since the
-// last one. So a burst of writes from a worker costs one flush, and no widget is touched off the GUI thread.
+// store, from any thread, asks for a flush on the GUI thread; the flush shows every control changed since the
+// last one. Flushes come at most kFlushesPerSecond times a second, as often as a person can follow: a change
+// after a quiet spell is shown at once, a stream of changes (a worker polling the pack, the lamps of a busy bus)
+// in one flush per period. No widget is touched off the GUI thread.
 
 #include "platform/Controls.h"
 #include "platform/Form.h"
 #include "platform/gui/FormWindow.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +24,9 @@ namespace qv::gui {
 
 class Display : public QObject, public Controls::Observer {
  public:
+  static constexpr int kFlushesPerSecond = 30;
+  static constexpr int kFlushPeriodMs = 1000 / kFlushesPerSecond;
+
   explicit Display(Controls& controls);
   ~Display() override;
   Display(const Display&) = delete;
@@ -28,15 +36,26 @@ class Display : public QObject, public Controls::Observer {
   FormWindow& addWindow(FormLogic& logic);
   FormWindow* window(Control form) const;
 
-  // Shows what changed since the last flush. GUI thread; the display calls it itself after each change.
+  // Shows what changed since the last flush, now. GUI thread; the display calls it itself, paced as above.
   void flush();
+  // A change of the store waits to be shown (a flush is asked for and has not run yet). Any thread.
+  bool pending() const { return pending_.load(); }
+  // Flushes so far.
+  uint64_t flushes() const { return flushes_; }
 
   void controlsChanged() override;
 
  private:
+  // GUI thread: flushes now, or once the period since the last flush is over.
+  void schedule();
+
   Controls& controls_;
   std::vector<std::unique_ptr<FormWindow>> windows_;
   std::unordered_map<std::string, FormWindow*> windowOfKey_;
+  QTimer timer_;             // the next flush, when one came too soon after the last
+  QElapsedTimer sinceFlush_;
+  std::atomic<bool> pending_{false};
+  uint64_t flushes_ = 0;
 };
 
 }  // namespace qv::gui

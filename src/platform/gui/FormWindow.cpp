@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace qv::gui {
 namespace {
@@ -280,6 +281,7 @@ void FormWindow::build(const ControlDef& def) {
   }
   c.widget = w;
   auto& stored = controlsByKey_.emplace(key, c).first->second;
+  if (def.kind == Kind::Shape) lamps_.push_back(&stored);
   connectInput(stored);
 }
 
@@ -352,9 +354,29 @@ void FormWindow::apply(std::string_view key) {
     applyWindow(controls_.state(form_.name));
   } else {
     auto it = controlsByKey_.find(std::string(key));
-    if (it != controlsByKey_.end()) applyControl(it->second, controls_.state(it->second.def->name));
+    if (it != controlsByKey_.end()) {
+      applyingChange_ = true;
+      applyControl(it->second, controls_.state(it->second.def->name));
+      applyingChange_ = false;
+    }
   }
   applying_ = wasApplying;
+}
+
+void FormWindow::beginFlush() {
+  ++flushNo_;
+  for (Item* lamp : lamps_) static_cast<LampWidget*>(lamp->widget)->beginFlush();
+}
+
+bool FormWindow::endFlush() {
+  std::erase_if(blinks_, [this](const Blink& b) {
+    auto* lamp = static_cast<LampWidget*>(b.lamp->widget);
+    if (!lamp->blinking()) return true;  // a later change ended it
+    if (b.since == flushNo_) return false;
+    applyColours(*b.lamp, controls_.state(b.lamp->def->name));
+    return true;
+  });
+  return !blinks_.empty();
 }
 
 void FormWindow::applyWindow(const ControlState& s) {
@@ -390,9 +412,12 @@ Colour FormWindow::effectiveColour(qv::Control name) const {
 }
 
 void FormWindow::refreshInheritedColours() {
+  // A parent's colour is no change of the lamps under it.
+  const bool wasChange = std::exchange(applyingChange_, false);
   for (auto& [key, c] : controlsByKey_) {
     if (c.widget != nullptr) applyColours(c, controls_.state(c.def->name));
   }
+  applyingChange_ = wasChange;
 }
 
 void FormWindow::applyColours(Item& c, const ControlState& s) {
@@ -415,9 +440,20 @@ void FormWindow::applyColours(Item& c, const ControlState& s) {
     case Kind::Gauge:
       static_cast<GaugeWidget*>(w)->setForeColor(background);
       break;
-    case Kind::Shape:
-      static_cast<LampWidget*>(w)->setBrush(background);
+    case Kind::Shape: {
+      auto* lamp = static_cast<LampWidget*>(w);
+      if (!applyingChange_) {
+        lamp->settle(background);
+      } else if (lamp->follow(background)) {
+        auto it = std::find_if(blinks_.begin(), blinks_.end(), [&c](const Blink& b) { return b.lamp == &c; });
+        if (it != blinks_.end()) {
+          it->since = flushNo_;
+        } else {
+          blinks_.push_back({&c, flushNo_});
+        }
+      }
       break;
+    }
     case Kind::Chart:
       static_cast<ChartWidget*>(w)->setBackground(background);
       break;

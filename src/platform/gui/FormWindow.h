@@ -39,8 +39,12 @@ class FormWindow : public QWidget {
   QWidget* widget(qv::Control name) const;
   // The store keys this window shows: the form's own and its controls'.
   std::vector<std::string> keys() const;
-  // Shows the store's present state of one of those keys.
+  // Shows the store's present state of one of those keys, changed since the last flush.
   void apply(std::string_view key);
+  // Around each flush of the display: a lamp that showed a blink since an earlier flush shows the store's colour
+  // again at the end of this one. endFlush() is true while a lamp still shows a blink.
+  void beginFlush();
+  bool endFlush();
 
  signals:
   // The operator or the program closed the window.
@@ -79,6 +83,14 @@ class FormWindow : public QWidget {
   QWidget* canvas_ = nullptr;
   std::unordered_map<std::string, Item> controlsByKey_;
   bool applying_ = false;
+  bool applyingChange_ = false;  // apply(): a lamp follows the change, with a blink where it is back
+  uint64_t flushNo_ = 0;
+  struct Blink {
+    Item* lamp;
+    uint64_t since;  // the flush that showed it
+  };
+  std::vector<Blink> blinks_;
+  std::vector<Item*> lamps_;
   bool built_ = false;
   bool placed_ = false;
 };

@@ -51,16 +51,36 @@ void GaugeWidget::paintEvent(QPaintEvent*) {
   p.drawText(rect(), Qt::AlignCenter, QString::number(percent()) + QLatin1Char('%'));
 }
 
-LampWidget::LampWidget(QWidget* parent) : QWidget(parent) {}
+LampWidget::LampWidget(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void LampWidget::setBrush(const QColor& c) {
+  if (c != QColor(Qt::white)) lit_ = c;
   if (c == brush_) return;
   brush_ = c;
   update();
 }
 
+bool LampWidget::follow(const QColor& c) {
+  if (c != atFlush_) {
+    settle(c);
+    return false;
+  }
+  const QColor white(Qt::white);
+  const QColor other = atFlush_ != white ? white : lit_.isValid() ? lit_ : QColor(Qt::gray);
+  brush_ = other;
+  blinking_ = true;
+  update();
+  return true;
+}
+
+void LampWidget::settle(const QColor& c) {
+  blinking_ = false;
+  setBrush(c);
+}
+
 void LampWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
+  p.fillRect(rect(), palette().window());
   p.setRenderHint(QPainter::Antialiasing);
   const int d = std::min(width(), height()) - 2;
   const QRectF circle((width() - d) / 2.0, (height() - d) / 2.0, d, d);

@@ -28,18 +28,32 @@ class GaugeWidget : public QWidget {
   QColor fore_ = Qt::green;
 };
 
-// A filled circle with a thin outline.
+// A filled circle with a thin outline. Opaque: it paints its whole square (its parent's background around the
+// circle), so a toggle repaints the lamp alone, not what lies behind it.
 class LampWidget : public QWidget {
  public:
   explicit LampWidget(QWidget* parent);
   void setBrush(const QColor& c);
   QColor brush() const { return brush_; }
 
+  // A flush begins: what the lamp shows now is what the person saw.
+  void beginFlush() { atFlush_ = brush_; }
+  // The store's colour at a flush that found the lamp changed. A lamp toggled an even number of times since the
+  // last flush is back at the colour it showed: it shows the other state instead, until the next flush, so that
+  // it still blinks. True when it does.
+  bool follow(const QColor& c);
+  bool blinking() const { return blinking_; }
+  // The store's colour, shown as it is; ends a blink.
+  void settle(const QColor& c);
+
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
   QColor brush_ = Qt::white;
+  QColor lit_;  // the last colour other than white it showed: what a blink from white shows
+  QColor atFlush_ = Qt::white;
+  bool blinking_ = false;
 };
 
 // Sunken panels of fixed widths, left to right, each with its text.
