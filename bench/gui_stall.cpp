@@ -1,6 +1,6 @@
 // The GUI thread while monitoring runs and while printing: the windowed program over the simulated adapter with
 // real waits, its buttons clicked on their widgets. A 1 ms timer on the GUI thread notes the longest gap between
-// two of its ticks (the longest the message loop was kept from running) in each phase: UR monitoring, CAN
+// two of its ticks (the longest the message loop was kept from running, StallProbe.h) in each phase: UR monitoring, CAN
 // monitoring, and "PDF" clicked while UR monitoring runs (printed into a PDF file, as the print dialog would once
 // confirmed; "PDF" stays off for its second by a timer). Every wait runs on a worker, and so does putting the page
 // on the printer, so the figure stays under 20 ms; the drawing of the window for the page, which is GUI work, is
@@ -13,6 +13,7 @@
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
+#include "StallProbe.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -89,23 +90,11 @@ int main(int argc, char** argv) {
   }
 
   // The message loop's longest gap, measured only while a phase runs.
-  QElapsedTimer sinceTick;
-  double longestGapMs = 0;
-  bool measuring = false;
-  QTimer ticker;
-  ticker.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (measuring) longestGapMs = std::max(longestGapMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-    sinceTick.restart();
-  });
-  ticker.start(1);
+  bench::StallProbe probe;
   const auto measure = [&](const std::function<void()>& phase) {
-    longestGapMs = 0;
-    sinceTick.restart();
-    measuring = true;
+    probe.start();
     phase();
-    measuring = false;
-    return longestGapMs;
+    return probe.stop();
   };
 
   // The dialog's choices for a protocol, as the operator makes them, then RUN.

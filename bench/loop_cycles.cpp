@@ -1,27 +1,38 @@
-// Each monitoring loop of the composed program over the simulated packs, with real waits: the cycle (the time
-// between two of the loop's own queries as the pack sees them) and the detection (RUN to the mode text) against
-// the fixed sleeps each makes, as a ratio; and the process's CPU time per second of monitoring (the simulated
-// adapter and pack run in the same process, on the reading thread, so this is an upper bound).
+// Each monitoring loop of the windowed program (its display offscreen) over the simulated packs, with real
+// waits: the cycle (the time between two of the loop's own queries as the pack sees them) and the detection
+// (RUN to the mode text) against the fixed sleeps each makes, as a ratio; then, over the monitoring time asked
+// (a minute by default), the CPU the process takes (all of it, and the GUI thread's own share), and the GUI
+// thread's longest stall over a tenth of that time before it. The CAN loop runs twice: against the pack as the simulator makes it, and against a
+// pack whose broadcasts fill the bus with 2,000 frames a second. The simulated adapter and pack run in the same
+// process, on the monitoring thread, so the CPU figure is an upper bound.
 //
-//   bench_loop_cycles [seconds per loop]     (default 8)
+// A probe of a variant that does not answer waits its read time-out (100 ms) for the answer that does not come;
+// no answer says "none", so detection cannot be faster than the sleeps and those time-outs.
+//
+//   QT_QPA_PLATFORM=offscreen bench_loop_cycles [seconds of monitoring per loop [loop]]     (default 60, all)
 
-#include "app/ServiceTool.h"
+#include "app/WindowedTool.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
+#include "sim/CanPack.h"
 #include "sim/SimSetups.h"
+#include "BenchTable.h"
+#include "StallProbe.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <functional>
 #include <mutex>
 #include <numeric>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -78,68 +89,122 @@ class StampedNode : public sim::CanNode {
 struct Loop {
   const char* name;
   const char* setup;
-  const char* mode;     // panel 1 once found
-  QByteArray query;     // the loop's query payload (empty: CAN)
-  double sleepsMs;      // the fixed sleeps of one cycle
-  double probeSleepsMs; // the fixed sleeps of the detection up to this variant's probe
+  const char* mode;       // panel 1 once found
+  QByteArray query;       // the loop's query payload (empty: CAN)
+  double sleepsMs;        // the fixed sleeps of one cycle
+  double probeSleepsMs;   // the fixed sleeps of the detection up to this variant's probe
+  int silentProbes;       // the probes before it that wait their read time-out
+  double cpuTarget;       // percent of a core
+  int busFramesPerSecond; // CAN: the pack's broadcasts fill the bus so (0: the simulator's pack as it is)
 };
+
+constexpr double kCycleTarget = 1.02;
+constexpr double kDetectTarget = 1.05;
+constexpr double kProbeTimeoutMs = 100;
+constexpr double kStallTargetMs = 20;
 
 struct Result {
   double cycleMs = 0;
   double detectMs = 0;
   double cpuPercent = 0;
+  double guiCpuPercent = 0;
+  double stallMs = 0;
+  double framesPerSecond = 0;
   size_t cycles = 0;
 };
 
-Result measure(const Loop& loop, int seconds) {
+// The CPU time the calling thread has had, in nanoseconds (0 where the system does not tell).
+double threadCpuNs() {
+  std::ifstream stat("/proc/thread-self/schedstat");
+  double ns = 0;
+  stat >> ns;
+  return ns;
+}
+
+// The message loop runs (and idles, as the program's own does) until the condition holds, looked at every
+// millisecond, or for a time.
+void pump(const std::function<bool()>& until) {
+  QEventLoop loop;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (until()) loop.quit();
+  });
+  look.start(1);
+  if (!until()) loop.exec();
+}
+
+void pumpFor(int64_t ms) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+Result measure(const Loop& loop, int seconds, bench::StallProbe& probe) {
   Stamps stamps;
   std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver(loop.setup);
   const std::shared_ptr<sim::SimAdapter> adapter = driver->adapters().at(0);
+  std::shared_ptr<sim::CanPack> canPack = std::dynamic_pointer_cast<sim::CanPack>(adapter->canNode());
+  if (loop.busFramesPerSecond > 0 && canPack) {
+    // Four broadcasts a round; rounds due while nobody read come all the same, as the adapter holds them.
+    canPack->setBroadcastPeriod(4000 / loop.busFramesPerSecond);
+    sim::CanPackFaults busy;
+    busy.busyBus = true;
+    canPack->setFaults(busy);
+  }
   if (loop.query.isEmpty()) {
     adapter->setCanNode(std::make_shared<StampedNode>(adapter->canNode(), stamps));
   } else {
     adapter->setPack(std::make_shared<StampedPack>(adapter->pack(), loop.query, stamps));
   }
-  app::ServiceTool tool(std::move(driver));
+  app::WindowedTool program(std::move(driver));
+  program.showMainWindow();
+  app::ServiceTool& tool = program.tool;
   Controls& c = tool.services.controls;
-  const int protocol = loop.query.isEmpty() ? 1 : 0;
-  c.setItemIndex(link::ctl::RadioGroup_Protocol, protocol);
+  c.setItemIndex(link::ctl::RadioGroup_Protocol, loop.query.isEmpty() ? link::kProtocolCan : link::kProtocolUr);
   tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
   tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-  tool.services.workers.joinAll();
+  pump([&] { return tool.services.workers.running() == 0; });
   c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
   tool.FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
   tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+  pumpFor(100);
 
   Result r;
   const int64_t start = platform::monotonicMs();
   tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
-  while (c.panel(mainwindow::ctl::StatusBarView, 1) != QLatin1String(loop.mode)) {
-    if (platform::monotonicMs() - start > 20000) {
-      std::fprintf(stderr, "%s: not found\n", loop.name);
-      return r;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  pump([&] {
+    return c.panel(mainwindow::ctl::StatusBarView, 1) == QLatin1String(loop.mode) ||
+           platform::monotonicMs() - start > 20000;
+  });
+  if (c.panel(mainwindow::ctl::StatusBarView, 1) != QLatin1String(loop.mode)) {
+    std::fprintf(stderr, "%s: not found\n", loop.name);
+    return r;
   }
   r.detectMs = static_cast<double>(platform::monotonicMs() - start);
 
-  // Monitoring settles for a second, then runs for the time asked.
-  std::this_thread::sleep_for(std::chrono::seconds(1));
+  // Monitoring settles for a second; the GUI thread's stalls are noted for a tenth of the time asked, its CPU
+  // over the whole of it (without the probe's ticks).
+  pumpFor(1000);
+  probe.start();
+  pumpFor(std::max<int64_t>(2000, 100LL * seconds));
+  r.stallMs = probe.stop();
+  const int64_t frames0 = canPack ? canPack->framesSent() : 0;
   const std::clock_t cpu0 = std::clock();
+  const double gui0 = threadCpuNs();
   const int64_t wall0 = platform::monotonicMs();
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+  pumpFor(1000LL * seconds);
   const double wallMs = static_cast<double>(platform::monotonicMs() - wall0);
-  r.cpuPercent = 100.0 * cpuMs / wallMs;
+  r.cpuPercent = 100.0 * (1000.0 * static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC) / wallMs;
+  r.guiCpuPercent = 100.0 * ((threadCpuNs() - gui0) / 1e6) / wallMs;
+  if (canPack) r.framesPerSecond = static_cast<double>(canPack->framesSent() - frames0) * 1000.0 / wallMs;
   tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
-  tool.stopWorkers();
+  pump([&] { return tool.services.workers.running() == 0; });
 
   std::vector<int64_t> at = stamps.all();
   // Past the probe and the first cycle.
   std::vector<double> periods;
   for (size_t i = 2; i < at.size(); ++i) periods.push_back(static_cast<double>(at[i] - at[i - 1]));
   if (!periods.empty()) {
-    std::sort(periods.begin(), periods.end());
     r.cycleMs = std::accumulate(periods.begin(), periods.end(), 0.0) / static_cast<double>(periods.size());
   }
   r.cycles = periods.size();
@@ -149,34 +214,53 @@ Result measure(const Loop& loop, int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
-  const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 8;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
+  bench::StallProbe probe;
   // The sleeps: UR74 500 (query, 500, read); UR96 150 + 50 + 4 x 50 + 50 and the shipping-mode read's 20; UR2
   // 200 + 100 + 13 x 50 + 50 and the clock read's 100; CAN 16 requests of 1 + 5, the first receive's 5 and the
   // 10 after the shipping-mode read (whose answer is there at its first look). Detection: the probes' 100 ms
   // each and the waits after the failed ones.
   const Loop loops[] = {
-      {"UR74", "ur74", " UR74 Mode ", QByteArray("X"), 500, 100},
-      {"UR96", "ur96", " UR96 Mode ", QByteArray("&\r\n"), 470, 3 * (100 + 80) + 100},
-      {"UR2", "ur2", " UR2 Mode ", QByteArray(), 1100, 3 * (100 + 80) + 3 * (100 + 90) + 100},
-      {"CAN", "can", " CAN Mode ", QByteArray(), 111, 0},
+      {"UR74", "ur74", " UR74 Mode ", QByteArray("X"), 500, 100, 0, 0.5, 0},
+      {"UR96", "ur96", " UR96 Mode ", QByteArray("&\r\n"), 470, 3 * (100 + 80) + 100, 3, 0.5, 0},
+      {"UR2", "ur2", " UR2 Mode ", QByteArray::fromHex("4000011001000100000000"), 1100,
+       3 * (100 + 80) + 3 * (100 + 90) + 100, 6, 0.5, 0},
+      {"CAN", "can", " CAN Mode ", QByteArray(), 111, 0, 0, 1.5, 0},
+      {"CAN 2000/s", "can", " CAN Mode ", QByteArray(), 111, 0, 0, 1.5, 2000},
   };
-  std::printf("%-5s %10s %10s %7s %12s %10s %7s %9s\n", "loop", "cycle ms", "sleeps ms", "ratio", "detect ms",
-              "sleeps ms", "ratio", "CPU %");
-  for (const Loop& loop : loops) {
-    Loop l = loop;
-    if (std::string(l.name) == "UR2") {
-      l.query = QByteArray::fromHex("4000011001000100000000");  // the first cell request, (0x1001, 1)
-    }
-    const Result r = measure(l, seconds);
-    const bool can = l.query.isEmpty();
-    std::printf("%-5s %10.1f %10.0f %7.3f ", l.name, r.cycleMs, l.sleepsMs, r.cycleMs / l.sleepsMs);
-    if (can) {
-      std::printf("%12s %10s %7s ", "-", "-", "-");
+  std::printf("%-10s %9s %9s %6s %9s %9s %6s %7s %6s %8s %s\n", "loop", "cycle ms", "sleeps", "ratio", "detect",
+              "sleeps", "ratio", "CPU %", "GUI %", "stall ms", "");
+  bool within = true;
+  for (const Loop& l : loops) {
+    if (argc > 2 && std::string(argv[2]) != l.name) continue;
+    const Result r = measure(l, seconds, probe);
+    const double cycleRatio = r.cycleMs / l.sleepsMs;
+    const double detectSleeps = l.probeSleepsMs + l.silentProbes * kProbeTimeoutMs;
+    std::printf("%-10s %9.1f %9.0f %6.3f ", l.name, r.cycleMs, l.sleepsMs, cycleRatio);
+    if (l.probeSleepsMs > 0) {
+      std::printf("%9.0f %9.0f %6.3f ", r.detectMs, detectSleeps, r.detectMs / detectSleeps);
     } else {
-      std::printf("%12.0f %10.0f %7.3f ", r.detectMs, l.probeSleepsMs, r.detectMs / l.probeSleepsMs);
+      std::printf("%9s %9s %6s ", "-", "-", "-");
     }
-    std::printf("%9.2f   (%zu cycles)\n", r.cpuPercent, r.cycles);
+    std::printf("%7.2f %6.2f %8.1f (%zu cycles", r.cpuPercent, r.guiCpuPercent, r.stallMs, r.cycles);
+    if (l.busFramesPerSecond > 0) std::printf(", the pack sent %.0f frames/s", r.framesPerSecond);
+    std::printf(")\n");
+
+    const std::string cpu = bench::fixed(r.cpuPercent, 2) + " % (GUI " + bench::fixed(r.guiCpuPercent, 2) +
+                            " %) < " + bench::fixed(l.cpuTarget, 1) + " %";
+    const std::string name = l.name;
+    bench::tableRow(name + " cycle", bench::fixed(r.cycleMs, 1) + " ms", bench::fixed(l.sleepsMs, 0) + " ms",
+                    bench::fixed(cycleRatio, 3), "<= " + bench::fixed(kCycleTarget, 2), cpu);
+    if (l.probeSleepsMs > 0) {
+      bench::tableRow(name + " detection", bench::fixed(r.detectMs, 0) + " ms",
+                      bench::fixed(l.probeSleepsMs, 0) + " ms + " + std::to_string(l.silentProbes) + " time-outs",
+                      bench::fixed(r.detectMs / detectSleeps, 3), "<= " + bench::fixed(kDetectTarget, 2), "-");
+    }
+    bench::tableRow(name + " GUI stall", bench::fixed(r.stallMs, 1) + " ms", "-", "-",
+                    "< " + bench::fixed(kStallTargetMs, 0) + " ms", "-");
+    within = within && r.cpuPercent < l.cpuTarget && r.stallMs < kStallTargetMs;
   }
-  return 0;
+  return within ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 // The GUI thread while UR commands run: the serial-number read and the clock set, clicked on their widgets in
 // the windowed program over the simulated UR2 pack, with real waits. A 1 ms timer on the GUI thread notes the
-// longest gap between two of its ticks (the longest the message loop was kept from running), and each click's
-// handler is timed on its own. Every wait of a command runs on its worker, so both stay far under 20 ms.
+// longest gap between two of its ticks (the longest the message loop was kept from running, StallProbe.h), and
+// each click's handler is timed on its own. Every wait of a command runs on its worker, so both stay far under
+// 20 ms.
 //
 //   QT_QPA_PLATFORM=offscreen bench_ur_command_stall [rounds]     (default 5)
 
@@ -10,6 +11,7 @@
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
+#include "StallProbe.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -55,16 +57,8 @@ int main(int argc, char** argv) {
   }
 
   // The message loop's longest gap, measured only while a command runs.
-  QElapsedTimer sinceTick;
+  bench::StallProbe probe;
   double longestGapMs = 0;
-  bool measuring = false;
-  QTimer ticker;
-  ticker.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (measuring) longestGapMs = std::max(longestGapMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-    sinceTick.restart();
-  });
-  ticker.start(1);
 
   double longestClickMs = 0;
   int commands = 0;
@@ -73,8 +67,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s is disabled\n", name.c_str());
       std::exit(1);
     }
-    sinceTick.restart();
-    measuring = true;
+    probe.start();
     QElapsedTimer click;
     click.start();
     button->click();
@@ -83,19 +76,16 @@ int main(int argc, char** argv) {
     while (tool.services.workers.running() > 0 || !c.enabled(qv::mainwindow::ctl::SpdBtnRUN)) {
       QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    measuring = false;
+    longestGapMs = std::max(longestGapMs, probe.stop());
     ++commands;
   };
 
   // The same loop with nothing running, for the machine's own jitter beside the figure.
-  sinceTick.restart();
-  measuring = true;
+  probe.start();
   for (const int64_t idleEnd = platform::monotonicMs() + 1000; platform::monotonicMs() < idleEnd;) {
     QApplication::processEvents(QEventLoop::AllEvents, 5);
   }
-  measuring = false;
-  const double idleGapMs = longestGapMs;
-  longestGapMs = 0;
+  const double idleGapMs = probe.stop();
 
   const int64_t started = platform::monotonicMs();
   for (int i = 0; i < rounds; ++i) {

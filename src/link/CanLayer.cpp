@@ -41,8 +41,8 @@ bool send(Link& link, uint32_t identifier, const uint8_t* data, int n) {
 
 // One read; every frame handed on as the mode says. The result: a broadcast was among them (Broadcasts), any
 // frame was handed on (All, Any), or an accepted header for `asked` was among them (Answer).
-bool receive(Link& link, Receive mode, Pair asked = {}) {
-  if (mode == Receive::All || mode == Receive::Any) platform::sleepMs(5);
+bool receive(Link& link, Receive mode, Pair asked = {}, int waitedBeforeMs = 0) {
+  if (mode == Receive::All || mode == Receive::Any) platform::sleepMs(waitedBeforeMs + 5);
   CanRxEntries entries;
   CanRxLosses losses;
   int count = 0;
@@ -133,6 +133,7 @@ bool CanSendWords(Link& link, uint32_t identifier, uint32_t first, uint32_t seco
 bool CanReceiveDispatch(Link& link) { return receive(link, Receive::Broadcasts); }
 bool CanReceiveDispatchAll(Link& link) { return receive(link, Receive::All); }
 bool CanReceiveDispatchAny(Link& link) { return receive(link, Receive::Any); }
+bool CanReceiveDispatchAnyAfter(Link& link, int waitMs) { return receive(link, Receive::Any, {}, waitMs); }
 
 bool CanWaitResponse(Link& link, uint16_t command, uint16_t index) {
   const bool read = receive(link, Receive::Answer, {command, index});

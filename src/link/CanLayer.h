@@ -69,6 +69,9 @@ bool CanReceiveDispatch(Link& link);
 // True when any frame was handed on. Waits 5 ms first.
 bool CanReceiveDispatchAll(Link& link);
 bool CanReceiveDispatchAny(Link& link);
+// A wait of waitMs, then CanReceiveDispatchAny: the two waits as one sleep of their sum, for a caller whose own
+// wait stands right before the receive's (each sleep costs a wake-up of its own).
+bool CanReceiveDispatchAnyAfter(Link& link, int waitMs);
 // True when an accepted answer header (status 0) for the command and index was among the frames read, or was
 // read by any receive since the request was sent. A match for 0x000A and 0x4008, indexes 1 and 2, writes
 // "OK21" / "OK22" into Label_Barcode_R and Label_Barcode_W. No wait.

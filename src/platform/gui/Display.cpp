@@ -42,7 +42,8 @@ void Display::flush() {
   timer_.stop();
   sinceFlush_.start();
   ++flushes_;
-  // Down before the changes are taken: a change after the take asks for the next flush.
+  // Both down before the changes are taken: a change after the take asks for the next flush.
+  armed_.store(false);
   pending_.store(false);
   const std::vector<std::string> changed = controls_.takeChanged();
   for (const auto& w : windows_) w->beginFlush();
@@ -52,8 +53,14 @@ void Display::flush() {
   }
   bool blinking = false;
   for (const auto& w : windows_) blinking = w->endFlush() || blinking;
-  // A lamp showing a blink goes back to the store's colour at the next flush, changes or not.
-  if (blinking) timer_.start(kFlushPeriodMs);
+  // While changes come, the next flush is due one period on: the changes meanwhile wait for it without waking
+  // the GUI thread each. A lamp showing a blink goes back to the store's colour then, changes or not.
+  if (!changed.empty() || blinking) arm(kFlushPeriodMs);
+}
+
+void Display::arm(int ms) {
+  armed_.store(true);
+  timer_.start(ms);
 }
 
 void Display::schedule() {
@@ -62,13 +69,14 @@ void Display::schedule() {
   if (since >= kFlushPeriodMs) {
     flush();
   } else {
-    timer_.start(static_cast<int>(kFlushPeriodMs - since));
+    arm(static_cast<int>(kFlushPeriodMs - since));
   }
 }
 
 void Display::controlsChanged() {
   // Called under the store's lock from whichever thread wrote: only post, never touch the store or a widget.
   pending_.store(true);
+  if (armed_.load()) return;  // the flush that is due takes this change
   QMetaObject::invokeMethod(this, &Display::schedule, Qt::QueuedConnection);
 }
 

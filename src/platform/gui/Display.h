@@ -48,6 +48,8 @@ class Display : public QObject, public Controls::Observer {
  private:
   // GUI thread: flushes now, or once the period since the last flush is over.
   void schedule();
+  // GUI thread: the next flush in ms.
+  void arm(int ms);
 
   Controls& controls_;
   std::vector<std::unique_ptr<FormWindow>> windows_;
@@ -55,6 +57,7 @@ class Display : public QObject, public Controls::Observer {
   QTimer timer_;             // the next flush, when one came too soon after the last
   QElapsedTimer sinceFlush_;
   std::atomic<bool> pending_{false};
+  std::atomic<bool> armed_{false};  // the timer will flush: a change needs no post of its own
   uint64_t flushes_ = 0;
 };
 
