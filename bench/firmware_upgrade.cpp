@@ -17,6 +17,7 @@
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
+#include "BenchTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -155,6 +156,9 @@ int main(int argc, char** argv) {
   std::printf("whole upgrade:  %8.0f ms   fixed waits %5.0f ms (x%.2f), with the version query's %5.0f ms (x%.2f)\n",
               wholeMs, kFixedWaitsMs, wholeMs / kFixedWaitsMs, kFixedWaitsMs + kVersionWaitsMs,
               wholeMs / (kFixedWaitsMs + kVersionWaitsMs));
+  bench::tableRow("firmware upgrade", bench::fixed(wholeMs, 0) + " ms",
+                  bench::fixed(kFixedWaitsMs + kVersionWaitsMs, 0) + " ms",
+                  bench::fixed(wholeMs / (kFixedWaitsMs + kVersionWaitsMs), 3), "-", "-");
   std::printf("transfer:       %8.0f ms   %8.0f fields/s\n", transferMs, fields * 1000.0 / std::max(1.0, transferMs));
   std::printf("verify:         %8.0f ms   %8.0f records/s\n", verifyMs, records * 1000.0 / std::max(1.0, verifyMs));
   std::printf("before the first field: %5.0f ms (switch 500 + version query + erase 4000)\n",

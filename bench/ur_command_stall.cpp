@@ -12,6 +12,7 @@
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
 #include "StallProbe.h"
+#include "BenchTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -100,5 +101,7 @@ int main(int argc, char** argv) {
               "longest click handler %.2f ms (idle, no command: %.1f ms); limit %.0f ms: %s%s\n",
               commands, static_cast<long long>(elapsed), longestGapMs, longestClickMs, idleGapMs, kLimitMs,
               longestGapMs < kLimitMs ? "under" : "OVER", read ? "" : " (the pack's answers were not shown)");
+  bench::tableRow("GUI stall, UR commands", bench::fixed(longestGapMs, 1) + " ms", "-", "-",
+                  "< " + bench::fixed(kLimitMs, 0) + " ms", "-");
   return longestGapMs < kLimitMs && read ? 0 : 1;
 }

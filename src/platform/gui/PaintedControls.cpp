@@ -79,14 +79,30 @@ void LampWidget::settle(const QColor& c) {
 }
 
 void LampWidget::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), palette().window());
-  p.setRenderHint(QPainter::Antialiasing);
-  const int d = std::min(width(), height()) - 2;
-  const QRectF circle((width() - d) / 2.0, (height() - d) / 2.0, d, d);
-  p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
-  p.setBrush(brush_);
-  p.drawEllipse(circle);
+  const QRgb background = palette().color(QPalette::Window).rgba();
+  const qreal ratio = devicePixelRatioF();
+  const QSize size = this->size() * ratio;
+  for (const Drawn& d : drawn_) {
+    if (d.brush == brush_.rgba() && d.background == background && d.size == size && !d.pixmap.isNull()) {
+      QPainter(this).drawPixmap(0, 0, d.pixmap);
+      return;
+    }
+  }
+  Drawn& d = drawn_[nextDrawn_];
+  nextDrawn_ = (nextDrawn_ + 1) % 2;
+  d = Drawn{brush_.rgba(), background, size, QPixmap(size)};
+  d.pixmap.setDevicePixelRatio(ratio);
+  {
+    QPainter p(&d.pixmap);
+    p.fillRect(rect(), palette().window());
+    p.setRenderHint(QPainter::Antialiasing);
+    const int diameter = std::min(width(), height()) - 2;
+    const QRectF circle((width() - diameter) / 2.0, (height() - diameter) / 2.0, diameter, diameter);
+    p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+    p.setBrush(brush_);
+    p.drawEllipse(circle);
+  }
+  QPainter(this).drawPixmap(0, 0, d.pixmap);
 }
 
 StatusBarWidget::StatusBarWidget(QWidget* parent, QVector<int> widths) : QWidget(parent), widths_(std::move(widths)) {}

@@ -3,6 +3,7 @@
 // the status bar with fixed panel widths and the small bar chart.
 
 #include <QColor>
+#include <QPixmap>
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
@@ -53,6 +54,16 @@ class LampWidget : public QWidget {
   QColor brush_ = Qt::white;
   QColor lit_;  // the last colour other than white it showed: what a blink from white shows
   QColor atFlush_ = Qt::white;
+  // The lamp drawn once per colour it shows (a lamp shows two), on its background at its size: a toggle then
+  // costs a copy, not an antialiased ellipse.
+  struct Drawn {
+    QRgb brush = 0;
+    QRgb background = 0;
+    QSize size;
+    QPixmap pixmap;
+  };
+  Drawn drawn_[2];
+  int nextDrawn_ = 0;
   bool blinking_ = false;
 };
 
