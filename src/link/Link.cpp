@@ -62,6 +62,8 @@ bool Link::CloseAdapter() {
   std::lock_guard lock(openMutex_);
   const platform::FtHandle handle = AdapterHandle.exchange(0);
   if (handle != 0) driver.Close(handle);
+  readTimeoutMs_.store(0);
+  writeTimeoutMs_.store(0);
   return true;
 }
 
