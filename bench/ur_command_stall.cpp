@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
     click.start();
     button->click();
     longestClickMs = std::max(longestClickMs, static_cast<double>(click.nsecsElapsed()) / 1e6);
-    // The loop runs on while the worker exchanges; the command is over once its set is back.
-    while (tool.services.workers.running() > 0 || !c.enabled(qv::mainwindow::ctl::SpdBtnRUN)) {
+    // The loop runs on while the worker exchanges; the command is over once its set is back, and shown.
+    while (tool.services.workers.running() > 0 || !c.enabled(qv::mainwindow::ctl::SpdBtnRUN) ||
+           program.display.pending()) {
       QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     longestGapMs = std::max(longestGapMs, probe.stop());

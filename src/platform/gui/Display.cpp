@@ -11,7 +11,11 @@ namespace qv::gui {
 Display::Display(Controls& controls) : controls_(controls) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
-  connect(&timer_, &QTimer::timeout, this, &Display::flush);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    // A flush that had to wait for its period means changes come in a stream: the next one is due a period on.
+    flush();
+    if (lastHadChanges_ && !timer_.isActive()) arm(kFlushPeriodMs);
+  });
   controls_.setObserver(this);
 }
 
@@ -53,9 +57,10 @@ void Display::flush() {
   }
   bool blinking = false;
   for (const auto& w : windows_) blinking = w->endFlush() || blinking;
-  // While changes come, the next flush is due one period on: the changes meanwhile wait for it without waking
-  // the GUI thread each. A lamp showing a blink goes back to the store's colour then, changes or not.
-  if (!changed.empty() || blinking) arm(kFlushPeriodMs);
+  lastHadChanges_ = !changed.empty();
+  // A lamp showing a blink goes back to the store's colour at the next flush, changes or not. While a stream of
+  // changes lasts (see the timer), the changes meanwhile wait for that flush without waking the GUI thread.
+  if (blinking) arm(kFlushPeriodMs);
 }
 
 void Display::arm(int ms) {

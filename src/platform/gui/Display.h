@@ -59,6 +59,7 @@ class Display : public QObject, public Controls::Observer {
   std::atomic<bool> pending_{false};
   std::atomic<bool> armed_{false};  // the timer will flush: a change needs no post of its own
   uint64_t flushes_ = 0;
+  bool lastHadChanges_ = false;
 };
 
 }  // namespace qv::gui
