@@ -8,6 +8,7 @@
 #include "mainwindow/MainFormControls.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
 #include "support/WaitFor.h"
 
@@ -49,13 +50,7 @@ TEST(CanMonitorProgram, RunShowsTheCanPacksBroadcastsAndAnswers) {
   driver->adapters().front()->setCanNode(std::make_shared<CellsAnsweredOnce>(pack));
   app::ServiceTool tool(std::move(driver));
   Controls& c = tool.services.controls;
-  c.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
-  tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-  tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-  tool.services.workers.joinAll();
-  c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-  tool.FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-  tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+  test::confirmConfiguration(tool, link::kProtocolCan);
 
   tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
   ASSERT_TRUE(test::waitFor([&] {
