@@ -40,8 +40,10 @@ bool send(Link& link, uint32_t identifier, const uint8_t* data, int n) {
 }
 
 // One read; every frame handed on as the mode says. The result: a broadcast was among them (Broadcasts), any
-// frame was handed on (All, Any), or an accepted header for `asked` was among them (Answer).
-bool receive(Link& link, Receive mode, Pair asked = {}) {
+// frame was handed on (All, Any), or an accepted header for `asked` was among them (Answer). A header for `asked`
+// that ends the read has its data frame still to come: one more read hands that on too, so that whoever acts on
+// the answer finds its data decoded.
+bool receive(Link& link, Receive mode, Pair asked = {}, bool followUp = true) {
   if (mode == Receive::All || mode == Receive::Any) platform::sleepMs(5);
   CanRxEntries entries;
   CanRxLosses losses;
@@ -50,6 +52,7 @@ bool receive(Link& link, Receive mode, Pair asked = {}) {
 
   CanFrameSink* sink = link.canFrameSink();
   bool result = false;
+  bool askedHeaderLast = false;
   for (int i = 0; i < count; ++i) {
     const CanRxEntry& e = entries[static_cast<size_t>(i)];
     // Told even for a frame not handed on below: what was lost may have been the partner of the next one.
@@ -61,7 +64,10 @@ bool receive(Link& link, Receive mode, Pair asked = {}) {
     if (e.identifier == kCanAnswerHeader && data[7] == 0) {
       const Pair answered{be16(data), be16(data + 2)};
       link.canAnswers.note(answered.command, answered.index);
-      if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) result = true;
+      if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) {
+        result = true;
+        askedHeaderLast = i == count - 1;
+      }
     }
     switch (mode) {
       case Receive::Broadcasts: result = result || isCanBroadcast(e.identifier); break;
@@ -71,6 +77,7 @@ bool receive(Link& link, Receive mode, Pair asked = {}) {
     }
     if (sink != nullptr) sink->DispatchCanFrame(e.messageFlag, e.identifier, data, e.dataLength);
   }
+  if (askedHeaderLast && followUp) receive(link, Receive::Answer, {}, false);
   return result;
 }
 
