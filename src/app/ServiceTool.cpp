@@ -1,6 +1,7 @@
 #include "app/ServiceTool.h"
 
 #include "commands/CanBitRate.h"
+#include "eeprom/DiagnosisReportFormControls.h"
 #include "eeprom/EEPParaFormControls.h"
 #include "eeprom/EEPROMFormControls.h"
 #include "eeprom/EEPRecordFormControls.h"
@@ -32,7 +33,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       FormEEPLast10(services),
       FormEEP_Record(services, link),
       Form_EEP_PARA(services, link),
-      lastChargeSearch(services, link, state, FormEEPROM.records()) {
+      lastChargeSearch(services, link, state, FormEEPROM.records()),
+      diagnosisReport(services, link, state, FormEEPROM.records()) {
   link.setPackMessageSink(&packDispatcher);
   packDispatcher.addListener(&FormEEPROM.records());
   link.setCanFrameSink(&canAnswerCounts);
@@ -60,6 +62,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.ReadEventCounts = [this] { return lastChargeSearch.ReadEventCounts(); };
   monitor.hooks.ReadLastChargeDate = [this] { lastChargeSearch.ReadLastChargeDate(); };
   FormMain.installClick(mainwindow::ctl::SpdBtnLastChgDateGet, [this] { lastChargeSearch.SpdBtnLastChgDateGetClick(); });
+  FormMain.installClick(mainwindow::ctl::BitBtnPrintReportRead, [this] { diagnosisReport.BitBtnPrintReportReadClick(); });
+  FormMain.installClick(mainwindow::ctl::BitBtnPrint, [this] { diagnosisReport.BitBtnPrintClick(); });
   installUrCommands();
   installCanCommands();
   installBarcodeAndFixture();
@@ -118,6 +122,9 @@ void ServiceTool::installBarcodeAndFixture() {
       {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
   };
   installClicks(FormMain, fixture, kFixtureClicks);
+  // The SOC-indicator test writes its verdict into the diagnosis report, from its button as from the report read.
+  namespace rep = eeprom::diagnosisReportCtl;
+  fixture.setReportLabels({rep::LabelTestSOCVolt, rep::LabelTestDsgVolt, rep::LabelTestResultDsgVolt});
 }
 
 void ServiceTool::installFunctionTest() {

@@ -8,6 +8,7 @@
 #include "commands/FixtureCommands.h"
 #include "commands/UrBarcodeCommands.h"
 #include "commands/UrServiceCommands.h"
+#include "eeprom/DiagnosisReport.h"
 #include "eeprom/EEPLast10.h"
 #include "eeprom/LastChargeSearch.h"
 #include "eeprom/UnitDiagnosisReport2.h"
@@ -86,6 +87,8 @@ class ServiceTool {
   eeprom::TForm_EEP_PARA Form_EEP_PARA;
   // The UR page's last-charge search and the LEAD and LAST count readers, over the EEPROM window's buffers.
   eeprom::LastChargeSearch lastChargeSearch;
+  // The page "DIA": the diagnosis report's read into the report window, and its printing.
+  eeprom::DiagnosisReport diagnosisReport;
 
  private:
   // The main window's UR command buttons, each to its starter.

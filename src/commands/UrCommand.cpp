@@ -76,6 +76,7 @@ bool UrCommandRunner::Run(const UrCommandShape& shape, const UrExchange& exchang
   if (opened) link_.CloseAdapter();
   if (opened || shape.closeAfterFailedOpen) platform::sleepMs(shape.sleepAfterCloseMs);
   setEnabled(controls_, shape.buttons, true);
+  setEnabled(controls_, shape.onAtEnd, true);
   if (shape.stopTextAtEnd) controls_.setPanel(mainwindow::ctl::StatusBarView, 0, kStopText);
   // Last: once the command set is back, the command is over.
   mainwindow::SetCommandButtonsEnabled(controls_, true);

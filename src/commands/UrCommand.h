@@ -24,6 +24,7 @@ struct UrCommandShape {
   bool closeAfterFailedOpen = false;      // the close's wait runs also when the open failed
   int sleepAfterCloseMs = 0;
   bool stopTextAtEnd = false;             // panel 0 of the status bar reads "  SYS : < STOP >" at the end
+  std::vector<Control> onAtEnd = {};      // switched on after the command's buttons, before the command set
 };
 
 // The exchange proper, on the open adapter, with the exchange lock held.

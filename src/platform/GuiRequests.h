@@ -18,6 +18,10 @@ class GuiRequests {
   // Runs the print dialog and, when the operator confirms, prints the whole window (the page is drawn on the GUI
   // thread and put on the printer by a worker). GUI thread. True when the page went to the printer.
   virtual bool printWindow(Control form) = 0;
+  // Shows a window (the store already says it is visible) at that height, its client scrolling, and keeps the
+  // other windows from input until the operator closes it. GUI thread; returns once it is closed. Without a
+  // display there is nothing to show and it returns at once.
+  virtual void showModal(Control /*form*/, int /*height*/) {}
   // Runs the open-file dialog; the chosen file's path, or empty when cancelled. GUI thread.
   virtual QString chooseFileToOpen(const QString& filter) = 0;
   // Closes a window as its close box does (the main window's close ends the program). GUI thread. Without a

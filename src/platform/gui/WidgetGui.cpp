@@ -2,11 +2,14 @@
 
 #include "platform/Checks.h"
 
+#include <QEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QThread>
 
 #include <algorithm>
@@ -39,6 +42,34 @@ bool WidgetGui::printWindow(Control form) {
   QPrintDialog dialog(printer.get(), display_.window(mainForm_));
   if (dialog.exec() != QDialog::Accepted) return false;
   return printWindowOnWorker(form, std::move(printer));
+}
+
+void WidgetGui::showModal(Control form, int height) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
+  FormWindow* window = display_.window(form);
+  if (window == nullptr) return;
+  display_.flush();  // the store has made it visible
+  if (!window->isVisible()) return;
+  const QRect screen = window->screen() != nullptr ? window->screen()->availableGeometry() : QRect();
+  window->setFixedHeight(screen.isEmpty() ? height : std::min(height, screen.height()));
+  window->setWindowModality(Qt::ApplicationModal);
+  // The window becomes modal only when shown again.
+  window->hide();
+  window->show();
+  // Until the window is gone, by its close box or because the store hid it.
+  QEventLoop loop;
+  struct HideWatch : QObject {
+    QEventLoop* loop;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Hide) loop->quit();
+      return false;
+    }
+  } watch;
+  watch.loop = &loop;
+  window->installEventFilter(&watch);
+  loop.exec();
+  window->removeEventFilter(&watch);
+  window->setWindowModality(Qt::NonModal);
 }
 
 bool WidgetGui::printWindowOnWorker(Control form, std::shared_ptr<QPrinter> printer) {

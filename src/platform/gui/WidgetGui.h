@@ -25,6 +25,7 @@ class WidgetGui : public QObject, public platform::GuiRequests {
   // From the GUI thread the box is shown at once; from a worker the GUI thread shows it while the worker waits.
   bool askYesNo(const QString& caption, const QString& text) override;
   bool printWindow(Control form) override;
+  void showModal(Control form, int height) override;
   QString chooseFileToOpen(const QString& filter) override;
   void closeWindow(Control form) override;
 
