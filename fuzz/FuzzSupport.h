@@ -22,11 +22,6 @@
     }                                                                                              \
   } while (0)
 
-// A judgement written against the readers before they found their frame behind noise and ended their reads as
-// soon as the frame was whole: these targets still run every input under the sanitizers, but their second
-// reading of the bytes has to learn the new reading before it may judge again. Evaluated, not enforced.
-#define QV_FUZZ_CHECK_PENDING(condition) static_cast<void>(condition)
-
 namespace qv::fuzz {
 
 // The input, taken from its front; past its end every byte reads as zero.
@@ -71,7 +66,8 @@ inline uint8_t xorOf(const uint8_t* p, size_t n) {
 // An adapter whose receive queue holds what the input put on the wire. Each read takes what the next scripted
 // step allows (a byte limit and a status; a failed read still hands over what it took, as the worst driver
 // would), or everything asked for with status 0 when nothing is scripted. A write may put an answer on the
-// wire, as the adapter does for a query.
+// wire, as the adapter does for a query. With tellsQueue it says how many bytes wait, as the real driver
+// does; without, it cannot tell, and the readers fall back on reads of their full size.
 class ScriptedDriver : public platform::Driver {
  public:
   using FtStatus = platform::FtStatus;
@@ -83,9 +79,11 @@ class ScriptedDriver : public platform::Driver {
   std::deque<uint8_t> wire;
   std::deque<Step> script;
   std::vector<uint8_t> answerOnWrite;  // put on the wire by the next write
+  bool tellsQueue = false;
   struct Done {
     uint32_t bytes;
     FtStatus status;
+    uint32_t asked;
   };
   std::vector<Done> reads;             // what each read handed over, in order
 
@@ -93,6 +91,7 @@ class ScriptedDriver : public platform::Driver {
     wire.clear();
     script.clear();
     answerOnWrite.clear();
+    tellsQueue = false;
     reads.clear();
   }
   void put(const std::vector<uint8_t>& bytes) { wire.insert(wire.end(), bytes.begin(), bytes.end()); }
@@ -121,7 +120,7 @@ class ScriptedDriver : public platform::Driver {
     std::copy_n(wire.begin(), take, out);
     wire.erase(wire.begin(), wire.begin() + take);
     *got = take;
-    reads.push_back({take, step.status});
+    reads.push_back({take, step.status, n});
     return step.status;
   }
   FtStatus Write(platform::FtHandle, const void*, uint32_t n, uint32_t* put) override {
@@ -133,6 +132,10 @@ class ScriptedDriver : public platform::Driver {
   FtStatus PurgeRx(platform::FtHandle) override {
     wire.clear();
     return platform::FT_OK;
+  }
+  FtStatus GetQueueStatus(platform::FtHandle, uint32_t* rxBytes) override {
+    *rxBytes = tellsQueue ? static_cast<uint32_t>(wire.size()) : 0;
+    return tellsQueue ? platform::FT_OK : platform::FT_OTHER_ERROR;
   }
   FtStatus Close(platform::FtHandle) override { return platform::FT_OK; }
 };

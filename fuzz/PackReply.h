@@ -4,7 +4,9 @@
 #include "FuzzSupport.h"
 #include "link/Link.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace qv::fuzz {
 
@@ -37,6 +39,63 @@ inline bool recordIs(const link::PackReplyFrame& r, const uint8_t* b) {
   return r.header == be16At(b) && r.type == be16At(b + 2) && r.length == be16At(b + 4) && r.lead == b[6] &&
          r.zero == b[7] && r.kind == b[8] && std::equal(r.message.begin(), r.message.end(), b + 9) &&
          r.check == b[17] && r.end == b[18] && r.chk == b[19] && r.terminator == b[20];
+}
+
+// The second reading of one read of `frames` 0x0702 replies out of the bytes on the wire. Each frame starts at
+// the first place, from the end of the frame before it, where 55 AA 07 02 stands, or begins to stand where the
+// bytes run out; what lies before it is noise and is left out. Only the frames' own bytes count against the
+// limit. The read stops once the frames are whole, once `limit` frame bytes are in (inside a header when the
+// limit is that small), at a length above 250 (its six bytes are taken), at the end of the wire, or when the
+// reader's 2048 bytes are full.
+struct ReplyRead {
+  std::vector<uint8_t> placed;  // the frames back to back, the last perhaps cut short
+  size_t consumed = 0;          // bytes taken off the wire, noise included
+};
+
+inline ReplyRead readReplies(const std::vector<uint8_t>& wire, int frames, size_t limit) {
+  static constexpr uint8_t kHead[4] = {0x55, 0xAA, 0x07, 0x02};
+  constexpr size_t kRoom = 2048;
+  const size_t end = std::min(wire.size(), kRoom);
+  ReplyRead r;
+  const auto take = [&](size_t from, size_t n) {
+    r.placed.insert(r.placed.end(), wire.begin() + static_cast<std::ptrdiff_t>(from),
+                    wire.begin() + static_cast<std::ptrdiff_t>(from + n));
+    r.consumed = from + n;
+  };
+  size_t pos = 0;
+  for (int i = 0; i < frames; ++i) {
+    const size_t budget = limit - r.placed.size();
+    if (budget == 0) break;
+    // As much of the head as the budget lets the reader see.
+    const size_t look = std::min<size_t>(4, budget);
+    size_t q = pos;
+    while (q < end && !std::equal(wire.begin() + static_cast<std::ptrdiff_t>(q),
+                                  wire.begin() + static_cast<std::ptrdiff_t>(q + std::min(look, end - q)), kHead)) {
+      ++q;
+    }
+    const size_t avail = end - q;
+    if (avail < look) {  // the wire ends inside a head, or holds none
+      r.placed.insert(r.placed.end(), wire.begin() + static_cast<std::ptrdiff_t>(q),
+                      wire.begin() + static_cast<std::ptrdiff_t>(end));
+      r.consumed = end;
+      return r;
+    }
+    if (look < 4 || avail < 6 || budget < 6) {  // the limit or the wire ends before the length is known
+      take(q, std::min(avail, budget));
+      return r;
+    }
+    const size_t n = be16At(wire.data() + q + 4);
+    if (n > 250) {
+      take(q, 6);
+      return r;
+    }
+    const size_t whole = n + 8;
+    take(q, std::min({whole, budget, avail}));
+    if (r.consumed < q + whole) return r;  // cut by the limit or the end of the wire
+    pos = q + whole;
+  }
+  r.consumed = pos;
+  return r;
 }
 
 // The store as no reader leaves it, to tell "untouched" from "replaced".

@@ -1,6 +1,8 @@
-// The CAN frame dispatcher over any sequence of frames: the last answer header is the last 0x442's bytes and a
-// 0x443 spends it; the answer flags follow the headers as the flag table says; broadcasts and answer data
-// show what their bytes say where that is plain; nothing reads past the eight data bytes.
+// The CAN frame dispatcher over any sequence of frames and losses: the last answer header is the last 0x442's
+// bytes while nothing else came after it; a 0x443 is decoded only under the header dispatched right before it
+// and spends it; any other frame, or a loss, drops the header, and a 0x443 under no header changes nothing. The
+// answer flags follow the headers as the flag table says; broadcasts and answer data show what their bytes say
+// where that is plain; nothing reads past the eight data bytes.
 
 #include "FuzzSupport.h"
 #include "link/CanLayer.h"
@@ -43,7 +45,15 @@ constexpr uint16_t kCommands[] = {0x0001, 0x0005, 0x0009, 0x000A, 0x1001, 0x1003
                                   0x1008, 0x1009, 0x2008, 0x200A, 0x200B, 0x4008, 0x4009, 0x4209, 0x6207, 0x6502};
 
 uint32_t le32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
+uint32_t be32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// What a header leaves behind once its data came, or something else did first.
+constexpr mainwindow::CanAnswerHeader kSpent{0, 0, {}, 1};
+
+bool same(const mainwindow::CanAnswerHeader& a, const mainwindow::CanAnswerHeader& b) {
+  return a.command == b.command && a.index == b.index && a.bytes == b.bytes && a.status == b.status;
+}
 
 }  // namespace
 
@@ -55,9 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::array<uint8_t, 9> answered{}, accepted{};
   mainwindow::CanAnswerHeader last{};
+  bool open = false;  // the last frame was a header, and no loss came after it
+  const auto drop = [&] {
+    if (open) last = kSpent;
+    open = false;
+  };
   fuzz::Input in(data, size);
   while (!in.empty()) {
     const uint8_t how = in.u8();
+    if ((how & 0x0F) == 0x0E) {  // bytes were lost on the wire
+      can.CanFramesLost();
+      drop();
+      QV_FUZZ_CHECK(same(can.lastAnswerHeader(), last));
+      continue;
+    }
     const uint8_t flag = (how & 0x80) != 0 ? in.u8() : 0;
     const uint8_t length = (how & 0x40) != 0 ? in.u8() : 8;
     const uint32_t id = (how & 0x0F) < std::size(kIds) ? kIds[how & 0x0F] : in.u32();
@@ -73,10 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The dispatcher is handed exactly eight bytes: ASan sees any read beyond them.
     auto bytes = std::make_unique<uint8_t[]>(8);
     std::copy(d.begin(), d.end(), bytes.get());
+    (void)controls.takeChanged();
     can.DispatchCanFrame(flag, id, bytes.get(), length);
 
     if (id == link::kCanAnswerHeader) {
       last = {be16(d.data()), be16(d.data() + 2), {d[4], d[5], d[6]}, d[7]};
+      open = true;
       for (const Flag& f : kFlags) {
         if (f.command != last.command || f.index != last.index) continue;
         if (f.withdraws) {
@@ -89,24 +112,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
       }
     } else if (id == link::kCanAnswerData) {
-      last = {0, 0, {}, 1};
-    } else if (id == 0x401 && flag == 0 && length != 0) {
-      QV_FUZZ_CHECK_PENDING(controls.text(qv::mainwindow::ctl::Edit401hPackVoltage) == QString::number(le32(d.data())));
-      QV_FUZZ_CHECK_PENDING(controls.text(qv::mainwindow::ctl::Edit401hPackCurrent) == QString::number(static_cast<int32_t>(le32(d.data() + 4))));
+      if (!open) {
+        QV_FUZZ_CHECK(controls.takeChanged().empty());
+      } else if (last.index == 0 && last.command == 0x1009) {
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRemainCapacity) == QString::number(be32(d.data())));
+      } else if (last.index == 0 && last.command == 0x1004) {
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditTotalChargeCapcity) == QString::number(be32(d.data())));
+      } else if (last.index == 0 && last.command == 0x0005) {
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_FWVer) == QString::number(d[0]) + "." + QString::number(d[1]));
+      }
+      last = kSpent;
+      open = false;
+    } else {
+      drop();
+      if (id == 0x401 && flag == 0 && length != 0) {
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackVoltage) == QString::number(le32(d.data())));
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackCurrent) == QString::number(static_cast<int32_t>(le32(d.data() + 4))));
+      }
     }
 
-    const mainwindow::CanAnswerHeader seen = can.lastAnswerHeader();
-    QV_FUZZ_CHECK_PENDING(seen.command == last.command && seen.index == last.index && seen.bytes == last.bytes &&
-                  seen.status == last.status);
+    QV_FUZZ_CHECK(same(can.lastAnswerHeader(), last));
     for (int f = 0; f < 9; ++f) {
-      QV_FUZZ_CHECK_PENDING(can.ackFlags().answered(static_cast<CanAckFamily>(f)) == answered[f]);
-      QV_FUZZ_CHECK_PENDING(can.ackFlags().accepted(static_cast<CanAckFamily>(f)) == accepted[f]);
+      QV_FUZZ_CHECK(can.ackFlags().answered(static_cast<CanAckFamily>(f)) == answered[f]);
+      QV_FUZZ_CHECK(can.ackFlags().accepted(static_cast<CanAckFamily>(f)) == accepted[f]);
     }
     // The spread boxes, once shown, hold a highest, a lowest and their difference.
     long long high = 0, low = 0, diff = 0;
     if (parseInt(controls.text(qv::mainwindow::ctl::Edit_HVlot), &high)) {
-      QV_FUZZ_CHECK_PENDING(parseInt(controls.text(qv::mainwindow::ctl::Edit_LVolt), &low) && parseInt(controls.text(qv::mainwindow::ctl::Edit_VoltDiff), &diff));
-      QV_FUZZ_CHECK_PENDING(high >= low && diff == high - low && high <= 0xFFFF && low >= 0);
+      QV_FUZZ_CHECK(parseInt(controls.text(qv::mainwindow::ctl::Edit_LVolt), &low) && parseInt(controls.text(qv::mainwindow::ctl::Edit_VoltDiff), &diff));
+      QV_FUZZ_CHECK(high >= low && diff == high - low && high <= 0xFFFF && low >= 0);
     }
   }
   return 0;

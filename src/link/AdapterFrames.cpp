@@ -129,8 +129,13 @@ ReplyLayout layoutReplies(const uint8_t* raw, uint32_t have, uint16_t type, int 
       return layout;
     }
     const uint32_t n = be16(raw + k + 4);
-    // A length no reply has: nothing more is worth waiting for; the reader's own tests refuse it.
-    const uint32_t frame = n > kMaxReplyPayload ? have - k : n + 8;
+    // A length no reply has: nothing more is worth waiting for, this frame's rest nor any frame behind it (those
+    // bytes stay for the next read); the reader's own tests refuse it.
+    if (n > kMaxReplyPayload) {
+      layout.size[static_cast<size_t>(i)] = kReplyHead;
+      return layout;
+    }
+    const uint32_t frame = n + 8;
     layout.size[static_cast<size_t>(i)] = std::min(frame, have - k);
     if (k + frame > have) {
       layout.need = k + frame - have;

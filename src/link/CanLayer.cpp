@@ -40,8 +40,10 @@ bool send(Link& link, uint32_t identifier, const uint8_t* data, int n) {
 }
 
 // One read; every frame handed on as the mode says. The result: a broadcast was among them (Broadcasts), any
-// frame was handed on (All, Any), or an accepted header for `asked` was among them (Answer).
-bool receive(Link& link, Receive mode, Pair asked = {}, int waitedBeforeMs = 0) {
+// frame was handed on (All, Any), or an accepted header for `asked` was among them (Answer). A header for `asked`
+// that ends the read has its data frame still to come: one more read hands that on too, so that whoever acts on
+// the answer finds its data decoded.
+bool receive(Link& link, Receive mode, Pair asked = {}, bool followUp = true, int waitedBeforeMs = 0) {
   if (mode == Receive::All || mode == Receive::Any) platform::sleepMs(waitedBeforeMs + 5);
   CanRxEntries entries;
   CanRxLosses losses;
@@ -50,6 +52,7 @@ bool receive(Link& link, Receive mode, Pair asked = {}, int waitedBeforeMs = 0) 
 
   CanFrameSink* sink = link.canFrameSink();
   bool result = false;
+  bool askedHeaderLast = false;
   for (int i = 0; i < count; ++i) {
     const CanRxEntry& e = entries[static_cast<size_t>(i)];
     // Told even for a frame not handed on below: what was lost may have been the partner of the next one.
@@ -61,7 +64,10 @@ bool receive(Link& link, Receive mode, Pair asked = {}, int waitedBeforeMs = 0) 
     if (e.identifier == kCanAnswerHeader && data[7] == 0) {
       const Pair answered{be16(data), be16(data + 2)};
       link.canAnswers.note(answered.command, answered.index);
-      if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) result = true;
+      if (mode == Receive::Answer && answered.command == asked.command && answered.index == asked.index) {
+        result = true;
+        askedHeaderLast = i == count - 1;
+      }
     }
     switch (mode) {
       case Receive::Broadcasts: result = result || isCanBroadcast(e.identifier); break;
@@ -71,6 +77,7 @@ bool receive(Link& link, Receive mode, Pair asked = {}, int waitedBeforeMs = 0) 
     }
     if (sink != nullptr) sink->DispatchCanFrame(e.messageFlag, e.identifier, data, e.dataLength);
   }
+  if (askedHeaderLast && followUp) receive(link, Receive::Answer, {}, false);
   return result;
 }
 
@@ -133,7 +140,7 @@ bool CanSendWords(Link& link, uint32_t identifier, uint32_t first, uint32_t seco
 bool CanReceiveDispatch(Link& link) { return receive(link, Receive::Broadcasts); }
 bool CanReceiveDispatchAll(Link& link) { return receive(link, Receive::All); }
 bool CanReceiveDispatchAny(Link& link) { return receive(link, Receive::Any); }
-bool CanReceiveDispatchAnyAfter(Link& link, int waitMs) { return receive(link, Receive::Any, {}, waitMs); }
+bool CanReceiveDispatchAnyAfter(Link& link, int waitMs) { return receive(link, Receive::Any, {}, true, waitMs); }
 
 bool CanWaitResponse(Link& link, uint16_t command, uint16_t index) {
   const bool read = receive(link, Receive::Answer, {command, index});

@@ -8,6 +8,7 @@
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
 #include "support/CanWritten.h"
+#include "support/ProgramStart.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -26,13 +27,7 @@ struct CanRecRig {
         pack(std::dynamic_pointer_cast<sim::CanPack>(adapter->canNode())),
         tool(std::move(driver)),
         c(tool.services.controls) {
-    c.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
-    tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool.services.workers.joinAll();
-    c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool.FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(tool, link::kProtocolCan);
   }
   ~CanRecRig() {
     if (tool.state.RunFlag.running() && tool.link.canSessionHeld()) stopMonitoring();

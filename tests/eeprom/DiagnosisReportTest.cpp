@@ -5,7 +5,6 @@
 #include "app/ServiceTool.h"
 #include "eeprom/DiagnosisReportFormControls.h"
 #include "eeprom/UnitDiagnosisReport2.h"
-#include "link/ConfigFormControls.h"
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
@@ -14,6 +13,7 @@
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
 #include "sim/Ur96Pack.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
 #include "support/WaitFor.h"
 
@@ -45,20 +45,13 @@ class DiagnosisReportRoad : public ::testing::Test {
   void start(const std::string& setup = "ur96") {
     std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver(setup);
     adapter = driver->adapters().at(0);
-    if (auto composite = std::dynamic_pointer_cast<sim::CompositePack>(adapter->pack())) {
+    if (auto composite = std::dynamic_pointer_cast<sim::CompositePack>(adapter->pack()))
       ur96 = std::dynamic_pointer_cast<sim::Ur96Pack>(composite->members().front());
-      frames = std::dynamic_pointer_cast<sim::Ur2Pack>(composite->members().back());
-    }
+    frames = test::ur2PackBehind(*adapter);
     fixture = std::make_shared<sim::FixtureBoard>();
     adapter->setFixture(fixture);
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, link::kProtocolUr);
   }
   // The pack's EEPROM, barcode and history, and the fixture's measurements.
   void furnish() {

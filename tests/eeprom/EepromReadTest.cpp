@@ -10,9 +10,9 @@
 #include "mainwindow/MainFormControls.h"
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
-#include "sim/CompositePack.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
 
 #include <QDir>
@@ -217,20 +217,12 @@ class EepromRoad : public ::testing::Test {
   EepromRoad() {
     std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver("ur2");
     adapter = driver->adapters().at(0);
-    std::shared_ptr<sim::SerialPack> serial = adapter->pack();
-    if (auto composite = std::dynamic_pointer_cast<sim::CompositePack>(serial)) serial = composite->members().back();
-    pack = std::dynamic_pointer_cast<sim::Ur2Pack>(serial);
+    pack = test::ur2PackBehind(*adapter);
     setPack([](sim::Ur2PackState& s) { s.eeprom.present = true; });
     gate = std::make_shared<GatePack>(adapter->pack());
     adapter->setPack(gate);
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, link::kProtocolUr);
     platform::setExeInfo({folder.path() + "/", "VELMO_ENG"});
     // The main window's EEPROM button shows the window.
     tool->FormMain.onEvent(mctl::BitBtnSafeInfoRead, UiEvent::Click);

@@ -5,25 +5,25 @@
 #include "app/ServiceTool.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
-#include "sim/CompositePack.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
 #include "support/OnWorker.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
 #include <tuple>
-#include <thread>
 
 namespace qv {
 namespace {
 
 namespace mctl = mainwindow::ctl;
+using test::waitFor;
 
 constexpr uint8_t kChargeStop = 0x82, kChargeStart = 0x81;
 
@@ -39,18 +39,10 @@ class LastChargeSearchRoad : public ::testing::Test {
  protected:
   void start(const std::string& setup) {
     std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver(setup);
-    std::shared_ptr<sim::SerialPack> serial = driver->adapters().at(0)->pack();
-    if (auto composite = std::dynamic_pointer_cast<sim::CompositePack>(serial)) serial = composite->members().back();
-    pack = std::dynamic_pointer_cast<sim::Ur2Pack>(serial);
+    pack = test::ur2PackBehind(*driver->adapters().at(0));
     ASSERT_TRUE(pack);
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, link::kProtocolUr);
   }
   void lists(std::vector<sim::SimEepRecord> lead, std::vector<sim::SimEepRecord> last,
              std::set<std::tuple<sim::SimEepList, uint32_t, uint16_t>> silent = {}) {
@@ -66,14 +58,6 @@ class LastChargeSearchRoad : public ::testing::Test {
   void search() {
     tool->FormMain.onEvent(mctl::SpdBtnLastChgDateGet, UiEvent::Click);
     tool->services.workers.joinAll();
-  }
-  static bool waitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
   }
 
   test::ScopedTimeScale fast{0.02};

@@ -1,6 +1,7 @@
 #include "platform/gui/Display.h"
 #include "platform/gui/PaintedControls.h"
 #include "support/DisplayWait.h"
+#include "support/WaitFor.h"
 #include "TestFormControls.h"
 
 #include <QApplication>
@@ -306,10 +307,12 @@ TEST_F(DisplayTest, ATimerFiresOnlyWhileTheStoreSaysItRuns) {
   processFor(30);
   EXPECT_EQ(count("TimerA", UiEvent::Timer), 0u);
   controls.setEnabled(testctl::TimerA, true);
-  processFor(60);
-  EXPECT_GT(count("TimerA", UiEvent::Timer), 0u);
+  EXPECT_TRUE(test::waitForProcessingEvents([&] { return count("TimerA", UiEvent::Timer) > 0; }));
   controls.setEnabled(testctl::TimerA, false);
-  test::waitForDisplay(display);
+  // Stopped once the display has shown the change; what fired until then counts.
+  auto* timer = window.findChild<QTimer*>("TimerA");
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(test::waitForProcessingEvents([&] { return !timer->isActive(); }));
   const size_t fired = count("TimerA", UiEvent::Timer);
   processFor(30);
   EXPECT_EQ(count("TimerA", UiEvent::Timer), fired);

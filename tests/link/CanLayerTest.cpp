@@ -175,6 +175,18 @@ TEST_F(CanLayer, ResultsOfTheReceivers) {
   EXPECT_TRUE(sink.frames.empty());
 }
 
+TEST_F(CanLayer, AnAnswerWhoseHeaderEndsAReadHasItsDataHandedOnBeforeItCounts) {
+  // A backlog of broadcasts fills one read up to the answer's header; its data frame comes in the next read.
+  const int backlog = link::kCanReadSize / link::kCanFrameSize - 1;
+  for (int i = 0; i < backlog; ++i) inject(canFrame(0x400, "01 02 03 04 05 06 07 08"));
+  inject(canFrame(0x442, "10 05 00 00 00 00 00 00"));
+  inject(canFrame(0x443, "18 07 03 09 05 07 00 00"));
+  EXPECT_TRUE(link::CanWaitResponse(link, 0x1005, 0));
+  ASSERT_EQ(sink.frames.size(), static_cast<size_t>(backlog + 2));
+  EXPECT_EQ(sink.frames[static_cast<size_t>(backlog)].id, 0x442u);
+  EXPECT_EQ(sink.frames.back().id, 0x443u) << "the clock's data are there when the answer counts";
+}
+
 TEST_F(CanLayer, WaitResponseCountsAcceptedHeadersOnly) {
   inject(canFrame(0x442, "42 09 00 00 00 00 00 01"));  // refused
   EXPECT_FALSE(link::CanWaitResponse(link, 0x4209, 0));

@@ -211,6 +211,18 @@ TEST_F(PackFrames, AcknowledgementsFollowTheirOwnRule) {
   EXPECT_TRUE(sink_.got.empty());
 }
 
+TEST_F(PackFrames, ALengthNoReplyHasEndsTheRead) {
+  // Behind a frame that claims more than any reply holds, the next answer is not taken into this read's
+  // records, nor judged as one of its odd frames: it stays for the read that follows.
+  const QByteArray next = answerFrame(3, headerMessage(0x1001, 2, 0)) + answerFrame(4, kData);
+  adapter_->inject(answerFrame(3, headerMessage(0x4009, 3, 0)) + hex("55 AA 07 02 FF FF") + next);
+  EXPECT_TRUE(link::WaitPackAck(link_, 0x4009, 3));
+  EXPECT_EQ(link_.PackReplyFrames.snapshot().count, 1);
+  EXPECT_TRUE(link::ReceivePackMessage(link_));
+  ASSERT_EQ(sink_.got.size(), 1u);
+  EXPECT_EQ(sink_.got[0].id, 0x1001);
+}
+
 TEST_F(PackFrames, AcknowledgementReadKeepsAtMostTenFrames) {
   // Eleven frames: the read takes ten, the store holds them all, and the ninth decides.
   QByteArray bytes;

@@ -14,6 +14,7 @@
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
 #include "support/CurrentFolder.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -114,13 +115,7 @@ class FunctionTestRig {
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
     tool->services.setGui(&op);
     Controls& c = controls();
-    c.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, link::kProtocolCan);
     installActions();
     wakePack();
     tool->functionTest.reportFolder = [this] { return reports.path() + QLatin1Char('/'); };

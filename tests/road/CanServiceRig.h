@@ -9,6 +9,7 @@
 #include "sim/SimSetups.h"
 #include "support/Bytes.h"
 #include "support/CanWritten.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
 #include "support/WaitFor.h"
 
@@ -34,14 +35,7 @@ class CanServiceRig : public ::testing::Test {
     adapter = driver->adapters().front();
     pack = std::dynamic_pointer_cast<sim::CanPack>(adapter->canNode());
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    Controls& cs = controls();
-    cs.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    cs.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, link::kProtocolCan);
   }
   ~CanServiceRig() override { tool->stopWorkers(); }
 

@@ -10,6 +10,7 @@
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
 #include "support/OnWorker.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +42,7 @@ TEST(CanWriteRoad, CommandsBesideMonitoring) {
   app::ServiceTool tool(std::move(driver));
   link::Link& link = tool.link;
   Controls& c = tool.services.controls;
-  c.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
-  tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-  tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-  tool.services.workers.joinAll();
-  c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-  tool.FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-  tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+  test::confirmConfiguration(tool, link::kProtocolCan);
 
   // No run holds the adapter yet: nothing goes out.
   EXPECT_FALSE(test::onWorker([&] { return link::CanEraseInternalEeprom(link); }));

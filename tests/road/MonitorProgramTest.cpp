@@ -6,7 +6,9 @@
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 #include "sim/SimSetups.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -18,30 +20,16 @@
 namespace qv {
 namespace {
 
+using test::waitFor;
+
 class MonitorProgram : public ::testing::Test {
  protected:
   void start(const std::string& setup, int protocol = 0) {
     tool = std::make_unique<app::ServiceTool>(sim::makeSimDriver(setup));
-    Controls& c = controls();
-    c.setItemIndex(link::ctl::RadioGroup_Protocol, protocol);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, protocol);
   }
   void clickRun() { tool->FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click); }
   Controls& controls() { return tool->services.controls; }
-
-  static bool waitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
 
   test::ScopedTimeScale fast{0.02};
   std::unique_ptr<app::ServiceTool> tool;

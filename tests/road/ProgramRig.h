@@ -6,20 +6,19 @@
 #include "link/ConfigFormControls.h"
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/MainFormControls.h"
-#include "sim/CompositePack.h"
 #include "sim/FixtureBoard.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
 #include "support/Bytes.h"
+#include "support/ProgramStart.h"
 #include "support/TimeScale.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace qv::test {
@@ -70,33 +69,18 @@ class ProgramRig : public ::testing::Test {
     tool.reset();
     std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver(setup);
     adapter = driver->adapters().at(0);
-    std::shared_ptr<sim::SerialPack> serial = adapter->pack();
-    if (auto composite = std::dynamic_pointer_cast<sim::CompositePack>(serial)) serial = composite->members().back();
-    pack = std::dynamic_pointer_cast<sim::Ur2Pack>(serial);
+    pack = ur2PackBehind(*adapter);
     peek = std::make_shared<PeekPack>(adapter->pack());
     adapter->setPack(peek);
     board = std::make_shared<sim::FixtureBoard>();
     adapter->setFixture(board);
     tool = std::make_unique<app::ServiceTool>(std::move(driver));
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+    test::confirmConfiguration(*tool, link::kProtocolUr);
     adapter->clearWritten();
   }
 
   // Waits up to 30 s for done to hold.
-  static bool waitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
+  static bool waitFor(const std::function<bool()>& done) { return test::waitFor(done); }
 
   Controls& c() { return tool->services.controls; }
   void click(Control control) { tool->FormMain.onEvent(control, UiEvent::Click); }

@@ -2,6 +2,8 @@
 // Waits, on the test's own thread, until what a worker does has happened: polled every millisecond of real time,
 // given up after 30 s.
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -15,6 +17,15 @@ inline bool waitFor(const std::function<bool()>& done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// The same on the GUI thread, its pending events handled before each look: for what reaches a widget or a timer
+// through the event loop, which a fixed stretch of processing misses on a loaded machine.
+inline bool waitForProcessingEvents(const std::function<bool()>& done) {
+  return waitFor([&] {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+  });
 }
 
 }  // namespace qv::test
