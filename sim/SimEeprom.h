@@ -35,6 +35,15 @@ struct SimEepRecord {
   std::array<uint8_t, 32> bytes() const;
 };
 
+// An event record as the history reads it: its stamp, state of charge and flag, the rest as above.
+inline SimEepRecord eventRecord(uint8_t flag, uint8_t soc, std::array<uint8_t, 6> stamp) {
+  SimEepRecord r;
+  r.stamp = stamp;
+  r.soc = soc;
+  r.flag = flag;
+  return r;
+}
+
 struct SimEepHeader {
   uint16_t byteCount = 0;                 // 0: no header
   QByteArray id = "QVH";                  // three characters

@@ -30,13 +30,7 @@ namespace r = eeprom::diagnosisReportCtl;
 
 using Lines = std::map<Control, std::string>;
 
-sim::SimEepRecord rec(uint8_t flag, uint8_t soc, std::array<uint8_t, 6> stamp) {
-  sim::SimEepRecord x;
-  x.stamp = stamp;
-  x.soc = soc;
-  x.flag = flag;
-  return x;
-}
+constexpr auto* rec = &sim::eventRecord;
 
 constexpr uint8_t kChargeStop = 0x82, kDischargeStop = 0x84, kDeepSleep = 0x87;
 

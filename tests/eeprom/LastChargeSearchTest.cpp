@@ -27,13 +27,7 @@ using test::waitFor;
 
 constexpr uint8_t kChargeStop = 0x82, kChargeStart = 0x81;
 
-sim::SimEepRecord rec(uint8_t flag, uint8_t soc, std::array<uint8_t, 6> stamp) {
-  sim::SimEepRecord r;
-  r.stamp = stamp;
-  r.soc = soc;
-  r.flag = flag;
-  return r;
-}
+constexpr auto* rec = &sim::eventRecord;
 
 class LastChargeSearchRoad : public ::testing::Test {
  protected:
