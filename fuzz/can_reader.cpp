@@ -144,9 +144,11 @@ struct Model {
 };
 
 // What a read asks the driver for: what waits, up to the end of the frame the stream then ends in, when the
-// driver tells; a full read otherwise.
+// driver tells; with nothing waiting, what completes the next frame (the rest of one carried in part); a full
+// read when the driver does not tell.
 uint32_t askFor(bool tells, size_t queued, size_t carried) {
-  if (!tells || queued == 0) return kReadSize;
+  if (!tells) return kReadSize;
+  if (queued == 0) return static_cast<uint32_t>(kFrame - carried % kFrame);
   const size_t pad = (kFrame - (carried + queued) % kFrame) % kFrame;
   return static_cast<uint32_t>(std::min(queued + pad, kReadSize));
 }
