@@ -7,7 +7,6 @@
 #include "link/AdapterFrames.h"
 #include "link/PackFrames.h"
 #include "mainwindow/CellSpread.h"
-#include "mainwindow/CommandSets.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/Monitor.h"
 #include "mainwindow/Ur96Record.h"
@@ -323,14 +322,7 @@ void DiagnosisReport::AnalyzeRecords(link::Link& link, EepList list) {
   // Kept here: zeroing the buffer before each record zeroes its count too.
   const uint32_t count = records_.count(list);
   for (uint32_t number = 1; number <= count; ++number) {
-    // Zeroed first, so that a part that does not come is not taken from the record before.
-    records_.zeroBlock(list);
-    for (uint16_t part = 1; part <= 4; ++part) {
-      link::SendPackCommand24(link, ids.record, part, number, 0);
-      platform::sleepMs(0);
-      link::ReceivePackAnswerTo(link, ids.record, part);
-      platform::sleepMs(0);
-    }
+    ReadListRecord(link, records_, list, number);
     stepProgress();
     const mainwindow::EepBlockBuffer buffer = records_.buffer(list).snapshot();
     state_.report.with(

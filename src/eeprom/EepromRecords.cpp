@@ -1,5 +1,8 @@
 #include "eeprom/EepromRecords.h"
 
+#include "link/PackFrames.h"
+#include "platform/Time.h"
+
 namespace qv::eeprom {
 
 EepromRecords::EepromRecords(mainwindow::MainState& state) : state_(state), handlers_(header_, state) {}
@@ -50,6 +53,22 @@ void EepromRecords::zeroBlock(EepList list) {
 void EepromRecords::zeroAll() {
   zeroHeader();
   for (EepList list : kEepLists) zeroBlock(list);
+}
+
+bool ReadListRecord(link::Link& link, EepromRecords& records, EepList list, uint32_t number, uint8_t* answered,
+                    const mainwindow::RunFlagByte* runFlag) {
+  records.zeroBlock(list);
+  if (answered != nullptr) *answered = 0;
+  const uint16_t id = eepListIds(list).record;
+  for (uint16_t part = 1; part <= 4; ++part) {
+    link::SendPackCommand24(link, id, part, number, 0);
+    if (runFlag != nullptr && !runFlag->running()) return false;
+    platform::sleepMs(0);
+    const bool came = link::ReceivePackAnswerTo(link, id, part);
+    if (came && answered != nullptr) *answered |= static_cast<uint8_t>(1u << (part - 1));
+    platform::sleepMs(0);
+  }
+  return true;
 }
 
 }  // namespace qv::eeprom

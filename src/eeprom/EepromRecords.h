@@ -7,6 +7,7 @@
 
 #include "eeprom/EepBlocks.h"
 #include "eeprom/EepHeader.h"
+#include "link/Link.h"
 #include "mainwindow/MainState.h"
 #include "mainwindow/PackDispatcher.h"
 
@@ -39,5 +40,12 @@ class EepromRecords : public mainwindow::PackMessageListener {
   Guarded<mainwindow::EepBlockBuffer> last_;
   std::array<std::atomic<uint32_t>, 3> counts_{};
 };
+
+// Reads record `number` of a list into its buffer: the buffer zeroed first, so that a part that does not come is not
+// taken from the record before, then each of the four parts asked and its answer read, on the open adapter with the
+// exchange lock held. *answered gets the parts answered (bit 0 part 1). With a run flag, the read ends after the
+// request at which the flag is found cleared, and returns false; otherwise true.
+bool ReadListRecord(link::Link& link, EepromRecords& records, EepList list, uint32_t number,
+                    uint8_t* answered = nullptr, const mainwindow::RunFlagByte* runFlag = nullptr);
 
 }  // namespace qv::eeprom

@@ -79,18 +79,9 @@ void LastChargeSearch::ReadLastChargeDate() {
 
 void LastChargeSearch::ScanEventList(EepList list) {
   const uint32_t count = readCount(list, false);
-  const uint16_t id = eepListIds(list).record;
   for (uint32_t r = 1; r <= count; ++r) {
     if (!state_.RunFlag.running()) return;
-    // Zeroed first, so that a part that does not come is not taken from the record before.
-    records_.zeroBlock(list);
-    for (uint16_t part = 1; part <= 4; ++part) {
-      link::SendPackCommand24(link_, id, part, r, 0);
-      if (!state_.RunFlag.running()) return;
-      platform::sleepMs(0);
-      link::ReceivePackAnswerTo(link_, id, part);
-      platform::sleepMs(0);
-    }
+    if (!ReadListRecord(link_, records_, list, r, nullptr, &state_.RunFlag)) return;
     controls_.setPosition(ctl::ProgressBarLastChgDate, controls_.position(ctl::ProgressBarLastChgDate) + 1);
     const mainwindow::EepBlockBuffer b = records_.buffer(list).snapshot();
     if (b.partsReceived != kAllParts || b.flag != kEventChargeStop) continue;

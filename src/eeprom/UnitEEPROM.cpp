@@ -327,15 +327,8 @@ void TFormEEPROM::ReadBlock(link::Link& link, EepList list) {
 }
 
 void TFormEEPROM::readRecord(link::Link& link, EepList list, uint32_t number) {
-  records_.zeroBlock(list);
   uint8_t answered = 0;
-  const uint16_t id = eepListIds(list).record;
-  for (uint16_t part = 1; part <= 4; ++part) {
-    link::SendPackCommand24(link, id, part, number, 0);
-    platform::sleepMs(0);
-    if (link::ReceivePackAnswerTo(link, id, part)) answered |= static_cast<uint8_t>(1u << (part - 1));
-    platform::sleepMs(0);
-  }
+  ReadListRecord(link, records_, list, number, &answered);
   const mainwindow::EepBlockBuffer record = records_.buffer(list).snapshot();
   controls_.addItem(memoOf(list), EepRecordLine(list, number, record, answered));
 }
