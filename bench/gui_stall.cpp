@@ -3,8 +3,8 @@
 // two of its ticks (the longest the message loop was kept from running, StallProbe.h) in each phase: UR
 // monitoring, CAN monitoring, and "PDF" clicked while UR monitoring runs (printed into a PDF file, as the print
 // dialog would once confirmed; "PDF" stays off for its second by a timer). Every wait runs on a worker, and so
-// does putting the page on the printer; the drawing of the window for the page, which is GUI work, is timed
-// beside it.
+// does putting the page on the printer; the drawing of the window for the page, which is GUI work, is done a band
+// per turn of the loop, and its longest turn and the time until the page is written are reported beside it.
 //
 //   QT_QPA_PLATFORM=offscreen bench_gui_stall [seconds per phase]     (default 3)
 
@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 
 namespace {
 
@@ -35,7 +36,9 @@ namespace mw = qv::mainwindow;
 
 constexpr double kLimitMs = 20.0;
 
-// The display's requests, but a confirmed print goes into a PDF file instead of through the dialog.
+// The display's requests, but a confirmed print goes into a PDF file instead of through the dialog. A page's
+// drawing is the longest the GUI thread spent on it in one go (the click, or a band of the window); the page is
+// done when the worker has written it.
 class PdfGui : public gui::WidgetGui {
  public:
   PdfGui(gui::Display& display, platform::Workers& workers, QString file)
@@ -46,16 +49,44 @@ class PdfGui : public gui::WidgetGui {
     printer->setOutputFileName(file_);
     QElapsedTimer t;
     t.start();
-    const bool printed = printWindowOnWorker(form, std::move(printer));
-    longestPrintMs = std::max(longestPrintMs, static_cast<double>(t.nsecsElapsed()) / 1e6);
-    ++prints;
-    return printed;
+    const bool printing = printWindowOnWorker(form, std::move(printer), [this](const PrintReport& report) {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      longestSliceMs_ = std::max(longestSliceMs_, report.longestSliceMs);
+      longestWholeMs_ = std::max(longestWholeMs_, report.wholeMs);
+      written_ += report.printed ? 1 : 0;
+      ++done_;
+    });
+    const std::lock_guard<std::mutex> lock(mutex_);
+    longestSliceMs_ = std::max(longestSliceMs_, static_cast<double>(t.nsecsElapsed()) / 1e6);
+    asked_ += printing ? 1 : 0;
+    return printing;
   }
-  double longestPrintMs = 0;
-  int prints = 0;
+  // Every page asked for is written or given up.
+  bool settled() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return done_ == asked_;
+  }
+  int written() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
+  }
+  double longestSliceMs() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return longestSliceMs_;
+  }
+  double longestWholeMs() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return longestWholeMs_;
+  }
 
  private:
   QString file_;
+  std::mutex mutex_;  // the worker reports its page
+  double longestSliceMs_ = 0;
+  double longestWholeMs_ = 0;
+  int asked_ = 0;
+  int done_ = 0;
+  int written_ = 0;
 };
 
 void pump(const std::function<bool()>& until) {
@@ -133,7 +164,7 @@ int main(int argc, char** argv) {
       ++clicks;
       pumpFor(50);
     }
-    pump([&] { return print->isEnabled(); });
+    pump([&] { return print->isEnabled() && pdf.settled(); });
   });
   stop();
 
@@ -143,16 +174,17 @@ int main(int argc, char** argv) {
   const QString voltage = c.text(mw::ctl::Edit401hPackVoltage);
   stop();
 
-  const bool shown = cell != QLatin1String("0") && !cell.isEmpty() && !voltage.isEmpty() && pdf.prints == clicks;
+  const bool shown = cell != QLatin1String("0") && !cell.isEmpty() && !voltage.isEmpty() && pdf.written() == clicks;
   const double worst = std::max({urMs, printMs, canMs});
   std::printf("longest GUI-thread stall: UR monitoring %.1f ms, printing %d times beside it %.1f ms (drawing a page "
-              "%.1f ms), CAN monitoring %.1f ms (idle, nothing running: %.1f ms); limit %.0f ms: %s%s\n",
-              urMs, clicks, printMs, pdf.longestPrintMs, canMs, idleMs, kLimitMs, worst < kLimitMs ? "under" : "OVER",
+              "%.1f ms at most in one go, written %.0f ms after the click), CAN monitoring %.1f ms (idle, nothing running: %.1f ms); limit %.0f ms: %s%s\n",
+              urMs, clicks, printMs, pdf.longestSliceMs(), pdf.longestWholeMs(), canMs, idleMs, kLimitMs, worst < kLimitMs ? "under" : "OVER",
               shown ? "" : " (the pack's values or the pages were not all there)");
   const std::string limit = "< " + bench::fixed(kLimitMs, 0) + " ms";
   bench::tableRow("GUI stall, UR monitoring", bench::fixed(urMs, 1) + " ms", "-", "-", limit, "-");
   bench::tableRow("GUI stall, printing", bench::fixed(printMs, 1) + " ms", "-", "-", limit,
-                  "drawing a page " + bench::fixed(pdf.longestPrintMs, 1) + " ms");
+                  "drawing a page " + bench::fixed(pdf.longestSliceMs(), 1) + " ms in one go, written after " +
+                      bench::fixed(pdf.longestWholeMs(), 0) + " ms");
   bench::tableRow("GUI stall, CAN monitoring", bench::fixed(canMs, 1) + " ms", "-", "-", limit, "-");
   bench::tableRow("GUI stall, idle", bench::fixed(idleMs, 1) + " ms", "-", "-", "-", "-");
   program.tool.services.setGui(&program.gui);

@@ -173,8 +173,12 @@ TEST_F(MainWindowTest, AConfirmedPrintPutsItsPageOnThePrinterFromAWorker) {
   auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
   printer->setOutputFormat(QPrinter::PdfFormat);
   printer->setOutputFileName(path);
-  ASSERT_TRUE(program->gui.printWindowOnWorker(mainwindow::ctl::FormMain, printer));
+  std::atomic<bool> written{false};
+  ASSERT_TRUE(program->gui.printWindowOnWorker(mainwindow::ctl::FormMain, printer,
+                                               [&](const gui::WidgetGui::PrintReport&) { written = true; }));
   printer.reset();  // the worker holds the printer it prints on
+  // The window is drawn on the GUI thread a band at a time before the page goes to its worker.
+  ASSERT_TRUE(test::waitForProcessingEvents([&] { return written.load(); }));
   program->tool.services.workers.joinAll();
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));

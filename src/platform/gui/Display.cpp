@@ -4,6 +4,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace qv::gui {
@@ -49,18 +50,50 @@ void Display::flush() {
   // Both down before the changes are taken: a change after the take asks for the next flush.
   armed_.store(false);
   pending_.store(false);
-  const std::vector<std::string> changed = controls_.takeChanged();
-  for (const auto& w : windows_) w->beginFlush();
+  std::vector<std::string> changed = controls_.takeChanged();
+  lastHadChanges_ = !changed.empty();
+  // What was kept for a window that is no longer held is shown now, with what came since.
+  std::erase_if(keptKeys_, [&](const std::string& key) {
+    if (held(windowOfKey_.at(key))) return false;
+    if (std::find(changed.begin(), changed.end(), key) == changed.end()) changed.push_back(key);
+    return true;
+  });
+  for (const auto& w : windows_) {
+    if (!held(w.get())) w->beginFlush();
+  }
   for (const std::string& key : changed) {
     auto it = windowOfKey_.find(key);
-    if (it != windowOfKey_.end()) it->second->apply(key);
+    if (it == windowOfKey_.end()) continue;
+    if (held(it->second)) {
+      keptKeys_.insert(key);
+    } else {
+      it->second->apply(key);
+    }
   }
+  kept_.store(!keptKeys_.empty());
   bool blinking = false;
-  for (const auto& w : windows_) blinking = w->endFlush() || blinking;
-  lastHadChanges_ = !changed.empty();
+  for (const auto& w : windows_) {
+    if (!held(w.get())) blinking = w->endFlush() || blinking;
+  }
   // A lamp showing a blink goes back to the store's colour at the next flush, changes or not. While a stream of
   // changes lasts (see the timer), the changes meanwhile wait for that flush without waking the GUI thread.
   if (blinking) arm(kFlushPeriodMs);
+}
+
+void Display::hold(const FormWindow* window) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
+  ++holds_[window];
+}
+
+void Display::release(const FormWindow* window) {
+  QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
+  auto it = holds_.find(window);
+  if (it == holds_.end() || --it->second > 0) return;
+  holds_.erase(it);
+  // A flush of its own, on the next turn of the message loop: it shows what was kept and ends the blinks the
+  // window kept, even if the store does not change again.
+  pending_.store(true);
+  QMetaObject::invokeMethod(this, &Display::schedule, Qt::QueuedConnection);
 }
 
 void Display::arm(int ms) {
