@@ -729,7 +729,9 @@ TEST_F(MonitorRoad, APulledCableKeepsEachLoopsPaceAndFloodsNoLog) {
     if (c.perCycle != nullptr) {
       EXPECT_LE((log.*c.perCycle).load() - cyclesBefore, static_cast<int>(simulatedMs / c.periodMs) + 2);
     }
-    if (c.poll == Ask::Ur74 || c.poll == Ask::Ur96) EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_TX), colour::White);
+    if (c.poll == Ask::Ur74 || c.poll == Ask::Ur96) {
+      EXPECT_EQ(rig.controls.color(mainwindow::ctl::Shape_TX), colour::White);
+    }
     EXPECT_FALSE(ended());
     EXPECT_EQ(text(mainwindow::ctl::SpdBtnRUN), "STOP");
 
