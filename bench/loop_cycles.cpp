@@ -2,13 +2,18 @@
 // waits: the cycle (the time between two of the loop's own queries as the pack sees them) and the detection
 // (RUN to the mode text) against the fixed sleeps each makes, as a ratio; then, over the monitoring time asked
 // (a minute by default), the CPU the process takes (all of it, and the GUI thread's own share), and the GUI
-// thread's longest stall over a tenth of that time before it. The CAN loop runs twice: against the pack as the simulator makes it, and against a
-// pack whose broadcasts fill the bus with 2,000 frames a second. The simulated adapter and pack run in the same
-// process, on the monitoring thread, so the CPU figure is an upper bound; beside it, what the loop's fixed sleeps
-// cost by themselves on this machine (a wake-up is far from free on a virtual one).
+// thread's longest stall over a tenth of that time before it. The CAN loop runs twice: against the pack as the
+// simulator makes it, and against a pack whose broadcasts fill the bus with 2,000 frames a second. The simulated
+// adapter and pack run in the same process, on the monitoring thread: the pack's own work (timed inside it) is
+// given apart and taken out of the program's figure, the adapter's is not, so that figure is an upper bound;
+// beside it, what the loop's fixed sleeps cost by themselves on this machine (a wake-up is far from free on a
+// virtual one).
 //
 // A probe of a variant that does not answer waits its read time-out (100 ms) for the answer that does not come;
-// no answer says "none", so detection cannot be faster than the sleeps and those time-outs.
+// no answer says "none", so detection cannot be faster than the sleeps and those time-outs. Likewise a CAN
+// cycle's first receive, which takes whatever has come during the last cycle's closing 10 ms: where no broadcast
+// is waiting it waits its 1 ms read time-out for one. Both ratios are given: against the sleeps alone and
+// against the sleeps and those time-outs.
 //
 //   QT_QPA_PLATFORM=offscreen bench_loop_cycles [seconds of monitoring per loop [loop]]     (default 60, all)
 
@@ -25,7 +30,10 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <time.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -56,12 +64,40 @@ class Stamps {
   std::vector<int64_t> at_;
 };
 
+// The CPU the simulated pack spends making its answers and broadcasts, on whichever thread calls it: a real pack
+// does that work itself, so it is taken out of the program's figure. (The simulated adapter's own work is not: the
+// program's figure stays an upper bound.)
+class PackCpu {
+ public:
+  class Scope {
+   public:
+    explicit Scope(PackCpu& cpu) : cpu_(cpu), start_(now()) {}
+    ~Scope() { cpu_.ns_ += now() - start_; }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    static int64_t now() {
+      timespec t{};
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+      return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    }
+    PackCpu& cpu_;
+    int64_t start_;
+  };
+  double ms() const { return static_cast<double>(ns_.load()) / 1e6; }
+
+ private:
+  std::atomic<int64_t> ns_{0};
+};
+
 // The serial pack, with the moment of each query of the loop's kind noted.
 class StampedPack : public sim::SerialPack {
  public:
-  StampedPack(std::shared_ptr<sim::SerialPack> inner, QByteArray query, Stamps& stamps)
-      : inner_(std::move(inner)), query_(std::move(query)), stamps_(stamps) {}
+  StampedPack(std::shared_ptr<sim::SerialPack> inner, QByteArray query, Stamps& stamps, PackCpu& cpu)
+      : inner_(std::move(inner)), query_(std::move(query)), stamps_(stamps), cpu_(cpu) {}
   std::vector<QByteArray> answer(const QByteArray& payload, uint16_t expected) override {
+    const PackCpu::Scope work(cpu_);
     if (payload.startsWith(query_)) stamps_.add();
     return inner_->answer(payload, expected);
   }
@@ -70,21 +106,28 @@ class StampedPack : public sim::SerialPack {
   std::shared_ptr<sim::SerialPack> inner_;
   QByteArray query_;
   Stamps& stamps_;
+  PackCpu& cpu_;
 };
 
 // The CAN pack, with the moment of each first cell request (0x1001, index 1) noted.
 class StampedNode : public sim::CanNode {
  public:
-  StampedNode(std::shared_ptr<sim::CanNode> inner, Stamps& stamps) : inner_(std::move(inner)), stamps_(stamps) {}
+  StampedNode(std::shared_ptr<sim::CanNode> inner, Stamps& stamps, PackCpu& cpu)
+      : inner_(std::move(inner)), stamps_(stamps), cpu_(cpu) {}
   void receive(const sim::CanFrame& f, std::vector<sim::CanFrame>& out) override {
+    const PackCpu::Scope work(cpu_);
     if (f.id == 0x440 && f.data[0] == 0x10 && f.data[1] == 0x01 && f.data[2] == 0 && f.data[3] == 1) stamps_.add();
     inner_->receive(f, out);
   }
-  void tick(int64_t nowMs, std::vector<sim::CanFrame>& out) override { inner_->tick(nowMs, out); }
+  void tick(int64_t nowMs, std::vector<sim::CanFrame>& out) override {
+    const PackCpu::Scope work(cpu_);
+    inner_->tick(nowMs, out);
+  }
 
  private:
   std::shared_ptr<sim::CanNode> inner_;
   Stamps& stamps_;
+  PackCpu& cpu_;
 };
 
 struct Loop {
@@ -98,6 +141,7 @@ struct Loop {
   double cpuTarget;       // percent of a core
   int busFramesPerSecond; // CAN: the pack's broadcasts fill the bus so (0: the simulator's pack as it is)
   int sleepsPerCycle;     // how many sleeps make up those fixed waits
+  double cycleTimeoutsMs; // the read time-outs a cycle may wait for what does not come
 };
 
 constexpr double kCycleTarget = 1.02;
@@ -109,6 +153,7 @@ struct Result {
   double cycleMs = 0;
   double detectMs = 0;
   double cpuPercent = 0;
+  double packCpuPercent = 0;  // of it, the simulated pack's own work
   double guiCpuPercent = 0;
   double stallMs = 0;
   double framesPerSecond = 0;
@@ -152,6 +197,7 @@ void pumpFor(int64_t ms) {
 
 Result measure(const Loop& loop, int seconds, bench::StallProbe& probe) {
   Stamps stamps;
+  PackCpu packCpu;
   std::unique_ptr<sim::SimDriver> driver = sim::makeSimDriver(loop.setup);
   const std::shared_ptr<sim::SimAdapter> adapter = driver->adapters().at(0);
   std::shared_ptr<sim::CanPack> canPack = std::dynamic_pointer_cast<sim::CanPack>(adapter->canNode());
@@ -163,9 +209,9 @@ Result measure(const Loop& loop, int seconds, bench::StallProbe& probe) {
     canPack->setFaults(busy);
   }
   if (loop.query.isEmpty()) {
-    adapter->setCanNode(std::make_shared<StampedNode>(adapter->canNode(), stamps));
+    adapter->setCanNode(std::make_shared<StampedNode>(adapter->canNode(), stamps, packCpu));
   } else {
-    adapter->setPack(std::make_shared<StampedPack>(adapter->pack(), loop.query, stamps));
+    adapter->setPack(std::make_shared<StampedPack>(adapter->pack(), loop.query, stamps, packCpu));
   }
   app::WindowedTool program(std::move(driver));
   program.showMainWindow();
@@ -201,12 +247,14 @@ Result measure(const Loop& loop, int seconds, bench::StallProbe& probe) {
   r.stallMs = probe.stop();
   const int64_t frames0 = canPack ? canPack->framesSent() : 0;
   const std::clock_t cpu0 = std::clock();
+  const double pack0 = packCpu.ms();
   const double gui0 = threadCpuNs();
   const int64_t wall0 = platform::monotonicMs();
   pumpFor(1000LL * seconds);
   const double wallMs = static_cast<double>(platform::monotonicMs() - wall0);
   r.cpuPercent = 100.0 * (1000.0 * static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC) / wallMs;
   r.guiCpuPercent = 100.0 * ((threadCpuNs() - gui0) / 1e6) / wallMs;
+  r.packCpuPercent = 100.0 * (packCpu.ms() - pack0) / wallMs;
   if (canPack) r.framesPerSecond = static_cast<double>(canPack->framesSent() - frames0) * 1000.0 / wallMs;
   tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
   pump([&] { return tool.services.workers.running() == 0; });
@@ -234,22 +282,23 @@ int main(int argc, char** argv) {
   // 10 after the shipping-mode read (whose answer is there at its first look). Detection: the probes' 100 ms
   // each and the waits after the failed ones.
   const Loop loops[] = {
-      {"UR74", "ur74", " UR74 Mode ", QByteArray("X"), 500, 100, 0, 0.5, 0, 1},
-      {"UR96", "ur96", " UR96 Mode ", QByteArray("&\r\n"), 470, 3 * (100 + 80) + 100, 3, 0.5, 0, 8},
+      {"UR74", "ur74", " UR74 Mode ", QByteArray("X"), 500, 100, 0, 0.5, 0, 1, 0},
+      {"UR96", "ur96", " UR96 Mode ", QByteArray("&\r\n"), 470, 3 * (100 + 80) + 100, 3, 0.5, 0, 8, 0},
       {"UR2", "ur2", " UR2 Mode ", QByteArray::fromHex("4000011001000100000000"), 1100,
-       3 * (100 + 80) + 3 * (100 + 90) + 100, 6, 0.5, 0, 17},
-      {"CAN", "can", " CAN Mode ", QByteArray(), 111, 0, 0, 1.5, 0, 18},
-      {"CAN 2000/s", "can", " CAN Mode ", QByteArray(), 111, 0, 0, 1.5, 2000, 18},
+       3 * (100 + 80) + 3 * (100 + 90) + 100, 6, 0.5, 0, 17, 0},
+      {"CAN", "can", " CAN Mode ", QByteArray(), 111, 0, 0, 1.5, 0, 18, 1},
+      {"CAN 2000/s", "can", " CAN Mode ", QByteArray(), 111, 0, 0, 1.5, 2000, 18, 0},
   };
   const double sleepUs = sleepCostUs();
   std::printf("one sleep costs this machine %.1f us of CPU\n", sleepUs);
-  std::printf("%-10s %9s %9s %6s %9s %9s %6s %7s %6s %8s %8s %s\n", "loop", "cycle ms", "sleeps", "ratio",
-              "detect", "sleeps", "ratio", "CPU %", "GUI %", "sleeps %", "stall ms", "");
+  std::printf("%-10s %9s %9s %6s %9s %9s %6s %7s %6s %9s %6s %8s %8s %s\n", "loop", "cycle ms", "sleeps", "ratio",
+              "detect", "sleeps", "ratio", "CPU %", "pack %", "program %", "GUI %", "sleeps %", "stall ms", "");
   bool within = true;
   for (const Loop& l : loops) {
     if (argc > 2 && std::string(argv[2]) != l.name) continue;
     const Result r = measure(l, seconds, probe);
     const double cycleRatio = r.cycleMs / l.sleepsMs;
+    const double cycleWaitsRatio = r.cycleMs / (l.sleepsMs + l.cycleTimeoutsMs);
     const double detectSleeps = l.probeSleepsMs + l.silentProbes * kProbeTimeoutMs;
     std::printf("%-10s %9.1f %9.0f %6.3f ", l.name, r.cycleMs, l.sleepsMs, cycleRatio);
     if (l.probeSleepsMs > 0) {
@@ -259,17 +308,26 @@ int main(int argc, char** argv) {
     }
     // The CPU the loop's fixed sleeps cost by themselves on this machine.
     const double sleepsPercent = r.cycleMs > 0 ? 100.0 * l.sleepsPerCycle * sleepUs / 1000.0 / r.cycleMs : 0;
-    std::printf("%7.2f %6.2f %8.2f %8.1f (%zu cycles", r.cpuPercent, r.guiCpuPercent, sleepsPercent, r.stallMs,
-                r.cycles);
+    const double programPercent = r.cpuPercent - r.packCpuPercent;
+    std::printf("%7.2f %6.2f %9.2f %6.2f %8.2f %8.1f (%zu cycles", r.cpuPercent, r.packCpuPercent, programPercent,
+                r.guiCpuPercent, sleepsPercent, r.stallMs, r.cycles);
     if (l.busFramesPerSecond > 0) std::printf(", the pack sent %.0f frames/s", r.framesPerSecond);
+    if (l.cycleTimeoutsMs > 0) {
+      std::printf(", %.3f of the sleeps and a %.0f ms time-out", cycleWaitsRatio, l.cycleTimeoutsMs);
+    }
     std::printf(")\n");
 
-    const std::string cpu = bench::fixed(r.cpuPercent, 2) + " % (GUI " + bench::fixed(r.guiCpuPercent, 2) +
-                            " %, sleeps " + bench::fixed(sleepsPercent, 2) + " %) < " +
-                            bench::fixed(l.cpuTarget, 1) + " %";
+    const std::string cpu = bench::fixed(programPercent, 2) + " % < " + bench::fixed(l.cpuTarget, 1) +
+                            " % (with the pack " + bench::fixed(r.cpuPercent, 2) + " %; GUI " +
+                            bench::fixed(r.guiCpuPercent, 2) + " %, sleeps " + bench::fixed(sleepsPercent, 2) + " %)";
     const std::string name = l.name;
     bench::tableRow(name + " cycle", bench::fixed(r.cycleMs, 1) + " ms", bench::fixed(l.sleepsMs, 0) + " ms",
                     bench::fixed(cycleRatio, 3), "<= " + bench::fixed(kCycleTarget, 2), cpu);
+    if (l.cycleTimeoutsMs > 0) {
+      bench::tableRow(name + " cycle, with its time-out", bench::fixed(r.cycleMs, 1) + " ms",
+                      bench::fixed(l.sleepsMs, 0) + " ms + " + bench::fixed(l.cycleTimeoutsMs, 0) + " ms",
+                      bench::fixed(cycleWaitsRatio, 3), "<= " + bench::fixed(kCycleTarget, 2), "-");
+    }
     if (l.probeSleepsMs > 0) {
       bench::tableRow(name + " detection", bench::fixed(r.detectMs, 0) + " ms",
                       bench::fixed(l.probeSleepsMs, 0) + " ms + " + std::to_string(l.silentProbes) + " time-outs",
@@ -277,7 +335,7 @@ int main(int argc, char** argv) {
     }
     bench::tableRow(name + " GUI stall", bench::fixed(r.stallMs, 1) + " ms", "-", "-",
                     "< " + bench::fixed(kStallTargetMs, 0) + " ms", "-");
-    within = within && r.cpuPercent < l.cpuTarget && r.stallMs < kStallTargetMs;
+    within = within && programPercent < l.cpuTarget && r.stallMs < kStallTargetMs;
   }
   return within ? 0 : 1;
 }

@@ -24,6 +24,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -273,6 +275,57 @@ TEST_F(DisplayTest, ColoursFollowTheStoreAndTheParents) {
   controls.setColor(testctl::Group, colour::Parent);
   test::waitForDisplay(display);
   EXPECT_EQ(inherit->palette().color(QPalette::Base), QColor(229, 254, 206));
+}
+
+// A group box draws its frame once per look: what it shows is what the style draws for a plain box with the same
+// title, colours and state, after each change of them too.
+TEST_F(DisplayTest, AGroupBoxShowsWhatTheStyleDrawsAfterEveryChange) {
+  auto* box = find<QGroupBox>("Group");
+  ASSERT_NE(dynamic_cast<FrameBox*>(box), nullptr);
+  QGroupBox plain(box->parentWidget());
+  plain.setGeometry(box->geometry());
+  plain.lower();
+  const auto drawn = [](QWidget* w) {
+    QImage image(w->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(40, 90, 160));
+    w->render(&image, QPoint(), QRegion(), {});  // the box alone, without its children
+    return image;
+  };
+  const auto same = [&] {
+    plain.setTitle(box->title());
+    plain.setPalette(box->palette());
+    plain.setEnabled(box->isEnabled());
+    plain.setAutoFillBackground(box->autoFillBackground());
+    const QImage a = drawn(box), b = drawn(&plain);
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+      for (int x = 0; x < a.width(); ++x) {
+        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+        worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q))});
+      }
+    }
+    return worst;
+  };
+  window.show();
+  test::waitForDisplay(display);
+  const QImage first = drawn(box);
+  EXPECT_LE(same(), 1);
+  const struct {
+    const char* step;
+    std::function<void()> change;
+  } steps[] = {
+      {"a new title", [&] { controls.setText(testctl::Group, QStringLiteral(" Another group ")); }},
+      {"a colour of its own", [&] { controls.setColor(testctl::Group, colour::Yellow); }},
+      {"disabled", [&] { controls.setEnabled(testctl::Group, false); }},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.step);
+    step.change();
+    test::waitForDisplay(display);
+    EXPECT_NE(drawn(box), first);
+    EXPECT_LE(same(), 1);
+  }
 }
 
 TEST_F(DisplayTest, TheWindowShowsHidesAndClosesThroughTheStore) {

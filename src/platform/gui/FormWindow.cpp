@@ -196,10 +196,10 @@ void FormWindow::build(const ControlDef& def) {
       break;
     }
     case Kind::GroupBox:
-      w = new QGroupBox(parent);
+      w = new FrameBox(parent);
       break;
     case Kind::RadioGroup:
-      w = new QGroupBox(parent);
+      w = new FrameBox(parent);
       c.radios = new QButtonGroup(w);
       break;
     case Kind::Label: {

@@ -1,6 +1,8 @@
 #include "platform/gui/PaintedControls.h"
 
+#include <QEvent>
 #include <QPainter>
+#include <QStylePainter>
 
 #include <algorithm>
 
@@ -103,6 +105,43 @@ void LampWidget::paintEvent(QPaintEvent*) {
     p.drawEllipse(circle);
   }
   QPainter(this).drawPixmap(0, 0, d.pixmap);
+}
+
+FrameBox::FrameBox(QWidget* parent) : QGroupBox(parent) {}
+
+void FrameBox::paintEvent(QPaintEvent*) {
+  QStyleOptionGroupBox option;
+  initStyleOption(&option);
+  const qreal ratio = devicePixelRatioF();
+  const Look look{size(),
+                  ratio,
+                  option.state,
+                  option.text,
+                  static_cast<int>(option.textAlignment),
+                  option.textColor.rgba(),
+                  option.palette.cacheKey(),
+                  option.subControls,
+                  option.activeSubControls,
+                  static_cast<int>(option.features),
+                  option.direction};
+  if (drawn_.isNull() || !(look == look_)) {
+    drawn_ = QPixmap(size() * ratio);
+    drawn_.setDevicePixelRatio(ratio);
+    drawn_.fill(Qt::transparent);
+    // What a painter on the widget itself would start with.
+    QStylePainter p(&drawn_, this);
+    p.setFont(font());
+    p.setPen(palette().color(foregroundRole()));
+    p.setBrush(palette().brush(backgroundRole()));
+    p.drawComplexControl(QStyle::CC_GroupBox, option);
+    look_ = look;
+  }
+  QPainter(this).drawPixmap(0, 0, drawn_);
+}
+
+void FrameBox::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) drawn_ = QPixmap();
+  QGroupBox::changeEvent(event);
 }
 
 StatusBarWidget::StatusBarWidget(QWidget* parent, QVector<int> widths) : QWidget(parent), widths_(std::move(widths)) {}

@@ -3,7 +3,9 @@
 // the status bar with fixed panel widths and the small bar chart.
 
 #include <QColor>
+#include <QGroupBox>
 #include <QPixmap>
+#include <QStyleOptionGroupBox>
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
@@ -65,6 +67,38 @@ class LampWidget : public QWidget {
   Drawn drawn_[2];
   int nextDrawn_ = 0;
   bool blinking_ = false;
+};
+
+// A group box that draws its frame and title once per look and copies them afterwards. A child that is not
+// opaque (a label, an edit's rounded corners) repaints the box behind it at every change, and the style's frame
+// costs far more to draw than to copy: with values changing many times a second, most of the display's work was
+// redrawing boxes that had not changed.
+class FrameBox : public QGroupBox {
+ public:
+  explicit FrameBox(QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // What the drawing depends on besides the widget's font and style, whose changes drop it.
+  struct Look {
+    QSize size;
+    qreal ratio = 0;
+    QStyle::State state;
+    QString text;
+    int alignment = 0;
+    QRgb textColor = 0;
+    qint64 palette = 0;
+    QStyle::SubControls subControls;
+    QStyle::SubControls activeSubControls;
+    int features = 0;
+    Qt::LayoutDirection direction = Qt::LeftToRight;
+    bool operator==(const Look&) const = default;
+  };
+  Look look_;
+  QPixmap drawn_;
 };
 
 // Sunken panels of fixed widths, left to right, each with its text.
