@@ -11,13 +11,16 @@
 #include "support/WaitFor.h"
 
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -143,6 +146,43 @@ TEST_F(PrintTest, TheProgramClosingWhileAPageIsDrawnDropsIt) {
   EXPECT_FALSE(called);
   EXPECT_FALSE(QFile::exists(path));
   EXPECT_EQ(printer.use_count(), 1) << "the drawing let go of the printer";
+}
+
+TEST_F(PrintTest, AGroupBoxIsAsSharpOnThePageAsThePlainBoxOfTheStyle) {
+  // A box that keeps its drawn frame keeps it at the page's sharpness too, not the screen's scaled up.
+  auto* box = window(mw::ctl::FormMain).findChild<QGroupBox*>("GroupBoxVCellList");
+  ASSERT_NE(box, nullptr);
+  QGroupBox plain(box->parentWidget());
+  plain.setGeometry(box->geometry());
+  plain.setTitle(box->title());
+  plain.setPalette(box->palette());
+  plain.lower();
+  const auto drawnForPaper = [](QWidget* w) {
+    QImage image(w->size() * 2, QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::white);
+    w->render(&image, QPoint(), QRegion(), {});  // the box alone, without its children
+    return image;
+  };
+  const auto drawnOnScreen = [box] {
+    QImage screen(box->size(), QImage::Format_RGB32);
+    box->render(&screen);
+  };
+  drawnOnScreen();
+  for (const char* when : {"the first page", "after the screen drew it again"}) {
+    SCOPED_TRACE(when);
+    const QImage a = drawnForPaper(box), b = drawnForPaper(&plain);
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+      for (int x = 0; x < a.width(); ++x) {
+        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+        worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q))});
+      }
+    }
+    EXPECT_LE(worst, 1);
+    drawnOnScreen();
+  }
 }
 
 }  // namespace

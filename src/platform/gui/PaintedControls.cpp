@@ -109,10 +109,18 @@ void LampWidget::paintEvent(QPaintEvent*) {
 
 FrameBox::FrameBox(QWidget* parent) : QGroupBox(parent) {}
 
-void FrameBox::paintEvent(QPaintEvent*) {
+void FrameBox::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const qreal ratio = devicePixelRatioF();
+  if (!qFuzzyCompare(painter.deviceTransform().m11(), ratio)) {
+    // Drawn at another sharpness than the screen's (a window drawn for paper, twice its size, a band at a time):
+    // as the plain box draws itself, only the part asked for, and the screen's copy kept.
+    painter.end();
+    QGroupBox::paintEvent(event);
+    return;
+  }
   QStyleOptionGroupBox option;
   initStyleOption(&option);
-  const qreal ratio = devicePixelRatioF();
   const Look look{size(),
                   ratio,
                   option.state,
@@ -136,7 +144,7 @@ void FrameBox::paintEvent(QPaintEvent*) {
     p.drawComplexControl(QStyle::CC_GroupBox, option);
     look_ = look;
   }
-  QPainter(this).drawPixmap(0, 0, drawn_);
+  painter.drawPixmap(0, 0, drawn_);
 }
 
 void FrameBox::changeEvent(QEvent* event) {
