@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <system_error>
 
 namespace qv::gui {
 
@@ -193,12 +194,19 @@ bool WidgetGui::printWindowOnWorker(Control form, std::shared_ptr<QPrinter> prin
       if (done) done(report);
       return;
     }
-    workers_.start("PrintWindow", [image, printer = std::move(printer), done = std::move(done), whole, report]() mutable {
-      report.printed = printImage(image, printer.get());
-      if (!report.printed) std::fprintf(stderr, "printing the window failed\n");
+    try {
+      workers_.start("PrintWindow", [image, printer, done, whole, report]() mutable {
+        report.printed = printImage(image, printer.get());
+        if (!report.printed) std::fprintf(stderr, "printing the window failed\n");
+        report.wholeMs = msSince(*whole);
+        if (done) done(report);
+      });
+    } catch (const std::system_error& e) {
+      // Here the message loop runs this from a timer: no handler of the operator's click is there to show it.
+      std::fprintf(stderr, "printing the window failed: %s\n", e.what());
       report.wholeMs = msSince(*whole);
       if (done) done(report);
-    });
+    }
   });
 }
 
