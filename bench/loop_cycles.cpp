@@ -324,7 +324,7 @@ int main(int argc, char** argv) {
     bench::tableRow(name + " cycle", bench::fixed(r.cycleMs, 1) + " ms", bench::fixed(l.sleepsMs, 0) + " ms",
                     bench::fixed(cycleRatio, 3), "<= " + bench::fixed(kCycleTarget, 2), cpu);
     if (l.cycleTimeoutsMs > 0) {
-      bench::tableRow(name + " cycle, with its time-out", bench::fixed(r.cycleMs, 1) + " ms",
+      bench::tableRow(name + " cycle + time-out", bench::fixed(r.cycleMs, 1) + " ms",
                       bench::fixed(l.sleepsMs, 0) + " ms + " + bench::fixed(l.cycleTimeoutsMs, 0) + " ms",
                       bench::fixed(cycleWaitsRatio, 3), "<= " + bench::fixed(kCycleTarget, 2), "-");
     }

@@ -425,6 +425,12 @@ void FormWindow::applyColours(Item& c, const ControlState& s) {
   const Kind kind = c.def->kind;
   const QColor background = toQColor(s.color == colour::Parent ? effectiveColour(c.def->name) : s.color);
   const QColor text = toQColor(s.fontColor);
+  const bool paletteKind = kind != Kind::Gauge && kind != Kind::Shape && kind != Kind::Chart && kind != Kind::Image;
+  if (paletteKind) {
+    const std::array<QRgb, 3> colours{static_cast<QRgb>(s.color), background.rgba(), text.rgba()};
+    if (c.paletteColours == colours) return;
+    c.paletteColours = colours;
+  }
   switch (kind) {
     case Kind::Edit:
     case Kind::Memo:

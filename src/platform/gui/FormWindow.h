@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,6 +64,9 @@ class FormWindow : public QWidget {
     QTimer* timer = nullptr;
     QButtonGroup* radios = nullptr;
     std::vector<qv::Control> pages;  // a page control's pages, in their order
+    // The colours last given to the widget's palette (the store's, the one shown, the text's): a palette set
+    // again to what it holds still costs Qt a resolve against the widget's whole ancestry.
+    std::optional<std::array<QRgb, 3>> paletteColours;
   };
 
   void build(const ControlDef& def);
