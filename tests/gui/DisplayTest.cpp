@@ -1,6 +1,7 @@
 #include "platform/gui/Display.h"
 #include "platform/gui/PaintedControls.h"
 #include "support/DisplayWait.h"
+#include "support/ImageDiff.h"
 #include "support/WaitFor.h"
 #include "TestFormControls.h"
 
@@ -24,7 +25,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 #include <thread>
@@ -296,16 +296,7 @@ TEST_F(DisplayTest, AGroupBoxShowsWhatTheStyleDrawsAfterEveryChange) {
     plain.setPalette(box->palette());
     plain.setEnabled(box->isEnabled());
     plain.setAutoFillBackground(box->autoFillBackground());
-    const QImage a = drawn(box), b = drawn(&plain);
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y) {
-      for (int x = 0; x < a.width(); ++x) {
-        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-        worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                          std::abs(qBlue(p) - qBlue(q))});
-      }
-    }
-    return worst;
+    return test::worstPixelDifference(drawn(box), drawn(&plain));
   };
   window.show();
   test::waitForDisplay(display);

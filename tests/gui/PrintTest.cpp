@@ -8,6 +8,7 @@
 #include "platform/ExeInfo.h"
 #include "sim/SimSetups.h"
 #include "support/DisplayWait.h"
+#include "support/ImageDiff.h"
 #include "support/WaitFor.h"
 
 #include <QFile>
@@ -18,9 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -171,16 +170,7 @@ TEST_F(PrintTest, AGroupBoxIsAsSharpOnThePageAsThePlainBoxOfTheStyle) {
   drawnOnScreen();
   for (const char* when : {"the first page", "after the screen drew it again"}) {
     SCOPED_TRACE(when);
-    const QImage a = drawnForPaper(box), b = drawnForPaper(&plain);
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y) {
-      for (int x = 0; x < a.width(); ++x) {
-        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-        worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                          std::abs(qBlue(p) - qBlue(q))});
-      }
-    }
-    EXPECT_LE(worst, 1);
+    EXPECT_LE(test::worstPixelDifference(drawnForPaper(box), drawnForPaper(&plain)), 1);
     drawnOnScreen();
   }
 }
