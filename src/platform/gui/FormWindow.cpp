@@ -531,8 +531,9 @@ void FormWindow::applyControl(Item& c, const ControlState& s) {
   }
   QWidget* w = c.widget;
   applyColours(c, s);
-  if (w->toolTip() != s.hint) w->setToolTip(s.hint);
   const Kind kind = c.def->kind;
+  // A status bar's tool tip is its panels' texts whole, which it keeps itself; the hint would wipe it.
+  if (kind != Kind::StatusBar && w->toolTip() != s.hint) w->setToolTip(s.hint);
   if (kind == Kind::TabSheet) {
     w->setEnabled(s.enabled);
     showTabs(controlsByKey_.at(std::string(c.def->parent.key())));

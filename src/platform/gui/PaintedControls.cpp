@@ -1,6 +1,7 @@
 #include "platform/gui/PaintedControls.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QStylePainter>
 
@@ -157,7 +158,7 @@ StatusBarWidget::StatusBarWidget(QWidget* parent, QVector<int> widths) : QWidget
 void StatusBarWidget::setPanels(const QStringList& texts) {
   if (texts == texts_) return;
   texts_ = texts;
-  // A panel too narrow for its text shows it cut; the tool tip shows every panel whole.
+  // A panel too narrow for its text shows its start and its end; the tool tip shows every panel whole.
   QStringList shown;
   for (const QString& text : texts) {
     if (!text.trimmed().isEmpty()) shown << text.trimmed();
@@ -166,14 +167,42 @@ void StatusBarWidget::setPanels(const QStringList& texts) {
   update();
 }
 
-void StatusBarWidget::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), palette().color(QPalette::Window));
+QVector<QRect> StatusBarWidget::panelRects() const {
+  QVector<QRect> rects;
   int x = 0;
   for (int i = 0; i < widths_.size() && x < width(); ++i) {
     // The last panel takes what is left, as a status bar's last panel does.
     const int w = i + 1 == widths_.size() ? std::max(widths_[i], width() - x) : widths_[i];
-    const QRect panel(x + 1, 2, w - 3, height() - 3);
+    rects.append(QRect(x + 1, 2, w - 3, height() - 3));
+    x += w;
+  }
+  return rects;
+}
+
+QString StatusBarWidget::shownText(int index) const {
+  const QVector<QRect> rects = panelRects();
+  if (index < 0 || index >= rects.size() || index >= texts_.size()) return QString();
+  const QString& text = texts_[index];
+  const int width = textRect(rects[index]).width();
+  const QFontMetrics metrics = fontMetrics();
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  // A folder loses its middle, so that what comes before it and its last part still say what and where; any
+  // other text loses its end.
+  const qsizetype folder = text.indexOf(QLatin1Char('/'));
+  if (folder < 0) return metrics.elidedText(text, Qt::ElideRight, width);
+  const QString head = text.left(folder);
+  const int headWidth = metrics.horizontalAdvance(head);
+  // With too little room left for the folder, the whole text loses its middle instead.
+  if (width - headWidth < 10 * metrics.averageCharWidth()) return metrics.elidedText(text, Qt::ElideMiddle, width);
+  return head + metrics.elidedText(text.mid(folder), Qt::ElideMiddle, width - headWidth);
+}
+
+void StatusBarWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), palette().color(QPalette::Window));
+  const QVector<QRect> rects = panelRects();
+  for (int i = 0; i < rects.size(); ++i) {
+    const QRect& panel = rects[i];
     p.setPen(palette().color(QPalette::Dark));
     p.drawLine(panel.topLeft(), panel.topRight());
     p.drawLine(panel.topLeft(), panel.bottomLeft());
@@ -182,11 +211,8 @@ void StatusBarWidget::paintEvent(QPaintEvent*) {
     p.drawLine(panel.topRight(), panel.bottomRight());
     if (i < texts_.size()) {
       p.setPen(palette().color(QPalette::WindowText));
-      const QRect textRect = panel.adjusted(3, 0, -2, 0);
-      p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                 p.fontMetrics().elidedText(texts_[i], Qt::ElideRight, textRect.width()));
+      p.drawText(textRect(panel), Qt::AlignLeft | Qt::AlignVCenter, shownText(i));
     }
-    x += w;
   }
 }
 

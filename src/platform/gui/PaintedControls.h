@@ -107,11 +107,17 @@ class StatusBarWidget : public QWidget {
   StatusBarWidget(QWidget* parent, QVector<int> widths);
   void setPanels(const QStringList& texts);
   QStringList panels() const { return texts_; }
+  // The text panel index shows at the widget's width: whole where it fits, else elided (a folder in its middle).
+  QString shownText(int index) const;
 
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
+  // The panels' frames at the widget's width, the last taking what is left.
+  QVector<QRect> panelRects() const;
+  static QRect textRect(const QRect& panel) { return panel.adjusted(3, 0, -2, 0); }
+
   QVector<int> widths_;
   QStringList texts_;
 };
