@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the windows' pictures (our own drawings) into the folders of their windows. The pictures are kept in
-# the repository (the icon in dist/); run this only to change them. Needs ImageMagick.
+# the repository (the icon in dist/); run this only to change them. Needs ImageMagick, and rsvg-convert
+# (librsvg2-bin) for the icon.
 #   tools/draw-pictures.sh
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,9 +18,11 @@ convert -size 200x48 xc:none \
   -font "$plain" -pointsize 10 -fill '#3c5a96' -annotate +66+42 'BMS Monitor' \
   -strip "$top/src/mainwindow/pictures/quvexa-logo.png"
 
-# The program's icon (the desktop entry's): the brand mark's battery, centred on 64 x 64.
-convert "$top/src/mainwindow/pictures/quvexa-logo.png" -crop 53x30+3+9 +repage -background none -gravity center \
-  -extent 64x64 -strip "$top/dist/quvexa.png"
+# The program's icon (the desktop entry's): dist/quvexa.svg, the brand mark's battery centred on a square, drawn at
+# the sizes desktops look for.
+for size in 16 22 24 32 48 64 128 256; do
+  rsvg-convert -w "$size" -h "$size" "$top/dist/quvexa.svg" -o "$top/dist/icons/quvexa-$size.png"
+done
 
 # The UR page's pack: thirteen cells in series on their balancing board, and the lead to the adapter.
 cells=()

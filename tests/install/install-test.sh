@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The program as a service engineer installs it, in a clean temporary folder:
 #   tests/install/install-test.sh <build folder> <source folder>
-# `cmake --install` into a temporary prefix puts the program, its profile links, the desktop entry, the icon and
-# the udev rule in place; the installed program, started offscreen, says it writes under the user's data folder;
-# monitoring run by the program's code from the installed folder writes its log there and nothing beside the
-# program; the Debian package builds from the same rules and holds what it must.
+# `cmake --install` into a temporary prefix puts the program, its profile links, their manual page, the desktop
+# entry, the icon and the udev rule in place; the installed program, started offscreen, says it writes under the
+# user's data folder; monitoring run by the program's code from the installed folder writes its log there and
+# nothing beside the program; the Debian package builds from the same rules and holds what it must.
 set -euo pipefail
 build="${1:?usage: install-test.sh <build folder> <source folder>}"
 source="${2:?usage: install-test.sh <build folder> <source folder>}"
@@ -22,9 +22,12 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 [ -x "$prefix/bin/quvexa" ] || fail "no program in bin/"
+zcat "$prefix/share/man/man1/quvexa.1.gz" | grep -q '^quvexa, VELMO_LIT, ' || fail "no manual page quvexa(1)"
 for profile in VELMO_LIT VELMO_ENG VELMO_DEBUG VELMO_DIA VELMO_EEP VELMO_EVT; do
   [ -L "$prefix/bin/$profile" ] && [ "$(readlink "$prefix/bin/$profile")" = quvexa ] ||
     fail "bin/$profile is not a link to quvexa"
+  [ "$(readlink "$prefix/share/man/man1/$profile.1.gz")" = quvexa.1.gz ] ||
+    fail "the manual page of $profile is not a link to quvexa(1)"
 done
 entry="$prefix/share/applications/quvexa.desktop"
 [ -f "$entry" ] || fail "no desktop entry"
