@@ -54,25 +54,15 @@ std::optional<long long> numberOf(const QString& text) {
   return n;
 }
 
+// A text of the records (from EVT.ini or the pack) as the page shows it.
 template <size_t N>
 QString fieldText(const std::array<char, N>& field) {
-  return QString::fromLatin1(mainwindow::evtText(field));
+  return platform::big5Text(mainwindow::evtText(field));
 }
 
 }  // namespace
 
-QByteArray EncodedBarcode(const QString& typed) {
-  QByteArray bytes;
-  for (qsizetype i = 0; i < typed.size();) {
-    // A surrogate pair is one character.
-    const qsizetype n = typed.at(i).isHighSurrogate() && i + 1 < typed.size() ? 2 : 1;
-    const QByteArray ch = platform::big5Bytes(typed.mid(i, n));
-    if (bytes.size() + ch.size() > kBarcodeBytes) break;
-    bytes += ch;
-    i += n;
-  }
-  return bytes;
-}
+QByteArray EncodedBarcode(const QString& typed) { return platform::big5BytesAtMost(typed, kBarcodeBytes); }
 
 // One run: its step number, its adapter and what it writes.
 class FunctionTest::Run {
@@ -383,7 +373,7 @@ class FunctionTest::Run {
       }
     }
     const QByteArray held = mainwindow::evtText(records_.CanBarcodeBuffer.snapshot());
-    const QString shownBarcode = QString::fromLatin1(held);
+    const QString shownBarcode = platform::big5Text(held);
     c_.setText(ctl::Edit_Barcode32_RW, shownBarcode);
     // Only a barcode read during this item counts; without a read there is nothing of this pack to compare.
     const bool barcodePass = barcodeRead && !held.isEmpty() && held == EncodedBarcode(barcode_);
