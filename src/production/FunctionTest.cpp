@@ -136,6 +136,7 @@ class FunctionTest::Run {
     c_.setPanel(ctl::StatusBarView, 0, QStringLiteral("  SYS : < SRART >"));
     c_.setItems(ctl::MemoLog, {});
     if (flag()) {
+      c_.setFontSize(ctl::PanelTestResult, pointsAsPixels(22));
       c_.setFontColor(ctl::PanelTestResult, colour::Red);
       phase(QStringLiteral("Checking"));
       // A file that cannot be read or holds a value that is no number ends the run as a missing one does.
@@ -685,6 +686,7 @@ class FunctionTest::Run {
 
     const bool pass = completed && e.FailCount == 0 && step_ >= 2;
     const QString verdict = pass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
+    c_.setFontSize(ctl::PanelTestResult, pointsAsPixels(36));
     c_.setFontColor(ctl::PanelTestResult, pass ? colour::Blue : colour::Red);
     phase(verdict);
     const EvtTestSet counted = records_.EVT_TEST_SET.with([&](EvtTestSet& set) {

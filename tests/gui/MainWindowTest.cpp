@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
@@ -245,6 +246,44 @@ TEST_F(MainWindowTest, TheCanBarcodeEditTakesWhatTheWritersSendAtMost) {
   auto* edit = program->mainWindow().findChild<QLineEdit*>("Edit_Barcode32_RW");
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(edit->maxLength(), 32);
+}
+
+// The Function Test page's edits refuse what their limits do not allow as the operator types, and the result
+// panel shows the font size the store holds.
+TEST_F(MainWindowTest, TheFunctionTestPageShowsItsLimitsAndFontSizes) {
+  gui::FormWindow& main = program->mainWindow();
+  const struct {
+    const char* name;
+    int most;
+  } limits[] = {{"EditEVTWorkNumber", 32}, {"Edit_EVTBarcode", 32}, {"EditEVTDevTestNumberInput", 5}, {"EditEVTT1", 3}};
+  for (const auto& l : limits) EXPECT_EQ(main.findChild<QLineEdit*>(l.name)->maxLength(), l.most) << l.name;
+
+  const auto type = [](QLineEdit* edit, const QString& keys) {
+    for (const QChar key : keys) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
+      QApplication::sendEvent(edit, &press);
+    }
+  };
+  controls().setText(mainwindow::ctl::EditEVTT1, QString());
+  test::waitForDisplay(program->display);
+  auto* t1 = main.findChild<QLineEdit*>("EditEVTT1");
+  type(t1, "2a-5.67");
+  EXPECT_EQ(t1->text(), "256");
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditEVTT1), "256");
+  auto* workNumber = main.findChild<QLineEdit*>("EditEVTWorkNumber");
+  type(workNumber, QString(33, QChar(0x55AE)));
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditEVTWorkNumber), QString(32, QChar(0x55AE)));
+
+  auto* panel = main.findChild<QLabel*>("PanelTestResult");
+  EXPECT_EQ(panel->font().pixelSize(), 48);
+  EXPECT_EQ(main.findChild<QPushButton*>("SpdBtn_EVTTest")->font().pixelSize(), 24);
+  EXPECT_TRUE(main.findChild<QPushButton*>("SpdBtn_EVTTest")->font().bold());
+  controls().setFontSize(mainwindow::ctl::PanelTestResult, 29);
+  test::waitForDisplay(program->display);
+  EXPECT_EQ(panel->font().pixelSize(), 29);
+  controls().setFontSize(mainwindow::ctl::PanelTestResult, 0);
+  test::waitForDisplay(program->display);
+  EXPECT_EQ(panel->font().pixelSize(), main.font().pixelSize()) << "the window's font again";
 }
 
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -212,6 +213,10 @@ void FormWindow::build(const ControlDef& def) {
       auto* edit = new QLineEdit(parent);
       edit->setReadOnly(def.readOnly);
       if (def.maxLength > 0) edit->setMaxLength(def.maxLength);
+      if (def.digitsOnly) {
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setInputMethodHints(Qt::ImhDigitsOnly);
+      }
       w = edit;
       break;
     }
@@ -273,12 +278,6 @@ void FormWindow::build(const ControlDef& def) {
   w->setObjectName(objectNameFor(def.name.key()));
   w->setProperty(kKeyProperty, QString::fromUtf8(def.name.c_str()));
   if (def.kind != Kind::TabSheet) w->setGeometry(def.left, def.top, def.width, def.height);
-  if (def.fontSize > 0 || def.bold) {
-    QFont f = w->font();
-    if (def.fontSize > 0) f.setPixelSize(def.fontSize);
-    f.setBold(def.bold);
-    w->setFont(f);
-  }
   c.widget = w;
   auto& stored = controlsByKey_.emplace(key, c).first->second;
   if (def.kind == Kind::Shape) lamps_.push_back(&stored);
@@ -479,6 +478,18 @@ void FormWindow::applyColours(Item& c, const ControlState& s) {
   setForeground(w, text);
 }
 
+void FormWindow::applyFont(Item& c, const ControlState& s) {
+  if (c.fontSize == s.fontSize) return;
+  const bool first = !c.fontSize.has_value();
+  c.fontSize = s.fontSize;
+  if (first && s.fontSize == 0 && !c.def->bold) return;  // the window's font, as it has from the start
+  // What the control does not set of its own it takes from its window.
+  QFont f;
+  if (c.def->bold) f.setBold(true);
+  if (s.fontSize > 0) f.setPixelSize(s.fontSize);
+  c.widget->setFont(f);
+}
+
 void FormWindow::applyRadioItems(Item& c, const ControlState& s) {
   const QList<QAbstractButton*> existing = c.radios->buttons();
   bool same = existing.size() == s.items.size();
@@ -531,6 +542,7 @@ void FormWindow::applyControl(Item& c, const ControlState& s) {
   }
   QWidget* w = c.widget;
   applyColours(c, s);
+  applyFont(c, s);
   if (w->toolTip() != s.hint) w->setToolTip(s.hint);
   const Kind kind = c.def->kind;
   if (kind == Kind::TabSheet) {

@@ -67,6 +67,7 @@ class FormWindow : public QWidget {
     // The colours last given to the widget's palette (the store's, the one shown, the text's): a palette set
     // again to what it holds still costs Qt a resolve against the widget's whole ancestry.
     std::optional<std::array<QRgb, 3>> paletteColours;
+    std::optional<int> fontSize;  // the pixel height last given to the widget's font
   };
 
   void build(const ControlDef& def);
@@ -75,6 +76,7 @@ class FormWindow : public QWidget {
   void applyWindow(const ControlState& s);
   void applyControl(Item& c, const ControlState& s);
   void applyColours(Item& c, const ControlState& s);
+  void applyFont(Item& c, const ControlState& s);
   void applyRadioItems(Item& c, const ControlState& s);
   void showTabs(Item& pageControl);
   // The colour a control shows, its parents' where it takes its parent's.
