@@ -286,20 +286,49 @@ TEST_F(MainWindowTest, TheFunctionTestPageShowsItsLimitsAndFontSizes) {
   EXPECT_EQ(panel->font().pixelSize(), main.font().pixelSize()) << "the window's font again";
 }
 
+// What a message box showed: its icon, caption, text and buttons.
+struct BoxSeen {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString caption, text;
+  QMessageBox::StandardButtons buttons;
+  QWidget* owner = nullptr;
+};
+
+// Answers the next message box with the button and keeps what it showed.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(QMessageBox::StandardButton answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen = {box->icon(), box->windowTitle(), box->text(), box->standardButtons(), box->parentWidget()};
+      box->button(answer)->click();
+    });
+    timer_.start(5);
+  }
+  BoxSeen seen;
+
+ private:
+  QTimer timer_;
+};
+
+// The Yes/No boxes are the Function Test's: Yes and No, no icon, owned by the main window, the texts as asked.
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {
   std::atomic<int> answer{-1};
-  QTimer answerer;
-  QObject::connect(&answerer, &QTimer::timeout, [] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-      box->button(QMessageBox::Yes)->click();
-  });
-  answerer.start(5);
-  std::thread worker([&] { answer = program->tool.services.gui().askYesNo("Function Test", "Go on?") ? 1 : 0; });
+  BoxAnswerer answerer(QMessageBox::Yes);
+  const QString caption = QStringLiteral("   BMS Sleep command 後確認.   ");
+  const QString text = QStringLiteral("   BMS 已經 Sleep?   ");
+  std::thread worker([&] { answer = program->tool.services.gui().askYesNo(caption, text) ? 1 : 0; });
   QElapsedTimer t;
   t.start();
   while (answer.load() < 0 && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
   worker.join();
   EXPECT_EQ(answer.load(), 1);
+  EXPECT_EQ(answerer.seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(answerer.seen.caption, caption);
+  EXPECT_EQ(answerer.seen.text, text);
+  EXPECT_EQ(answerer.seen.buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(answerer.seen.owner, &program->mainWindow());
 
   program->gui.refuseBoxes();  // closing: no box is shown any more
   std::thread late([&] { answer = program->tool.services.gui().askYesNo("Function Test", "Go on?") ? 1 : 0; });
