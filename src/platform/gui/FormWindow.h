@@ -70,6 +70,18 @@ class FormWindow : public QWidget {
     std::optional<int> fontSize;  // the pixel height last given to the widget's font
   };
 
+  // What the window does with a control of a kind (the table in FormWindow.cpp).
+  struct KindView {
+    Kind kind;
+    QWidget* (*make)(Item& c, QWidget* parent);  // none: not a control with a widget
+    void (*input)(FormWindow& window, Item& c);  // hands the operator's input on; none: it takes none
+    bool container;                               // holds other controls (no events of its own)
+    bool palette;                                 // its colours are its palette's
+    void (*paint)(FormWindow& window, Item& c, const ControlState& s, const QColor& background);
+    void (*show)(FormWindow& window, Item& c, const ControlState& s);  // beyond colours, font, enabled, visible
+  };
+  static const KindView& kindView(Kind kind);
+
   void build(const ControlDef& def);
   QWidget* parentFor(const ControlDef& def) const;
   void connectInput(Item& c);
