@@ -8,6 +8,7 @@
 #include "mainwindow/EvtIni.h"
 #include "mainwindow/MainFormControls.h"
 #include "platform/Ini.h"
+#include "platform/Text.h"
 #include "platform/Time.h"
 
 #include <utility>
@@ -72,7 +73,7 @@ bool writeBarcode(link::Link& link, bool (*writer)(link::Link&, const QByteArray
   const auto exchange = link.exchange();
   Controls& controls = link.controls;
   const CanButtonsOff off(link, {c::SpdBtn_Barcode32_R, c::SpdBtn_Barcode32_W});
-  const QByteArray text = controls.text(c::Edit_Barcode32_RW).toLatin1().left(kBarcodeBytes);
+  const QByteArray text = platform::big5BytesAtMost(controls.text(c::Edit_Barcode32_RW), kBarcodeBytes);
   const bool ok = !text.isEmpty() && writer(link, text);
   controls.setFontColor(c::SpdBtn_Barcode32_W, ok ? colour::Blue : colour::Red);
   controls.setText(c::Label_Barcode_W, QString::fromLatin1(ok ? "OK" : "NG"));
@@ -141,7 +142,7 @@ void CanReadBarcodeWorker(link::Link& link, mainwindow::MainState& state) {
     readChosen(link, state);
   }
   // The table is a file: read with no lock held.
-  const QByteArray barcode = link.controls.text(c::Edit_Barcode32_RW).toLatin1();
+  const QByteArray barcode = platform::big5Bytes(link.controls.text(c::Edit_Barcode32_RW));
   if (!barcode.isEmpty()) {
     if (const std::optional<QByteArray> energy = mainwindow::LookupCapacity(state.battery, barcode)) {
       link.controls.setText(c::Edit_Battery_Capacity_BRCAN, QString::fromLatin1(*energy));

@@ -6,6 +6,7 @@
 #include "eeprom/UnitDiagnosisReport2.h"
 #include "link/AdapterFrames.h"
 #include "link/PackFrames.h"
+#include "link/PackMessages.h"
 #include "mainwindow/CellSpread.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/Monitor.h"
@@ -17,6 +18,7 @@
 namespace qv::eeprom {
 
 namespace ctl = mainwindow::ctl;
+namespace msg = link::msg;
 namespace r = diagnosisReportCtl;
 
 namespace {
@@ -140,11 +142,11 @@ void DiagnosisReport::ReadDiagnosisReport(link::Link& link) {
   records_.zeroBlock(EepList::Lead);
   records_.zeroBlock(EepList::Last);
   for (int attempt = 0; attempt < 10; ++attempt) {
-    if (ask24(link, 0x6600, 0, 0, 50)) break;
+    if (ask24(link, msg::kEepLeadCount, 0, 0, 50)) break;
     platform::sleepMs(50);
   }
   for (int attempt = 0; attempt < 10; ++attempt) {
-    if (ask24(link, 0x6602, 0, 0, 50)) break;
+    if (ask24(link, msg::kEepLastCount, 0, 0, 50)) break;
     platform::sleepMs(50);
     if (records_.count(EepList::Last) > 0) break;
   }
@@ -184,7 +186,7 @@ void DiagnosisReport::ReadDiagnosisReport(link::Link& link) {
   platform::sleepMs(50);
 
   for (uint16_t index = 1; index <= 4; ++index) {
-    ask(link, 0x1001, index, 100);
+    ask(link, msg::kCellVoltages, index, 100);
     if (!state_.RunFlag.running()) return stop();
   }
   // No series count reaches past the cells the record holds.
@@ -201,18 +203,18 @@ void DiagnosisReport::ReadDiagnosisReport(link::Link& link) {
   stepProgress();
 
   for (uint16_t index = 1; index <= 2; ++index) {
-    ask(link, 0x6204, index, 50);
+    ask(link, msg::kEepCellType, index, 50);
     platform::sleepMs(10);
   }
   controls_.setText(r::Label_CellType, fieldText(state_.report.snapshot().cellType));
   if (!state_.RunFlag.running()) return stop();
 
-  ask(link, 0x6300, 0, 50);
+  ask(link, msg::kEepChargeStartTotal, 0, 50);
   platform::sleepMs(50);
   const QString charges = QString::number(state_.report.snapshot().chargeEventTotal) + " times";
   controls_.setText(r::Label_TotalChgEvtCnt, charges);
   controls_.setText(r::Label_TotalWarrantyCnt, charges);
-  ask(link, 0x6301, 0, 50);
+  ask(link, msg::kEepDischargeStartTotal, 0, 50);
   platform::sleepMs(50);
   const mainwindow::ReportRecord totals = state_.report.snapshot();
   controls_.setText(r::Label_TotalDsgEvtCnt, QString::number(totals.dischargeEventTotal) + " times");
@@ -255,21 +257,21 @@ bool DiagnosisReport::readFixtureVoltage(link::Link& link, Control edit, bool (*
 
 void DiagnosisReport::ReadReportHeaderItems(link::Link& link) {
   for (int attempt = 0; attempt < 10; ++attempt) {
-    if (ask24(link, 0x6100, 0, 0, 50)) break;
+    if (ask24(link, msg::kEepHeaderCount, 0, 0, 50)) break;
     platform::sleepMs(50);
   }
   if (records_.header().header.byteCount == 0) return;
 
   state_.RunFlag.set(1);
   [&] {
-    ask(link, 0x6300, 0, 50);
+    ask(link, msg::kEepChargeStartTotal, 0, 50);
     platform::sleepMs(50);
     if (!state_.RunFlag.running()) return;
-    ask(link, 0x6301, 0, 50);
+    ask(link, msg::kEepDischargeStartTotal, 0, 50);
     if (!state_.RunFlag.running()) return;
     for (int pass = 0; pass < 3; ++pass) {
       int answered = 0;
-      for (uint16_t part = 1; part <= 4; ++part) answered += ask(link, 0x6207, part, 100) ? 1 : 0;
+      for (uint16_t part = 1; part <= 4; ++part) answered += ask(link, msg::kEepBarcode, part, 100) ? 1 : 0;
       if (answered == 4) break;
       platform::sleepMs(300);
     }

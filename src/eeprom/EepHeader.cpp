@@ -9,6 +9,7 @@ namespace qv::eeprom {
 
 namespace {
 
+namespace msg = link::msg;
 using link::be16;
 using link::be32;
 
@@ -24,65 +25,65 @@ QString fieldString(const std::array<char, N>& field) {
 }  // namespace
 
 void EepHeaderHandlers::HandleEepHeaderUnit(uint16_t id, uint16_t index, const uint8_t d[8]) {
-  if (index != 0 || id < link::msg::kEepHeaderCount || id > link::msg::kEepHeaderUnitLast) return;
+  if (index != 0 || id < msg::kEepHeaderCount || id > msg::kEepHeaderUnitLast) return;
   header_.with([&](EepHeaderRecord& h) {
     switch (id) {
-      case 0x6100: h.byteCount = be16(d); break;
-      case 0x6101:
+      case msg::kEepHeaderCount: h.byteCount = be16(d); break;
+      case msg::kEepHeaderId:
         h.id = {static_cast<char>(d[0]), static_cast<char>(d[1]), static_cast<char>(d[2]),
                 static_cast<char>(d[3] + 0x30)};
         break;
-      case 0x6102: h.currentUnit = d[0]; break;
-      case 0x6103: h.voltageUnit = d[0]; break;
-      case 0x6104: h.voltageDiffUnit = d[0]; break;
+      case msg::kEepCurrentUnit: h.currentUnit = d[0]; break;
+      case msg::kEepVoltageUnit: h.voltageUnit = d[0]; break;
+      case msg::kEepVoltageDiffUnit: h.voltageDiffUnit = d[0]; break;
       default: break;
     }
   });
 }
 
 void EepHeaderHandlers::HandleEepHeaderBattery(uint16_t id, uint16_t index, const uint8_t d[8]) {
-  if (id == link::msg::kEepBatteryInfo4) {
+  if (id == msg::kEepCellType) {
     if (index != 1 && index != 2) return;
     const size_t at = 8 * (index - 1u);
     header_.with([&](EepHeaderRecord& h) { std::copy_n(d, 8, h.cellType.begin() + at); });
     state_.report.with([&](mainwindow::ReportRecord& r) { std::copy_n(d, 8, r.cellType.begin() + at); });
     return;
   }
-  if (id == link::msg::kEepBarcode) {
+  if (id == msg::kEepBarcode) {
     if (index < 1 || index > 4) return;
     state_.records.CanBarcodeBuffer.with(
         [&](mainwindow::BarcodeField& b) { std::copy_n(d, 8, b.begin() + 8 * (index - 1u)); });
     return;
   }
-  if (index != 0 || id < link::msg::kEepBatteryInfoFirst || id > link::msg::kEepBatteryInfoLast) return;
+  if (index != 0 || id < msg::kEepBatteryInfoFirst || id > msg::kEepBatteryInfoLast) return;
   header_.with([&](EepHeaderRecord& h) {
     switch (id) {
-      case 0x6200: h.maxVoltageDiff = be16(d); break;
-      case 0x6201: h.warrantyCycles = be16(d); break;
-      case 0x6202: h.warrantyCapacityPercent = d[0]; break;
-      case 0x6203: h.warrantyMonths = d[0]; break;
-      case 0x6205: h.cycleCount = be16(d); break;
-      case 0x6206: h.totalChargeCapacity = be32(d); break;
+      case msg::kEepMaxVoltageDiff: h.maxVoltageDiff = be16(d); break;
+      case msg::kEepWarrantyCycles: h.warrantyCycles = be16(d); break;
+      case msg::kEepWarrantyCapacity: h.warrantyCapacityPercent = d[0]; break;
+      case msg::kEepWarrantyMonths: h.warrantyMonths = d[0]; break;
+      case msg::kEepCycleCount: h.cycleCount = be16(d); break;
+      case msg::kEepTotalChargeCapacity: h.totalChargeCapacity = be32(d); break;
       default: break;
     }
   });
 }
 
 void EepHeaderHandlers::HandleEepHeaderEvents(uint16_t id, uint16_t index, const uint8_t d[8]) {
-  if (index != 0 || id < link::msg::kEepEventTotalsFirst || id > link::msg::kEepEventTotalsLast) return;
+  if (index != 0 || id < msg::kEepEventTotalsFirst || id > msg::kEepEventTotalsLast) return;
   const uint16_t v = be16(d);
   header_.with([&](EepHeaderRecord& h) {
     uint16_t* const fields[] = {&h.chargeStartTotal, &h.dischargeStartTotal, &h.sleepTotal,
                                 &h.wakeUpTotal,      &h.deepSleepTotal,      &h.resetTotal,
                                 &h.protectReleaseTotal, &h.fscTotal,         &h.storageTemperatureTotal};
-    *fields[id - link::msg::kEepEventTotalsFirst] = v;
+    *fields[id - msg::kEepEventTotalsFirst] = v;
   });
-  if (id == 0x6300) state_.report.with([&](mainwindow::ReportRecord& r) { r.chargeEventTotal = v; });
-  if (id == 0x6301) state_.report.with([&](mainwindow::ReportRecord& r) { r.dischargeEventTotal = v; });
+  if (id == msg::kEepChargeStartTotal) state_.report.with([&](mainwindow::ReportRecord& r) { r.chargeEventTotal = v; });
+  if (id == msg::kEepDischargeStartTotal) state_.report.with([&](mainwindow::ReportRecord& r) { r.dischargeEventTotal = v; });
 }
 
 void EepHeaderHandlers::HandleEepHeaderFlags(uint16_t id, uint16_t index, const uint8_t d[8]) {
-  if (index != 0 || id < link::msg::kEepProtectionCountsFirst || id > link::msg::kEepProtectionCountsLast) return;
+  if (index != 0 || id < msg::kEepProtectionCountsFirst || id > msg::kEepProtectionCountsLast) return;
   header_.with([&](EepHeaderRecord& h) {
     struct Pair {
       int32_t* count;
@@ -92,7 +93,7 @@ void EepHeaderHandlers::HandleEepHeaderFlags(uint16_t id, uint16_t index, const 
                           {&h.cotCount, &h.maxChargeTemperature}, {&h.dotCount, &h.maxDischargeTemperature},
                           {&h.cutCount, &h.minTemperature},       {&h.ovCount, &h.maxCellVoltage},
                           {&h.uvCount, &h.minCellVoltage},        {&h.scCount, nullptr}};
-    const Pair& p = pairs[id - link::msg::kEepProtectionCountsFirst];
+    const Pair& p = pairs[id - msg::kEepProtectionCountsFirst];
     *p.count = s32(d);
     if (p.extreme != nullptr) *p.extreme = s32(d + 4);
   });

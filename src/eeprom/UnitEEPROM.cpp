@@ -282,15 +282,23 @@ void TFormEEPROM::RequestHeaderItems(link::Link& link) {
     int waitAfterMs;
   };
   static constexpr Item kItems[] = {
-      {0x6101, 0, 100, 100}, {0x6102, 0, 100, 100}, {0x6103, 0, 100, 100}, {0x6104, 0, 100, 100},
-      {0x6200, 0, 100, 100}, {0x6201, 0, 100, 100}, {0x6202, 0, 100, 100}, {0x6203, 0, 100, 100},
-      {0x6204, 1, 100, 100}, {0x6204, 2, 100, 100}, {0x6205, 0, 100, 100}, {0x6206, 0, 100, 100},
-      {0x6207, 1, 100, 100}, {0x6207, 2, 100, 100}, {0x6207, 3, 100, 100}, {0x6207, 4, 100, 100},
-      {0x6300, 0, 100, 100}, {0x6301, 0, 100, 100}, {0x6302, 0, 100, 100}, {0x6303, 0, 100, 100},
-      {0x6304, 0, 100, 50},  {0x6305, 0, 50, 50},   {0x6306, 0, 50, 50},   {0x6307, 0, 50, 50},
-      {0x6308, 0, 50, 50},   {0x6400, 0, 50, 50},   {0x6401, 0, 50, 50},   {0x6402, 0, 50, 50},
-      {0x6403, 0, 50, 50},   {0x6404, 0, 50, 50},   {0x6405, 0, 50, 50},   {0x6406, 0, 50, 50},
-      {0x6407, 0, 50, 50},
+      {msg::kEepHeaderId, 0, 100, 100},          {msg::kEepCurrentUnit, 0, 100, 100},
+      {msg::kEepVoltageUnit, 0, 100, 100},       {msg::kEepVoltageDiffUnit, 0, 100, 100},
+      {msg::kEepMaxVoltageDiff, 0, 100, 100},    {msg::kEepWarrantyCycles, 0, 100, 100},
+      {msg::kEepWarrantyCapacity, 0, 100, 100},  {msg::kEepWarrantyMonths, 0, 100, 100},
+      {msg::kEepCellType, 1, 100, 100},          {msg::kEepCellType, 2, 100, 100},
+      {msg::kEepCycleCount, 0, 100, 100},        {msg::kEepTotalChargeCapacity, 0, 100, 100},
+      {msg::kEepBarcode, 1, 100, 100},           {msg::kEepBarcode, 2, 100, 100},
+      {msg::kEepBarcode, 3, 100, 100},           {msg::kEepBarcode, 4, 100, 100},
+      {msg::kEepChargeStartTotal, 0, 100, 100},  {msg::kEepDischargeStartTotal, 0, 100, 100},
+      {msg::kEepSleepTotal, 0, 100, 100},        {msg::kEepWakeUpTotal, 0, 100, 100},
+      {msg::kEepDeepSleepTotal, 0, 100, 50},     {msg::kEepResetTotal, 0, 50, 50},
+      {msg::kEepProtectReleaseTotal, 0, 50, 50}, {msg::kEepFscTotal, 0, 50, 50},
+      {msg::kEepStorageTemperatureTotal, 0, 50, 50},
+      {msg::kEepCocCount, 0, 50, 50},            {msg::kEepDocCount, 0, 50, 50},
+      {msg::kEepCotCount, 0, 50, 50},            {msg::kEepDotCount, 0, 50, 50},
+      {msg::kEepCutCount, 0, 50, 50},            {msg::kEepOvCount, 0, 50, 50},
+      {msg::kEepUvCount, 0, 50, 50},             {msg::kEepScCount, 0, 50, 50},
   };
   for (const Item& item : kItems) {
     link::SendPackCommand(link, item.id, item.index, {0, 0, 0}, 0);

@@ -131,24 +131,53 @@ inline constexpr PackMessageId kShippingModeSet = 0x4209;
 
 // Header byte count, index 0, numbered-record form: the EEPROM header read and the report read.
 inline constexpr PackMessageId kEepHeaderCount = 0x6100;
-// Header unit section, index 0: the EEPROM header read.
-inline constexpr PackMessageId kEepHeaderUnitFirst = 0x6101;
-inline constexpr PackMessageId kEepHeaderUnitLast = 0x6104;
-// Battery information, index 0 (kEepBatteryInfo4 also 1 and 2): the EEPROM header read; kEepBatteryInfo4 also
-// the report read.
-inline constexpr PackMessageId kEepBatteryInfoFirst = 0x6200;
-inline constexpr PackMessageId kEepBatteryInfo4 = 0x6204;
-inline constexpr PackMessageId kEepBatteryInfoLast = 0x6206;
+// Header unit section, index 0: the EEPROM header read. The header's ID (three characters and a digit), then
+// the units of current, voltage and voltage difference.
+inline constexpr PackMessageId kEepHeaderId = 0x6101;
+inline constexpr PackMessageId kEepCurrentUnit = 0x6102;
+inline constexpr PackMessageId kEepVoltageUnit = 0x6103;
+inline constexpr PackMessageId kEepVoltageDiffUnit = 0x6104;
+inline constexpr PackMessageId kEepHeaderUnitFirst = kEepHeaderId;
+inline constexpr PackMessageId kEepHeaderUnitLast = kEepVoltageDiffUnit;
+// Battery information, index 0 (the cell type at indexes 1 and 2, eight characters each): the EEPROM header read;
+// the cell type also the report read.
+inline constexpr PackMessageId kEepMaxVoltageDiff = 0x6200;
+inline constexpr PackMessageId kEepWarrantyCycles = 0x6201;
+inline constexpr PackMessageId kEepWarrantyCapacity = 0x6202;
+inline constexpr PackMessageId kEepWarrantyMonths = 0x6203;
+inline constexpr PackMessageId kEepCellType = 0x6204;
+inline constexpr PackMessageId kEepCycleCount = 0x6205;
+inline constexpr PackMessageId kEepTotalChargeCapacity = 0x6206;
+inline constexpr PackMessageId kEepBatteryInfoFirst = kEepMaxVoltageDiff;
+inline constexpr PackMessageId kEepBatteryInfoLast = kEepTotalChargeCapacity;
 // Barcode stored in the EEPROM, eight characters per index 1 to 4.
 // UR2: the EEPROM header read, the UR barcode read, the report read / PackDispatcher (EditBarCode32).
 // CAN: written by CanWriteText32; decoded by CanDecoders::ShowCanBarcode32Eep.
 inline constexpr PackMessageId kEepBarcode = 0x6207;
-// Event totals, index 0: the EEPROM header read; the first two also the report read.
-inline constexpr PackMessageId kEepEventTotalsFirst = 0x6300;
-inline constexpr PackMessageId kEepEventTotalsLast = 0x6308;
-// Protection flag counts, index 0: the EEPROM header read.
-inline constexpr PackMessageId kEepProtectionCountsFirst = 0x6400;
-inline constexpr PackMessageId kEepProtectionCountsLast = 0x6407;
+// Event totals, index 0, in the order of the header record: the EEPROM header read; the charge and discharge
+// start totals also the report read.
+inline constexpr PackMessageId kEepChargeStartTotal = 0x6300;
+inline constexpr PackMessageId kEepDischargeStartTotal = 0x6301;
+inline constexpr PackMessageId kEepSleepTotal = 0x6302;
+inline constexpr PackMessageId kEepWakeUpTotal = 0x6303;
+inline constexpr PackMessageId kEepDeepSleepTotal = 0x6304;
+inline constexpr PackMessageId kEepResetTotal = 0x6305;
+inline constexpr PackMessageId kEepProtectReleaseTotal = 0x6306;
+inline constexpr PackMessageId kEepFscTotal = 0x6307;
+inline constexpr PackMessageId kEepStorageTemperatureTotal = 0x6308;
+inline constexpr PackMessageId kEepEventTotalsFirst = kEepChargeStartTotal;
+inline constexpr PackMessageId kEepEventTotalsLast = kEepStorageTemperatureTotal;
+// Protection flag counts with their extremes, index 0, in the order of the header record: the EEPROM header read.
+inline constexpr PackMessageId kEepCocCount = 0x6400;
+inline constexpr PackMessageId kEepDocCount = 0x6401;
+inline constexpr PackMessageId kEepCotCount = 0x6402;
+inline constexpr PackMessageId kEepDotCount = 0x6403;
+inline constexpr PackMessageId kEepCutCount = 0x6404;
+inline constexpr PackMessageId kEepOvCount = 0x6405;
+inline constexpr PackMessageId kEepUvCount = 0x6406;
+inline constexpr PackMessageId kEepScCount = 0x6407;
+inline constexpr PackMessageId kEepProtectionCountsFirst = kEepCocCount;
+inline constexpr PackMessageId kEepProtectionCountsLast = kEepScCount;
 // Protection block: record count (index 0) and record parts (1 to 4, numbered-record form): the record-block read.
 inline constexpr PackMessageId kEepProtectionCount = 0x6500;
 inline constexpr PackMessageId kEepProtectionRecord = 0x6501;

@@ -5,6 +5,7 @@
 
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <numeric>
@@ -119,7 +120,7 @@ void CanDecoders::ShowCanModelName(int half, const uint8_t d[8]) {
     modelNameFirstHalf_ = true;
   } else {
     if (modelNameFirstHalf_) {
-      controls_.setText(ctl::Edit_ModelName, QString::fromLatin1(state_.firmwareIdText.append(link::fieldText(d, 8))));
+      controls_.setText(ctl::Edit_ModelName, platform::big5Text(state_.firmwareIdText.append(link::fieldText(d, 8))));
     }
     modelNameFirstHalf_ = false;
   }
@@ -171,7 +172,7 @@ void CanDecoders::ShowCanBarcode32(int quarter, const uint8_t d[8]) {
     return buffer;
   });
   const auto end = std::find(field.begin(), field.end(), '\0');
-  controls_.setText(ctl::Edit_Barcode32_RW, QString::fromLatin1(field.data(), static_cast<int>(end - field.begin())));
+  controls_.setText(ctl::Edit_Barcode32_RW, platform::big5Text(QByteArrayView(field.data(), end - field.begin())));
 }
 
 void CanDecoders::ShowCanCellVolts(int index, const uint8_t d[8]) {

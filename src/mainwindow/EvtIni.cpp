@@ -2,6 +2,7 @@
 
 #include "mainwindow/MainFormControls.h"
 #include "platform/Ini.h"
+#include "platform/Text.h"
 
 #include <QFileInfo>
 
@@ -151,7 +152,7 @@ int EvtIniKey::width() const {
 std::span<const EvtIniKey> EvtIniKeys() { return kKeys; }
 
 QString NotAnIntegerText(const QByteArray& value) {
-  return QStringLiteral("''%1'' is not a valid integer value").arg(QString::fromLatin1(value));
+  return QStringLiteral("''%1'' is not a valid integer value").arg(platform::big5Text(value));
 }
 
 QString EvtIniError::message() const {

@@ -8,6 +8,7 @@
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/MonitorLog.h"
 #include "mainwindow/Ur96Record.h"
+#include "platform/Text.h"
 #include "platform/Time.h"
 
 #include "link/ConfigFormControls.h"
@@ -442,7 +443,7 @@ void Monitor::StartCan() {
     }
   }
   const std::optional<QByteArray> energy =
-      LookupCapacity(state_.battery, controls_.text(ctl::Edit_Barcode32_RW).toLatin1());
+      LookupCapacity(state_.battery, platform::big5Bytes(controls_.text(ctl::Edit_Barcode32_RW)));
   if (energy) controls_.setText(ctl::Edit_Battery_Capacity_BRCAN, QString::fromLatin1(*energy));
 }
 

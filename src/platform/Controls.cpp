@@ -92,10 +92,16 @@ void Controls::set(Control name, T ControlState::*member, const T& value) {
 
 QString Controls::text(Control name) const { return get(name, &ControlState::text); }
 
+bool editTakes(const ControlState& edit, const QString& text) {
+  if (edit.maxLength > 0 && text.size() > edit.maxLength) return false;
+  return !edit.digitsOnly ||
+         std::all_of(text.begin(), text.end(), [](QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); });
+}
+
 void Controls::setText(Control name, const QString& text) {
   const StoreLock lock(mutex_);
   Entry* e = entry(name);
-  if (e == nullptr || e->state.text == text) return;
+  if (e == nullptr || e->state.text == text || !editTakes(e->state, text)) return;
   e->state.text = text;
   touch(name.key(), *e);
   const auto rules = e->textRules;
@@ -112,6 +118,8 @@ bool Controls::enabled(Control name) const { return get(name, &ControlState::ena
 void Controls::setEnabled(Control name, bool on) { set(name, &ControlState::enabled, on); }
 bool Controls::visible(Control name) const { return get(name, &ControlState::visible); }
 void Controls::setVisible(Control name, bool on) { set(name, &ControlState::visible, on); }
+int Controls::fontSize(Control name) const { return get(name, &ControlState::fontSize); }
+void Controls::setFontSize(Control name, int pixels) { set(name, &ControlState::fontSize, std::max(pixels, 0)); }
 
 int Controls::itemIndex(Control name) const { return get(name, &ControlState::itemIndex); }
 void Controls::setItemIndex(Control name, int index) { set(name, &ControlState::itemIndex, index); }

@@ -80,7 +80,18 @@ struct ControlState {
   int minimum = 0;
   int maximum = 100;
   QString hint;
+  int fontSize = 0;         // the font's pixel height; 0: the window's font
+  // What an edit takes (its design, fixed): at most this many characters (0: no limit), digits alone. The store
+  // keeps an edit's text as the widget would: a text beyond these is refused whole and the edit keeps its own.
+  int maxLength = 0;
+  bool digitsOnly = false;
 };
+
+// Whether an edit of that state can hold the text.
+bool editTakes(const ControlState& edit, const QString& text);
+
+// A font size in points as pixels, at the 96 dots per inch that the form designs are drawn for.
+constexpr int pointsAsPixels(int points) { return (points * 96 + 36) / 72; }
 
 class Controls {
  public:
@@ -120,6 +131,8 @@ class Controls {
   void setEnabled(Control name, bool on);
   bool visible(Control name) const;
   void setVisible(Control name, bool on);
+  int fontSize(Control name) const;
+  void setFontSize(Control name, int pixels);
 
   int itemIndex(Control name) const;
   void setItemIndex(Control name, int index);

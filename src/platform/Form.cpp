@@ -46,6 +46,11 @@ void declareForm(Controls& controls, const FormDef& form) {
     s.maximum = def.maximum;
     s.position = def.position;
     s.hint = QString::fromUtf8(def.hint);
+    s.fontSize = def.fontSize;
+    if (def.kind == Kind::Edit) {
+      s.maxLength = def.maxLength;
+      s.digitsOnly = def.digitsOnly;
+    }
     controls.declare(def.name, s);
   }
 }

@@ -66,6 +66,7 @@ struct ControlDef {
   bool bold = false;
   bool readOnly = false;         // edits and memos
   int maxLength = 0;             // edits: the characters the operator can type at most; 0: no limit
+  bool digitsOnly = false;       // edits: the operator can type digits alone
 
   // Design-time settings in one expression: place(...).hide().disable().
   ControlDef& hide() { visible = false; return *this; }
@@ -73,6 +74,7 @@ struct ControlDef {
   ControlDef& tick() { checked = true; return *this; }
   ControlDef& locked() { readOnly = true; return *this; }
   ControlDef& atMost(int characters) { maxLength = characters; return *this; }
+  ControlDef& digits() { digitsOnly = true; return *this; }
   ControlDef& paint(Colour back) { color = back; return *this; }
   ControlDef& ink(Colour font) { fontColor = font; return *this; }
   ControlDef& font(int pixels, bool isBold = false) { fontSize = pixels; bold = isBold; return *this; }

@@ -209,6 +209,7 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
     QByteArray value;
     const char* shown;
   } bad[] = {{"abc", "abc"}, {"99999999999", "99999999999"}, {"", ""}, {"12a", "12a"},
+             {QByteArray::fromHex("a4a4"), "中"},  // Big5, shown as its character
              {QByteArray(60, '7') + "x", nullptr}};
   for (const auto& b : bad) {
     controls.setText(ctl::EditEVTT1, QString());
@@ -221,7 +222,7 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
     EXPECT_EQ(error->value, b.value);
     if (b.shown) {
       EXPECT_EQ(error->message(), QStringLiteral("  EVT.ini [Check] CellBalance : ''%1'' is not a valid integer value")
-                                      .arg(QString::fromLatin1(b.shown)));
+                                      .arg(QString::fromUtf8(b.shown)));
     } else {
       EXPECT_TRUE(error->message().contains(QString(40, '7') + "...''")) << error->message().toStdString();
     }

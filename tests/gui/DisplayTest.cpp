@@ -362,17 +362,29 @@ TEST_F(DisplayTest, ATimerFiresOnlyWhileTheStoreSaysItRuns) {
   EXPECT_EQ(count("TimerA", UiEvent::Timer), fired);
 }
 
+// The application's exception display: the stop icon, the application's title, the message and OK.
 TEST_F(DisplayTest, AnExceptionFromAHandlerIsShownAndTheProgramGoesOn) {
   logic.throwOnClick = true;
-  QString shown;
-  QTimer::singleShot(0, [&shown] {
+  const QString name = QApplication::applicationName();
+  QApplication::setApplicationName(QStringLiteral("Quvexa BMS Monitor"));
+  QString shown, caption;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  QTimer::singleShot(0, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       shown = box->text();
+      caption = box->windowTitle();
+      icon = box->icon();
+      buttons = box->standardButtons();
       box->accept();
     }
   });
   find<QPushButton>("BtnA")->click();
+  QApplication::setApplicationName(name);
   EXPECT_EQ(shown, "the handler failed");
+  EXPECT_EQ(caption, "Quvexa BMS Monitor");
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  EXPECT_EQ(buttons, QMessageBox::Ok);
   logic.throwOnClick = false;
   find<QPushButton>("BtnA")->click();
   EXPECT_EQ(count("BtnA", UiEvent::Click), 2u);

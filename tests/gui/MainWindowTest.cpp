@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
@@ -247,20 +248,87 @@ TEST_F(MainWindowTest, TheCanBarcodeEditTakesWhatTheWritersSendAtMost) {
   EXPECT_EQ(edit->maxLength(), 32);
 }
 
+// The Function Test page's edits refuse what their limits do not allow as the operator types, and the result
+// panel shows the font size the store holds.
+TEST_F(MainWindowTest, TheFunctionTestPageShowsItsLimitsAndFontSizes) {
+  gui::FormWindow& main = program->mainWindow();
+  const struct {
+    const char* name;
+    int most;
+  } limits[] = {{"EditEVTWorkNumber", 32}, {"Edit_EVTBarcode", 32}, {"EditEVTDevTestNumberInput", 5}, {"EditEVTT1", 3}};
+  for (const auto& l : limits) EXPECT_EQ(main.findChild<QLineEdit*>(l.name)->maxLength(), l.most) << l.name;
+
+  const auto type = [](QLineEdit* edit, const QString& keys) {
+    for (const QChar key : keys) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
+      QApplication::sendEvent(edit, &press);
+    }
+  };
+  controls().setText(mainwindow::ctl::EditEVTT1, QString());
+  test::waitForDisplay(program->display);
+  auto* t1 = main.findChild<QLineEdit*>("EditEVTT1");
+  type(t1, "2a-5.67");
+  EXPECT_EQ(t1->text(), "256");
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditEVTT1), "256");
+  auto* workNumber = main.findChild<QLineEdit*>("EditEVTWorkNumber");
+  type(workNumber, QString(33, QChar(0x55AE)));
+  EXPECT_EQ(controls().text(mainwindow::ctl::EditEVTWorkNumber), QString(32, QChar(0x55AE)));
+
+  auto* panel = main.findChild<QLabel*>("PanelTestResult");
+  EXPECT_EQ(panel->font().pixelSize(), 48);
+  EXPECT_EQ(main.findChild<QPushButton*>("SpdBtn_EVTTest")->font().pixelSize(), 24);
+  EXPECT_TRUE(main.findChild<QPushButton*>("SpdBtn_EVTTest")->font().bold());
+  controls().setFontSize(mainwindow::ctl::PanelTestResult, 29);
+  test::waitForDisplay(program->display);
+  EXPECT_EQ(panel->font().pixelSize(), 29);
+  controls().setFontSize(mainwindow::ctl::PanelTestResult, 0);
+  test::waitForDisplay(program->display);
+  EXPECT_EQ(panel->font().pixelSize(), main.font().pixelSize()) << "the window's font again";
+}
+
+// What a message box showed: its icon, caption, text and buttons.
+struct BoxSeen {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString caption, text;
+  QMessageBox::StandardButtons buttons;
+  QWidget* owner = nullptr;
+};
+
+// Answers the next message box with the button and keeps what it showed.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(QMessageBox::StandardButton answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen = {box->icon(), box->windowTitle(), box->text(), box->standardButtons(), box->parentWidget()};
+      box->button(answer)->click();
+    });
+    timer_.start(5);
+  }
+  BoxSeen seen;
+
+ private:
+  QTimer timer_;
+};
+
+// The Yes/No boxes are the Function Test's: Yes and No, no icon, owned by the main window, the texts as asked.
 TEST_F(MainWindowTest, AYesNoBoxAskedByAWorkerIsAnsweredOnTheGuiThread) {
   std::atomic<int> answer{-1};
-  QTimer answerer;
-  QObject::connect(&answerer, &QTimer::timeout, [] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-      box->button(QMessageBox::Yes)->click();
-  });
-  answerer.start(5);
-  std::thread worker([&] { answer = program->tool.services.gui().askYesNo("Function Test", "Go on?") ? 1 : 0; });
+  BoxAnswerer answerer(QMessageBox::Yes);
+  const QString caption = QStringLiteral("   BMS Sleep command 後確認.   ");
+  const QString text = QStringLiteral("   BMS 已經 Sleep?   ");
+  std::thread worker([&] { answer = program->tool.services.gui().askYesNo(caption, text) ? 1 : 0; });
   QElapsedTimer t;
   t.start();
   while (answer.load() < 0 && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
   worker.join();
   EXPECT_EQ(answer.load(), 1);
+  EXPECT_EQ(answerer.seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(answerer.seen.caption, caption);
+  EXPECT_EQ(answerer.seen.text, text);
+  EXPECT_EQ(answerer.seen.buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(answerer.seen.owner, &program->mainWindow());
 
   program->gui.refuseBoxes();  // closing: no box is shown any more
   std::thread late([&] { answer = program->tool.services.gui().askYesNo("Function Test", "Go on?") ? 1 : 0; });

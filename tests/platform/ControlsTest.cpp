@@ -27,6 +27,9 @@ QV_CONTROL(FormTest);
 QV_CONTROL(EditA);
 QV_CONTROL(SpdBtnGo);
 QV_CONTROL(Combo);
+QV_CONTROL(EditName);
+QV_CONTROL(EditCount);
+QV_CONTROL(PanelResult);
 }  // namespace testctl
 
 TEST(Controls, RulesFollowRealTextChangesOnly) {
@@ -176,6 +179,48 @@ TEST(Form, DeclaresDesignState) {
   EXPECT_EQ(c.color(testctl::EditA), colour::Window);
   EXPECT_FALSE(c.enabled(testctl::SpdBtnGo));
   EXPECT_EQ(c.selectedItemText(testctl::Combo), "b");
+  EXPECT_TRUE(c.undeclared().empty());
+}
+
+// The store keeps an edit's text as the widget would: what it refuses to hold the store refuses too, whoever
+// writes it, and the edit keeps its text.
+TEST(Form, EditsTakeWhatTheirLimitsAllowAndControlsKeepTheirFontSize) {
+  FormDef form{.name = testctl::FormTest,
+               .controls = {place(Kind::Edit, testctl::EditName, kFormItself, 0, 0, 10, 10).atMost(4),
+                            place(Kind::Edit, testctl::EditCount, kFormItself, 0, 0, 10, 10, "0").digits().atMost(3),
+                            place(Kind::Panel, testctl::PanelResult, kFormItself, 0, 0, 10, 10, "none").font(48)}};
+  Controls c;
+  declareForm(c, form);
+  const struct {
+    Control edit;
+    QString text;
+    QString kept;  // the edit's text afterwards
+  } writes[] = {
+      {testctl::EditName, "abcd", "abcd"},
+      {testctl::EditName, "abcde", "abcd"},  // a fifth character
+      {testctl::EditName, QStringLiteral("工單號碼"), QStringLiteral("工單號碼")},
+      {testctl::EditName, "", ""},
+      {testctl::EditCount, "123", "123"},
+      {testctl::EditCount, "12a", "123"},
+      {testctl::EditCount, "-1", "123"},
+      {testctl::EditCount, " 12", "123"},
+      {testctl::EditCount, "1234", "123"},
+      {testctl::EditCount, "", ""},
+      {testctl::EditCount, QStringLiteral("１"), ""},  // a digit of another script
+  };
+  for (const auto& w : writes) {
+    c.setText(w.edit, w.text);
+    EXPECT_EQ(c.text(w.edit), w.kept) << w.edit << " " << w.text.toStdString();
+  }
+  // A label has no limit of its own.
+  c.setText(testctl::PanelResult, QString(100, 'x'));
+  EXPECT_EQ(c.text(testctl::PanelResult).size(), 100);
+
+  EXPECT_EQ(c.fontSize(testctl::PanelResult), 48);
+  EXPECT_EQ(c.fontSize(testctl::EditName), 0) << "the window's font";
+  c.setFontSize(testctl::PanelResult, pointsAsPixels(22));
+  EXPECT_EQ(c.fontSize(testctl::PanelResult), 29);
+  EXPECT_EQ(pointsAsPixels(36), 48);
   EXPECT_TRUE(c.undeclared().empty());
 }
 

@@ -260,12 +260,17 @@ TEST(FunctionTestChecks, ClockAgainstThePcsTime) {
   }
 }
 
+// The ambient temperature holds digits alone: EVT.ini's T1 of -5 does not go into the empty edit, which then holds
+// no number.
 TEST(FunctionTestChecks, AFieldThatHoldsNoNumberMakesItsItemNg) {
   FunctionTestRig rig;
-  rig.writeIni(withinLimits());
+  EvtIni ini = withinLimits();
+  ini.check = "T1=-5\r\n" + ini.check;
+  rig.writeIni(ini);
   preparePack(rig);
-  rig.controls().setText(fctl::EditEVTT1, QStringLiteral("2x"));
+  rig.controls().setText(fctl::EditEVTT1, QString());
   rig.run();
+  EXPECT_TRUE(rig.controls().text(fctl::EditEVTT1).isEmpty());
   EXPECT_EQ(rig.failLines(), QStringList{QStringLiteral("8.  T1 Range :  [ 25 ℃ ]  ........  NG")});
   EXPECT_TRUE(rig.memo().contains(QStringLiteral("8.  T1 Range : NULL ℃ to NULL ℃  Test  :  ")));
 }

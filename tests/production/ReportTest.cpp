@@ -98,6 +98,46 @@ TEST(FunctionTestEnd, PassingRunAndItsReport) {
   }
 }
 
+// Texts in Big5 from the pack (barcode, model name), from EVT.ini (the expected model) and from the operator read
+// the same characters on screen, in the memo and in the report file, whose bytes are the ones the pack sent.
+TEST(FunctionTestEnd, ChineseTextsReadTheSameOnScreenInTheMemoAndInTheFile) {
+  const QString barcode = QStringLiteral("條碼123");
+  const QString model = QStringLiteral("電池組A");
+  const QByteArray barcodeBytes = QByteArray::fromHex("b1f8bd58") + "123";
+  const QByteArray modelBytes = QByteArray::fromHex("b971a6c0b2d5") + "A";
+  FunctionTestRig rig;
+  EvtIni ini;
+  ini.repeat = 1;
+  ini.barcodeMode = 2;
+  ini.check = "ProjectName=" + modelBytes + "\r\n";
+  rig.writeIni(ini);
+  sim::CanPackState s = rig.pack->state();
+  s.barcode32 = barcodeBytes + QByteArray(32 - barcodeBytes.size(), '\0');
+  s.modelName = modelBytes + QByteArray(16 - modelBytes.size(), '\0');
+  rig.pack->setState(s);
+  rig.controls().setText(fctl::Edit_EVTBarcode, barcode);
+  rig.run();
+
+  EXPECT_EQ(rig.controls().text(fctl::Edit_Barcode32_RW), barcode);
+  EXPECT_EQ(rig.controls().text(fctl::Edit_ModelName), model);
+  const QStringList memo = rig.memo();
+  for (const QString& line : {"3.  Barcode  :  " + barcode + "  Test  :  ", "  [ " + barcode + " ]  ........  PASS",
+                              "4.  Project Name  :  " + model + "  Test  :  ", "  [ " + model + " ]  ........  PASS",
+                              QStringLiteral("產品條碼名稱  :  ") + barcode, QStringLiteral("測試專案名稱  :  ") + model})
+    EXPECT_TRUE(memo.contains(line)) << line.toStdString();
+  EXPECT_FALSE(rig.failLines().join('\n').contains("Barcode")) << rig.failLines().join('\n').toStdString();
+  EXPECT_FALSE(rig.failLines().join('\n').contains("Project"));
+
+  const QStringList files = reportsIn(rig, "WN-01");
+  ASSERT_EQ(files.size(), 1);
+  EXPECT_TRUE(files[0].startsWith(barcode + "_")) << files[0].toStdString();
+  const QByteArray bytes = readFile(rig.reports.path() + "/Test_Report/WN-01/" + files[0]);
+  EXPECT_TRUE(bytes.contains("  [ " + barcodeBytes + " ]  ........  PASS\r\n"));
+  EXPECT_TRUE(bytes.contains("  [ " + modelBytes + " ]  ........  PASS\r\n"));
+  QStringDecoder big5("Big5");
+  EXPECT_EQ(QString(big5.decode(bytes)), memo.join("\r\n") + "\r\n") << "a Big5 reader sees the memo";
+}
+
 TEST(FunctionTestEnd, FailingRunListsItsFailuresInOrder) {
   FunctionTestRig rig;
   EvtIni ini;

@@ -201,6 +201,62 @@ TEST(FunctionTestRun, StopWhileAskedThenClickDuringWindDown) {
   EXPECT_EQ(rig.tool->state.records.EVT_TEST_SET.snapshot().TotalCount, 2);
 }
 
+// The page's edits hold what the operator can type into them, whoever writes them: a 33rd character of the work
+// number or the barcode, a letter or one digit too many in the count and the ambient temperature are refused.
+TEST(FunctionTestPage, EditsTakeWhatTheirLimitsAllow) {
+  FunctionTestRig rig;
+  Controls& c = rig.controls();
+  const struct {
+    Control edit;
+    int most;
+    bool digits;
+  } edits[] = {{fctl::EditEVTWorkNumber, 32, false},
+               {fctl::Edit_EVTBarcode, 32, false},
+               {fctl::EditEVTDevTestNumberInput, 5, true},
+               {fctl::EditEVTT1, 3, true}};
+  for (const auto& e : edits) {
+    SCOPED_TRACE(e.edit.c_str());
+    const QString full(e.most, e.digits ? QLatin1Char('7') : QChar(0x689D));
+    c.setText(e.edit, full);
+    EXPECT_EQ(c.text(e.edit), full);
+    c.setText(e.edit, full + (e.digits ? QLatin1Char('7') : QLatin1Char('x')));
+    EXPECT_EQ(c.text(e.edit), full) << "one character too many";
+    if (e.digits) {
+      for (const char* text : {"1a", "-1", "1.5"}) {
+        c.setText(e.edit, QString::fromLatin1(text));
+        EXPECT_EQ(c.text(e.edit), full) << text;
+      }
+    }
+    c.setText(e.edit, QString());
+    EXPECT_TRUE(c.text(e.edit).isEmpty());
+  }
+}
+
+// "none" in grey at 48 pixels at design; from "Checking" on 22 points in red; "PASS" or "FAIL" at 36 points.
+TEST(FunctionTestRun, TheResultPanelsFontFollowsThePhase) {
+  FunctionTestRig rig;
+  Controls& c = rig.controls();
+  EXPECT_EQ(c.text(fctl::PanelTestResult), "none");
+  EXPECT_EQ(c.fontSize(fctl::PanelTestResult), 48);
+  EXPECT_EQ(c.fontColor(fctl::PanelTestResult), colour::Grey);
+  EvtIni ini;
+  ini.sleep = 1;
+  ini.afterEnd = 0;
+  rig.writeIni(ini);
+  rig.op.holdWhenEmpty(true);
+  rig.click();
+  ASSERT_TRUE(test::waitFor([&] { return rig.op.asked() == 1; }));
+  EXPECT_EQ(c.text(fctl::PanelTestResult), "Sleep");
+  EXPECT_EQ(c.fontSize(fctl::PanelTestResult), 29) << "22 points";
+  EXPECT_EQ(c.fontColor(fctl::PanelTestResult), colour::Red);
+  rig.op.script({true, true});
+  ASSERT_TRUE(test::waitFor([&] { return !rig.tool->functionTest.active(); }));
+  rig.tool->services.workers.joinAll();
+  EXPECT_EQ(c.text(fctl::PanelTestResult), "PASS");
+  EXPECT_EQ(c.fontSize(fctl::PanelTestResult), 48) << "36 points";
+  EXPECT_EQ(c.fontColor(fctl::PanelTestResult), colour::Blue);
+}
+
 TEST(FunctionTestRun, StartChecksEndTheRunBeforeAnyStep) {
   const struct {
     const char* name;

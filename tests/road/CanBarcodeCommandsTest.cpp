@@ -163,6 +163,28 @@ TEST_F(CanBarcodeRoad, WriteInEachForm) {
   EXPECT_EQ(pack->state().barcode16, "ABCDEFGHIJKLMNOP");
 }
 
+// A barcode in Big5 shows its characters, finds its line of the table by its bytes, and goes back to the pack as
+// the bytes it came as.
+TEST_F(CanBarcodeRoad, AChineseBarcodeShowsItsCharactersAndIsWrittenBackAsItsBytes) {
+  ASSERT_TRUE(folder.entered());
+  const QByteArray bytes = QByteArray::fromHex("b1f8bd58") + "123";
+  ASSERT_TRUE(test::ScopedCurrentFolder::write("VM_CAP.CSV", "Key,Wh\n" + bytes.left(4) + ",420\n"));
+  sim::CanPackState s = pack->state();
+  s.barcode32 = bytes + QByteArray(32 - bytes.size(), '\0');
+  pack->setState(s);
+  run();
+  controls().setItemIndex(c::RadioGroupBarcodeSelect, kBarcode32);
+  clickAndWait(c::SpdBtn_Barcode32_R);
+  EXPECT_EQ(text(c::Edit_Barcode32_RW), QStringLiteral("條碼123"));
+  EXPECT_EQ(text(c::Edit_Battery_Capacity_BRCAN), "420");
+
+  s.barcode32 = QByteArray(32, '\0');
+  pack->setState(s);
+  clickAndWait(c::SpdBtn_Barcode32_W);
+  EXPECT_EQ(text(c::Label_Barcode_W), "OK");
+  EXPECT_EQ(pack->state().barcode32, bytes + QByteArray(32 - bytes.size(), '\0'));
+}
+
 TEST_F(CanBarcodeRoad, TheChoiceIsWrittenIntoEvtIniInPlace) {
   ASSERT_TRUE(folder.entered());
   const QByteArray before =

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -62,11 +63,6 @@ void setForeground(QWidget* w, const QColor& c) {
       p.setColor(g, role, c);
   }
   w->setPalette(p);
-}
-
-bool isContainer(Kind k) {
-  return k == Kind::Panel || k == Kind::GroupBox || k == Kind::RadioGroup || k == Kind::PageControl ||
-         k == Kind::TabSheet;
 }
 
 QVector<int> panelWidths(const char* text) {
@@ -184,101 +180,13 @@ void FormWindow::build(const ControlDef& def) {
     pc->second.pages.emplace_back(def.name);
   }
 
-  QWidget* w = nullptr;
-  switch (def.kind) {
-    case Kind::Panel: {
-      auto* panel = new QLabel(parent);
-      panel->setTextFormat(Qt::PlainText);
-      panel->setAlignment(Qt::AlignCenter);
-      panel->setFrameShape(QFrame::Panel);
-      panel->setFrameShadow(QFrame::Raised);
-      w = panel;
-      break;
-    }
-    case Kind::GroupBox:
-      w = new FrameBox(parent);
-      break;
-    case Kind::RadioGroup:
-      w = new FrameBox(parent);
-      c.radios = new QButtonGroup(w);
-      break;
-    case Kind::Label: {
-      auto* label = new QLabel(parent);
-      label->setTextFormat(Qt::PlainText);
-      w = label;
-      break;
-    }
-    case Kind::Edit: {
-      auto* edit = new QLineEdit(parent);
-      edit->setReadOnly(def.readOnly);
-      if (def.maxLength > 0) edit->setMaxLength(def.maxLength);
-      w = edit;
-      break;
-    }
-    case Kind::Button:
-      w = new QPushButton(parent);
-      break;
-    case Kind::CheckBox:
-      w = new QCheckBox(parent);
-      break;
-    case Kind::ComboBox:
-      w = new QComboBox(parent);
-      break;
-    case Kind::ProgressBar: {
-      auto* bar = new QProgressBar(parent);
-      bar->setOrientation(def.height > def.width ? Qt::Vertical : Qt::Horizontal);
-      bar->setTextVisible(false);
-      w = bar;
-      break;
-    }
-    case Kind::Gauge:
-      w = new GaugeWidget(parent);
-      break;
-    case Kind::Shape:
-      w = new LampWidget(parent);
-      break;
-    case Kind::StatusBar:
-      w = new StatusBarWidget(parent, panelWidths(def.panelWidths));
-      break;
-    case Kind::PageControl:
-      w = new QTabWidget(parent);
-      break;
-    case Kind::TabSheet:
-      // A page belongs to its page control from the start, with its tab shown or not.
-      w = new QWidget;
-      static_cast<QTabWidget*>(parent)->addTab(w, QString::fromUtf8(def.caption));
-      break;
-    case Kind::Memo: {
-      auto* memo = new QPlainTextEdit(parent);
-      memo->setReadOnly(def.readOnly);
-      memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-      w = memo;
-      break;
-    }
-    case Kind::Image: {
-      auto* image = new QLabel(parent);
-      image->setPixmap(QPixmap::fromImage(loadPicture(def.picture)
-                                              .scaled(def.width, def.height, Qt::IgnoreAspectRatio,
-                                                      Qt::SmoothTransformation)));
-      w = image;
-      break;
-    }
-    case Kind::Chart:
-      w = new ChartWidget(parent);
-      break;
-    case Kind::Form:
-    case Kind::Timer:
-      throw std::logic_error(std::string(form_.name.key()) + ": " + key + " cannot be a control");
-  }
+  const KindView& view = kindView(def.kind);
+  if (view.make == nullptr)
+    throw std::logic_error(std::string(form_.name.key()) + ": " + key + " cannot be a control");
+  QWidget* w = view.make(c, parent);
   w->setObjectName(objectNameFor(def.name.key()));
   w->setProperty(kKeyProperty, QString::fromUtf8(def.name.c_str()));
   if (def.kind != Kind::TabSheet) w->setGeometry(def.left, def.top, def.width, def.height);
-  if (def.fontSize > 0 || def.bold) {
-    QFont f = w->font();
-    if (def.fontSize > 0) f.setPixelSize(def.fontSize);
-    f.setBold(def.bold);
-    w->setFont(f);
-  }
   c.widget = w;
   auto& stored = controlsByKey_.emplace(key, c).first->second;
   if (def.kind == Kind::Shape) lamps_.push_back(&stored);
@@ -286,54 +194,9 @@ void FormWindow::build(const ControlDef& def) {
 }
 
 void FormWindow::connectInput(Item& c) {
-  const qv::Control key = c.def->name;
-  QWidget* w = c.widget;
-  if (!isContainer(c.def->kind)) w->installEventFilter(this);
-  switch (c.def->kind) {
-    case Kind::Edit:
-      connect(static_cast<QLineEdit*>(w), &QLineEdit::textEdited, this, [this, key](const QString& text) {
-        controls_.setText(key, text);
-        deliver(key, UiEvent::Change);
-      });
-      break;
-    case Kind::Memo:
-      connect(static_cast<QPlainTextEdit*>(w), &QPlainTextEdit::textChanged, this, [this, key, w] {
-        if (applying_) return;
-        controls_.setItems(key, static_cast<QPlainTextEdit*>(w)->toPlainText().split(QLatin1Char('\n')));
-        deliver(key, UiEvent::Change);
-      });
-      break;
-    case Kind::Button:
-      connect(static_cast<QPushButton*>(w), &QPushButton::clicked, this, [this, key] { deliver(key, UiEvent::Click); });
-      break;
-    case Kind::CheckBox:
-      connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, this, [this, key](bool on) {
-        controls_.setChecked(key, on);
-        deliver(key, UiEvent::Click);
-      });
-      break;
-    case Kind::RadioGroup:
-      connect(c.radios, &QButtonGroup::idClicked, this, [this, key](int index) {
-        controls_.setItemIndex(key, index);
-        deliver(key, UiEvent::Click);
-      });
-      break;
-    case Kind::ComboBox:
-      connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, key](int index) {
-        controls_.selectItem(key, index);
-        deliver(key, UiEvent::Change);
-      });
-      break;
-    case Kind::PageControl:
-      connect(static_cast<QTabWidget*>(w), &QTabWidget::currentChanged, this, [this, key](int index) {
-        if (applying_) return;
-        controls_.setItemIndex(key, index);
-        deliver(key, UiEvent::Change);
-      });
-      break;
-    default:
-      break;
-  }
+  const KindView& view = kindView(c.def->kind);
+  if (!view.container) c.widget->installEventFilter(this);
+  if (view.input != nullptr) view.input(*this, c);
 }
 
 QWidget* FormWindow::widget(qv::Control name) const {
@@ -421,62 +284,28 @@ void FormWindow::refreshInheritedColours() {
 }
 
 void FormWindow::applyColours(Item& c, const ControlState& s) {
-  QWidget* w = c.widget;
-  const Kind kind = c.def->kind;
+  const KindView& view = kindView(c.def->kind);
   const QColor background = toQColor(s.color == colour::Parent ? effectiveColour(c.def->name) : s.color);
   const QColor text = toQColor(s.fontColor);
-  const bool paletteKind = kind != Kind::Gauge && kind != Kind::Shape && kind != Kind::Chart && kind != Kind::Image;
-  if (paletteKind) {
+  if (view.palette) {
     const std::array<QRgb, 3> colours{static_cast<QRgb>(s.color), background.rgba(), text.rgba()};
     if (c.paletteColours == colours) return;
     c.paletteColours = colours;
   }
-  switch (kind) {
-    case Kind::Edit:
-    case Kind::Memo:
-    case Kind::ComboBox:
-      setBackground(w, {QPalette::Base, QPalette::Button}, background);
-      break;
-    case Kind::Button:
-      setBackground(w, {QPalette::Button}, background);
-      break;
-    case Kind::ProgressBar:
-      if (!colour::isSystem(s.color)) setBackground(w, {QPalette::Highlight}, background);
-      break;
-    case Kind::Gauge:
-      static_cast<GaugeWidget*>(w)->setForeColor(background);
-      break;
-    case Kind::Shape: {
-      auto* lamp = static_cast<LampWidget*>(w);
-      if (!applyingChange_) {
-        lamp->settle(background);
-      } else if (lamp->follow(background)) {
-        auto it = std::find_if(blinks_.begin(), blinks_.end(), [&c](const Blink& b) { return b.lamp == &c; });
-        if (it != blinks_.end()) {
-          it->since = flushNo_;
-        } else {
-          blinks_.push_back({&c, flushNo_});
-        }
-      }
-      break;
-    }
-    case Kind::Chart:
-      static_cast<ChartWidget*>(w)->setBackground(background);
-      break;
-    case Kind::Image:
-      break;
-    default: {
-      // Containers, labels, check boxes and the status bar: filled only where they have a colour of their own.
-      const bool changed = w->palette().color(QPalette::Window) != background;
-      setBackground(w, {QPalette::Window}, background);
-      w->setAutoFillBackground(s.color != colour::Parent || kind == Kind::TabSheet);
-      setForeground(w, text);
-      // What takes this container's colour follows it.
-      if (changed && built_ && isContainer(kind)) refreshInheritedColours();
-      return;
-    }
-  }
-  setForeground(w, text);
+  setForeground(c.widget, text);
+  view.paint(*this, c, s, background);
+}
+
+void FormWindow::applyFont(Item& c, const ControlState& s) {
+  if (c.fontSize == s.fontSize) return;
+  const bool first = !c.fontSize.has_value();
+  c.fontSize = s.fontSize;
+  if (first && s.fontSize == 0 && !c.def->bold) return;  // the window's font, as it has from the start
+  // What the control does not set of its own it takes from its window.
+  QFont f;
+  if (c.def->bold) f.setBold(true);
+  if (s.fontSize > 0) f.setPixelSize(s.fontSize);
+  c.widget->setFont(f);
 }
 
 void FormWindow::applyRadioItems(Item& c, const ControlState& s) {
@@ -531,90 +360,258 @@ void FormWindow::applyControl(Item& c, const ControlState& s) {
   }
   QWidget* w = c.widget;
   applyColours(c, s);
-  const Kind kind = c.def->kind;
+  applyFont(c, s);
   // A status bar's tool tip is its panels' texts whole, which it keeps itself; the hint would wipe it.
-  if (kind != Kind::StatusBar && w->toolTip() != s.hint) w->setToolTip(s.hint);
-  if (kind == Kind::TabSheet) {
-    w->setEnabled(s.enabled);
-    showTabs(controlsByKey_.at(std::string(c.def->parent.key())));
-    return;
-  }
+  if (c.def->kind != Kind::StatusBar && w->toolTip() != s.hint) w->setToolTip(s.hint);
   w->setEnabled(s.enabled);
-  if (w->isVisibleTo(w->parentWidget()) != s.visible) w->setVisible(s.visible);
+  const KindView& view = kindView(c.def->kind);
+  // A page is shown by its tab, which its page control shows.
+  if (c.def->kind != Kind::TabSheet && w->isVisibleTo(w->parentWidget()) != s.visible) w->setVisible(s.visible);
+  if (view.show != nullptr) view.show(*this, c, s);
+}
 
-  switch (kind) {
-    case Kind::Panel:
-    case Kind::Label:
-      if (static_cast<QLabel*>(w)->text() != s.text) static_cast<QLabel*>(w)->setText(s.text);
-      break;
-    case Kind::GroupBox:
-      static_cast<QGroupBox*>(w)->setTitle(s.text);
-      break;
-    case Kind::RadioGroup:
-      static_cast<QGroupBox*>(w)->setTitle(s.text);
-      applyRadioItems(c, s);
-      break;
-    case Kind::Edit: {
-      auto* edit = static_cast<QLineEdit*>(w);
-      if (edit->text() != s.text) edit->setText(s.text);
-      break;
-    }
-    case Kind::Button:
-      if (static_cast<QPushButton*>(w)->text() != s.text) static_cast<QPushButton*>(w)->setText(s.text);
-      break;
-    case Kind::CheckBox: {
-      auto* box = static_cast<QCheckBox*>(w);
-      box->setText(s.text);
-      box->setChecked(s.checked);
-      break;
-    }
-    case Kind::ComboBox: {
-      auto* combo = static_cast<QComboBox*>(w);
-      QStringList shown;
-      for (int i = 0; i < combo->count(); ++i) shown.append(combo->itemText(i));
-      if (shown != s.items) {
-        combo->clear();
-        combo->addItems(s.items);
-      }
-      combo->setCurrentIndex(s.itemIndex >= 0 && s.itemIndex < combo->count() ? s.itemIndex : -1);
-      break;
-    }
-    case Kind::ProgressBar: {
-      auto* bar = static_cast<QProgressBar*>(w);
-      bar->setRange(s.minimum, std::max(s.minimum, s.maximum));
-      bar->setValue(s.position);
-      break;
-    }
-    case Kind::Gauge: {
-      auto* gauge = static_cast<GaugeWidget*>(w);
-      gauge->setRange(s.minimum, s.maximum);
-      gauge->setPosition(s.position);
-      break;
-    }
-    case Kind::StatusBar:
-      static_cast<StatusBarWidget*>(w)->setPanels(s.items);
-      break;
-    case Kind::PageControl:
-      showTabs(c);
-      break;
-    case Kind::Memo: {
-      auto* memo = static_cast<QPlainTextEdit*>(w);
-      const QString text = s.items.join(QLatin1Char('\n'));
-      if (memo->toPlainText() != text) {
-        memo->setPlainText(text);
-        memo->moveCursor(QTextCursor::End);
-      }
-      break;
-    }
-    case Kind::Chart: {
-      auto* chart = static_cast<ChartWidget*>(w);
-      chart->setTitle(s.text);
-      chart->setBars(chartBars(s.items));
-      break;
-    }
-    default:
-      break;
-  }
+// Every kind of control in one table: the widget the window makes for it, the operator's input it hands to the
+// store and the logic, how its colours show, and how the rest of its state shows.
+const FormWindow::KindView& FormWindow::kindView(Kind kind) {
+  using Roles = std::initializer_list<QPalette::ColorRole>;
+  // Containers, labels, check boxes and the status bar: filled only where they have a colour of their own.
+  static constexpr auto filled = [](FormWindow& f, Item& c, const ControlState& s, const QColor& background) {
+    QWidget* w = c.widget;
+    const bool changed = w->palette().color(QPalette::Window) != background;
+    setBackground(w, Roles{QPalette::Window}, background);
+    w->setAutoFillBackground(s.color != colour::Parent || c.def->kind == Kind::TabSheet);
+    // What takes this container's colour follows it.
+    if (changed && f.built_ && kindView(c.def->kind).container) f.refreshInheritedColours();
+  };
+  static constexpr auto boxed = [](FormWindow&, Item& c, const ControlState&, const QColor& background) {
+    setBackground(c.widget, Roles{QPalette::Base, QPalette::Button}, background);
+  };
+  static constexpr auto label = [](FormWindow&, Item& c, const ControlState& s) {
+    auto* l = static_cast<QLabel*>(c.widget);
+    if (l->text() != s.text) l->setText(s.text);
+  };
+  static const KindView views[] = {
+      {Kind::Form, nullptr, nullptr, false, false, nullptr, nullptr},
+      {Kind::Panel,
+       [](Item&, QWidget* parent) -> QWidget* {
+         auto* panel = new QLabel(parent);
+         panel->setTextFormat(Qt::PlainText);
+         panel->setAlignment(Qt::AlignCenter);
+         panel->setFrameShape(QFrame::Panel);
+         panel->setFrameShadow(QFrame::Raised);
+         return panel;
+       },
+       nullptr, true, true, filled, label},
+      {Kind::GroupBox, [](Item&, QWidget* parent) -> QWidget* { return new FrameBox(parent); }, nullptr, true, true,
+       filled,
+       [](FormWindow&, Item& c, const ControlState& s) { static_cast<QGroupBox*>(c.widget)->setTitle(s.text); }},
+      {Kind::Label,
+       [](Item&, QWidget* parent) -> QWidget* {
+         auto* l = new QLabel(parent);
+         l->setTextFormat(Qt::PlainText);
+         return l;
+       },
+       nullptr, false, true, filled, label},
+      {Kind::Edit,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         auto* edit = new QLineEdit(parent);
+         edit->setReadOnly(c.def->readOnly);
+         if (c.def->maxLength > 0) edit->setMaxLength(c.def->maxLength);
+         if (c.def->digitsOnly) {
+           edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+           edit->setInputMethodHints(Qt::ImhDigitsOnly);
+         }
+         return edit;
+       },
+       [](FormWindow& f, Item& c) {
+         const Control key = c.def->name;
+         connect(static_cast<QLineEdit*>(c.widget), &QLineEdit::textEdited, &f, [&f, key](const QString& text) {
+           f.controls_.setText(key, text);
+           f.deliver(key, UiEvent::Change);
+         });
+       },
+       false, true, boxed,
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* edit = static_cast<QLineEdit*>(c.widget);
+         if (edit->text() != s.text) edit->setText(s.text);
+       }},
+      {Kind::Button, [](Item&, QWidget* parent) -> QWidget* { return new QPushButton(parent); },
+       [](FormWindow& f, Item& c) {
+         connect(static_cast<QPushButton*>(c.widget), &QPushButton::clicked, &f,
+                 [&f, key = c.def->name] { f.deliver(key, UiEvent::Click); });
+       },
+       false, true,
+       [](FormWindow&, Item& c, const ControlState&, const QColor& background) {
+         setBackground(c.widget, Roles{QPalette::Button}, background);
+       },
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* button = static_cast<QPushButton*>(c.widget);
+         if (button->text() != s.text) button->setText(s.text);
+       }},
+      {Kind::CheckBox, [](Item&, QWidget* parent) -> QWidget* { return new QCheckBox(parent); },
+       [](FormWindow& f, Item& c) {
+         connect(static_cast<QCheckBox*>(c.widget), &QCheckBox::clicked, &f, [&f, key = c.def->name](bool on) {
+           f.controls_.setChecked(key, on);
+           f.deliver(key, UiEvent::Click);
+         });
+       },
+       false, true, filled,
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* box = static_cast<QCheckBox*>(c.widget);
+         box->setText(s.text);
+         box->setChecked(s.checked);
+       }},
+      {Kind::RadioGroup,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         auto* group = new FrameBox(parent);
+         c.radios = new QButtonGroup(group);
+         return group;
+       },
+       [](FormWindow& f, Item& c) {
+         connect(c.radios, &QButtonGroup::idClicked, &f, [&f, key = c.def->name](int index) {
+           f.controls_.setItemIndex(key, index);
+           f.deliver(key, UiEvent::Click);
+         });
+       },
+       true, true, filled,
+       [](FormWindow& f, Item& c, const ControlState& s) {
+         static_cast<QGroupBox*>(c.widget)->setTitle(s.text);
+         f.applyRadioItems(c, s);
+       }},
+      {Kind::ComboBox, [](Item&, QWidget* parent) -> QWidget* { return new QComboBox(parent); },
+       [](FormWindow& f, Item& c) {
+         connect(static_cast<QComboBox*>(c.widget), &QComboBox::activated, &f, [&f, key = c.def->name](int index) {
+           f.controls_.selectItem(key, index);
+           f.deliver(key, UiEvent::Change);
+         });
+       },
+       false, true, boxed,
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* combo = static_cast<QComboBox*>(c.widget);
+         QStringList shown;
+         for (int i = 0; i < combo->count(); ++i) shown.append(combo->itemText(i));
+         if (shown != s.items) {
+           combo->clear();
+           combo->addItems(s.items);
+         }
+         combo->setCurrentIndex(s.itemIndex >= 0 && s.itemIndex < combo->count() ? s.itemIndex : -1);
+       }},
+      {Kind::ProgressBar,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         auto* bar = new QProgressBar(parent);
+         bar->setOrientation(c.def->height > c.def->width ? Qt::Vertical : Qt::Horizontal);
+         bar->setTextVisible(false);
+         return bar;
+       },
+       nullptr, false, true,
+       [](FormWindow&, Item& c, const ControlState& s, const QColor& background) {
+         if (!colour::isSystem(s.color)) setBackground(c.widget, Roles{QPalette::Highlight}, background);
+       },
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* bar = static_cast<QProgressBar*>(c.widget);
+         bar->setRange(s.minimum, std::max(s.minimum, s.maximum));
+         bar->setValue(s.position);
+       }},
+      {Kind::Gauge, [](Item&, QWidget* parent) -> QWidget* { return new GaugeWidget(parent); }, nullptr, false, false,
+       [](FormWindow&, Item& c, const ControlState&, const QColor& background) {
+         static_cast<GaugeWidget*>(c.widget)->setForeColor(background);
+       },
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* gauge = static_cast<GaugeWidget*>(c.widget);
+         gauge->setRange(s.minimum, s.maximum);
+         gauge->setPosition(s.position);
+       }},
+      {Kind::Shape, [](Item&, QWidget* parent) -> QWidget* { return new LampWidget(parent); }, nullptr, false, false,
+       [](FormWindow& f, Item& c, const ControlState&, const QColor& background) {
+         auto* lamp = static_cast<LampWidget*>(c.widget);
+         if (!f.applyingChange_) {
+           lamp->settle(background);
+         } else if (lamp->follow(background)) {
+           auto it = std::find_if(f.blinks_.begin(), f.blinks_.end(), [&c](const Blink& b) { return b.lamp == &c; });
+           if (it != f.blinks_.end()) {
+             it->since = f.flushNo_;
+           } else {
+             f.blinks_.push_back({&c, f.flushNo_});
+           }
+         }
+       },
+       nullptr},
+      {Kind::StatusBar,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         return new StatusBarWidget(parent, panelWidths(c.def->panelWidths));
+       },
+       nullptr, false, true, filled,
+       [](FormWindow&, Item& c, const ControlState& s) {
+         static_cast<StatusBarWidget*>(c.widget)->setPanels(s.items);
+       }},
+      {Kind::PageControl, [](Item&, QWidget* parent) -> QWidget* { return new QTabWidget(parent); },
+       [](FormWindow& f, Item& c) {
+         const Control key = c.def->name;
+         connect(static_cast<QTabWidget*>(c.widget), &QTabWidget::currentChanged, &f, [&f, key](int index) {
+           if (f.applying_) return;
+           f.controls_.setItemIndex(key, index);
+           f.deliver(key, UiEvent::Change);
+         });
+       },
+       true, true, filled, [](FormWindow& f, Item& c, const ControlState&) { f.showTabs(c); }},
+      {Kind::TabSheet,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         // A page belongs to its page control from the start, with its tab shown or not.
+         auto* page = new QWidget;
+         static_cast<QTabWidget*>(parent)->addTab(page, QString::fromUtf8(c.def->caption));
+         return page;
+       },
+       nullptr, true, true, filled,
+       [](FormWindow& f, Item& c, const ControlState&) {
+         f.showTabs(f.controlsByKey_.at(std::string(c.def->parent.key())));
+       }},
+      {Kind::Memo,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         auto* memo = new QPlainTextEdit(parent);
+         memo->setReadOnly(c.def->readOnly);
+         memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+         return memo;
+       },
+       [](FormWindow& f, Item& c) {
+         auto* memo = static_cast<QPlainTextEdit*>(c.widget);
+         connect(memo, &QPlainTextEdit::textChanged, &f, [&f, key = c.def->name, memo] {
+           if (f.applying_) return;
+           f.controls_.setItems(key, memo->toPlainText().split(QLatin1Char('\n')));
+           f.deliver(key, UiEvent::Change);
+         });
+       },
+       false, true, boxed,
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* memo = static_cast<QPlainTextEdit*>(c.widget);
+         const QString text = s.items.join(QLatin1Char('\n'));
+         if (memo->toPlainText() != text) {
+           memo->setPlainText(text);
+           memo->moveCursor(QTextCursor::End);
+         }
+       }},
+      {Kind::Image,
+       [](Item& c, QWidget* parent) -> QWidget* {
+         auto* image = new QLabel(parent);
+         image->setPixmap(QPixmap::fromImage(loadPicture(c.def->picture)
+                                                 .scaled(c.def->width, c.def->height, Qt::IgnoreAspectRatio,
+                                                         Qt::SmoothTransformation)));
+         return image;
+       },
+       nullptr, false, false, [](FormWindow&, Item&, const ControlState&, const QColor&) {}, nullptr},
+      {Kind::Chart, [](Item&, QWidget* parent) -> QWidget* { return new ChartWidget(parent); }, nullptr, false, false,
+       [](FormWindow&, Item& c, const ControlState&, const QColor& background) {
+         static_cast<ChartWidget*>(c.widget)->setBackground(background);
+       },
+       [](FormWindow&, Item& c, const ControlState& s) {
+         auto* chart = static_cast<ChartWidget*>(c.widget);
+         chart->setTitle(s.text);
+         chart->setBars(chartBars(s.items));
+       }},
+      {Kind::Timer, nullptr, nullptr, false, false, nullptr, nullptr},
+  };
+  const auto at = static_cast<size_t>(kind);
+  if (at >= std::size(views) || views[at].kind != kind) throw std::logic_error("a kind of control without its view");
+  return views[at];
 }
 
 void FormWindow::deliver(qv::Control name, UiEvent event) {

@@ -67,7 +67,20 @@ class FormWindow : public QWidget {
     // The colours last given to the widget's palette (the store's, the one shown, the text's): a palette set
     // again to what it holds still costs Qt a resolve against the widget's whole ancestry.
     std::optional<std::array<QRgb, 3>> paletteColours;
+    std::optional<int> fontSize;  // the pixel height last given to the widget's font
   };
+
+  // What the window does with a control of a kind (the table in FormWindow.cpp).
+  struct KindView {
+    Kind kind;
+    QWidget* (*make)(Item& c, QWidget* parent);  // none: not a control with a widget
+    void (*input)(FormWindow& window, Item& c);  // hands the operator's input on; none: it takes none
+    bool container;                               // holds other controls (no events of its own)
+    bool palette;                                 // its colours are its palette's
+    void (*paint)(FormWindow& window, Item& c, const ControlState& s, const QColor& background);
+    void (*show)(FormWindow& window, Item& c, const ControlState& s);  // beyond colours, font, enabled, visible
+  };
+  static const KindView& kindView(Kind kind);
 
   void build(const ControlDef& def);
   QWidget* parentFor(const ControlDef& def) const;
@@ -75,6 +88,7 @@ class FormWindow : public QWidget {
   void applyWindow(const ControlState& s);
   void applyControl(Item& c, const ControlState& s);
   void applyColours(Item& c, const ControlState& s);
+  void applyFont(Item& c, const ControlState& s);
   void applyRadioItems(Item& c, const ControlState& s);
   void showTabs(Item& pageControl);
   // The colour a control shows, its parents' where it takes its parent's.

@@ -33,8 +33,11 @@ WidgetGui::WidgetGui(Display& display, Control mainForm, platform::Workers& work
 bool WidgetGui::showYesNo(const QString& caption, const QString& text) {
   QV_CHECK(QThread::currentThread() == thread(), "widget calls on the GUI thread only");
   if (refusing_.load()) return false;
-  return QMessageBox::question(display_.window(mainForm_), caption, text, QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
+  // The Function Test's confirmations: Yes and No and no icon; No for a key pressed without looking.
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, display_.window(mainForm_));
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 bool WidgetGui::askYesNo(const QString& caption, const QString& text) {
