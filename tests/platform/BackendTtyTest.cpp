@@ -1,16 +1,13 @@
-// The serial-device backend over a pseudo-terminal pair: the test holds the master side, where an emulator of
-// the adapter would sit; the backend opens the slave path as an adapter.
+// What only the serial-device backend does, over a pseudo-terminal pair (the test holds the master side, where an
+// emulator of the adapter would sit; the backend opens the slave path as an adapter): its listing of the paths it
+// was given, and raw mode. What every backend does is in DriverTest.cpp.
 
 #include "platform/Backends.h"
 #include "support/TimeScale.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -110,82 +107,6 @@ TEST_F(BackendTty, EveryBytePassesUnchangedBothWays) {
   pty.write(all);
   EXPECT_EQ(readBytes(256), all);
   EXPECT_TRUE(pty.read(1).isEmpty());  // no echo
-}
-
-TEST_F(BackendTty, KeepsBytesBetweenReadsAndPurges) {
-  pty.write("abcdef");
-  EXPECT_EQ(readBytes(2), "ab");
-  EXPECT_EQ(readBytes(4), "cdef");
-  EXPECT_EQ(readBytes(4), "");  // nothing more: the time-out ends the read
-
-  pty.write("stale");
-  EXPECT_EQ(readBytes(1), "s");
-  ASSERT_EQ(driver->PurgeRx(handle), FT_OK);
-  pty.write("fresh");
-  EXPECT_EQ(readBytes(5), "fresh");
-}
-
-TEST_F(BackendTty, AVanishedDeviceFailsTheNextCalls) {
-  pty.closeMaster();
-  char buffer[4];
-  uint32_t n = 0;
-  EXPECT_EQ(driver->Read(handle, buffer, 4, &n), FT_IO_ERROR);
-  EXPECT_EQ(driver->Write(handle, "x", 1, &n), FT_IO_ERROR);
-  EXPECT_EQ(driver->Close(handle), FT_OK);
-}
-
-// The cable pulled while a read waits for its bytes: the read fails instead of running out its time, and the
-// device leaves the listing. Plugged in again where it was (the kernel gives the node the same path), it is listed
-// at the same location id, opens, and its bytes pass.
-TEST(BackendTtyCable, APullFailsTheWaitingReadAndAReplugIsFoundAtTheSameLocation) {
-  test::ScopedTimeScale fast{0.2};
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  const QString node = folder.filePath(QStringLiteral("ttyUSB0"));
-  auto pty = std::make_unique<PtyPair>();
-  ASSERT_TRUE(pty->ok());
-  ASSERT_TRUE(QFile::link(pty->slave(), node));
-  auto driver = makeTtyDriver({QStringLiteral("/nonexistent/ttyUSB1"), node});
-
-  auto listed = [&] {
-    uint32_t n = 0;
-    EXPECT_EQ(driver->CreateDeviceInfoList(&n), FT_OK);
-    AdapterListRecord record{};
-    uint32_t capacity = 1;
-    EXPECT_EQ(driver->GetDeviceInfoList(&record, &capacity), FT_OK);
-    return n == 1 ? record.locId : 0u;
-  };
-  const uint32_t locId = listed();
-  ASSERT_NE(locId, 0u);
-  FtHandle handle = 0;
-  ASSERT_EQ(driver->OpenByLocation(locId, &handle), FT_OK);
-  ASSERT_EQ(driver->SetTimeouts(handle, 60000, 500), FT_OK);
-
-  FtStatus readStatus = FT_OK;
-  std::thread reader([&] {
-    char buffer[4];
-    uint32_t n = 0;
-    readStatus = driver->Read(handle, buffer, 4, &n);
-  });
-  pty->closeMaster();
-  ASSERT_TRUE(QFile::remove(node));
-  reader.join();
-  EXPECT_EQ(readStatus, FT_IO_ERROR);
-  uint32_t n = 0;
-  EXPECT_EQ(driver->Write(handle, "x", 1, &n), FT_IO_ERROR);
-  EXPECT_EQ(driver->Close(handle), FT_OK);
-  EXPECT_EQ(listed(), 0u);
-
-  pty = std::make_unique<PtyPair>();
-  ASSERT_TRUE(pty->ok());
-  ASSERT_TRUE(QFile::link(pty->slave(), node));
-  EXPECT_EQ(listed(), locId);
-  ASSERT_EQ(driver->OpenByLocation(locId, &handle), FT_OK);
-  pty->write(QByteArrayLiteral("\x55\xAA\x00"));
-  char buffer[3];
-  ASSERT_EQ(driver->Read(handle, buffer, 3, &n), FT_OK);
-  EXPECT_EQ(QByteArray(buffer, static_cast<int>(n)), QByteArrayLiteral("\x55\xAA\x00"));
-  EXPECT_EQ(driver->Close(handle), FT_OK);
 }
 
 }  // namespace
