@@ -195,7 +195,16 @@ class FtdiPort : public Port {
   // A purge the chip refused leaves it holding what came before: the exchange that asked for it fails at its write
   // rather than read that.
   FtStatus purgeRx() override {
+    {
+      std::lock_guard lock(mutex_);
+      ++purgesWaiting_;
+    }
     std::lock_guard transfer(transfer_);
+    {
+      std::lock_guard lock(mutex_);
+      --purgesWaiting_;
+    }
+    wake_.notify_all();
     std::lock_guard writing(write_);
     if (ftdi_tciflush(ctx_.get()) == 0) return FT_OK;
     purgeFailed_.store(true);
@@ -227,6 +236,12 @@ class FtdiPort : public Port {
     unsigned char buffer[kReadChunk];
     const int packet = static_cast<int>(std::max(ctx_->max_packet_size, 64u));
     for (;;) {
+      {
+        // A purge waiting for the transfer in flight goes first: the reader would take the lock again at once.
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return purgesWaiting_ == 0 || stop_; });
+        if (stop_) return;
+      }
       int got = 0;
       int r = 0;
       {
@@ -265,6 +280,7 @@ class FtdiPort : public Port {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
+  int purgesWaiting_ = 0;
   std::chrono::steady_clock::time_point busyUntil_ = std::chrono::steady_clock::now() + kBusyMs;
   std::atomic<bool> purgeFailed_{false};
   std::atomic<bool> reported_{false};

@@ -123,6 +123,21 @@ TEST_F(LibftdiBackend, AStreamThatNeverPausesReachesReadsAsItComes) {
   EXPECT_EQ(readBytes(1), "x");
 }
 
+// A purge waits for the reader's USB transfer in flight (so that nothing read before it lands after it), not for the
+// reader to go idle: the reader, which asks the chip again as soon as a transfer ends, lets it go first.
+TEST_F(LibftdiBackend, APurgeWaitsForOneTransferAtMost) {
+  plug();
+  open();
+  ASSERT_EQ(driver->SetTimeouts(handle, 20, 50), FT_OK);
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(readBytes(1), "");  // an exchange under way: the reader asks the chip at its own pace
+    const int before = chip->seen().inTransfers;
+    ASSERT_EQ(driver->PurgeRx(handle), FT_OK);
+    EXPECT_LE(chip->seen().inTransfers - before, 2);
+  }
+}
+
 // The purge before an exchange refused by the chip: the purge says so, and the exchange's write after it fails
 // instead of reading what was left from before; the next exchange goes as usual.
 TEST_F(LibftdiBackend, APurgeTheChipRefusesFailsTheExchangeThatAskedForIt) {

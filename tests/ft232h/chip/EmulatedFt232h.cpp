@@ -467,6 +467,7 @@ struct EmulatedFt232h::Impl {
     ++transfers;
     u->status = 0;
     u->actual = static_cast<int>(u->in.size());
+    ++seenNow.inTransfers;
     if (u->carriedData) ++seenNow.dataTransfers;
     if (burstTransfer.size() > 256) burstTransfer.erase(burstTransfer.begin());
     becameReapable(std::move(u));
@@ -639,7 +640,10 @@ struct EmulatedFt232h::Impl {
     u->type = urb->type;
     u->endpoint = urb->endpoint;
     u->length = urb->buffer_length;
-    if (u->length > 0) {
+    // A bulk IN buffer is not fetched: the reap writes into as much of it as the chip sent (mostly the two status
+    // bytes), which saves umockdev two copies of the whole buffer on each transfer.
+    const bool bulkIn = u->type == USBDEVFS_URB_TYPE_BULK && (u->endpoint & 0x80) != 0;
+    if (u->length > 0 && !bulkIn) {
       GError* error = nullptr;
       u->buffer = umockdev_ioctl_data_resolve(d, offsetof(usbdevfs_urb, buffer), static_cast<size_t>(u->length),
                                               &error);
@@ -706,6 +710,12 @@ struct EmulatedFt232h::Impl {
     auto* urb = reinterpret_cast<usbdevfs_urb*>(u->urb->data);
     urb->status = u->status;
     urb->actual_length = u->actual;
+    if (u->buffer == nullptr && !u->in.empty()) {
+      GError* error = nullptr;
+      u->buffer = umockdev_ioctl_data_resolve(u->urb, offsetof(usbdevfs_urb, buffer),
+                                              std::min(u->in.size(), static_cast<size_t>(u->length)), &error);
+      if (error != nullptr) g_error_free(error);
+    }
     if (u->buffer != nullptr && !u->in.empty()) {
       const size_t n = std::min(u->in.size(), static_cast<size_t>(u->buffer->data_len));
       std::memcpy(u->buffer->data, u->in.data(), n);

@@ -86,6 +86,7 @@ class EmulatedFt232h {
     int modemStatusRequests = 0;
     bool claimed = false;          // the interface is claimed through usbfs
     std::string kernelDriver;      // the driver bound to the interface: "ftdi_sio", "usbfs" or ""
+    int inTransfers = 0;           // IN transfers the chip ended
     int dataTransfers = 0;         // IN transfers that carried serial bytes
     int discards = 0;              // transfers the host gave up on (its time-out ran out)
     int splitAnswers = 0;          // bursts from the serial side that reached the host in more than one transfer
