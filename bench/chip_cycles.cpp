@@ -15,6 +15,7 @@
 #include "sim/SimSetups.h"
 #include "usbchip/EmulatedFt232h.h"
 #include "BenchTable.h"
+#include "QueryStamps.h"
 
 #include <QCoreApplication>
 
@@ -34,21 +35,7 @@ namespace {
 
 using namespace qv;
 
-class Stamps {
- public:
-  void add() {
-    std::lock_guard lock(mutex_);
-    at_.push_back(platform::monotonicMs());
-  }
-  std::vector<int64_t> all() const {
-    std::lock_guard lock(mutex_);
-    return at_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<int64_t> at_;
-};
+using bench::Stamps;
 
 // The UR96 pack, with the moment of each record query noted.
 class StampedPack : public sim::SerialPack {

@@ -9,6 +9,7 @@
 #include "ProgramOverChip.h"
 #include "platform/PortDriver.h"
 #include "support/OrdinaryUser.h"
+#include "support/StderrLines.h"
 
 #include <QTemporaryDir>
 
@@ -155,17 +156,6 @@ const Backend kBackends[] = {
     {"tty", [](std::shared_ptr<sim::SimAdapter> s) { return std::make_unique<PtyAdapter>(std::move(s)); }},
 };
 
-int linesNaming(const std::string& text, const std::string& node) {
-  int n = 0;
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    if (text.substr(at, end - at).find(node) != std::string::npos) ++n;
-    at = end + 1;
-  }
-  return n;
-}
-
 class RealAdapterRoad : public ::testing::TestWithParam<Backend> {
  protected:
   void start(const std::string& setup = "ur96") {
@@ -176,17 +166,8 @@ class RealAdapterRoad : public ::testing::TestWithParam<Backend> {
     tool = std::make_unique<app::ServiceTool>(adapter->makeDriver());
   }
   Controls& c() { return tool->services.controls; }
-  void scan() {
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, link::kProtocolUr);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-  }
-  void confirm() {
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
-  }
+  void scan() { test::scanFor(*tool, link::kProtocolUr); }
+  void confirm() { test::confirmFirst(*tool); }
   void clickRun() { tool->FormMain.onEvent(mctl::SpdBtnRUN, UiEvent::Click); }
   bool ended() { return tool->services.workers.running() == 0 && c().text(mctl::SpdBtnRUN) == "RUN"; }
   bool showsTheRecord() { return c().text(mctl::Edit_LVolt) == "3697" && c().text(mctl::EditPackVolt) == "48100"; }
@@ -220,7 +201,7 @@ TEST_P(RealAdapterRoad, APulledCableEndsNothingBadlyAndTheSameSocketWorksAgain) 
   EXPECT_TRUE(test::waitFor([&] { return test::threadCount() == threadsBefore; }))
       << test::threadCount() << " threads, " << threadsBefore << " before RUN";
   const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(linesNaming(said, adapter->node()), 1) << said;
+  EXPECT_EQ(test::linesNaming(said, adapter->node()), 1) << said;
 
   adapter->plugIn();
   c().setText(mctl::Edit_LVolt, QString());
@@ -270,7 +251,7 @@ TEST_P(RealAdapterRoad, ARefusedOpenEndsTheRunAtOnceAndSaysWhy) {
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(c().panel(mctl::StatusBarView, 0), "  SYS : < STOP > ");
     EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);
-    EXPECT_EQ(linesNaming(said, adapter->node()), 1) << said;
+    EXPECT_EQ(test::linesNaming(said, adapter->node()), 1) << said;
     EXPECT_NE(said.find(k.reason), std::string::npos) << said;
   }
 }

@@ -34,6 +34,20 @@ inline int threadCount() {
   return n;
 }
 
+// " Configure " as the operator does it the first time: the protocol, "Scan" (its worker has ended on return), and
+// then what it found: the first adapter and "Yes".
+inline void scanFor(app::ServiceTool& tool, int protocol) {
+  tool.services.controls.setItemIndex(link::ctl::RadioGroup_Protocol, protocol);
+  tool.FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
+  tool.FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
+  tool.services.workers.joinAll();
+}
+inline void confirmFirst(app::ServiceTool& tool) {
+  tool.services.controls.setItemIndex(link::ctl::CobBoxInterfaceName, 0);
+  tool.FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
+  tool.FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
+}
+
 class ProgramOverChip : public ::testing::Test {
  protected:
   // The chip with that simulated set-up behind it, and the program started over the libftdi backend.
@@ -48,19 +62,8 @@ class ProgramOverChip : public ::testing::Test {
 
   Controls& c() { return tool->services.controls; }
 
-  // " Configure " as the operator does it the first time: the protocol, "Scan", and what it found.
-  void scan(int protocol) {
-    c().setItemIndex(link::ctl::RadioGroup_Protocol, protocol);
-    tool->FormConfig.onEvent(link::ctl::RadioGroup_Protocol, UiEvent::Click);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnSCAN, UiEvent::Click);
-    tool->services.workers.joinAll();
-  }
-  // Then the first adapter and "Yes".
-  void confirm() {
-    c().setItemIndex(link::ctl::CobBoxInterfaceName, 0);
-    tool->FormConfig.onEvent(link::ctl::CobBoxInterfaceName, UiEvent::Change);
-    tool->FormConfig.onEvent(link::ctl::SpdBtnYES, UiEvent::Click);
-  }
+  void scan(int protocol) { scanFor(*tool, protocol); }
+  void confirm() { confirmFirst(*tool); }
   void configure(int protocol) {
     scan(protocol);
     confirm();

@@ -2,6 +2,7 @@
 // emulator of the adapter would sit; the backend opens the slave path as an adapter): its listing of the paths it
 // was given, and raw mode. What every backend does is in DriverTest.cpp.
 
+#include "PtyPair.h"
 #include "platform/Backends.h"
 #include "support/TimeScale.h"
 
@@ -9,51 +10,10 @@
 
 #include <memory>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 namespace qv {
 namespace {
 
 using namespace platform;
-
-class PtyPair {
- public:
-  PtyPair() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) slave_ = ptsname(master_);
-  }
-  ~PtyPair() { closeMaster(); }
-  bool ok() const { return !slave_.isEmpty(); }
-  const QString& slave() const { return slave_; }
-
-  void write(const QByteArray& bytes) {
-    ASSERT_EQ(::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
-  }
-  // What the backend wrote, up to n bytes or until nothing more comes within a short while.
-  QByteArray read(int n) {
-    QByteArray got;
-    while (got.size() < n) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 200) <= 0) break;
-      char buffer[512];
-      const ssize_t r = ::read(master_, buffer, sizeof buffer);
-      if (r <= 0) break;
-      got.append(buffer, static_cast<int>(r));
-    }
-    return got;
-  }
-  void closeMaster() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  QString slave_;
-};
 
 QByteArray everyByte() {
   QByteArray all;
@@ -81,7 +41,7 @@ class BackendTty : public ::testing::Test {
   }
 
   test::ScopedTimeScale fast{0.2};
-  PtyPair pty;
+  test::PtyPair pty;
   std::unique_ptr<Driver> driver;
   AdapterListRecord record{};
   FtHandle handle = 0;

@@ -5,9 +5,11 @@
 // socket again. For the two real backends, the reasons an open fails and a pull, each one line on standard
 // error naming the node.
 
+#include "PtyPair.h"
 #include "platform/Backends.h"
 #include "sim/SimDriver.h"
 #include "support/OrdinaryUser.h"
+#include "support/StderrLines.h"
 #include "usbchip/EmulatedFt232h.h"
 
 #include <QFile>
@@ -22,8 +24,6 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,56 +101,33 @@ class TtyRig : public Rig {
   }
   ~TtyRig() override {
     driver_.reset();
-    closeMaster();
+    if (held_ >= 0) ::close(held_);
   }
   Driver& driver() override { return *driver_; }
-  void deviceSends(const QByteArray& bytes) override {
-    ASSERT_EQ(::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
-  }
-  QByteArray deviceGot(int size) override {
-    QByteArray got;
-    while (got.size() < size) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 2000) <= 0) break;
-      char buffer[512];
-      const ssize_t r = ::read(master_, buffer, sizeof buffer);
-      if (r <= 0) break;
-      got.append(buffer, static_cast<int>(r));
-    }
-    return got;
-  }
+  void deviceSends(const QByteArray& bytes) override { pty_->write(bytes); }
+  QByteArray deviceGot(int size) override { return pty_->read(size, 2000); }
   void pull() override {
-    closeMaster();
+    pty_->closeMaster();
     ::unlink(node_.c_str());
   }
   void plugIn() override {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master_, 0);
-    ASSERT_EQ(grantpt(master_), 0);
-    ASSERT_EQ(unlockpt(master_), 0);
-    slave_ = ptsname(master_);
-    ASSERT_EQ(::symlink(slave_.c_str(), node_.c_str()), 0);
+    pty_ = std::make_unique<test::PtyPair>();
+    ASSERT_TRUE(pty_->ok());
+    ASSERT_EQ(::symlink(pty_->slave().toLocal8Bit().constData(), node_.c_str()), 0);
   }
   std::string node() const override { return node_; }
   // Another program has the terminal open in exclusive mode.
   void hold() override {
-    held_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY);
+    held_ = ::open(pty_->slave().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     ASSERT_GE(held_, 0);
     ASSERT_EQ(::ioctl(held_, TIOCEXCL), 0);
   }
-  void forbid() override { ASSERT_EQ(::chmod(slave_.c_str(), 0400), 0); }
+  void forbid() override { ASSERT_EQ(::chmod(pty_->slave().toLocal8Bit().constData(), 0400), 0); }
 
  private:
-  void closeMaster() {
-    if (held_ >= 0) ::close(held_);
-    held_ = -1;
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
   QTemporaryDir folder_;
   std::string node_;
-  std::string slave_;
-  int master_ = -1;
+  std::unique_ptr<test::PtyPair> pty_;
   int held_ = -1;
   std::unique_ptr<Driver> driver_;
 };
@@ -195,19 +172,6 @@ const Backend kTty{"tty", [] { return std::make_unique<TtyRig>(); }};
 const Backend kLibftdi{"libftdi", [] { return std::make_unique<ChipRig>(); }};
 
 std::string nameOf(const ::testing::TestParamInfo<Backend>& info) { return info.param.name; }
-
-// The lines of what a backend wrote on standard error that name the node.
-int linesNaming(const std::string& text, const std::string& node) {
-  int n = 0;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    if (text.substr(at, end - at).find(node) != std::string::npos) ++n;
-    at = end + 1;
-  }
-  return n;
-}
 
 class DriverOn : public ::testing::TestWithParam<Backend> {
  protected:
@@ -326,7 +290,7 @@ TEST_P(DriverOn, APullFailsTheWaitingReadAndTheSameSocketAgainIsTheSameLocation)
   EXPECT_EQ(d().Close(handle), FT_OK);
   EXPECT_TRUE(list().empty());
   const std::string said = testing::internal::GetCapturedStderr();
-  if (!rig->node().empty()) EXPECT_EQ(linesNaming(said, rig->node()), 1) << said;
+  if (!rig->node().empty()) EXPECT_EQ(test::linesNaming(said, rig->node()), 1) << said;
 
   rig->plugIn();
   const std::vector<AdapterListRecord> again = list();
@@ -390,7 +354,7 @@ TEST_P(RealBackend, AFailedOpenSaysWhyOnceNamingTheNode) {
     }
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(handle, 77u);
-    EXPECT_EQ(linesNaming(said, rig->node()), 1) << said;
+    EXPECT_EQ(test::linesNaming(said, rig->node()), 1) << said;
     EXPECT_NE(said.find(c.reason), std::string::npos) << said;
   }
 }
