@@ -152,8 +152,9 @@ int bulkTransfer(libusb_context* usb, libusb_device_handle* device, unsigned cha
 //
 // The reader and the writer transfer through libusb itself, which may be called from several threads at once; the
 // libftdi context is used by the open, the purges and the close alone, and a purge runs beside neither a read
-// transfer nor a write. A device that is gone fails the queue, so the next call fails at once instead of waiting,
-// and says so once.
+// transfer nor a write. A read transfer that runs out of time is asked again; one that fails otherwise (the device
+// is gone, mostly) fails the queue, so the next call fails at once instead of waiting, and standard error says why,
+// once.
 //
 // While an exchange is under way (a write or a read in the last kBusyMs) the reader asks the chip again as soon
 // as an answer comes back; otherwise it rests kIdlePollMs between empty answers, so an open adapter that nobody
