@@ -24,6 +24,7 @@
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
 #include "BenchTable.h"
+#include "QueryStamps.h"
 #include "StallProbe.h"
 
 #include <QApplication>
@@ -48,21 +49,7 @@ namespace {
 
 using namespace qv;
 
-class Stamps {
- public:
-  void add() {
-    std::lock_guard lock(mutex_);
-    at_.push_back(platform::monotonicMs());
-  }
-  std::vector<int64_t> all() const {
-    std::lock_guard lock(mutex_);
-    return at_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<int64_t> at_;
-};
+using bench::Stamps;
 
 // The CPU the simulated pack spends making its answers and broadcasts, on whichever thread calls it: a real pack
 // does that work itself, so it is taken out of the program's figure. (The simulated adapter's own work is not: the

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <thread>
 
 #include <fcntl.h>
@@ -18,15 +21,21 @@
 namespace qv::platform {
 namespace {
 
+// The one line on standard error for a device that cannot be used: its node, and why.
+void report(const std::string& path, const char* reason) {
+  std::fprintf(stderr, "tty: %s: %s\n", path.c_str(), reason);
+}
+
 // One serial device in raw mode: every byte passes as it is, both ways (no echo, no line editing, no CR/LF
 // translation, no flow-control characters). A reader thread feeds what arrives into the receive queue; a hang-up
-// or a read error (the device went away) fails the queue, so the next call fails instead of waiting.
+// or a read error (the device went away) fails the queue, so the next call fails instead of waiting, and standard
+// error says so once.
 class TtyPort : public Port {
  public:
   // Takes the open descriptor, its settings from before (given back on close) and the event that stops the
   // reader.
-  TtyPort(int fd, const termios& previous, int wake, RxQueue& rx)
-      : fd_(fd), previous_(previous), wake_(wake), rx_(rx), reader_([this] { readLoop(); }) {}
+  TtyPort(std::string path, int fd, const termios& previous, int wake, RxQueue& rx)
+      : path_(std::move(path)), fd_(fd), previous_(previous), wake_(wake), rx_(rx), reader_([this] { readLoop(); }) {}
 
   ~TtyPort() override {
     const uint64_t one = 1;
@@ -44,23 +53,30 @@ class TtyPort : public Port {
       const int ready = ::poll(&p, 1, pollMs(timeoutMs));
       if (ready < 0 && errno == EINTR) continue;
       if (ready == 0) break;  // time-out: a short write, as the adapter's driver reports it
-      if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return gone(written, done);
+      if (ready < 0) return gone(written, done, errno);
+      if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return gone(written, done, 0);
       const ssize_t put = ::write(fd_, data + done, n - done);
       if (put < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-      if (put < 0) return gone(written, done);
+      if (put < 0) return gone(written, done, errno);
       done += static_cast<uint32_t>(put);
     }
     *written = done;
     return FT_OK;
   }
 
-  void purgeRx() override { tcflush(fd_, TCIFLUSH); }
+  FtStatus purgeRx() override { return tcflush(fd_, TCIFLUSH) == 0 ? FT_OK : FT_IO_ERROR; }
 
  private:
-  FtStatus gone(uint32_t* written, uint32_t done) {
+  FtStatus gone(uint32_t* written, uint32_t done, int error) {
     *written = done;
-    rx_.fail();
+    fail(error);
     return FT_IO_ERROR;
+  }
+
+  // The queue fails, and standard error says why, once for the port whichever thread finds it.
+  void fail(int error) {
+    if (!reported_.exchange(true)) report(path_, error != 0 ? std::strerror(error) : "the device hung up");
+    rx_.fail();
   }
 
   void readLoop() {
@@ -70,17 +86,15 @@ class TtyPort : public Port {
       const int ready = ::poll(p, 2, -1);
       if (ready < 0 && errno == EINTR) continue;
       if (ready < 0 || p[1].revents != 0) return;
-      if ((p[0].revents & POLLIN) != 0) {
-        const ssize_t got = ::read(fd_, buffer, sizeof buffer);
-        if (got > 0) {
-          rx_.push(buffer, static_cast<size_t>(got));
-          continue;
-        }
-        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-      } else if ((p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) == 0) {
+      if ((p[0].revents & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) == 0) continue;
+      // Data, or what the device's end is: a read tells which, and why.
+      const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+      if (got > 0) {
+        rx_.push(buffer, static_cast<size_t>(got));
         continue;
       }
-      rx_.fail();
+      if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      fail(got < 0 ? errno : 0);
       return;
     }
   }
@@ -90,10 +104,12 @@ class TtyPort : public Port {
     return static_cast<int>(std::max<int64_t>(1, ms));
   }
 
+  const std::string path_;
   const int fd_;
   const termios previous_;
   const int wake_;
   RxQueue& rx_;
+  std::atomic<bool> reported_{false};
   std::thread reader_;  // last: it starts once everything it uses is there
 };
 
@@ -112,6 +128,15 @@ class TtyDriver : public PortDriver {
  public:
   explicit TtyDriver(QStringList paths) : paths_(std::move(paths)) {}
   ~TtyDriver() override { closeAll(); }
+
+  // A configured device gone since the scan is not opened either; standard error says which.
+  FtStatus OpenByLocation(uint32_t locId, FtHandle* handle) override {
+    const FtStatus status = PortDriver::OpenByLocation(locId, handle);
+    if (status == FT_DEVICE_NOT_FOUND && locId >= 1 && locId <= static_cast<uint32_t>(paths_.size())) {
+      report(paths_[static_cast<qsizetype>(locId - 1)].toLocal8Bit().toStdString(), std::strerror(ENOENT));
+    }
+    return status;
+  }
 
  protected:
   // Each configured path that exists, with the accepted id; its location id is its place in the configuration,
@@ -136,20 +161,25 @@ class TtyDriver : public PortDriver {
   }
 
   std::unique_ptr<Port> openPort(const PortEntry& entry, RxQueue& rx, FtStatus* status) override {
+    // Held by another program (a terminal in exclusive mode: EBUSY), not ours to open (EACCES), gone (ENOENT).
     const int fd = ::open(entry.key.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-      *status = errno == ENOENT ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
+      const int error = errno;
+      *status = error == ENOENT ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
+      // Not found is said by the open that asked, once.
+      if (error != ENOENT) report(entry.key, std::strerror(error));
       return nullptr;
     }
     termios previous{};
     const int wake = setRaw(fd, &previous) ? eventfd(0, EFD_CLOEXEC) : -1;
     if (wake < 0) {
+      report(entry.key, std::strerror(errno));
       ::close(fd);
       *status = FT_DEVICE_NOT_OPENED;
       return nullptr;
     }
     tcflush(fd, TCIOFLUSH);
-    return std::make_unique<TtyPort>(fd, previous, wake, rx);
+    return std::make_unique<TtyPort>(entry.key, fd, previous, wake, rx);
   }
 
  private:

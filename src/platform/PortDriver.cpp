@@ -159,10 +159,10 @@ FtStatus PortDriver::PurgeRx(FtHandle handle) {
   std::lock_guard lock(open->readMutex);
   if (!open->port) return FT_INVALID_HANDLE;
   if (open->rx->failed()) return FT_IO_ERROR;
-  open->port->purgeRx();
+  const FtStatus purged = open->port->purgeRx();
   open->port->pump();  // what a simulated device has produced by now is stale too
   open->rx->clear();
-  return FT_OK;
+  return purged;
 }
 
 FtStatus PortDriver::GetQueueStatus(FtHandle handle, uint32_t* rxBytes) {

@@ -48,7 +48,8 @@ class Port {
   // Writes the bytes; *written is how many went out. A status other than FT_OK is a failed write.
   virtual FtStatus write(const uint8_t* data, uint32_t n, uint32_t timeoutMs, uint32_t* written) = 0;
   // Device-side purge of the receive direction, where the device has one; the queue is cleared by the driver.
-  virtual void purgeRx() {}
+  // A status other than FT_OK is a purge the device refused.
+  virtual FtStatus purgeRx() { return FT_OK; }
   // For ports that produce received bytes on demand (the simulator): called before each look at the queue.
   virtual void pump() {}
   // How often a waiting read calls pump(); zero for ports that push by themselves.

@@ -1,62 +1,19 @@
-// The serial-device backend over a pseudo-terminal pair: the test holds the master side, where an emulator of
-// the adapter would sit; the backend opens the slave path as an adapter.
+// What only the serial-device backend does, over a pseudo-terminal pair (the test holds the master side, where an
+// emulator of the adapter would sit; the backend opens the slave path as an adapter): its listing of the paths it
+// was given, and raw mode. What every backend does is in DriverTest.cpp.
 
+#include "PtyPair.h"
 #include "platform/Backends.h"
 #include "support/TimeScale.h"
-
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
 
 using namespace platform;
-
-class PtyPair {
- public:
-  PtyPair() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) slave_ = ptsname(master_);
-  }
-  ~PtyPair() { closeMaster(); }
-  bool ok() const { return !slave_.isEmpty(); }
-  const QString& slave() const { return slave_; }
-
-  void write(const QByteArray& bytes) {
-    ASSERT_EQ(::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
-  }
-  // What the backend wrote, up to n bytes or until nothing more comes within a short while.
-  QByteArray read(int n) {
-    QByteArray got;
-    while (got.size() < n) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 200) <= 0) break;
-      char buffer[512];
-      const ssize_t r = ::read(master_, buffer, sizeof buffer);
-      if (r <= 0) break;
-      got.append(buffer, static_cast<int>(r));
-    }
-    return got;
-  }
-  void closeMaster() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  QString slave_;
-};
 
 QByteArray everyByte() {
   QByteArray all;
@@ -84,7 +41,7 @@ class BackendTty : public ::testing::Test {
   }
 
   test::ScopedTimeScale fast{0.2};
-  PtyPair pty;
+  test::PtyPair pty;
   std::unique_ptr<Driver> driver;
   AdapterListRecord record{};
   FtHandle handle = 0;
@@ -110,82 +67,6 @@ TEST_F(BackendTty, EveryBytePassesUnchangedBothWays) {
   pty.write(all);
   EXPECT_EQ(readBytes(256), all);
   EXPECT_TRUE(pty.read(1).isEmpty());  // no echo
-}
-
-TEST_F(BackendTty, KeepsBytesBetweenReadsAndPurges) {
-  pty.write("abcdef");
-  EXPECT_EQ(readBytes(2), "ab");
-  EXPECT_EQ(readBytes(4), "cdef");
-  EXPECT_EQ(readBytes(4), "");  // nothing more: the time-out ends the read
-
-  pty.write("stale");
-  EXPECT_EQ(readBytes(1), "s");
-  ASSERT_EQ(driver->PurgeRx(handle), FT_OK);
-  pty.write("fresh");
-  EXPECT_EQ(readBytes(5), "fresh");
-}
-
-TEST_F(BackendTty, AVanishedDeviceFailsTheNextCalls) {
-  pty.closeMaster();
-  char buffer[4];
-  uint32_t n = 0;
-  EXPECT_EQ(driver->Read(handle, buffer, 4, &n), FT_IO_ERROR);
-  EXPECT_EQ(driver->Write(handle, "x", 1, &n), FT_IO_ERROR);
-  EXPECT_EQ(driver->Close(handle), FT_OK);
-}
-
-// The cable pulled while a read waits for its bytes: the read fails instead of running out its time, and the
-// device leaves the listing. Plugged in again where it was (the kernel gives the node the same path), it is listed
-// at the same location id, opens, and its bytes pass.
-TEST(BackendTtyCable, APullFailsTheWaitingReadAndAReplugIsFoundAtTheSameLocation) {
-  test::ScopedTimeScale fast{0.2};
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  const QString node = folder.filePath(QStringLiteral("ttyUSB0"));
-  auto pty = std::make_unique<PtyPair>();
-  ASSERT_TRUE(pty->ok());
-  ASSERT_TRUE(QFile::link(pty->slave(), node));
-  auto driver = makeTtyDriver({QStringLiteral("/nonexistent/ttyUSB1"), node});
-
-  auto listed = [&] {
-    uint32_t n = 0;
-    EXPECT_EQ(driver->CreateDeviceInfoList(&n), FT_OK);
-    AdapterListRecord record{};
-    uint32_t capacity = 1;
-    EXPECT_EQ(driver->GetDeviceInfoList(&record, &capacity), FT_OK);
-    return n == 1 ? record.locId : 0u;
-  };
-  const uint32_t locId = listed();
-  ASSERT_NE(locId, 0u);
-  FtHandle handle = 0;
-  ASSERT_EQ(driver->OpenByLocation(locId, &handle), FT_OK);
-  ASSERT_EQ(driver->SetTimeouts(handle, 60000, 500), FT_OK);
-
-  FtStatus readStatus = FT_OK;
-  std::thread reader([&] {
-    char buffer[4];
-    uint32_t n = 0;
-    readStatus = driver->Read(handle, buffer, 4, &n);
-  });
-  pty->closeMaster();
-  ASSERT_TRUE(QFile::remove(node));
-  reader.join();
-  EXPECT_EQ(readStatus, FT_IO_ERROR);
-  uint32_t n = 0;
-  EXPECT_EQ(driver->Write(handle, "x", 1, &n), FT_IO_ERROR);
-  EXPECT_EQ(driver->Close(handle), FT_OK);
-  EXPECT_EQ(listed(), 0u);
-
-  pty = std::make_unique<PtyPair>();
-  ASSERT_TRUE(pty->ok());
-  ASSERT_TRUE(QFile::link(pty->slave(), node));
-  EXPECT_EQ(listed(), locId);
-  ASSERT_EQ(driver->OpenByLocation(locId, &handle), FT_OK);
-  pty->write(QByteArrayLiteral("\x55\xAA\x00"));
-  char buffer[3];
-  ASSERT_EQ(driver->Read(handle, buffer, 3, &n), FT_OK);
-  EXPECT_EQ(QByteArray(buffer, static_cast<int>(n)), QByteArrayLiteral("\x55\xAA\x00"));
-  EXPECT_EQ(driver->Close(handle), FT_OK);
 }
 
 }  // namespace
