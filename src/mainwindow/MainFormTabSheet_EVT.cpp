@@ -23,11 +23,11 @@ std::vector<ControlDef> MainFormTabSheet_EVT() {
       place(Kind::Edit, ctl::Edit_EVTBarcode, input, 80, 46, 210, 20),
       place(Kind::Label, ctl::LabelEVTDevTestNumber, input, 10, 78, 64, 14, "待測數量"),
       place(Kind::Edit, ctl::EditEVTDevTestNumberInput, input, 80, 74, 60, 20, "0"),
-      place(Kind::Label, ctl::LabelTestResult, ctl::TabSheet_EVT, 12, 188, 120, 14, "Test Result"),
-      place(Kind::Panel, ctl::PanelTestResult, ctl::TabSheet_EVT, 12, 206, 300, 90, "none")
+      place(Kind::Label, ctl::LabelTestResult, ctl::TabSheet_EVT, 12, 186, 120, 14, "Test Result"),
+      place(Kind::Panel, ctl::PanelTestResult, ctl::TabSheet_EVT, 12, 202, 300, 64, "none")
           .ink(colour::Grey)
           .font(48),
-      place(Kind::Memo, ctl::MemoLog, ctl::TabSheet_EVT, 320, 12, 430, 420)
+      place(Kind::Memo, ctl::MemoLog, ctl::TabSheet_EVT, 320, 12, 408, 254)
           .list("測試項目顯示區")
           .ink(colour::Blue)
           .locked(),
