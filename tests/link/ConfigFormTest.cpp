@@ -137,15 +137,15 @@ TEST_F(Scan, TwoDevicesTheSecondAccepted) {
   EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::SpdBtnRUN));
   expectEnded();
   {
-    std::lock_guard lock(rig.link.tableMutex);
-    const AdapterTableEntry& e = rig.link.AdapterTable[1];
+    const auto table = rig.link.AdapterTable.snapshot();
+    const AdapterTableEntry& e = table[1];
     EXPECT_EQ(e.deviceId, platform::kAcceptedDeviceId);
     EXPECT_EQ(e.position, 2);
     EXPECT_EQ(e.count, 1);
     EXPECT_STREQ(e.serialNumber, "QVSIM002");
     EXPECT_STREQ(e.description, "Simulated adapter");
-    EXPECT_EQ(rig.link.AdapterTable[0].deviceId, 0u);
-    EXPECT_EQ(rig.link.AdapterTable[0].count, 1);
+    EXPECT_EQ(table[0].deviceId, 0u);
+    EXPECT_EQ(table[0].count, 1);
   }
 
   rig.pick(0);
@@ -208,8 +208,7 @@ TEST_F(Scan, MoreDevicesThanTableEntries) {
   rig.pick(31);
   EXPECT_EQ(panel(), "  USB32  :  Available ");
   EXPECT_TRUE(rig.link.OpenAdapter());
-  std::lock_guard lock(rig.link.tableMutex);
-  EXPECT_EQ(rig.link.AdapterTable[31].count, 34);
+  EXPECT_EQ(rig.link.AdapterTable.snapshot()[31].count, 34);
 }
 
 TEST_F(Scan, OneScanAtATime) {
