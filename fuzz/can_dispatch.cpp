@@ -17,8 +17,8 @@ using mainwindow::CanAckFamily;
 
 namespace {
 
-// The flag table as the answer flags are specified: command, index, family, bit, and whether the header
-// withdraws the bit.
+// The answer flags written out a second time, apart from the dispatcher's table: command, index, family, bit,
+// and whether the header withdraws the bit.
 struct Flag {
   uint16_t command, index;
   int family;

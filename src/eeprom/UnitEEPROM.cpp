@@ -232,7 +232,6 @@ void TFormEEPROM::BitBtnCleanClick() {
 void TFormEEPROM::BitBtnEEPSaveClick() {
   if (!controls_.enabled(ctl::BitBtnEEPSave)) return;
   controls_.setEnabled(ctl::BitBtnEEPSave, false);
-  link::SetExeDirectoryFromExecutable();
   const QString name =
       EepSaveName(controls_.text(mainwindow::ctl::EditFWID), controls_.text(mainwindow::ctl::EditFWVer));
   std::array<QStringList, 4> pages;
@@ -327,7 +326,6 @@ void TFormEEPROM::ReadBlock(link::Link& link, EepList list) {
   controls_.addItem(memo, answered ? "Total Package Number :   " + QString::number(count) : kTimeOutLine);
   if (!answered || count == 0) return;
   if (list == EepList::Protect) {
-    link::SetExeDirectoryFromExecutable();
     protectLog_ = CreateProtectLog(link::ExeDirectory(), platform::now());
   }
   const uint32_t first = controls_.checked(ctl::CheckBoxEEPReadLast10) && count >= 10 ? count - 9 : 1;

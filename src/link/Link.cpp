@@ -20,10 +20,11 @@ Link::Link(platform::Services& s, const MainWindowControls& mainWindow)
 
 std::optional<uint32_t> Link::AdapterLocation(int index) const {
   if (index < 0 || index >= kAdapterTableSize) return std::nullopt;
-  std::lock_guard lock(tableMutex);
-  const AdapterTableEntry& e = AdapterTable[static_cast<size_t>(index)];
-  if (e.deviceId != platform::kAcceptedDeviceId) return std::nullopt;
-  return e.locId;
+  return AdapterTable.with([index](const auto& table) -> std::optional<uint32_t> {
+    const AdapterTableEntry& e = table[static_cast<size_t>(index)];
+    if (e.deviceId != platform::kAcceptedDeviceId) return std::nullopt;
+    return e.locId;
+  });
 }
 
 bool Link::OpenAdapter() {

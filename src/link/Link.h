@@ -127,9 +127,8 @@ class Link {
   // Zeroed by every UR-side write and handed to the driver as its bytes-written count; nothing reads it.
   std::atomic<uint32_t> LastBytesWritten{0};
 
-  // The adapter table; guarded by tableMutex (the scan writes it on its worker, OpenAdapter reads it).
-  std::array<AdapterTableEntry, kAdapterTableSize> AdapterTable{};
-  mutable std::mutex tableMutex;
+  // The adapter table: the scan writes it on its worker, OpenAdapter reads it.
+  Guarded<std::array<AdapterTableEntry, kAdapterTableSize>> AdapterTable;
   // The location id of the accepted adapter the last scan recorded at that list position; none for a position
   // outside the table or without an accepted adapter.
   std::optional<uint32_t> AdapterLocation(int index) const;

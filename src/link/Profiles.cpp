@@ -3,29 +3,12 @@
 #include "platform/ExeInfo.h"
 
 #include <cstring>
-#include <mutex>
 
 namespace qv::link {
-namespace {
 
-std::mutex g_mutex;
-QString g_exeDirectory;
-
-}  // namespace
-
-void SetExeDirectoryFromExecutable() {
-  const QString folder = platform::writeFolder();
-  std::lock_guard lock(g_mutex);
-  g_exeDirectory = folder;
-}
-
-QString ExeDirectory() {
-  std::lock_guard lock(g_mutex);
-  return g_exeDirectory;
-}
+QString ExeDirectory() { return platform::writeFolder(); }
 
 bool ExeNameStartsWith(const char* prefix) {
-  SetExeDirectoryFromExecutable();
   const QByteArray name = platform::exeInfo().fileName.toLatin1();
   const size_t n = std::strlen(prefix);
   if (static_cast<size_t>(name.size()) < n) return false;
@@ -39,8 +22,6 @@ Profile CurrentProfile() {
   return Profile::None;
 }
 
-QString GetVersionText() {
-  return platform::versionBlockReadable() ? platform::versionBlockText() : QString();
-}
+QString GetVersionText() { return platform::exeInfo().version; }
 
 }  // namespace qv::link

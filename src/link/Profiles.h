@@ -25,17 +25,14 @@ inline constexpr std::array<ProfilePrefix, 6> ProfilePrefixTable = {{
     {"VELMO_EVT", Profile::Evt},
 }};
 
-// True when the executable's file name begins with the prefix, byte for byte (case-sensitive). Sets
-// ExeDirectory.
+// True when the executable's file name begins with the prefix, byte for byte (case-sensitive).
 bool ExeNameStartsWith(const char* prefix);
 // The profile the executable's name selects, by the table's order.
 Profile CurrentProfile();
 // "V1.0.4" when the executable's version block can be read, empty otherwise.
 QString GetVersionText();
-// "The executable's folder" that logs, saves and reports go under, with its trailing separator, as the last
-// ExeNameStartsWith (or the monitor log) set it: the program's own folder, or for an installed program the user's
-// data folder (platform::writeFolder()).
+// "The executable's folder" that logs, saves and reports go under, with its trailing separator, as it is when
+// asked: the program's own folder, or for an installed program the user's data folder (platform::writeFolder()).
 QString ExeDirectory();
-void SetExeDirectoryFromExecutable();
 
 }  // namespace qv::link

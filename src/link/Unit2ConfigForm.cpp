@@ -155,11 +155,8 @@ void TFormConfig::ScanAdapterThread() {
   controls_.setEnabled(main_.run, false);
   controls_.setEnabled(ctl::SpdBtnYES, false);
   controls_.setPanel(ctl::StatusBar1, 0, QString());
-  {
-    // An adapter unplugged since the last scan must not be opened by its old location id.
-    std::lock_guard lock(link_.tableMutex);
-    link_.AdapterTable.fill(AdapterTableEntry{});
-  }
+  // An adapter unplugged since the last scan must not be opened by its old location id.
+  link_.AdapterTable.set({});
 
   uint32_t n = 0;
   if (link_.driver.CreateDeviceInfoList(&n) != FT_OK) return;  // "Stop" stays: the operator scans again
@@ -182,16 +179,17 @@ void TFormConfig::ListAdapters(uint32_t n) {
       if (r.id == platform::kAcceptedDeviceId) ++accepted;
       // Positions past the table are listed but have no entry.
       if (r.id == platform::kAcceptedDeviceId && i < kAdapterTableSize) {
-        std::lock_guard lock(link_.tableMutex);
-        AdapterTableEntry& e = link_.AdapterTable[i];
-        e.deviceId = r.id;
-        e.flags = static_cast<uint8_t>(r.flags & 0xFF);
-        e.type = r.type;
-        e.locId = r.locId;
-        e.position = static_cast<uint8_t>(i + 1);
-        std::memcpy(e.serialNumber, r.serialNumber, strnlen(r.serialNumber, sizeof r.serialNumber));
-        std::memcpy(e.description, r.description, strnlen(r.description, sizeof r.description));
-        e.hasTexts = true;
+        link_.AdapterTable.with([&](auto& table) {
+          AdapterTableEntry& e = table[i];
+          e.deviceId = r.id;
+          e.flags = static_cast<uint8_t>(r.flags & 0xFF);
+          e.type = r.type;
+          e.locId = r.locId;
+          e.position = static_cast<uint8_t>(i + 1);
+          std::memcpy(e.serialNumber, r.serialNumber, strnlen(r.serialNumber, sizeof r.serialNumber));
+          std::memcpy(e.description, r.description, strnlen(r.description, sizeof r.description));
+          e.hasTexts = true;
+        });
       }
       controls_.setPosition(ctl::ProgressBar1, controls_.position(ctl::ProgressBar1) + 1);
     }
@@ -204,8 +202,8 @@ void TFormConfig::ListAdapters(uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) {
     controls_.addItem(ctl::CobBoxInterfaceName, QStringLiteral("USB%1").arg(i + 1));
     if (i < kAdapterTableSize) {
-      std::lock_guard lock(link_.tableMutex);
-      link_.AdapterTable[i].count = static_cast<uint8_t>(std::min<uint32_t>(accepted, 0xFF));
+      link_.AdapterTable.with(
+          [&](auto& table) { table[i].count = static_cast<uint8_t>(std::min<uint32_t>(accepted, 0xFF)); });
     }
     controls_.selectItem(ctl::CobBoxInterfaceName, static_cast<int>(i));
     ShowAvailability(static_cast<int>(i));

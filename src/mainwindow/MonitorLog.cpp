@@ -118,7 +118,6 @@ QByteArray MonitorLogLine(const QDateTime& stamp, const Controls& controls) {
 
 std::unique_ptr<MonitorLog> CreateMonitorLog(bool enabled, Controls& controls) {
   if (!enabled) return nullptr;
-  link::SetExeDirectoryFromExecutable();
   const QString folder = link::ExeDirectory() + QStringLiteral("Monitor_Log");
   const QString stem = QStringLiteral("UR_") + platform::now().toString(QStringLiteral("yyyyMMdd_HHmmss"));
   if (QDir().mkpath(folder)) {

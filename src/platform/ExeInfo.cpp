@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <atomic>
 #include <mutex>
 
 // The desktop entry as the install puts it, relative to the folder of the installed program.
@@ -21,7 +20,6 @@ namespace {
 
 std::mutex g_mutex;
 ExeInfo g_info{QStringLiteral("./"), QStringLiteral("quvexa")};
-std::atomic<bool> g_versionReadable{true};
 
 }  // namespace
 
@@ -67,8 +65,6 @@ QString writeFolder() {
   return folder;
 }
 
-bool versionBlockReadable() { return g_versionReadable.load(); }
-void setVersionBlockReadable(bool readable) { g_versionReadable.store(readable); }
 QString versionBlockText() { return QStringLiteral(QV_VERSION_TEXT); }
 
 }  // namespace qv::platform

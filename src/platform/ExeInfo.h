@@ -1,19 +1,25 @@
 #pragma once
-// What the program knows of its own executable, read once at start: the folder it lies in and the file name it
-// was started by (from argv[0], so the profile links, which all point at one program, keep their own names).
+// What the program knows of its own executable, read once at start: the folder it lies in, the file name it was
+// started by (from argv[0], so the profile links, which all point at one program, keep their own names) and the
+// version its version block carries.
 
 #include <QString>
 
 namespace qv::platform {
 
+// The version the executable's version block carries, compiled in: "V1.0.4".
+QString versionBlockText();
+
 struct ExeInfo {
   QString folder;    // with a trailing '/'
   QString fileName;  // without its folder
+  // The version read from the executable's version block; empty for an executable without one.
+  QString version = versionBlockText();
 };
 
 // Reads argv[0]: a path is resolved against the current folder, a bare name is looked up on the search path.
 void initExeInfo(const char* argv0);
-// Tests set the folder and name the program would have.
+// Tests set the folder, name and version the program would have.
 void setExeInfo(const ExeInfo& info);
 ExeInfo exeInfo();
 
@@ -24,11 +30,5 @@ ExeInfo exeInfo();
 QString writeFolder();
 // True when writeFolder() is the user's data folder, not the executable's.
 bool writesToDataFolder();
-
-// The executable's version block, compiled in. A test may take it away to see the program without one.
-bool versionBlockReadable();
-void setVersionBlockReadable(bool readable);
-// The version the block carries, "V1.0.4".
-QString versionBlockText();
 
 }  // namespace qv::platform

@@ -12,10 +12,12 @@
 #include "platform/ExeInfo.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
+#include "support/ExeInfoScope.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,15 +54,15 @@ struct RecordingGui : platform::GuiRequests {
 class MainFormTest : public ::testing::Test {
  protected:
   void start(const char* exeName, bool versionReadable = true) {
-    platform::setExeInfo({QStringLiteral("/opt/quvexa/"), QString::fromLatin1(exeName)});
-    platform::setVersionBlockReadable(versionReadable);
+    exe.reset();
+    exe.emplace(platform::ExeInfo{QStringLiteral("/opt/quvexa/"), QString::fromLatin1(exeName),
+                                  versionReadable ? platform::versionBlockText() : QString()});
     tool = std::make_unique<app::ServiceTool>(sim::makeSimDriver(""));
     gui = std::make_unique<RecordingGui>(tool->services.controls);
     tool->services.setGui(gui.get());
   }
   void TearDown() override {
     if (tool) tool->services.setGui(nullptr);
-    platform::setVersionBlockReadable(true);
   }
   Controls& controls() { return tool->services.controls; }
   std::set<Control> shownPages() {
@@ -71,6 +73,7 @@ class MainFormTest : public ::testing::Test {
     return shown;
   }
 
+  std::optional<test::ScopedExeInfo> exe;
   std::unique_ptr<app::ServiceTool> tool;
   std::unique_ptr<RecordingGui> gui;
 };

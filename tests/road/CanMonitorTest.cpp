@@ -1,9 +1,9 @@
 // CAN monitoring over the simulated CAN pack through the CAN dispatcher: a minute of simulated traffic with the
-// monitoring cycle's requests, the pack's broadcasts, a change of the pack's values half-way and a barcode
-// read polling its answer flags beside monitoring. Every frame the pack sent is dispatched, the display shows
-// the broadcasts and answers as the pack has them, and the command learns of every part, whichever thread read
-// its answer.
+// monitoring cycle's requests, the pack's broadcasts, a change of the pack's values half-way and the program's
+// barcode read now and then beside monitoring. Every frame the pack sent is dispatched, the display shows the
+// broadcasts and answers as the pack has them, and every read learns of all its parts.
 
+#include "commands/CanBarcodeCommands.h"
 #include "link/CanLayer.h"
 #include "link/ConfigFormControls.h"
 #include "link/Link.h"
@@ -25,8 +25,6 @@
 
 namespace qv {
 namespace {
-
-using mainwindow::CanAckFamily;
 
 struct Request {
   uint16_t command, index;
@@ -59,6 +57,7 @@ class CanMonitorRoad : public ::testing::Test {
     driver->SetTimeouts(h, 1, 1);
     link.AdapterHandle = h;
     link.setCanFrameSink(&sink);
+    link.setCanAnswerFlags(&can.ackFlags());
     services.controls.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
     services.controls.setText(mainwindow::ctl::Edit_Battery_Capacity_BRCAN, "500");
     monitor.hooks.ResetCanCellCount = [this] { can.ResetCellCount(); };
@@ -82,32 +81,11 @@ class CanMonitorRoad : public ::testing::Test {
     monitor.CanCycle();
   }
 
-  // The barcode read as a command runs it: its own flags cleared, each part asked until its bit is set.
-  int readBarcode32() {
-    services.controls.setText(mainwindow::ctl::Edit_Barcode32_RW, QString());
-    state.records.CanBarcodeBuffer.set({});
-    can.ackFlags().clear(CanAckFamily::Barcode32Read);
-    int parts = 0;
-    for (uint16_t part = 1; part <= 4; ++part) {
-      const auto bit = static_cast<uint8_t>(1 << (part - 1));
-      for (int attempt = 0; attempt < 10; ++attempt) {
-        {
-          const auto lock = link.exchange();
-          link::CanSendRequest(link, 0x200A, part, {0, 0, 0}, 0);
-        }
-        platform::sleepMs(10);
-        {
-          const auto lock = link.exchange();
-          link::CanWaitResponse(link, 0x200A, part);
-        }
-        if ((can.ackFlags().answered(CanAckFamily::Barcode32Read) & bit) != 0) {
-          ++parts;
-          break;
-        }
-        platform::sleepMs(10);
-      }
-    }
-    return parts;
+  // The program's barcode read, on the run's adapter and the dispatcher's answer flags; true when every part was
+  // accepted.
+  bool readBarcode32() {
+    const link::CanSessionScope session(link);
+    return commands::CanReadBarcode32(link, state);
   }
 
   QString text(Control name) const { return services.controls.text(name); }
@@ -141,7 +119,7 @@ TEST_F(CanMonitorRoad, AMinuteOfTrafficIsShownWholeAndNothingIsLost) {
   });
 
   // A barcode read now and then beside monitoring; half-way the pack's values change.
-  int reads = 0, partsAnswered = 0;
+  int reads = 0, readsWhole = 0;
   bool changed = false;
   sim::CanPackState later = pack->state();
   later.packVoltage = 41000;
@@ -158,7 +136,7 @@ TEST_F(CanMonitorRoad, AMinuteOfTrafficIsShownWholeAndNothingIsLost) {
       pack->setState(later);
       changed = true;
     }
-    partsAnswered += readBarcode32();
+    readsWhole += readBarcode32() ? 1 : 0;
     ++reads;
     EXPECT_EQ(text(mainwindow::ctl::Edit_Barcode32_RW), "QV32BC24050700000000000000000001");
     platform::sleepMs(500);
@@ -166,7 +144,7 @@ TEST_F(CanMonitorRoad, AMinuteOfTrafficIsShownWholeAndNothingIsLost) {
   stop = true;
   monitoring.join();
   EXPECT_GE(cycles, 3);
-  EXPECT_EQ(partsAnswered, 4 * reads);
+  EXPECT_EQ(readsWhole, reads);
 
   // What is still on its way is read to the end, and a last cycle shows the later values whole.
   cycle();

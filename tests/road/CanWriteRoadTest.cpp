@@ -12,25 +12,16 @@
 #include "support/OnWorker.h"
 #include "support/ProgramStart.h"
 #include "support/TimeScale.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 
 namespace qv {
 namespace {
 
-bool waitFor(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+using test::waitFor;
 
 TEST(CanWriteRoad, CommandsBesideMonitoring) {
   test::ScopedTimeScale fast{0.05};

@@ -12,10 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
 
 namespace qv {
 namespace {
@@ -81,7 +79,11 @@ TEST_F(MonitorProgram, ClosingTheProgramEndsARun) {
     start(c.setup, c.protocol);
     clickRun();
     ASSERT_TRUE(waitFor([&] { return controls().panel(mainwindow::ctl::StatusBarView, 1) == c.mode; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a few cycles
+    // A few cycles: each shows the first cell again once this thread has emptied it.
+    for (int cycle = 0; cycle < 3; ++cycle) {
+      controls().setText(mainwindow::ctl::EditVCell1, QString());
+      ASSERT_TRUE(waitFor([&] { return !controls().text(mainwindow::ctl::EditVCell1).isEmpty(); })) << cycle;
+    }
     EXPECT_TRUE(controls().undeclared().empty()) << controls().undeclared().front();
     tool.reset();  // joins the worker: it must see the flag and finish its step
   }

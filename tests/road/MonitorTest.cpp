@@ -19,6 +19,7 @@
 #include "support/CurrentFolder.h"
 #include "support/OnWorker.h"
 #include "support/TimeScale.h"
+#include "support/WaitFor.h"
 #include "tests/link/LinkRig.h"
 
 #include <QDir>
@@ -137,14 +138,7 @@ class MonitorRoad : public ::testing::Test {
   }
   void click() { monitor.SpdBtnRUNClick(); }
 
-  static bool waitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
+  static bool waitFor(const std::function<bool()>& done) { return test::waitFor(done); }
   bool ended() const { return rig.services.workers.running("MonitorThreadProc") == 0; }
   void waitForEnd() { ASSERT_TRUE(waitFor([&] { return ended(); })); }
 

@@ -1,14 +1,14 @@
-#include "link/AdapterFrames.h"
+#include "link/Link.h"
 #include "mainwindow/CapacityTable.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/MainWindowLink.h"
+#include "mainwindow/Monitor.h"
 #include "mainwindow/MonitorLog.h"
-#include "mainwindow/Ur96Record.h"
-#include "platform/ExeInfo.h"
+#include "mainwindow/PackDispatcher.h"
 #include "sim/SimSetups.h"
-#include "sim/Ur96Pack.h"
 #include "support/BareStore.h"
 #include "support/CurrentFolder.h"
+#include "support/ExeInfoScope.h"
 #include "support/TimeScale.h"
 
 #include <QFile>
@@ -20,14 +20,13 @@
 namespace qv::mainwindow {
 namespace {
 
-// UR96 poll cycles on a worker over the default simulated pack (query, wait, record, log line), while this
-// thread reads what the worker writes.
+// The monitoring's own UR96 cycles on a worker over the default simulated pack (query, wait, record, the cells,
+// log line), while this thread reads what the worker writes.
 TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   test::ScopedTimeScale fast(0.02);
   test::ScopedCurrentFolder folder;
   ASSERT_TRUE(folder.entered());
-  const platform::ExeInfo previousExe = platform::exeInfo();
-  platform::setExeInfo({folder.path() + "/", "VELMO_ENG"});
+  const test::ScopedExeInfo exe({folder.path() + "/", "VELMO_ENG"});
   ASSERT_TRUE(folder.write(kCapacityTableFile, "Model,Wh\nQV13,50\n"));
 
   std::unique_ptr<sim::SimDriver> simDriver = sim::makeSimDriver("");
@@ -36,24 +35,22 @@ TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
   link::Link link(services, mainwindow::kLinkControls);
   test::declareBareMainWindows(services.controls);
   MainState state;
+  PackDispatcher dispatcher(services.controls, state);
+  link.setPackMessageSink(&dispatcher);
+  Monitor monitor(services, link, state);
   platform::FtHandle h = 0;
   ASSERT_EQ(services.driver().OpenByLocation(locId, &h), platform::FT_OK);
   services.driver().SetTimeouts(h, 100, 100);
   link.AdapterHandle = h;
 
   constexpr int kCycles = 20;
-  std::atomic<int> good{0};
   std::atomic<bool> done{false};
   QString logPath;
+  state.RunFlag.set(1);
   services.workers.start("monitor", [&] {
     auto log = CreateMonitorLog(true, services.controls);
     if (log) logPath = log->path();
-    for (int cycle = 0; cycle < kCycles; ++cycle) {
-      link::SendUr96Query(link);
-      platform::sleepMs(150);
-      if (ReadUr96Record(link, services.controls, state)) ++good;
-      WriteMonitorLogLine(log.get(), services.controls);
-    }
+    for (int cycle = 0; cycle < kCycles; ++cycle) monitor.Ur96Cycle(log.get());
     done = true;
   });
   while (!done) {
@@ -63,20 +60,22 @@ TEST(Ur96Poll, RecordsAndLogLinesFromAWorker) {
     platform::sleepMs(5);
   }
   services.workers.joinAll();
+  state.RunFlag.set(0);
+  services.driver().Close(h);
+  link.AdapterHandle = 0;
 
-  EXPECT_EQ(good.load(), kCycles);
   EXPECT_EQ(state.CellDesignCapacity.load(), 2150u);
   EXPECT_EQ(services.controls.text(ctl::EditFWID), QStringLiteral("QV1302B96A"));
   EXPECT_EQ(services.controls.text(ctl::Edit_UR96_Battery_Wh), QStringLiteral("50"));
   EXPECT_FALSE(services.controls.text(ctl::Edit_UR96_SOC_Wh).isEmpty());
+  EXPECT_EQ(services.controls.text(ctl::EditVCell1), QStringLiteral("3698"));  // the cells come after each record
   QFile log(logPath);
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
   const QList<QByteArray> lines = log.readAll().split('\n');
   EXPECT_EQ(lines.size(), kCycles + 2);  // header, the cycles, and nothing after the last LF
-  EXPECT_TRUE(lines.at(kCycles).contains(",QV1302B96A,260,48100,-1250,13,2,4300,"));
-
-  services.driver().Close(h);
-  platform::setExeInfo(previousExe);
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    EXPECT_TRUE(lines.at(cycle).contains(",QV1302B96A,260,48100,-1250,13,2,4300,")) << cycle;
+  }
 }
 
 }  // namespace
