@@ -192,7 +192,9 @@ bool FunctionTest::Run::Ranged(const RangeItem& item, const EvtTest& e) {
   open();
   bool read = true;
   if (item.read != nullptr && item.readBeforeTitle) read = (reads_.*item.read)();
-  Range r{QString::fromUtf8(item.name), QString::fromUtf8(item.unit)};
+  Range r;
+  r.name = QString::fromUtf8(item.name);
+  r.unit = QString::fromUtf8(item.unit);
   if (item.aroundAmbient) {
     if (const std::optional<long long> ambient = numberOf(c_.text(ctl::EditEVTT1))) {
       r.low = *ambient - e.*item.low;

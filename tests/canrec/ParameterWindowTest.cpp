@@ -35,7 +35,7 @@ struct ParameterWindow : ::testing::Test {
   void getAll(bool offWhileReading = true) {
     rig.c.setEnabled(para::SpdBtn_EEPPara_GetAll, true);
     window.onEvent(para::SpdBtn_EEPPara_GetAll, UiEvent::Click);
-    if (offWhileReading) EXPECT_FALSE(rig.c.enabled(para::SpdBtn_EEPPara_GetAll));
+    if (offWhileReading) { EXPECT_FALSE(rig.c.enabled(para::SpdBtn_EEPPara_GetAll)); }
   }
   QString box(uint8_t index) { return rig.c.text(TForm_EEP_PARA::ParameterBox(index)); }
   void frame404(const char* data) {

@@ -187,7 +187,7 @@ class DriverOn : public ::testing::TestWithParam<Backend> {
     EXPECT_EQ(d().CreateDeviceInfoList(&n), FT_OK);
     std::vector<AdapterListRecord> records(n);
     uint32_t capacity = n;
-    if (n > 0) EXPECT_EQ(d().GetDeviceInfoList(records.data(), &capacity), FT_OK);
+    if (n > 0) { EXPECT_EQ(d().GetDeviceInfoList(records.data(), &capacity), FT_OK); }
     records.resize(capacity);
     return records;
   }
@@ -290,7 +290,7 @@ TEST_P(DriverOn, APullFailsTheWaitingReadAndTheSameSocketAgainIsTheSameLocation)
   EXPECT_EQ(d().Close(handle), FT_OK);
   EXPECT_TRUE(list().empty());
   const std::string said = testing::internal::GetCapturedStderr();
-  if (!rig->node().empty()) EXPECT_EQ(test::linesNaming(said, rig->node()), 1) << said;
+  if (!rig->node().empty()) { EXPECT_EQ(test::linesNaming(said, rig->node()), 1) << said; }
 
   rig->plugIn();
   const std::vector<AdapterListRecord> again = list();

@@ -95,8 +95,8 @@ TEST_F(CanBarcodeRoad, ReadInEachFormWithTheCapacityLookup) {
     controls().setText(c::Edit_Battery_Capacity_BRCAN, "keep");
     controls().setText(c::Label_Barcode_R, "x");
     clickAndWait(c::SpdBtn_Barcode32_R);
-    if (!k.requests.empty()) EXPECT_EQ(barcodeRequests(), k.requests);
-    if (k.form < 0) EXPECT_TRUE(barcodeRequests().empty());
+    if (!k.requests.empty()) { EXPECT_EQ(barcodeRequests(), k.requests); }
+    if (k.form < 0) { EXPECT_TRUE(barcodeRequests().empty()); }
     EXPECT_EQ(text(c::Label_Barcode_R), k.label);
     EXPECT_EQ(text(c::Edit_Barcode32_RW), k.barcode);
     EXPECT_EQ(text(c::Edit_Battery_Capacity_BRCAN), k.energy);
@@ -157,7 +157,7 @@ TEST_F(CanBarcodeRoad, WriteInEachForm) {
         EXPECT_EQ(r[i].data, k.parts[i]) << i;
       }
     }
-    if (QByteArray(k.text).isEmpty()) EXPECT_TRUE(r.empty());
+    if (QByteArray(k.text).isEmpty()) { EXPECT_TRUE(r.empty()); }
   }
   EXPECT_EQ(pack->state().barcode32.left(10), "QVNEW12345");
   EXPECT_EQ(pack->state().barcode16, "ABCDEFGHIJKLMNOP");

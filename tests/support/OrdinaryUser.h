@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace qv::test {
 
