@@ -210,7 +210,7 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
   const struct {
     QByteArray value;
     const char* shown;
-  // clang-format off
+    // clang-format off
   } bad[] = {{"abc", "abc"}, {"99999999999", "99999999999"}, {"", ""}, {"12a", "12a"},
              {QByteArray::fromHex("a4a4"), "中"},  // Big5, shown as its character
              {QByteArray(60, '7') + "x", nullptr}};

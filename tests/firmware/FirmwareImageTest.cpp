@@ -141,7 +141,7 @@ TEST(FirmwareImage, DigestAndSideFile) {
   const struct {
     QByteArray side;
     QString read;
-  // clang-format off
+    // clang-format off
   } cases[] = {{"900150983CD24FB0D6963F7D28E17F72  firmware.hex\n", "900150983CD24FB0D6963F7D28E17F72"},
                {"9001", "9001"},
                {QByteArray("9001\0" "50983C", 11), "9001"}};
@@ -160,7 +160,7 @@ TEST(FirmwareImage, DigestsAgreeOnTheirFirstSixteenCharacters) {
   const struct {
     QString image, pattern;
     bool agree;
-  // clang-format off
+    // clang-format off
   } cases[] = {{digest, digest, true},
                {digest, digest.left(16) + "anything else", true},
                {digest, digest.left(15), false},

@@ -80,7 +80,7 @@ TEST_F(CapacityTable, HeaderNeverMatchesAndBadLinesArePassedOver) {
   // clang-format off
   for (const QByteArray& value : {QByteArray("7\0xyz", 5), QByteArray("7\0", 2), QByteArray("\xA0" "7"),
                                   QByteArray("7\xA0"), QByteArray("7\x85"), QByteArray("1\x0B")}) {
-  // clang-format on
+    // clang-format on
     writeLines("AB," + value + "\nAB,40\n");
     EXPECT_EQ(lookup("AB1"), "40") << value.toHex().constData();
   }
@@ -184,7 +184,7 @@ TEST(UrEnergy, ExtendedPrecisionTruncatesToTheExactShare) {
 TEST(UrEnergy, NoNumberLeavesTheResultBoxes) {
   // clang-format off
   for (const char* wh : {"", "12a", "x", "7\xA0" "1"}) {
-  // clang-format on
+    // clang-format on
     test::MainWindowStore controls;
     controls.setText(ctl::Edit_UR96_SOH_Wh, "7");
     controls.setText(ctl::Edit_UR96_SOC_Wh, "8");
