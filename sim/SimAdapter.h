@@ -149,10 +149,12 @@ class SimAdapter {
   bool plugged_ = true;
   uint8_t rateByte_ = 0x08;
   bool answersRateQuery_ = true;
+  // clang-format off
   QByteArray input_;                    // bytes written and not yet a whole frame
   std::vector<QByteArray> written_;
   QByteArray pendingCan_;               // CAN bytes held back to come in pieces
   int64_t canFramesOut_ = 0;            // CAN frames sent back, for canCorruptEvery
+  // clang-format on
   platform::RxQueue* rx_ = nullptr;
   int64_t startMs_ = 0;
 };

@@ -87,11 +87,13 @@ TEST(ReportTexts, ProtectionFlagsAndWarranty) {
     uint32_t capacity;
     const char* text;
   } cases[] = {
+      // clang-format off
       {"QV1304LA", 0, "500 times (SOC>60% D.C)"}, {"QV1304LB", 2150, "500 times (SOC>60% D.C)"},
       {"QV1304LC", 2233, "700 times (SOC>60%)"},  {"QV1304LA ", 2032, ""},
       {"", 2033, "700 times (SOC>60%)"},          {"", 2234, ""},
       {"", 2549, "500 times (SOC>70%)"},          {"", 2749, "500 times (SOC>70%)"},
       {"", 2750, ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.id << " " << c.capacity);

@@ -183,9 +183,11 @@ TEST(FirmwareImage, DigestAndSideFile) {
   const struct {
     QByteArray side;
     QString read;
+    // clang-format off
   } cases[] = {{"900150983CD24FB0D6963F7D28E17F72  firmware.hex\n", "900150983CD24FB0D6963F7D28E17F72"},
                {"9001", "9001"},
                {QByteArray("9001\0" "50983C", 11), "9001"}};
+  // clang-format on
   for (const auto& c : cases) {
     QFile md5(Md5SidePath(image));
     ASSERT_TRUE(md5.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -200,6 +202,7 @@ TEST(FirmwareImage, DigestsAgreeOnTheirFirstSixteenCharacters) {
   const struct {
     QString image, pattern;
     bool agree;
+    // clang-format off
   } cases[] = {{digest, digest, true},
                {digest, digest.left(16) + "anything else", true},
                {digest, digest.left(15), false},
@@ -207,6 +210,7 @@ TEST(FirmwareImage, DigestsAgreeOnTheirFirstSixteenCharacters) {
                {"<none>", "<none>", false},
                {"(null)", "(null)", false},
                {"<none>", digest, false}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(DigestsAgree(c.image, c.pattern), c.agree) << c.pattern.toStdString();
 }
 

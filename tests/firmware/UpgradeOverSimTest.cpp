@@ -97,11 +97,13 @@ TEST(Upgrade, EachBootloaderFaultEndsFailedWithTheAdapterClosed) {
     const char* line;  // a pattern
     int erases;
   } cases[] = {
+      // clang-format off
       {"no version", {.noVersion = true}, "^SYS: Read Bootloader Version \\.\\.\\. FAIL\\.$", 0},
       {"refused erase", {.refuseErase = true}, "^SYS: Packet Transfer\\.{6}failed\\. <TIMEOUT>$", 0},
       {"a field never acknowledged", {.neverAcknowledged = {2, 1}}, "^SYS: Packet Transfer\\.{6}failed\\. <TIMEOUT>$", 1},
       {"a wrong verify checksum", {.wrongVerify = true}, "^SYS: Image Chksum = \\d+, FW Chksum = \\d+\\.{6}failed\\.$", 1},
       {"no verify answer", {.noVerifyAnswer = true}, "^SYS: Addr = 4096\\.{6}no verify answer\\. <TIMEOUT>$", 1},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

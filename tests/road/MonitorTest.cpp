@@ -669,6 +669,7 @@ TEST_F(MonitorRoad, NoiseBeforeEachReplyNeitherHidesNorShiftsAPack) {
     Control box;
     const char* value;
   } cases[] = {
+      // clang-format off
       {"ur74", {Ask::Ur74}, Ask::Ur74, " UR74 Mode ", mainwindow::ctl::EditVCell1, "3700"},
       {"ur96", {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96}, Ask::Ur96, " UR96 Mode ", mainwindow::ctl::EditFWID,
        "QV1302B96A"},
@@ -678,6 +679,7 @@ TEST_F(MonitorRoad, NoiseBeforeEachReplyNeitherHidesNorShiftsAPack) {
        " UR2 Mode ",
        mainwindow::ctl::EditFWID,
        "QVU2-13S"},
+      // clang-format on
   };
   configure(0);
   for (const QByteArray& noise : noises) {
