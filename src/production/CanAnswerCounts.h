@@ -18,8 +18,7 @@ class CanAnswerCounts : public link::CanFrameSink {
  public:
   explicit CanAnswerCounts(link::CanFrameSink& dispatcher) : dispatcher_(dispatcher) {}
 
-  void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
-                        uint8_t dataLength) override;
+  void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8], uint8_t dataLength) override;
 
   // Accepted answers of the command and index decoded so far.
   uint64_t decoded(uint16_t command, uint16_t index) const;

@@ -2,17 +2,17 @@
 // and the adapter carrier that brings the bootloader's frames back out of 0x0702 frames.
 
 #include "firmware/BootFrames.h"
-#include "tests/link/LinkRig.h"
 #include "sim/SimAdapter.h"
 #include "sim/Ur2Pack.h"
 #include "support/OnWorker.h"
 #include "support/TimeScale.h"
+#include "tests/link/LinkRig.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <variant>
 #include <optional>
+#include <variant>
 
 namespace qv {
 namespace {
