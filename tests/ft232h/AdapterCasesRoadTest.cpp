@@ -198,8 +198,9 @@ TEST_P(RealAdapterRoad, APulledCableEndsNothingBadlyAndTheSameSocketWorksAgain) 
   ASSERT_TRUE(test::waitFor([&] { return ended(); }));
   EXPECT_EQ(c().panel(mctl::StatusBarView, 0), "  SYS : < STOP > ");
   EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);
-  EXPECT_TRUE(test::waitFor([&] { return test::threadCount() == threadsBefore; }))
-      << test::threadCount() << " threads, " << threadsBefore << " before RUN";
+  // No thread of the run is left. umockdev's and GLib's helper threads come and go on their own: fewer is no fault.
+  EXPECT_TRUE(test::waitFor([&] { return test::threadCount() <= threadsBefore; }))
+      << test::threadCount() << " threads (" << test::threadNames() << "), " << threadsBefore << " before RUN";
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(test::linesNaming(said, adapter->node()), 1) << said;
 

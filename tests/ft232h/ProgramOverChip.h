@@ -17,6 +17,7 @@
 
 #include <dirent.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,22 @@ inline int threadCount() {
     closedir(tasks);
   }
   return n;
+}
+
+// Their names, for a message that says which thread is left.
+inline std::string threadNames() {
+  std::string names;
+  if (DIR* tasks = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(tasks)) {
+      if (e->d_name[0] == '.') continue;
+      std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+      std::string name;
+      std::getline(comm, name);
+      names += (names.empty() ? "" : ", ") + name;
+    }
+    closedir(tasks);
+  }
+  return names;
 }
 
 // " Configure " as the operator does it the first time: the protocol, "Scan" (its worker has ended on return), and
