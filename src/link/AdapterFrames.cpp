@@ -114,6 +114,16 @@ bool readWithin(Link& link, std::chrono::steady_clock::time_point started, uint8
   return read;
 }
 
+// The reply's read time-out has passed (none set: every read is the last).
+bool timeIsUp(Link& link, std::chrono::steady_clock::time_point started) {
+  const uint32_t timeout = link.readTimeoutMs();
+  if (timeout == 0) return true;
+  const double elapsedMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() /
+      platform::timeScale();
+  return elapsedMs >= static_cast<double>(timeout) - 0.5;
+}
+
 ReplyLayout layoutReplies(const uint8_t* raw, uint32_t have, uint16_t type, int frames) {
   const uint8_t head[4] = {0x55, 0xAA, static_cast<uint8_t>(type >> 8), static_cast<uint8_t>(type)};
   ReplyLayout layout;
@@ -192,7 +202,9 @@ bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint
     uint32_t arrived = 0;
     if (!readWithin(link, started, raw.data() + have, want, &arrived)) return false;
     have += arrived;
-    if (arrived < want) {
+    // A read that came back short ends the reply only once its time is up: an adapter hands bytes over in
+    // chunks, and the rest of a frame may still be on its way.
+    if (arrived < want && timeIsUp(link, started)) {
       layout = layoutReplies(raw.data(), have, type, frames);
       break;
     }

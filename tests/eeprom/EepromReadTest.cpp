@@ -314,7 +314,8 @@ TEST_F(EepromRoad, ASilentPackANoHeaderPackAndALateAnswerAskNoItem) {
       {"refused", [&] { pack->setFaults({.status = 2, .refused = 0x6100}); }, 10, "Total Bytes :   Time out "},
       {"size 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.header.byteCount = 0; }); }, 1,
        "Total Bytes :   0"},
-      // The pack answers the size request with the charge-start total: stored, but not taken for the size.
+      // The pack answers the size request with the charge-start total: neither taken for the size nor stored,
+      // as nobody asked for it.
       {"another item's answer",
        [&] {
          setPack([](sim::Ur2PackState& s) { s.eeprom.header = fullHeader(); });
@@ -335,7 +336,7 @@ TEST_F(EepromRoad, ASilentPackANoHeaderPackAndALateAnswerAskNoItem) {
     EXPECT_TRUE(c().enabled(ectl::BitBtnEEPSave));
     expectCommandSetBackButPdf();
   }
-  EXPECT_EQ(eep().records().header().header.chargeStartTotal, 65535);
+  EXPECT_EQ(eep().records().header().header.chargeStartTotal, 0);
 }
 
 TEST_F(EepromRoad, APartlyAnsweringPackShowsZerosAndShortTextsWhereItemsDidNotAnswer) {
