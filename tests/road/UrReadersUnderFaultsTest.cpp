@@ -1,6 +1,7 @@
 // The UR2 readers over a simulated pack whose answers are lost, late (after the next request), doubled or split:
-// a record part counts only for the request that asked it, and only whole.
+// a box shows only what the pack sent for it, whole, and a record part counts only for the request that asked it.
 
+#include "commands/UrBarcodeCommands.h"
 #include "eeprom/EepBlocks.h"
 #include "eeprom/EepromRecords.h"
 #include "link/Link.h"
@@ -19,6 +20,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace qv {
@@ -40,6 +42,21 @@ Reply replyOf(const QByteArray& f) {
   return {u8(8), static_cast<uint16_t>(u8(9) << 8 | u8(10)), static_cast<uint16_t>(u8(11) << 8 | u8(12))};
 }
 
+// Every text a box took, as it took it (the listener runs after the display step of each message).
+class BoxWatch : public mainwindow::PackMessageListener {
+ public:
+  BoxWatch(Controls& c, Control box) : c_(c), box_(box) {}
+  void HandlePackMessage(uint16_t, uint16_t, const uint8_t*) override {
+    const QString t = c_.text(box_);
+    if (seen.empty() || seen.back() != t) seen.push_back(t);
+  }
+  std::vector<QString> seen;
+
+ private:
+  Controls& c_;
+  Control box_;
+};
+
 class UrReaders : public ::testing::Test {
  protected:
   UrReaders() : services_(makeDriver()), link_(services_, mainwindow::kLinkControls) {
@@ -49,6 +66,7 @@ class UrReaders : public ::testing::Test {
     services_.driver().SetTimeouts(h, 100, 50);
     link_.AdapterHandle = h;
     link_.setPackMessageSink(&dispatcher_);
+    dispatcher_.addListener(&barcodeBox_);
   }
 
   std::unique_ptr<platform::Driver> makeDriver() {
@@ -74,7 +92,46 @@ class UrReaders : public ::testing::Test {
   link::Link link_;
   mainwindow::MainState state_;
   mainwindow::PackDispatcher dispatcher_{services_.controls, state_};
+  BoxWatch barcodeBox_{services_.controls, ctl::EditBarCode32};
 };
+
+// A barcode is shown only when every part of it came in one reading; a reading that lost a part, or whose
+// parts came split across requests, leaves the box as it was, and no text grows past the 32 characters.
+TEST_F(UrReaders, TheBarcodeBoxShowsOnlyAWholeBarcodeOfOneReading) {
+  const QByteArray barcode = pack_->state().barcode32;
+  const struct Case {
+    const char* name;
+    std::function<Fate(const Reply&)> fate;
+    bool found;  // a pass had all four parts
+  } cases[] = {
+      // The first part's header never comes in any pass: parts 2 to 4 alone.
+      {"part 1 lost each pass", [](const Reply& r) { return r.kind == 3 && r.index == 1 ? Fate::Lose : Fate::Deliver; },
+       false},
+      // Every third reply frame lost: no pass is whole.
+      {"every third frame lost", [n = 0](const Reply&) mutable { return n++ % 3 == 1 ? Fate::Lose : Fate::Deliver; },
+       false},
+      // Part 3's answer comes after part 4's request: the parts still come in order, then the next pass whole.
+      {"part 3 late", [n = 0](const Reply& r) mutable {
+         return r.kind == 3 && r.index == 3 && n++ == 0 ? Fate::Late : Fate::Deliver;
+       }, true},
+      {"doubled answers", [](const Reply&) { return Fate::Double; }, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    for (const QString& before : {QString(), QStringLiteral("EARLIER")}) {
+      c().setText(ctl::EditBarCode32, before);
+      barcodeBox_.seen.clear();
+      schedule(k.fate);
+      commands::BarcodeKindFlags flags;
+      commands::ReadBarcodeKind(link_, flags, commands::BarcodeKind::Barcode32);
+      adapter_->setFaults({});
+      for (const QString& t : barcodeBox_.seen) {
+        EXPECT_TRUE(t == before || t == QString::fromLatin1(barcode)) << t.toStdString();
+      }
+      EXPECT_EQ(c().text(ctl::EditBarCode32), k.found ? QString::fromLatin1(barcode) : before);
+    }
+  }
+}
 
 // A record read over answers that come late, split or twice: a part counts only when its own whole answer came
 // to its own read, and only the parts counted are in the buffer.
