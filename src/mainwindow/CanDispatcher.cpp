@@ -64,15 +64,23 @@ uint8_t CanAckFlags::accepted(CanAckFamily family) const {
   return accepted_[at(family)];
 }
 
+uint8_t CanAckFlags::dataCame(CanAckFamily family) const {
+  std::lock_guard lock(mutex_);
+  return dataCame_[at(family)];
+}
+
 void CanAckFlags::clear(CanAckFamily family) {
   std::lock_guard lock(mutex_);
   answered_[at(family)] = 0;
   accepted_[at(family)] = 0;
+  dataCame_[at(family)] = 0;
 }
 
 void CanAckFlags::mark(CanAckFamily family, uint8_t bits, uint8_t status) {
   std::lock_guard lock(mutex_);
   answered_[at(family)] |= bits;
+  // A new header for the bits: their data is still to come.
+  dataCame_[at(family)] &= static_cast<uint8_t>(~bits);
   if (status == 0) {
     accepted_[at(family)] |= bits;
   } else {
@@ -84,6 +92,12 @@ void CanAckFlags::unmark(CanAckFamily family, uint8_t bits) {
   std::lock_guard lock(mutex_);
   answered_[at(family)] &= static_cast<uint8_t>(~bits);
   accepted_[at(family)] &= static_cast<uint8_t>(~bits);
+  dataCame_[at(family)] &= static_cast<uint8_t>(~bits);
+}
+
+void CanAckFlags::markData(CanAckFamily family, uint8_t bits) {
+  std::lock_guard lock(mutex_);
+  dataCame_[at(family)] |= bits;
 }
 
 CanDispatcher::CanDispatcher(Controls& controls, MainState& state, PackDispatcher& pack)
@@ -157,6 +171,12 @@ void CanDispatcher::answerData(const uint8_t d[8]) {
     return;
   }
   headerOpen_ = false;
+  if (lastHeader_.status == 0) {
+    for (const AckBit& ack : kAckBits) {
+      if (ack.command == lastHeader_.command && ack.index == lastHeader_.index && !ack.withdraws)
+        ackFlags_.markData(ack.family, ack.bit);
+    }
+  }
   const int index = lastHeader_.index;
   switch (lastHeader_.command) {
     case msg::kFirmwareId:

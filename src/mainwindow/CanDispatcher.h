@@ -37,6 +37,7 @@ class CanAckFlags : public link::CanAnswerFlags {
   uint8_t answered(CanAckFamily family) const override;
   // The bits whose last answer header carried status 0.
   uint8_t accepted(CanAckFamily family) const override;
+  uint8_t dataCame(CanAckFamily family) const override;
   void clear(CanAckFamily family) override;
 
  private:
@@ -44,10 +45,12 @@ class CanAckFlags : public link::CanAnswerFlags {
   // An answer header for the bits arrived with that status; or one withdraws them.
   void mark(CanAckFamily family, uint8_t bits, uint8_t status);
   void unmark(CanAckFamily family, uint8_t bits);
+  void markData(CanAckFamily family, uint8_t bits);
 
   mutable std::mutex mutex_;
   std::array<uint8_t, kFamilies> answered_{};
   std::array<uint8_t, kFamilies> accepted_{};
+  std::array<uint8_t, kFamilies> dataCame_{};
 };
 
 // The last answer header: data bytes 0-1 command, 2-3 index (big-endian), 4-6, 7 status.
