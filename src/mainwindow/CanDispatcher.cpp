@@ -52,6 +52,9 @@ bool inRange(int value, int low, int high) { return value >= low && value <= hig
 // decoder.
 constexpr CanAnswerHeader kSpentHeader{0, 0, {}, 1};
 
+// The parameter index of the wake-up line type, the one parameter box the dispatcher writes.
+constexpr uint8_t kWakeUpLineTypeIndex = 1;
+
 }  // namespace
 
 uint8_t CanAckFlags::answered(CanAckFamily family) const {
@@ -147,7 +150,9 @@ void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength)
   if (dataLength != 8) return;
   // Types 0x90 and 0x91 answer parameters that nothing shows.
   if (data[0] != 0x92) return;
-  decoders_.ShowWakeUpLineType(data);
+  // Byte 1 is the parameter's index: the box shows the wake-up line type (index 1) alone, not whichever
+  // parameter answered last.
+  if (data[1] == kWakeUpLineTypeIndex) decoders_.ShowWakeUpLineType(data);
   // The parameter window waits for its rows' answers: index d1, value d5.
   if (parameterAnswer_) parameterAnswer_(data[1], data[5]);
 }
