@@ -53,7 +53,8 @@ bool AdapterBootPort::write(const BootFrame& frame) {
   std::copy(frame.begin(), frame.end(), out.begin() + 8);
   out[21] = link::FrameChecksum(out.data() + 2, 19);
   out[22] = 0x0D;
-  return link::WriteAdapterBytes(link_, out.data(), kRequestSize) && link_.LastBytesWritten.load() == kRequestSize;
+  uint32_t written = 0;
+  return link::WriteAdapterBytes(link_, out.data(), kRequestSize, &written) && written == kRequestSize;
 }
 
 void AdapterBootPort::purge() {

@@ -60,11 +60,10 @@ uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count) {
   return static_cast<uint8_t>(0xFF - x);
 }
 
-bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n) {
-  link.LastBytesWritten.store(0);
-  uint32_t written = 0;
-  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), bytes, n, &written);
-  link.LastBytesWritten.store(written);
+bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n, uint32_t* written) {
+  uint32_t took = 0;
+  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), bytes, n, &took);
+  if (written != nullptr) *written = took;
   link.AdapterStatus.store(status);
   return status == FT_OK;
 }

@@ -35,9 +35,10 @@ constexpr uint16_t kUartReplyReadSize = 312;
 // 0xFF minus the XOR of the bytes: the complement of their XOR. Zero bytes give 0xFF.
 uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count);
 
-// One driver write of n bytes on the adapter handle: LastBytesWritten is zeroed and handed to the driver as its
-// bytes-written count, the status goes to AdapterStatus. True when the status is 0.
-bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n);
+// One driver write of n bytes on the adapter handle; *written (when given) is how many the driver took, this
+// write's own count whatever other threads write meanwhile. The status goes to AdapterStatus. True when the
+// status is 0.
+bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n, uint32_t* written = nullptr);
 // One driver read of up to `wanted` bytes on the adapter handle; *got is what arrived. The status goes to
 // AdapterStatus; true when it is 0.
 bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* got);

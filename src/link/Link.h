@@ -124,8 +124,6 @@ class Link {
   std::atomic<platform::FtHandle> AdapterHandle{0};
   // The driver status of the last open, read or write; 0 is success.
   std::atomic<platform::FtStatus> AdapterStatus{0};
-  // Zeroed by every UR-side write and handed to the driver as its bytes-written count; nothing reads it.
-  std::atomic<uint32_t> LastBytesWritten{0};
 
   // The adapter table: the scan writes it on its worker, OpenAdapter reads it.
   Guarded<std::array<AdapterTableEntry, kAdapterTableSize>> AdapterTable;
