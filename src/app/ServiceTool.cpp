@@ -37,7 +37,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       diagnosisReport(services, link, state, FormEEPROM.records()) {
   link.setPackMessageSink(&packDispatcher);
   packDispatcher.addListener(&FormEEPROM.records());
-  link.setCanFrameSink(&canAnswerCounts);
+  link.setCanFrameSink(&canDispatcher);
+  canDispatcher.addListener(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   canDispatcher.setParameterAnswer(

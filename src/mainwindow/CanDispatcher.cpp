@@ -115,24 +115,47 @@ void CanDispatcher::ResetCellCount() {
   state_.records.CellVoltArray.with([](CanCellVolts& cells) { cells.nonZeroCount = 0; });
 }
 
+void CanDispatcher::addListener(CanDecodedListener* listener) {
+  std::lock_guard lock(listenersMutex_);
+  listeners_.push_back(listener);
+}
+
 void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
                                      uint8_t dataLength) {
-  std::lock_guard lock(mutex_);
-  if (identifier != link::kCanAnswerData) dropOpenHeader();
-  // A broadcast counts only with data and without the message flag; the answers count in any case.
-  if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
-    switch (identifier) {
-      case link::kCanStatusRegisters: decoders_.ShowCanStatusRegisters(data); break;
-      case link::kCanVoltageCurrent: decoders_.ShowCanPackVoltageCurrent(data); break;
-      case link::kCanCapacity: decoders_.ShowCanCapacity(data); break;
-      case link::kCanHealth: decoders_.ShowCanHealth(data); break;
-      case link::kCanParameterAnswer: Dispatch404hFrame(data, dataLength); break;
-      default: break;
+  bool broadcast = false;
+  bool answer = false;
+  CanAnswerHeader answered;
+  {
+    std::lock_guard lock(mutex_);
+    if (identifier != link::kCanAnswerData) dropOpenHeader();
+    // A broadcast counts only with data and without the message flag; the answers count in any case.
+    if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
+      switch (identifier) {
+        case link::kCanStatusRegisters: decoders_.ShowCanStatusRegisters(data); break;
+        case link::kCanVoltageCurrent: decoders_.ShowCanPackVoltageCurrent(data); break;
+        case link::kCanCapacity: decoders_.ShowCanCapacity(data); break;
+        case link::kCanHealth: decoders_.ShowCanHealth(data); break;
+        case link::kCanParameterAnswer: Dispatch404hFrame(data, dataLength); break;
+        default: break;
+      }
+      broadcast = link::isCanBroadcast(identifier);
+    } else if (identifier == link::kCanAnswerHeader) {
+      answerHeader(data);
+    } else if (identifier == link::kCanAnswerData) {
+      answer = answerData(data, &answered);
     }
-    return;
   }
-  if (identifier == link::kCanAnswerHeader) answerHeader(data);
-  if (identifier == link::kCanAnswerData) answerData(data);
+  if (!broadcast && !answer) return;
+  // Told after the decoding, so that what a listener counts never runs ahead of the values shown.
+  std::vector<CanDecodedListener*> listeners;
+  {
+    std::lock_guard lock(listenersMutex_);
+    listeners = listeners_;
+  }
+  for (CanDecodedListener* listener : listeners) {
+    if (broadcast) listener->CanBroadcastDecoded(identifier);
+    if (answer) listener->CanAnswerDecoded(answered.command, answered.index);
+  }
 }
 
 void CanDispatcher::CanFramesLost() {
@@ -170,12 +193,13 @@ void CanDispatcher::answerHeader(const uint8_t d[8]) {
   }
 }
 
-void CanDispatcher::answerData(const uint8_t d[8]) {
+bool CanDispatcher::answerData(const uint8_t d[8], CanAnswerHeader* answered) {
   if (!headerOpen_) {
     lastHeader_ = kSpentHeader;
-    return;
+    return false;
   }
   headerOpen_ = false;
+  *answered = lastHeader_;
   if (lastHeader_.status == 0) {
     for (const AckBit& ack : kAckBits) {
       if (ack.command == lastHeader_.command && ack.index == lastHeader_.index && !ack.withdraws)
@@ -241,6 +265,7 @@ void CanDispatcher::answerData(const uint8_t d[8]) {
       break;
   }
   lastHeader_ = kSpentHeader;
+  return answered->status == 0;
 }
 
 void CanDispatcher::showCellSpread() {

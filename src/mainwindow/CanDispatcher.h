@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 namespace qv::mainwindow {
 
@@ -53,6 +54,15 @@ class CanAckFlags : public link::CanAnswerFlags {
   std::array<uint8_t, kFamilies> dataCame_{};
 };
 
+// Something that takes what the dispatcher decoded, after it decoded it: an answer data message decoded under
+// its header of status 0 (the header's command and index), and a broadcast decoded by its identifier.
+class CanDecodedListener {
+ public:
+  virtual ~CanDecodedListener() = default;
+  virtual void CanAnswerDecoded(uint16_t command, uint16_t index) = 0;
+  virtual void CanBroadcastDecoded(uint32_t identifier) = 0;
+};
+
 // The last answer header: data bytes 0-1 command, 2-3 index (big-endian), 4-6, 7 status.
 struct CanAnswerHeader {
   uint16_t command = 0;
@@ -72,6 +82,8 @@ class CanDispatcher : public link::CanFrameSink {
 
   CanAckFlags& ackFlags() { return ackFlags_; }
   CanAnswerHeader lastAnswerHeader() const;
+  // Listeners are called in the order added, outside the dispatcher's lock; each must outlive its use.
+  void addListener(CanDecodedListener* listener);
   // Monitoring starts each cycle's cell requests from a count of 0.
   void ResetCellCount();
   // Where the parameter answer of type 0x92 is shown: a box of the EEPROM parameter window, named by the
@@ -84,7 +96,8 @@ class CanDispatcher : public link::CanFrameSink {
  private:
   void Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength);
   void answerHeader(const uint8_t data[8]);  // lock held
-  void answerData(const uint8_t data[8]);    // lock held
+  // Lock held; true when the data was decoded under a header of status 0 (the header is then *answered).
+  bool answerData(const uint8_t data[8], CanAnswerHeader* answered);
   // Highest, lowest and their difference over the non-zero count of the first cells.
   void showCellSpread();
 
@@ -101,6 +114,8 @@ class CanDispatcher : public link::CanFrameSink {
   CanAnswerHeader lastHeader_;
   std::function<void(uint8_t, uint8_t)> parameterAnswer_;
   bool headerOpen_ = false;
+  std::mutex listenersMutex_;
+  std::vector<CanDecodedListener*> listeners_;
 };
 
 }  // namespace qv::mainwindow
