@@ -49,8 +49,22 @@ bool refuse(Link& link) {
   return false;
 }
 
-constexpr std::array<uint8_t, 13> kUr96Query = {0x55, 0xAA, 0x07, 0x01, 0x00, 0x03, 0x00,
-                                                0x60, 0x26, 0x0D, 0x0A, 0xBB, 0x0D};
+// The UR96 query: three payload bytes asking for the 96-byte record, its CHK (0xBB) worked out as any frame's.
+constexpr uint16_t kUr96RecordBytes = 96;
+constexpr std::array<uint8_t, 3> kUr96QueryPayload = {0x26, 0x0D, 0x0A};
+constexpr std::array<uint8_t, 13> kUr96Query = [] {
+  std::array<uint8_t, 13> q{};
+  const auto head = UartRequestHead(static_cast<uint16_t>(kUr96QueryPayload.size()), kUr96RecordBytes);
+  size_t n = 0;
+  for (uint8_t b : head) q[n++] = b;
+  for (uint8_t b : kUr96QueryPayload) q[n++] = b;
+  uint8_t x = 0;
+  for (size_t i = 2; i < n; ++i) x ^= q[i];
+  q[n++] = static_cast<uint8_t>(0xFF - x);
+  q[n] = kFrameEnd;
+  return q;
+}();
+static_assert(kUr96Query[11] == 0xBB && kUr96Query[12] == 0x0D);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 
 #include "link/Link.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,6 +29,32 @@ enum : uint16_t {
 constexpr uint16_t kMaxUartRequestPayload = 118;
 constexpr int kMaxAdapterFramePayload = 28;
 constexpr uint16_t kMaxReplyPayload = 250;
+
+// Every adapter frame starts with 55 AA and ends with 0D.
+constexpr uint8_t kFrameLead0 = 0x55;
+constexpr uint8_t kFrameLead1 = 0xAA;
+constexpr uint8_t kFrameEnd = 0x0D;
+
+// The head of a request to the pack's serial line: 55 AA, 0x0701, L and E, each big-endian.
+constexpr std::array<uint8_t, 8> UartRequestHead(uint16_t L, uint16_t E) {
+  return {kFrameLead0,
+          kFrameLead1,
+          static_cast<uint8_t>(kFrameUartRequest >> 8),
+          static_cast<uint8_t>(kFrameUartRequest & 0xFF),
+          static_cast<uint8_t>(L >> 8),
+          static_cast<uint8_t>(L & 0xFF),
+          static_cast<uint8_t>(E >> 8),
+          static_cast<uint8_t>(E & 0xFF)};
+}
+// The head of an answer from the pack's serial line: 55 AA, 0x0702, L big-endian.
+constexpr std::array<uint8_t, 6> UartReplyHead(uint16_t L) {
+  return {kFrameLead0,
+          kFrameLead1,
+          static_cast<uint8_t>(kFrameUartReply >> 8),
+          static_cast<uint8_t>(kFrameUartReply & 0xFF),
+          static_cast<uint8_t>(L >> 8),
+          static_cast<uint8_t>(L & 0xFF)};
+}
 
 // The read size of ReadUartReply.
 constexpr uint16_t kUartReplyReadSize = 312;

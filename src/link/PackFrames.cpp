@@ -25,10 +25,12 @@ constexpr int kFramesPassedOver = 8;
 constexpr int kStatusByte = 7;
 
 bool writeRequest(Link& link, const PackFrame& frame) {
-  std::array<uint8_t, kRequestSize> out{0x55, 0xAA, 0x07, 0x01, 0x00, kPackFrameSize, 0x00, kPackFrameSize};
-  std::copy(frame.begin(), frame.end(), out.begin() + 8);
+  constexpr auto kHead = UartRequestHead(kPackFrameSize, kPackFrameSize);
+  std::array<uint8_t, kRequestSize> out{};
+  std::copy(kHead.begin(), kHead.end(), out.begin());
+  std::copy(frame.begin(), frame.end(), out.begin() + kHead.size());
   out[21] = FrameChecksum(out.data() + 2, 19);
-  out[22] = 0x0D;
+  out[22] = kFrameEnd;
   if (!WriteAdapterBytes(link, out.data(), kRequestSize)) return false;
   link.BlinkTx();
   return true;
