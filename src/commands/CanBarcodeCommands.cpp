@@ -1,5 +1,6 @@
 #include "commands/CanBarcodeCommands.h"
 
+#include "commands/CanCommandNames.h"
 #include "commands/CanServiceCommands.h"
 #include "link/CanLayer.h"
 #include "link/CanWriteCommands.h"
@@ -17,12 +18,8 @@ namespace qv::commands {
 
 namespace {
 
-namespace c = mainwindow::ctl;
-namespace msg = link::msg;
-using link::CanAckFamily;
-using platform::sleepMs;
+using namespace canCommandNames;
 
-constexpr link::CanArgs kNoArgs{0, 0, 0};
 constexpr int kBarcode32 = 0;
 constexpr int kBarcode16 = 1;
 // The edit and the writers hold 32 bytes at most.
