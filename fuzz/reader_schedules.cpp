@@ -3,6 +3,7 @@
 // ever shows a value the pack did not send for it, and a part counts only for the request that asked it.
 //
 // Input: one byte choosing the reader, the pack's values for it, then one byte per frame sent back (its fate).
+// A CAN header is never lost or late without its data (see the schedule below).
 
 #include "FuzzStore.h"
 #include "FuzzSupport.h"
@@ -26,6 +27,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -219,8 +221,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rig.open();
   sim::Faults f;
   size_t at = 0;
-  f.schedule = [&schedule, &at](int64_t, const QByteArray&) {
-    return at < schedule.size() ? fateOf(schedule[at++]) : sim::Fate::Deliver;
+  std::optional<sim::Fate> dataFate;
+  f.schedule = [&schedule, &at, &dataFate](int64_t, const QByteArray& frame) {
+    const sim::Fate fate = at < schedule.size() ? fateOf(schedule[at++]) : sim::Fate::Deliver;
+    // A CAN answer's data carries nothing of its own to tell it from another answer's, so data that came without
+    // its header (lost or late) would look like the data of whatever header came before: no reader can tell
+    // them apart on the wire. A header lost or late takes its data along; data may be lost or late alone.
+    const bool can = frame.size() == 19 && static_cast<uint8_t>(frame[2]) == 0x04;
+    const int id = can ? static_cast<uint8_t>(frame[7]) << 8 | static_cast<uint8_t>(frame[8]) : 0;
+    if (id == 0x443 && dataFate) return *std::exchange(dataFate, std::nullopt);
+    if (id == 0x442) {
+      dataFate.reset();
+      if (fate == sim::Fate::Lose || fate == sim::Fate::Late) dataFate = fate;
+    }
+    return fate;
   };
   rig.adapter->setFaults(f);
   switch (reader % 5) {

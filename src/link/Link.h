@@ -85,6 +85,9 @@ class CanFrameSink {
   // Bytes that made no good frame (a frame whose check byte failed, a cut or garbled stretch) came off the wire
   // at this point of the stream, between the frames handed on before and after.
   virtual void CanFramesLost() {}
+  // A request is about to go out: an answer header read before it whose data has not come is not to be paired
+  // with whatever data comes next, which may be this request's answer after its own header was lost.
+  virtual void CanRequestGoingOut() {}
 };
 
 // The main window's controls that the link and the configuration dialog act on. The main window owns their

@@ -163,6 +163,11 @@ void CanDispatcher::CanFramesLost() {
   dropOpenHeader();
 }
 
+void CanDispatcher::CanRequestGoingOut() {
+  std::lock_guard lock(mutex_);
+  dropOpenHeader();
+}
+
 void CanDispatcher::dropOpenHeader() {
   if (!headerOpen_) return;
   lastHeader_ = kSpentHeader;

@@ -79,6 +79,8 @@ class CanDispatcher : public link::CanFrameSink {
                         uint8_t dataLength) override;
   // A frame was lost on the wire: the header before it may have lost its data, so it is dropped.
   void CanFramesLost() override;
+  // A header still waiting for its data when the next request goes out is dropped, as after a loss.
+  void CanRequestGoingOut() override;
 
   CanAckFlags& ackFlags() { return ackFlags_; }
   CanAnswerHeader lastAnswerHeader() const;

@@ -202,6 +202,29 @@ TEST_F(CanBarcodeRoad, APartWhoseDataIsLostIsNotRead) {
   }
 }
 
+// Part 1's data lost, then part 2's header: part 2's data must not be taken for part 1's, whose header came
+// before the request for part 2 went out.
+TEST_F(CanBarcodeRoad, DataAfterALostHeaderIsNotTheOpenHeadersOwn) {
+  run();
+  setFaults([](sim::CanPackFaults& f) { f.unanswered = {{0x2008, CanPack::kAnyIndex}}; });
+  sim::Faults f;
+  f.schedule = [loseData = false, headersLost = 0](int64_t, const QByteArray& frame) mutable {
+    const auto u8 = [&](int i) { return static_cast<uint8_t>(frame[i]); };
+    const uint32_t id = static_cast<uint32_t>(u8(7) << 8 | u8(8));
+    if (id == 0x443) return std::exchange(loseData, false) ? sim::Fate::Lose : sim::Fate::Deliver;
+    if (id != 0x442 || (u8(9) << 8 | u8(10)) != 0x000A) return sim::Fate::Deliver;
+    const int index = u8(11) << 8 | u8(12);
+    loseData = index == 1;
+    return index == 2 && headersLost++ == 0 ? sim::Fate::Lose : sim::Fate::Deliver;
+  };
+  adapter->setFaults(f);
+  controls().setItemIndex(c::RadioGroupBarcodeSelect, kBarcode16);
+  clickAndWait(c::SpdBtn_Barcode32_R);
+  adapter->setFaults({});
+  EXPECT_EQ(text(c::Label_Barcode_R), "NG");
+  EXPECT_EQ(text(c::Edit_Barcode32_RW), "");
+}
+
 // A barcode in Big5 shows its characters, finds its line of the table by its bytes, and goes back to the pack as
 // the bytes it came as.
 TEST_F(CanBarcodeRoad, AChineseBarcodeShowsItsCharactersAndIsWrittenBackAsItsBytes) {
