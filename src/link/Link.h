@@ -75,6 +75,11 @@ class PackMessageSink {
  public:
   virtual ~PackMessageSink() = default;
   virtual void DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) = 0;
+  // A request for (id, index) is about to go out: what the sink gathers of a reading starts afresh with it.
+  virtual void PackRequestGoingOut(uint16_t id, uint16_t index) {
+    (void)id;
+    (void)index;
+  }
 };
 
 class CanFrameSink {

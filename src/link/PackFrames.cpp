@@ -100,6 +100,7 @@ uint8_t PackFrameCheck(const uint8_t* frame) {
 
 bool SendPackCommand(Link& link, uint16_t id, uint16_t index, const std::array<uint8_t, 3>& data, uint8_t count) {
   link.PurgeSerialHandle();
+  if (PackMessageSink* sink = link.packMessageSink()) sink->PackRequestGoingOut(id, index);
   return writeRequest(link, MakePackFrame(kPackRequest, requestMessage(id, index, data, count)));
 }
 

@@ -115,6 +115,12 @@ void PackDispatcher::assembleBarcode(uint16_t id, uint16_t index, const uint8_t 
   if (complete) controls_.setText(ctl::EditBarCode32, QString::fromLatin1(whole));
 }
 
+void PackDispatcher::PackRequestGoingOut(uint16_t id, uint16_t index) {
+  if (index != 1 || (id != msg::kBarcode32 && id != msg::kEepBarcode && id != msg::kBarcode16Alt)) return;
+  std::lock_guard lock(barcodeMutex_);
+  barcode_ = {};
+}
+
 // The UR2 pack answers (0x0001, 2) with its whole id in every poll cycle, and no UR request asks for index 1,
 // which is what starts the id afresh over CAN. Appending would repeat the id once per cycle until the text is
 // full; so on UR2 each answer is the id, and the text is set from it.

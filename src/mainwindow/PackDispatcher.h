@@ -33,6 +33,8 @@ class PackDispatcher : public link::PackMessageSink {
   PackDispatcher(Controls& controls, MainState& state);
 
   void DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) override;
+  // A request for a barcode's first part starts a reading: the parts gathered before it are not this one's.
+  void PackRequestGoingOut(uint16_t id, uint16_t index) override;
 
   // Listeners are called in the order added; each must outlive the dispatcher's use.
   void addListener(PackMessageListener* listener);
