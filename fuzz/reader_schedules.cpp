@@ -218,6 +218,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> schedule = in.rest();
   fuzz::Input valuesIn(values.data(), values.size());
   rig.adapter->setFaults({});
+  // What the simulator records of each run would grow with every input.
+  rig.adapter->clearWritten();
+  sim::Ur2PackState packState = rig.ur2->state();
+  packState.eeprom.partsAsked.clear();
+  rig.ur2->setState(packState);
   rig.open();
   sim::Faults f;
   size_t at = 0;
