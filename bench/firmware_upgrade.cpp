@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     f.write(hex);
   }
   window.ChooseImage(path);
+  services.workers.joinAll();
   const int64_t start = platform::monotonicMs();
   window.btnFirmwareUpgradeClick();
   services.workers.joinAll();

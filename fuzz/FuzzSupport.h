@@ -80,6 +80,9 @@ class ScriptedDriver : public platform::Driver {
   std::deque<Step> script;
   std::vector<uint8_t> answerOnWrite;  // put on the wire by the next write
   bool tellsQueue = false;
+  bool keepWrites = false;             // the bytes of every write kept in `written`
+  std::vector<uint8_t> written;
+  FtStatus writeStatus = platform::FT_OK;
   struct Done {
     uint32_t bytes;
     FtStatus status;
@@ -92,6 +95,9 @@ class ScriptedDriver : public platform::Driver {
     script.clear();
     answerOnWrite.clear();
     tellsQueue = false;
+    keepWrites = false;
+    written.clear();
+    writeStatus = platform::FT_OK;
     reads.clear();
   }
   void put(const std::vector<uint8_t>& bytes) { wire.insert(wire.end(), bytes.begin(), bytes.end()); }
@@ -123,8 +129,10 @@ class ScriptedDriver : public platform::Driver {
     reads.push_back({take, step.status, n});
     return step.status;
   }
-  FtStatus Write(platform::FtHandle, const void*, uint32_t n, uint32_t* put) override {
+  FtStatus Write(platform::FtHandle, const void* bytes, uint32_t n, uint32_t* put) override {
     *put = n;
+    if (keepWrites) written.insert(written.end(), static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + n);
+    if (writeStatus != platform::FT_OK) return writeStatus;
     wire.insert(wire.end(), answerOnWrite.begin(), answerOnWrite.end());
     answerOnWrite.clear();
     return platform::FT_OK;

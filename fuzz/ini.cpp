@@ -44,8 +44,10 @@ bool writable(const std::string& section, const std::string& key, const std::str
 // The entry's value, or nothing when the file holds no such entry: two reads with different defaults agree
 // only on a value the file holds.
 std::optional<std::string> entryOf(const std::string& file, const std::string& section, const std::string& key) {
+  // clang-format off
   const QByteArray a = platform::profileValue(view(file), view(section), view(key), "\x01" "a", 4096);
   const QByteArray b = platform::profileValue(view(file), view(section), view(key), "\x01" "b", 4096);
+  // clang-format on
   if (a != b) return std::nullopt;
   return a.toStdString();
 }

@@ -163,12 +163,14 @@ class SimAdapter {
   bool plugged_ = true;
   uint8_t rateByte_ = 0x08;
   bool answersRateQuery_ = true;
+  // clang-format off
   QByteArray input_;                    // bytes written and not yet a whole frame
   std::vector<QByteArray> written_;
   QByteArray pendingCan_;               // CAN bytes held back to come in pieces
   int64_t canFramesOut_ = 0;            // CAN frames sent back, for canCorruptEvery
   int64_t scheduled_ = 0;               // frames sent back, for the schedule
   QByteArray late_;                     // bytes held until the PC's next frame
+  // clang-format on
   platform::RxQueue* rx_ = nullptr;
   int64_t startMs_ = 0;
 };

@@ -45,6 +45,7 @@ inline SimEepRecord eventRecord(uint8_t flag, uint8_t soc, std::array<uint8_t, 6
 }
 
 struct SimEepHeader {
+  // clang-format off
   uint16_t byteCount = 0;                 // 0: no header
   QByteArray id = "QVH";                  // three characters
   uint8_t idDigit = 2;                    // sent as a number; the program shows it as a digit
@@ -52,6 +53,7 @@ struct SimEepHeader {
   uint16_t maxVoltDiff = 0, warrantyCycles = 0;
   uint8_t warrantyPercent = 0, warrantyMonths = 0;
   QByteArray cellType;                    // 16 characters at most, zeros after
+  // clang-format on
   uint16_t cycleCount = 0;
   uint32_t totalCharge = 0;
   // 0x6300 to 0x6308: charge start, discharge start, sleep, wake-up, deep sleep, reset, protect release, FSC,

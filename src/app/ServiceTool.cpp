@@ -118,9 +118,11 @@ void ServiceTool::installBarcodeAndFixture() {
   installClicks(FormMain, urBarcode, kBarcodeClicks);
   using F = commands::FixtureCommands;
   static constexpr ClickRoute<F> kFixtureClicks[] = {
+      // clang-format off
       {c::SpdBtnChgSW, &F::SpdBtnChgSWClick},           {c::SpdBtnDsgSW, &F::SpdBtnDsgSWClick},
       {c::SpdBtnBtyVoltRead, &F::SpdBtnBtyVoltReadClick}, {c::SpdBtnDsgVoltRead, &F::SpdBtnDsgVoltReadClick},
       {c::SpdBtnChgVoltRead, &F::SpdBtnChgVoltReadClick}, {c::SpdBtnSOCRead, &F::SpdBtnSOCReadClick},
+      // clang-format on
   };
   installClicks(FormMain, fixture, kFixtureClicks);
   // The SOC-indicator test writes its verdict into the diagnosis report, from its button as from the report read.

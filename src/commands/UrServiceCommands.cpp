@@ -61,10 +61,12 @@ std::array<uint8_t, 8> SerialNumberBytes(const QString& text) {
 std::array<uint8_t, 8> ClockBytes(const QDateTime& when) {
   const QDate d = when.date();
   const QTime t = when.time();
+  // clang-format off
   return {static_cast<uint8_t>(d.year() - 2000), static_cast<uint8_t>(d.month()), static_cast<uint8_t>(d.day()),
           static_cast<uint8_t>(t.hour()),        static_cast<uint8_t>(t.minute()), static_cast<uint8_t>(t.second()),
           0,
           0};
+  // clang-format on
 }
 
 QString ClockSetText(const QDateTime& when) {
@@ -165,12 +167,14 @@ bool EraseEeprom(link::Link& link) {
 UrServiceCommands::UrServiceCommands(link::Link& link, UrCommandRunner::StartWorker start)
     : link_(link), controls_(link.controls), runner_(link, std::move(start)) {}
 
+// clang-format off
 void UrServiceCommands::SpdBtnSleepClick() { runner_.Start(kSleepShape, [this] { SleepWorker(); }); }
 void UrServiceCommands::SpdBtnDeepSleepClick() { runner_.Start(kDeepSleepShape, [this] { DeepSleepWorker(); }); }
 void UrServiceCommands::SpdBtnSNSetClick() { runner_.Start(kSerialSetShape, [this] { SetSerialNumberWorker(); }); }
 void UrServiceCommands::SpdBtnSNGetClick() { runner_.Start(kSerialGetShape, [this] { GetSerialNumberWorker(); }); }
 void UrServiceCommands::SpdBtnRTCSetClick() { runner_.Start(kRtcSetShape, [this] { SetRtcWorker(); }); }
 void UrServiceCommands::SpdBtnRTCGetClick() { runner_.Start(kRtcGetShape, [this] { GetRtcWorker(); }); }
+// clang-format on
 void UrServiceCommands::SpdBtnShippingModeSetClick() {
   runner_.Start(kShippingSetShape, [this] { SetShippingModeWorker(); });
 }

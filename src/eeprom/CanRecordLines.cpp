@@ -7,9 +7,11 @@ constexpr const char* kSeparator = " , ";
 constexpr const char* kFlagSeparator = " . ";
 
 constexpr std::array<const char*, 15> kEventNames{
+    // clang-format off
     "Reserve", "Charge Start", "Charge Stop", "Discharge Start", "Discharge Stop", "Sleep",
     "Wake Up", "Deep Sleep",   "Reset",       "Protect Release", "FSC",            "Storage Temp",
     "Last Charge", "Last Full Charge", "Last UVP",
+    // clang-format on
 };
 constexpr uint8_t kFirstEventCode = 128;
 

@@ -76,11 +76,13 @@ EepSaveResult SaveEepromLog(const QString& exeFolder, const QString& saveName, c
 }
 
 QByteArray ProtectLogHeader() {
+  // clang-format off
   static const char* const kColumns[] = {"Date",       "Time",        "Pack Current (mA)", "Pack Voltage (mV)",
                                          "SOC",        "T1(Deg.C)",   "Volt Diff",         "Cycle Count",
                                          "Ptt/Evt Flag", "Chg/Dsg",   "UT",                "OT",
                                          "SC",         "OC",          "UV",                "OV",
                                          "Event"};
+  // clang-format on
   QByteArray line;
   for (const char* c : kColumns) line += QByteArray(c) + ", ";
   return line + "\r\n";

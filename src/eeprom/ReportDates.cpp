@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 namespace qv::eeprom {
 
@@ -14,12 +15,16 @@ constexpr const char* kRatedModels[] = {"QV1304LA", "QV1304LB"};
 
 bool validDate(int year, int month, int day) { return day >= 1 && day <= DaysInMonth(year, month); }
 
-// Days from 1 January 1900 to that date.
-long long dayNumber(int year, int month, int day) {
-  long long n = 0;
-  for (int y = 1900; y < year; ++y) n += 365 + IsLeapYear(y);
-  for (int m = 1; m < month; ++m) n += DaysInMonth(year, m);
-  return n + day - 1;
+// Days from 1 January 1900 to that date, negative before it, for any year: the Gregorian calendar's 400-year
+// cycle counted from a year that begins in March, so that a leap day ends its year.
+long long dayNumber(long long year, int month, int day) {
+  const long long y = year - (month <= 2 ? 1 : 0);
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const long long yearOfEra = y - era * 400;
+  const long long dayOfYear = (153LL * ((month + 9) % 12) + 2) / 5 + day - 1;
+  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  // 1 March of year 0 is day -693901 from 1 January 1900.
+  return era * 146097 + dayOfEra - 693901;
 }
 
 }  // namespace
@@ -36,13 +41,15 @@ std::optional<int32_t> HoursBetween(int y1, int m1, int d1, int h1, int y2, int 
   if (!validDate(y1, m1, d1) || !validDate(y2, m2, d2)) return std::nullopt;
   const long long days = dayNumber(y2, m2, d2) - dayNumber(y1, m1, d1);
   if (days < 0) return 0;
-  return static_cast<int32_t>(24 * days + h2 - h1);
+  const long long hours = 24 * days + h2 - h1;
+  if (hours < INT32_MIN || hours > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(hours);
 }
 
 std::optional<ReportDate> ManufactureDate(int year, int week) {
-  if (week < 1 || year < 1900) return std::nullopt;
+  if (week < 1) return std::nullopt;
   // 1 January 1900 was a Monday (weekday 1; 0 is Sunday).
-  int weekday = static_cast<int>((1 + dayNumber(year, 1, 1)) % 7);
+  int weekday = static_cast<int>(((1 + dayNumber(year, 1, 1)) % 7 + 7) % 7);
   int saturdays = 0;
   for (int month = 1; month <= 12; ++month) {
     for (int day = 1; day <= DaysInMonth(year, month); ++day, weekday = (weekday + 1) % 7) {

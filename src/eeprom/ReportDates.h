@@ -25,7 +25,8 @@ int DaysInMonth(int year, int month);
 
 // TFormMain::HoursBetween: the whole hours from the first stamp to the second, 24 per day between the dates plus
 // the difference of the hours; 0 when the second date lies before the first, the difference of the hours (which
-// may be negative) on the same date. No value for a stamp whose month or day does not exist.
+// may be negative) on the same date. Every year counts by the Gregorian calendar, those before 1900 too. No value
+// for a stamp whose month or day does not exist, nor for a span of hours beyond 32 bits.
 std::optional<int32_t> HoursBetween(int y1, int m1, int d1, int h1, int y2, int m2, int d2, int h2);
 
 // The day on which the count of Saturdays since 1 January of the year reaches the week; none for week 0 or a week

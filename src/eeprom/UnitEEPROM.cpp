@@ -281,6 +281,7 @@ void TFormEEPROM::RequestHeaderItems(link::Link& link) {
     int waitAfterMs;
   };
   static constexpr Item kItems[] = {
+      // clang-format off
       {msg::kEepHeaderId, 0, 100, 100},          {msg::kEepCurrentUnit, 0, 100, 100},
       {msg::kEepVoltageUnit, 0, 100, 100},       {msg::kEepVoltageDiffUnit, 0, 100, 100},
       {msg::kEepMaxVoltageDiff, 0, 100, 100},    {msg::kEepWarrantyCycles, 0, 100, 100},
@@ -298,6 +299,7 @@ void TFormEEPROM::RequestHeaderItems(link::Link& link) {
       {msg::kEepCotCount, 0, 50, 50},            {msg::kEepDotCount, 0, 50, 50},
       {msg::kEepCutCount, 0, 50, 50},            {msg::kEepOvCount, 0, 50, 50},
       {msg::kEepUvCount, 0, 50, 50},             {msg::kEepScCount, 0, 50, 50},
+      // clang-format on
   };
   for (const Item& item : kItems) {
     link::SendPackCommand(link, item.id, item.index, {0, 0, 0}, 0);

@@ -34,6 +34,7 @@ struct ParameterRow {
 
 // The rows by request index: edit box, label (hidden or not), unit, group and row (1-based), "Set" button.
 constexpr ParameterRow kParameterRows[] = {
+    // clang-format off
     {0, paraCtl::Edit_DF_MIN_NUMBER, paraCtl::Label_DF_MIN_NUMBER, "DF_MIN_NUMBER", true, paraCtl::LabelUnit_DF_MIN_NUMBER, "", 1, 1, Control{}},
     {1, paraCtl::Edit_WakeUpLineType, paraCtl::Label_WakeUpLineType, "Wake Up Line Type", false, paraCtl::LabelUnit_WakeUpLineType, "", 1, 2, paraCtl::SpdBtnSet_WakeUpLineType},
     {2, paraCtl::Edit_WakeUpLineTimeOn, paraCtl::Label_WakeUpLineTimeOn, "Wake Up Line Time On", false, paraCtl::LabelUnit_WakeUpLineTimeOn, "sec", 1, 3, paraCtl::SpdBtnSet_WakeUpLineTimeOn},
@@ -61,6 +62,7 @@ constexpr ParameterRow kParameterRows[] = {
     {24, paraCtl::Edit_SleepFuseCurrent, paraCtl::Label_SleepFuseCurrent, "Sleep Fuse Current", true, paraCtl::LabelUnit_SleepFuseCurrent, "mA", 4, 1, paraCtl::SpdBtnSet_SleepFuseCurrent},
     {25, paraCtl::Edit_ActiveSOCLevel, paraCtl::Label_ActiveSOCLevel, "Active SOC Level", false, paraCtl::LabelUnit_ActiveSOCLevel, "%", 4, 2, paraCtl::SpdBtnSet_ActiveSOCLevel},
     {255, paraCtl::Edit_DF_MAX_NUMBER, paraCtl::Label_DF_MAX_NUMBER, "DF_MAX_NUMBER", false, paraCtl::LabelUnit_DF_MAX_NUMBER, "", 4, 3, Control{}},
+    // clang-format on
 };
 
 constexpr Control kGroups[] = {paraCtl::GroupBoxPara1, paraCtl::GroupBoxPara2, paraCtl::GroupBoxPara3,

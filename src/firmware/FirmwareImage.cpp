@@ -177,8 +177,13 @@ QString CheckImage(const QByteArray& image) {
 }
 
 ImageBinary ImageToBinary(const QByteArray& image) {
-  std::map<uint32_t, uint8_t> flash;
-  uint32_t upper = 0;
+  // objcopy's reading: a data record lands at the last extended linear base (type 04) plus the last extended
+  // segment base (type 02) plus its offset, summed in 32 bits; its bytes run on from there unwrapped, so the
+  // map is keyed wider than an address; a later record overwrites an earlier one; the end-of-file record ends
+  // the image.
+  std::map<uint64_t, uint8_t> flash;
+  uint32_t linear = 0;
+  uint32_t segment = 0;
   for (QByteArray line : image.split('\n')) {
     if (line.endsWith('\r')) line.chop(1);
     if (line.size() < 11 || line[0] != ':') continue;
@@ -188,20 +193,24 @@ ImageBinary ImageToBinary(const QByteArray& image) {
     const uint32_t address = static_cast<uint32_t>(hexByte(d + 2) << 8 | hexByte(d + 4));
     const int type = hexByte(d + 6);
     if (type == 0x00) {
-      for (int i = 0; i < count; ++i) flash[upper + address + static_cast<uint32_t>(i)] = hexByte(d + 8 + 2 * i);
+      const uint64_t start = uint32_t{linear + segment + address};
+      for (int i = 0; i < count; ++i) flash[start + static_cast<uint64_t>(i)] = hexByte(d + 8 + 2 * i);
+    } else if (type == 0x01) {
+      break;
     } else if (type == 0x02 && count == 2) {
-      upper = static_cast<uint32_t>(hexByte(d + 8) << 8 | hexByte(d + 10)) << 4;
+      segment = static_cast<uint32_t>(hexByte(d + 8) << 8 | hexByte(d + 10)) << 4;
     } else if (type == 0x04 && count == 2) {
-      upper = static_cast<uint32_t>(hexByte(d + 8) << 8 | hexByte(d + 10)) << 16;
+      linear = static_cast<uint32_t>(hexByte(d + 8) << 8 | hexByte(d + 10)) << 16;
     }
   }
   ImageBinary binary;
   if (flash.empty()) return binary;
-  binary.base = flash.begin()->first;
-  const qint64 span = qint64{flash.rbegin()->first} - binary.base + 1;
-  if (span > kMaxBinarySpan) return binary;
+  // The lowest address is a record's start, so it fits 32 bits.
+  binary.base = static_cast<uint32_t>(flash.begin()->first);
+  const uint64_t span = flash.rbegin()->first - binary.base + 1;
+  if (span > static_cast<uint64_t>(kMaxBinarySpan)) return binary;
   binary.bytes = QByteArray(static_cast<qsizetype>(span), '\0');
-  for (const auto& [address, byte] : flash) binary.bytes[address - binary.base] = static_cast<char>(byte);
+  for (const auto& [at, byte] : flash) binary.bytes[static_cast<qsizetype>(at - binary.base)] = static_cast<char>(byte);
   return binary;
 }
 

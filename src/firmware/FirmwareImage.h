@@ -67,6 +67,9 @@ QString CheckImage(const QByteArray& image);
 
 // The flash contents the image describes, from its lowest data address to its highest, gaps filled with zeros
 // (what "objcopy -I ihex -O binary" makes of it), with the lowest address. For an image CheckImage accepts.
+// A data record lands at the last extended linear base (type 04) plus the last extended segment base (type 02)
+// plus its offset, in 32 bits, and its bytes run on unwrapped (the bytes may thus reach past 4 GiB); a later
+// record overwrites an earlier one. An image spanning more than 256 MiB gives its base and no bytes.
 struct ImageBinary {
   uint32_t base = 0;
   QByteArray bytes;

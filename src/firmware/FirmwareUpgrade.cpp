@@ -95,10 +95,10 @@ bool FirmwareUpgrade::verify(const QByteArray& image) {
       for (int read = 0; read < kVerifyReads && !answered; ++read) answered = verify_.WaitVerifyReply(port_);
     }
     if (!answered) {
-      // A record nobody vouched for is not a verified one.
+      // A record nobody vouched for is not a verified one, and the run has failed with it: a pack that stopped
+      // answering would cost every record left its 50 reads (hours for a large image) with "Exit" off.
       memo(QString::asprintf("SYS: Addr = %u......no verify answer. <TIMEOUT>", r.address));
-      ok = false;
-      continue;
+      return false;
     }
     const bool same = verify_.deviceChecksum() == r.checksum;
     memo(QString::asprintf("SYS: Image Chksum = %u, FW Chksum = %u......%s", r.checksum, verify_.deviceChecksum(),

@@ -6,9 +6,9 @@
 // as boot frames), erase (0x4204), transfer field by field (0x4003 and a data frame, each acknowledged), verify
 // record by record (0x2003), switch back (0x4203), verdict. It passes only when the image held at least one
 // field, every field was acknowledged, the verify pass ran to the end with an answer for every record and no
-// record differed. A failed switch, version check or erase ends it without the switch back. An image that is not
-// sound is refused before the adapter is opened, so a pack's flash is never erased for an image that cannot be
-// sent whole.
+// record differed; the pass ends at the first record left unanswered. A failed switch, version check or erase
+// ends it without the switch back. An image that is not sound is refused before the adapter is opened, so a
+// pack's flash is never erased for an image that cannot be sent whole.
 //
 // The workers write the window's controls (memo, version box, progress bar, status picture, buttons) through
 // the store.
@@ -48,7 +48,7 @@ class FirmwareUpgrade {
  private:
   enum class Transfer { Ended, FieldUnanswered };
   Transfer transfer(const QByteArray& image, int* acknowledged);
-  // True when every record at 0x1000 or above was answered and agreed.
+  // True when every record at 0x1000 or above was answered and agreed; it ends at the first record unanswered.
   bool verify(const QByteArray& image);
   bool command(uint16_t command, uint16_t argument = 0, uint8_t p0 = 0, uint8_t value = 0);
   void memo(const QString& line);

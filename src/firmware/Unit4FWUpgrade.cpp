@@ -13,7 +13,7 @@ namespace {
 
 const QString kRule = QStringLiteral("==============================");
 
-// What the window's workers and the image choice hold off while they run.
+// What the window's workers (the image read among them) hold off while they run.
 constexpr std::array<Control, 4> kWindowButtons = {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade,
                                                    ctl::btnGetBootloaderVersion, ctl::SpdBtn_FirmwareUpgradeExit};
 
@@ -102,6 +102,14 @@ void TFormFWUpgrade::ChooseImage(const QString& path) {
   memo(QStringLiteral("  FW Image: Checksum Compare."));
   memo(kRule);
   controls_.setText(ctl::editFirmwarePath, path);
+  // A large image (or a slow disk) takes its time to read and hash: on a worker, so the window keeps answering
+  // with its buttons off; the worker gives them back through the store.
+  if (!startWorker("ReadImageThread", [this, path, wasEnabled] { ReadImageThread(path, wasEnabled); })) {
+    for (size_t i = 0; i < kWindowButtons.size(); ++i) controls_.setEnabled(kWindowButtons[i], wasEnabled[i]);
+  }
+}
+
+void TFormFWUpgrade::ReadImageThread(const QString& path, const std::array<bool, 4>& wasEnabled) {
   auto image = std::make_shared<const LoadedImage>(ReadImageFile(path));
   {
     std::lock_guard lock(imageMutex_);

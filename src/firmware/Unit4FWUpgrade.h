@@ -3,16 +3,16 @@
 // bootloader's version.
 //
 // The image is read once, when it is chosen: its digest, the upgrade's field count, transfer and verify all use
-// those bytes. Reading and hashing run on the GUI thread with the window's buttons off, pumping no messages.
-// The upgrade and the version read run on workers; while either runs, ">>", "Upgrade", "Get" and "Exit" stay
-// off (a click on "Exit" would leave a pack with an erased flash behind), and each worker gives them back at
-// its end. The digest's verdict is shown, not enforced: the upgrade may start after a mismatch.
+// those bytes. Reading and hashing run on a worker, as the upgrade and the version read do; while any of them
+// runs, ">>", "Upgrade", "Get" and "Exit" stay off (a click on "Exit" would leave a pack with an erased flash
+// behind), and each worker gives them back at its end. The digest's verdict is shown, not enforced: the upgrade may start after a mismatch.
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "platform/Form.h"
 #include "platform/Services.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -39,18 +39,20 @@ class TFormFWUpgrade : public DeclaredForm {
   void SpdBtn_FirmwareUpgradeExitClick();
   void FormClose();
 
-  // What the image choice does with the path the dialog gave (GUI thread).
+  // What the image choice does with the path the dialog gave (GUI thread): the comparison's header at once, the
+  // read and the digests on a worker, which writes the rest of the block and gives the buttons back.
   void ChooseImage(const QString& path);
   // "%u.%u" into the version box; "Exit" comes back only when no worker of this window runs.
   void ShowBootloaderVersion(uint8_t major, uint8_t minor);
 
   // The image as it was read at the last choice.
   std::shared_ptr<const LoadedImage> image() const;
-  // True while the upgrade or the version read runs.
+  // True while the image read, the upgrade or the version read runs.
   bool busy() const { return busy_.load(); }
 
  private:
   bool startWorker(const char* name, std::function<void()> fn);
+  void ReadImageThread(const QString& path, const std::array<bool, 4>& wasEnabled);
   void memo(const QString& line);
 
   platform::Services& services_;

@@ -114,9 +114,11 @@ bool CanAnswerRegister::take(uint16_t command, uint16_t index) {
 }
 
 bool CanSendRequest(Link& link, uint16_t command, uint16_t index, const CanArgs& args, uint8_t value) {
+  // clang-format off
   const uint8_t data[8] = {static_cast<uint8_t>(command >> 8), static_cast<uint8_t>(command),
                            static_cast<uint8_t>(index >> 8),   static_cast<uint8_t>(index),
                            args[0], args[1], args[2], value};
+  // clang-format on
   link.canAnswers.arm(command, index);  // before the write: the answer may be read at once
   if (CanFrameSink* sink = link.canFrameSink()) sink->CanRequestGoingOut();
   if (!send(link, kCanRequest, data, 8)) return false;

@@ -50,6 +50,7 @@ constexpr int kAdapterTableSize = 32;
 
 // One 0x0702 frame of a UR2 answer as the pack-frame readers keep it (PackFrames.h).
 struct PackReplyFrame {
+  // clang-format off
   uint16_t header = 0;               // 55 AA
   uint16_t type = 0;
   uint16_t length = 0;
@@ -60,6 +61,7 @@ struct PackReplyFrame {
   uint8_t check = 0;                 // the pack frame's check byte and terminator
   uint8_t end = 0;
   uint8_t chk = 0;                   // the adapter frame's CHK and terminator
+  // clang-format on
   uint8_t terminator = 0;
 };
 

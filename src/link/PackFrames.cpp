@@ -37,8 +37,10 @@ bool writeRequest(Link& link, const PackFrame& frame) {
 }
 
 PackMessageBytes requestMessage(uint16_t id, uint16_t index, const std::array<uint8_t, 3>& data, uint8_t count) {
+  // clang-format off
   return {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), static_cast<uint8_t>(index >> 8),
           static_cast<uint8_t>(index), data[0], data[1], data[2], count};
+  // clang-format on
 }
 
 // One 0x0702 answer frame of 21 bytes, read in place.

@@ -27,6 +27,7 @@ struct AckBit {
   bool withdraws = false;  // the header clears the bit instead
 };
 constexpr AckBit kAckBits[] = {
+    // clang-format off
     {msg::kBarcode16, 1, F::Barcode16Read, 0x01},     {msg::kBarcode16, 2, F::Barcode16Read, 0x02},
     {msg::kBarcode16Alt, 1, F::Barcode16ReadAlt, 0x01},  {msg::kBarcode16Alt, 2, F::Barcode16ReadAlt, 0x02},
     {msg::kBarcode32, 1, F::Barcode32Read, 0x01},     {msg::kBarcode32, 2, F::Barcode32Read, 0x02},
@@ -42,6 +43,7 @@ constexpr AckBit kAckBits[] = {
     {msg::kEepCanRecord, 0x203, F::RecordBlocks12, 0x40}, {msg::kEepCanRecord, 0x204, F::RecordBlocks12, 0x80},
     {msg::kEepCanRecord, 0x301, F::RecordBlock3, 0x01},   {msg::kEepCanRecord, 0x302, F::RecordBlock3, 0x02},
     {msg::kEepCanRecord, 0x303, F::RecordBlock3, 0x04},   {msg::kEepCanRecord, 0x304, F::RecordBlock3, 0x08},
+    // clang-format on
 };
 
 size_t at(CanAckFamily family) { return static_cast<size_t>(family); }

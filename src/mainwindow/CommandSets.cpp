@@ -19,6 +19,7 @@ std::array<Control, 31> CommandSet() {
   const EepromWindowCommandSet* eep = eepromWindowMembers.load();
   const EepromWindowCommandSet none{};
   if (eep == nullptr) eep = &none;
+  // clang-format off
   return {ctl::SpdBtnRUN,          ctl::BitBtnPrint,           ctl::BitBtnSafeInfoRead,   ctl::SpdBtnDeepSleep,
           ctl::SpdBtnSleep,        ctl::BitBtnBarCodeWrite,    ctl::BitBtnBarCodeRead,    ctl::SpdBtnRTCSet,
           ctl::SpdBtnRTCGet,       ctl::SpdBtnShippingModeSet, ctl::SpdBtnShippingModeGet, ctl::SpdBtnSNSet,
@@ -27,6 +28,7 @@ std::array<Control, 31> CommandSet() {
           eep->preview,            eep->window,                ctl::SpdBtnChgSW,          ctl::SpdBtnDsgSW,
           ctl::SpdBtnBtyVoltRead,  ctl::SpdBtnDsgVoltRead,     ctl::SpdBtnChgVoltRead,    ctl::SpdBtnSOCRead,
           ctl::BitBtnWCellmOmhAdjust, ctl::BitBtnCellRPrarmLoad, ctl::BitBtnRCellmOmhAdjust};
+  // clang-format on
 }
 
 void SetCommandButtonsEnabled(Controls& controls, bool enable) {

@@ -407,17 +407,27 @@ void Monitor::Ur2Cycle() {
 }
 
 void Monitor::PollCan() {
-  // The CAN commands borrow this run's adapter while it polls.
-  std::optional<link::CanSessionScope> session(std::in_place, link_);
-  StartCan();
-  while (running()) CanCycle();
+  // The end step runs however the loop ends, an exception from a callee included: buttons or a keep-alive left
+  // on after the run would borrow a session that is gone.
+  //
   // Under the exchange lock, which a CAN command holds from its start to giving its button back: a command
   // running now finishes first, and one starting later finds no run, so none switches a button or the
   // keep-alive on again after this.
-  const auto exchange = link_.exchange();
-  session.reset();
-  setEnabled(controls_, kCanCommandButtons, false);
-  controls_.setEnabled(ctl::Timer_300h_ON, false);
+  struct EndStep {
+    Monitor& m;
+    std::optional<link::CanSessionScope>& session;
+    ~EndStep() {
+      const auto exchange = m.link_.exchange();
+      session.reset();
+      setEnabled(m.controls_, kCanCommandButtons, false);
+      m.controls_.setEnabled(ctl::Timer_300h_ON, false);
+    }
+  };
+  // The CAN commands borrow this run's adapter while it polls.
+  std::optional<link::CanSessionScope> session(std::in_place, link_);
+  const EndStep end{*this, session};
+  StartCan();
+  while (running()) CanCycle();
 }
 
 void Monitor::StartCan() {

@@ -183,6 +183,13 @@ void TFormMain::SpdBtnExitClick() {
   services_.gui().closeWindow(ctl::FormMain);
 }
 
+// The main window's close ends the program. While another window has it disabled (the EEPROM window, whose read
+// may not be saved yet; the configuration dialog) a close asked from the title bar or the keyboard is refused,
+// as the firmware window refuses one while its worker runs.
+void TFormMain::FormClose() {
+  if (!controls_.enabled(ctl::FormMain)) controls_.setVisible(ctl::FormMain, true);
+}
+
 void TFormMain::SpdBtnPRINTClick() {
   controls_.setEnabled(ctl::SpdBtnPRINT, false);
   // The button stays off a second after printing, so one click prints one page; a timer gives it back, so the
@@ -244,6 +251,7 @@ void TFormMain::installClick(Control control, std::function<void()> handler) {
 void TFormMain::onEvent(Control control, UiEvent event) {
   static constexpr EventRoute<TFormMain> kRoutes[] = {
       {ctl::FormMain, UiEvent::Show, &TFormMain::FormShow},
+      {ctl::FormMain, UiEvent::Close, &TFormMain::FormClose},
       {ctl::SpdBtnRUN, UiEvent::Click, &TFormMain::SpdBtnRUNClick},
       {ctl::SpdBtnConfigure, UiEvent::Click, &TFormMain::SpdBtnConfigureClick},
       {ctl::SpdBtnUpgrade, UiEvent::Click, &TFormMain::SpdBtnUpgradeClick},

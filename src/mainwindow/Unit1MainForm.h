@@ -41,6 +41,7 @@ class TFormMain : public DeclaredForm {
   void FormCreate();
   // Runs each time the window becomes visible: the date, the chart and the profile.
   void FormShow();
+  void FormClose();
   // Clears the live values before a monitoring run.
   void ResetLiveDisplay();
 

@@ -19,10 +19,12 @@ constexpr int kRecord = 6;  // the record's first byte in the reply
 
 // A cell type recognised by the capacity per cell, with the capacity model that replaces the pack's figures.
 struct CellClass {
+  // clang-format off
   uint32_t lowest, highest;   // capacity per cell, mAh
   uint32_t cellCapacity;      // CC, mAh
   uint64_t fadeNumerator, fadeDenominator;
   uint32_t endPerCell;        // hundredths of a mAh per cell in parallel, from the threshold on
+  // clang-format on
 
   uint32_t fullChargeCapacity(uint32_t parallel, uint32_t cycles) const {
     if (cycles >= kCycleThreshold) return parallel * endPerCell / 100;

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -80,6 +81,7 @@ class TtyPort : public Port {
   }
 
   void readLoop() {
+    pthread_setname_np(pthread_self(), "tty reader");
     uint8_t buffer[4096];
     for (;;) {
       pollfd p[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};

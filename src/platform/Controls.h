@@ -68,6 +68,7 @@ constexpr Colour fromRgb(int r, int g, int b) {
 }  // namespace colour
 
 struct ControlState {
+  // clang-format off
   QString text;             // the text of an edit, the caption of anything else
   Colour color = colour::Window;
   Colour fontColor = colour::WindowText;
@@ -81,6 +82,7 @@ struct ControlState {
   int maximum = 100;
   QString hint;
   int fontSize = 0;         // the font's pixel height; 0: the window's font
+  // clang-format on
   // What an edit takes (its design, fixed): at most this many characters (0: no limit), digits alone. The store
   // keeps an edit's text as the widget would: a text beyond these is refused whole and the edit keeps its own.
   int maxLength = 0;

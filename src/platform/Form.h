@@ -12,6 +12,7 @@
 namespace qv {
 
 enum class Kind {
+  // clang-format off
   Form,         // the window itself (its entry is the form's name)
   Panel,
   GroupBox,
@@ -31,6 +32,7 @@ enum class Kind {
   Image,        // picture: a resource path
   Chart,        // a bar chart; caption: its title; items: its bars, "value" or "value/colour" (0x00BBGGRR)
   Timer,        // enabled: running; interval in ms
+  // clang-format on
 };
 
 // Colours a control gets when its definition names none.
@@ -46,6 +48,7 @@ struct ControlDef {
   int top = 0;
   int width = 0;
   int height = 0;
+  // clang-format off
   const char* caption = "";      // caption, or an edit's text
   Colour color = kKindDefault;
   Colour fontColor = kKindDefault;
@@ -85,6 +88,7 @@ struct ControlDef {
   ControlDef& image(const char* resource) { picture = resource; return *this; }
   ControlDef& panels(const char* widths) { panelWidths = widths; return *this; }
   ControlDef& every(int ms) { interval = ms; return *this; }
+  // clang-format on
 };
 
 // A control of a kind at its place (left, top, width, height) with its caption.
@@ -119,6 +123,7 @@ const ControlDef* findControl(const FormDef& form, Control name);
 
 // Events that a window hands to its form's logic, on the GUI thread.
 enum class UiEvent {
+  // clang-format off
   Click,       // a button, check box or radio group was clicked
   Change,      // the operator changed a value (the new value is already in the store)
   MouseEnter,
@@ -126,6 +131,7 @@ enum class UiEvent {
   Timer,       // a timer fired
   Show,        // the window became visible
   Close,       // the operator closed the window
+  // clang-format on
 };
 
 class FormLogic {

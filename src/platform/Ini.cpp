@@ -39,6 +39,7 @@ struct Span {
 };
 
 struct Line {
+  // clang-format off
   qsizetype begin = 0;    // first byte of the line
   qsizetype end = 0;      // first byte of its line end (or the end of the file)
   qsizetype next = 0;     // first byte of the next line
@@ -46,6 +47,7 @@ struct Line {
   enum { Other, Section, Entry } kind = Other;
   Span name;              // the section's or the key's name, blanks dropped
   Span value;             // an entry's value, blanks dropped; empty values sit just after the '='
+  // clang-format on
 };
 
 // Walks the file line by line; parsing never looks past the bytes it was given.

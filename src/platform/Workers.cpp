@@ -21,6 +21,9 @@ void Workers::start(std::string name, std::function<void()> fn) {
       // A worker's waits are the protocol's pace, and a CAN cycle is eighteen of them: the kernel's default
       // slack of 50 us a wake-up would stretch each cycle by most of a millisecond.
       prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+      // Named as started (the kernel keeps 15 characters): a stack dump or a per-thread CPU figure says which
+      // worker it is.
+      prctl(PR_SET_NAME, w->name.substr(0, 15).c_str(), 0UL, 0UL, 0UL);
       try {
         fn();
       } catch (const std::exception& e) {

@@ -357,8 +357,10 @@ bool FunctionTest::Run::Cells(const EvtTest& e) {
     open();
     const QString text = texts[static_cast<size_t>(i - 1)];
     const std::optional<long long> v = numberOf(text);
+    // clang-format off
     Range r{QStringLiteral("Cell Volt ") + num(i) + QStringLiteral(" Range : "), QStringLiteral(" mV"), e.CellVoltMin,
             e.CellVoltMax, v, v ? num(*v) : text, cellFresh(i)};
+    // clang-format on
     r.asUnsigned = true;
     itemTitle(r.title());
     rangeResult(r);

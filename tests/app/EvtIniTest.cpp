@@ -110,12 +110,14 @@ TEST_F(EvtIni, EveryKeyFillsItsFieldByItsKind) {
   EXPECT_EQ(evtText(t.BarcodeName), QByteArray("114"));
   EXPECT_EQ(evtText(t.ProjectName), QByteArray("115"));
   EXPECT_EQ(evtText(t.FWVer), QByteArray("116"));
+  // clang-format off
   const int32_t numbers[] = {t.RTCAccuracyRange, t.DateTimeAccuracyRange, t.DateTimeFirstToCheckRange,
                              t.SOCMax,           t.SOCMin,                t.SOHMax,
                              t.SOHMin,           t.T1,                    t.T2,
                              t.T1Range,          t.T2Range,               t.CellVoltMax,
                              t.CellVoltMin,      t.CellBalance,           t.PackVoltMax,
                              t.PackVoltMin,      t.PackCurrentMax,        t.PackCurrentMin};
+  // clang-format on
   for (size_t i = 0; i < std::size(numbers); ++i) EXPECT_EQ(numbers[i], 117 + static_cast<int>(i)) << i;
   for (uint8_t flag : {t.OVFlag, t.UVFlag, t.OCFlag, t.SCFlag, t.OTFlag, t.UTFlag}) EXPECT_EQ(flag, 1);
   EXPECT_EQ(t.CycleCnt, 141);
@@ -208,9 +210,11 @@ TEST_F(EvtIni, AValueOfNoNumberStopsTheLoadAtItsKey) {
   const struct {
     QByteArray value;
     const char* shown;
+    // clang-format off
   } bad[] = {{"abc", "abc"}, {"99999999999", "99999999999"}, {"", ""}, {"12a", "12a"},
              {QByteArray::fromHex("a4a4"), "中"},  // Big5, shown as its character
              {QByteArray(60, '7') + "x", nullptr}};
+  // clang-format on
   for (const auto& b : bad) {
     controls.setText(ctl::EditEVTT1, QString());
     writeIni("[Set]\nTestRepeatCnt=2\n[Check]\nT1=21\nT1Range=4\nCellVoltMin=3100\nCellBalance=" + b.value +

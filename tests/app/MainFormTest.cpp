@@ -177,6 +177,7 @@ TEST_F(MainFormTest, ShowingTheWindowAppliesTheProfileOfTheExecutableName) {
     std::set<Control> pages;
   };
   const Case cases[] = {
+      // clang-format off
       {"VELMO_LIT7", true, "VELMO_LIT_V1.0.4", {}},
       {"VELMO_LIT", false, "VELMO_LIT_", {}},
       {"velmo_lit", true, "VELMO_XXX_V1.0.4", {}},
@@ -186,6 +187,7 @@ TEST_F(MainFormTest, ShowingTheWindowAppliesTheProfileOfTheExecutableName) {
       {"VELMO_DEBUG", true, design, eepOnly},
       {"VELMO_DIA", true, design, eepOnly},
       {"VELMO_EEP", false, design, eepOnly},
+      // clang-format on
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.exeName);

@@ -165,6 +165,7 @@ TEST_F(DiagnosisReportRoad, AWholeReadFillsEveryLineAsThePackStateGivesIt) {
     uint8_t flags;
     Lines changed;  // the lines that differ from fullReport()
   } cases[] = {
+      // clang-format off
       {"cells of 2150 mAh: inside a capacity class", 4300, "QV1302B96A", 0, {}},
       {"cells of 2500 mAh: outside every class, the record's own figures",
        5000, "QV1302B96A", 0x21,
@@ -178,6 +179,7 @@ TEST_F(DiagnosisReportRoad, AWholeReadFillsEveryLineAsThePackStateGivesIt) {
         {r::Label_MaxChgVoltage, "42.0 V"}, {r::Label_PulseDsgDurationSec, "3 sec"},
         {r::Label_WarrantyCycle, "500 times (SOC>60% D.C)"}, {r::Label_ProtectFlag, ",UV"},
         {r::Label_SOC0ChgCap, "150 mAh"}}},
+      // clang-format on
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);
@@ -223,11 +225,13 @@ TEST_F(DiagnosisReportRoad, APackThatAnswersNothingAfterItsRecordShowsNothingOfT
   EXPECT_EQ(got.at(r::Label_ModelName), "QV1302B96A");
   EXPECT_EQ(got.at(r::Label_PackVoltage), "48100 mV");
   const Lines cleared = {
+      // clang-format off
       {r::Label_CellType, ""},           {r::Label_MaxCellVolt, "0 mV"},     {r::Label_MinCellVolt, "0 mV"},
       {r::Label_CellImbalance, "0 mV"},  {r::Label_TotalChgEvtCnt, "0 times"}, {r::Label_TotalDsgEvtCnt, "0 times"},
       {r::Label_TotalWarrantyCnt, "0 times"}, {r::Label_Barcode, ""},     {r::Label_MftDate, ""},
       {r::Label_ExpDate, ""},            {r::Label_LastChgDate, ""},       {r::Label_FstFullChgDate, ""},
       {r::Label_MaxDurationLowSOC0Hours, ""}, {r::Label_SOC0ChgCap, ""},
+      // clang-format on
   };
   for (const auto& [label, text] : cleared) EXPECT_EQ(got.at(label), text) << label;
   // The fixture is not the pack: its lines are there.

@@ -96,6 +96,7 @@ struct RecordCase {
 };
 
 const RecordCase kRecordCases[] = {
+    // clang-format off
     {"protection, discharge OC", EepList::Protect, 12,
      {"12 07 03 0E 05 09 FF FF", "88 DC 00 00 9C B8 23 1F", "00 0C 39 00 44 00 00 00", "00 00 00 00 00 00 00 00"},
      0x0F,
@@ -121,6 +122,7 @@ const RecordCase kRecordCases[] = {
      0x0A,
      "0003 , Date : 2000.0.0 , Time : 0.0.0 , Protect , Charge , SOC  : 5 % , Voltage  : 100 mV , "
      "Current  : 1 mA , T1  : 1 Deg.C , VoltDiff  : 0 mV , Cycle Cnt  : 0  , Incomplete, missing part : 1 3 , "},
+    // clang-format on
 };
 
 TEST(RecordLine, EachRecordReadsAsItsLine) {
@@ -172,12 +174,14 @@ TEST(SaveNames, NamesFromThePackAreMadeSafeAndValidOnesKept) {
     const char* version;
     const char* name;
   } cases[] = {
+      // clang-format off
       {"", "01.05", "EEP_NULL"},
       {"ABC123", "01.05", "EEP_ABC123_V01.05"},
       {"QV-13S 4P", "1.2", "EEP_QV-13S 4P_V1.2"},
       {"../etc", "01.05", "EEP___etc_V01.05"},
       {"A/B\\C", "0..1", "EEP_A_B_C_V0_1"},
       {"A\x01\x1F" "B", "\x7F", "EEP_A__B_V_"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);

@@ -67,6 +67,7 @@ TEST_F(LastChargeSearchRoad, TheLatestChargeStopOfBothListsAndASecondPackAfterTh
     std::set<std::tuple<sim::SimEepList, uint32_t, uint16_t>> silent;
     QString date, soc;
   } cases[] = {
+      // clang-format off
       {"latest in LEAD",
        {rec(kChargeStop, 60, {18, 5, 1, 10, 0, 0}), rec(kChargeStop, 77, {18, 5, 3, 8, 30, 0})},
        {rec(kChargeStop, 50, {18, 5, 3, 8, 29, 0}), rec(kChargeStart, 99, {19, 1, 1, 0, 0, 0})},
@@ -82,6 +83,7 @@ TEST_F(LastChargeSearchRoad, TheLatestChargeStopOfBothListsAndASecondPackAfterTh
        {rec(kChargeStop, 33, {18, 1, 1, 1, 1, 0})}, {rec(kChargeStop, 90, {19, 1, 1, 1, 1, 0})},
        {{sim::SimEepList::Last, 1, 2}}, "2018-1-1 1:1", "33"},
       {"no records", {}, {}, {}, "", "0"},
+      // clang-format on
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);

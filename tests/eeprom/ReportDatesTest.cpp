@@ -24,6 +24,13 @@ TEST(ReportDates, HoursBetweenStamps) {
       {2018, 4, 31, 0, 2018, 5, 5, 0, std::nullopt},
       {2018, 5, 5, 0, 2019, 2, 29, 0, std::nullopt},
       {2018, 5, 5, 0, 2018, 13, 1, 0, std::nullopt},
+      // Every year counts by the calendar, before 1900 too.
+      {1899, 12, 31, 0, 1900, 1, 1, 0, 24},
+      {1896, 1, 1, 0, 1897, 1, 1, 0, 366 * 24},
+      {1800, 1, 1, 0, 1900, 1, 1, 0, 36524 * 24},  // 1800 and 1900 are no leap years
+      {-1, 12, 31, 23, 0, 1, 1, 0, 1},
+      // Hours beyond 32 bits are no value, not a wrapped one.
+      {1, 1, 1, 0, 300000, 1, 1, 0, std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.y1 << "-" << c.m1 << "-" << c.d1 << " to " << c.y2 << "-" << c.m2 << "-"
@@ -61,6 +68,9 @@ TEST(ReportDates, TheBarcodeGivesTheManufactureAndExpiryDates) {
   EXPECT_EQ(DatesFromBarcode("QV2024X0312345").week, 3);
   // A year that starts on a Saturday: week 1 is 1 January.
   EXPECT_EQ(ManufactureDate(2022, 1), (ReportDate{2022, 1, 1}));
+  // 1 January 1898 was a Saturday, 1 January 1600 a Saturday too.
+  EXPECT_EQ(ManufactureDate(1898, 2), (ReportDate{1898, 1, 8}));
+  EXPECT_EQ(ManufactureDate(1600, 53), (ReportDate{1600, 12, 30}));
   EXPECT_EQ(ExpiryDate({2019, 8, 31}, 18), (ReportDate{2021, 2, 28}));
   EXPECT_EQ(ExpiryDate({2018, 8, 31}, 18), (ReportDate{2020, 2, 29}));
 }
@@ -77,11 +87,13 @@ TEST(ReportTexts, ProtectionFlagsAndWarranty) {
     uint32_t capacity;
     const char* text;
   } cases[] = {
+      // clang-format off
       {"QV1304LA", 0, "500 times (SOC>60% D.C)"}, {"QV1304LB", 2150, "500 times (SOC>60% D.C)"},
       {"QV1304LC", 2233, "700 times (SOC>60%)"},  {"QV1304LA ", 2032, ""},
       {"", 2033, "700 times (SOC>60%)"},          {"", 2234, ""},
       {"", 2549, "500 times (SOC>70%)"},          {"", 2749, "500 times (SOC>70%)"},
       {"", 2750, ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.id << " " << c.capacity);

@@ -125,6 +125,48 @@ TEST(FirmwareImage, TheBinaryRunsFromTheLowestAddressToTheHighestWithGapsZero) {
   EXPECT_EQ(binary.bytes, low + QByteArray(16, '\0') + high);
 }
 
+// What objcopy -I ihex -O binary makes of these images (binutils 2.40, each run by hand): the last extended
+// segment base (type 02) and the last extended linear base (type 04) are both added to a record's offset, in 32
+// bits; a record's bytes run on past 0xFFFF (and past 4 GiB) unwrapped; a later record overwrites an earlier one;
+// nothing after the end-of-file record counts.
+TEST(FirmwareImage, TheBinaryIsWhatObjcopyMakesOfTheImage) {
+  using test::hexRecord;
+  const struct {
+    const char* what;
+    QByteArray image;
+    uint32_t base;
+    QByteArray bytes;
+  } cases[] = {
+      {"segment and linear base added",
+       ":020000020010EC\n:020000040001F9\n:01000000AA55\n:00000001FF\n", 0x00010100u, QByteArray("\xAA")},
+      {"each base kept until its own kind comes again",
+       hexRecord(0, 0x04, {0x00, 0x02}) + hexRecord(0x0000, 0x00, {5}) + hexRecord(0, 0x02, {0x00, 0x01}) +
+           hexRecord(0x0000, 0x00, {6}) + hexRecord(0, 0x04, {0x00, 0x00}) + hexRecord(0x0000, 0x00, {7}) +
+           test::hexEnd(),
+       0x10u, QByteArray("\x07") + QByteArray(0x20000 - 0x11, '\0') + "\x05" + QByteArray(0x10 - 1, '\0') + "\x06"},
+      {"the sum wraps at 32 bits",
+       hexRecord(0, 0x04, {0xFF, 0xFF}) + hexRecord(0, 0x02, {0xFF, 0xFF}) + hexRecord(0xFFFF, 0x00, {1, 2}) +
+           test::hexEnd(),
+       0x000FFFEFu, QByteArray("\x01\x02")},
+      {"a record runs on past 4 GiB",
+       hexRecord(0, 0x04, {0xFF, 0xFF}) + hexRecord(0xFFFF, 0x00, {1, 2, 3}) + test::hexEnd(), 0xFFFFFFFFu,
+       QByteArray("\x01\x02\x03")},
+      {"a later record overwrites", hexRecord(0x0011, 0x00, {9, 9}) + hexRecord(0x0010, 0x00, {1, 2, 3, 4}) +
+                                        hexRecord(0x0012, 0x00, {8}) + test::hexEnd(),
+       0x10u, QByteArray("\x01\x02\x08\x04")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(CheckImage(c.image), QString());
+    const ImageBinary binary = ImageToBinary(c.image);
+    EXPECT_EQ(binary.base, c.base);
+    EXPECT_EQ(binary.bytes, c.bytes);
+  }
+  // Past the end-of-file record (an image the check refuses), objcopy reads nothing more.
+  const QByteArray afterEnd = hexRecord(0x0000, 0x00, {1}) + test::hexEnd() + hexRecord(0x0004, 0x00, {2});
+  EXPECT_EQ(ImageToBinary(afterEnd).bytes, QByteArray("\x01"));
+}
+
 TEST(FirmwareImage, DigestAndSideFile) {
   QTemporaryDir dir;
   const QString image = dir.filePath("firmware.hex");
@@ -141,9 +183,11 @@ TEST(FirmwareImage, DigestAndSideFile) {
   const struct {
     QByteArray side;
     QString read;
+    // clang-format off
   } cases[] = {{"900150983CD24FB0D6963F7D28E17F72  firmware.hex\n", "900150983CD24FB0D6963F7D28E17F72"},
                {"9001", "9001"},
                {QByteArray("9001\0" "50983C", 11), "9001"}};
+  // clang-format on
   for (const auto& c : cases) {
     QFile md5(Md5SidePath(image));
     ASSERT_TRUE(md5.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -158,6 +202,7 @@ TEST(FirmwareImage, DigestsAgreeOnTheirFirstSixteenCharacters) {
   const struct {
     QString image, pattern;
     bool agree;
+    // clang-format off
   } cases[] = {{digest, digest, true},
                {digest, digest.left(16) + "anything else", true},
                {digest, digest.left(15), false},
@@ -165,6 +210,7 @@ TEST(FirmwareImage, DigestsAgreeOnTheirFirstSixteenCharacters) {
                {"<none>", "<none>", false},
                {"(null)", "(null)", false},
                {"<none>", digest, false}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(DigestsAgree(c.image, c.pattern), c.agree) << c.pattern.toStdString();
 }
 

@@ -7,6 +7,13 @@
 
 #include <QCryptographicHash>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+#include <vector>
+
 namespace qv {
 namespace {
 
@@ -44,15 +51,47 @@ TEST(FirmwareWindow, EachChoiceAddsItsComparisonUnderTheEarlierOnes) {
     const QString name = QString("image%1.hex").arg(++n);
     const QString path = r.writeFile(name, kImage);
     if (c.side) r.writeFile(QString("image%1.md5").arg(n), *c.side);
-    r.window.ChooseImage(path);
+    r.choose(path);
     expected += block(kDigest, c.pattern, c.passed);
     EXPECT_EQ(r.memo(), expected);
     EXPECT_EQ(r.controls().text(ctl::editFirmwarePath), path);
     EXPECT_TRUE(r.controls().enabled(ctl::btnFirmwareUpgrade));  // the verdict is shown, not enforced
   }
   // No image and no side file: "<none>" on both sides is no agreement.
-  r.window.ChooseImage(r.dir.filePath("gone.hex"));
+  r.choose(r.dir.filePath("gone.hex"));
   EXPECT_EQ(r.memo().mid(expected.size()), block("<none>", "<none>", false));
+}
+
+// An image on a slow medium (a pipe, here, whose reader waits for its writer): the read happens on a worker, with
+// the window's buttons off until its verdict, so the window keeps answering meanwhile.
+TEST(FirmwareWindow, TheImageIsReadAndHashedOnAWorkerWithTheButtonsOff) {
+  test::UpgradeRig r;
+  const QString path = r.dir.filePath("slow.hex");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  bool readByAWorker = false;
+  std::vector<bool> enabledDuringTheRead;
+  std::thread writer([&] {
+    // Opening the write end waits for whoever opens the read end: the image read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+    readByAWorker = r.rig.services.workers.running("ReadImageThread") == 1;
+    for (Control c : {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade, ctl::btnGetBootloaderVersion,
+                      ctl::SpdBtn_FirmwareUpgradeExit})
+      enabledDuringTheRead.push_back(r.controls().enabled(c));
+    if (fd >= 0) {
+      EXPECT_EQ(::write(fd, kImage.constData(), static_cast<size_t>(kImage.size())), kImage.size());
+      ::close(fd);
+    }
+  });
+  r.window.ChooseImage(path);
+  writer.join();
+  r.rig.services.workers.joinAll();
+  EXPECT_TRUE(readByAWorker);
+  EXPECT_EQ(enabledDuringTheRead, std::vector<bool>(4, false));
+  EXPECT_EQ(r.memo(), block(kDigest, "<none>", false));
+  ASSERT_NE(r.window.image(), nullptr);
+  EXPECT_EQ(r.window.image()->bytes, kImage);
+  EXPECT_TRUE(r.controls().enabled(ctl::btnFirmwareUpgrade));
+  EXPECT_TRUE(r.controls().enabled(ctl::SpdBtn_FirmwareUpgradeExit));
 }
 
 TEST(FirmwareWindow, ACancelledChoiceChangesNothing) {

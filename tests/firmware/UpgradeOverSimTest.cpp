@@ -84,7 +84,7 @@ TEST(Upgrade, TheImageSentIsTheOneReadWhenItWasChosen) {
   test::UpgradeRig r;
   const QByteArray chosen = smallImage();
   const QString path = r.writeFile("firmware.hex", chosen);
-  r.window.ChooseImage(path);
+  r.choose(path);
   r.writeFile("firmware.hex", test::hexData(0x1000, 64, 9) + test::hexEnd());
   ASSERT_TRUE(r.upgradeChosen());
   EXPECT_EQ(r.bootloader().receivedText(), chosen);
@@ -97,11 +97,13 @@ TEST(Upgrade, EachBootloaderFaultEndsFailedWithTheAdapterClosed) {
     const char* line;  // a pattern
     int erases;
   } cases[] = {
+      // clang-format off
       {"no version", {.noVersion = true}, "^SYS: Read Bootloader Version \\.\\.\\. FAIL\\.$", 0},
       {"refused erase", {.refuseErase = true}, "^SYS: Packet Transfer\\.{6}failed\\. <TIMEOUT>$", 0},
       {"a field never acknowledged", {.neverAcknowledged = {2, 1}}, "^SYS: Packet Transfer\\.{6}failed\\. <TIMEOUT>$", 1},
       {"a wrong verify checksum", {.wrongVerify = true}, "^SYS: Image Chksum = \\d+, FW Chksum = \\d+\\.{6}failed\\.$", 1},
       {"no verify answer", {.noVerifyAnswer = true}, "^SYS: Addr = 4096\\.{6}no verify answer\\. <TIMEOUT>$", 1},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -119,6 +121,28 @@ TEST(Upgrade, EachBootloaderFaultEndsFailedWithTheAdapterClosed) {
     EXPECT_FALSE(r.controls().enabled(ctl::btnGetBootloaderVersion));
     EXPECT_TRUE(r.controls().enabled(ctl::SpdBtn_FirmwareUpgradeExit));
   }
+}
+
+// A pack that stops answering during the verify: the pass ends at the first record left unanswered (each one
+// costs 50 reads), and the window is given back.
+TEST(Upgrade, TheVerifyEndsAtTheFirstUnansweredRecord) {
+  test::UpgradeRig r;
+  r.bootloader().setFaults({.noVerifyAnswer = true});
+  QByteArray binary;
+  EXPECT_FALSE(r.upgrade(r.writeFile("firmware.hex", multiRecordImage(&binary))));
+  const QStringList memo = r.memo();
+  EXPECT_EQ(memo.filter("SYS: Addr = ").size(), 2) << memo.join('\n').toStdString();
+  EXPECT_EQ(memo.filter("no verify answer").size(), 1);
+  EXPECT_EQ(memo.value(memo.size() - 2), "SYS: Addr = 4096......no verify answer. <TIMEOUT>");
+  EXPECT_EQ(memo.back(), "MSG: Firmware Upgrade......failed.");
+  EXPECT_FALSE(r.window.busy());
+  for (Control c : {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade, ctl::SpdBtn_FirmwareUpgradeExit})
+    EXPECT_TRUE(r.controls().enabled(c)) << c.c_str();
+  r.controls().setVisible(mainwindow::ctl::FormMain, false);
+  r.controls().setVisible(ctl::FormFWUpgrade, true);
+  r.window.onEvent(ctl::SpdBtn_FirmwareUpgradeExit, UiEvent::Click);
+  EXPECT_FALSE(r.controls().visible(ctl::FormFWUpgrade));
+  EXPECT_TRUE(r.controls().visible(mainwindow::ctl::FormMain));
 }
 
 TEST(Upgrade, ABadImageIsRefusedBeforeAnythingIsSent) {
@@ -184,7 +208,7 @@ TEST(Upgrade, NeitherExitNorACloseLeavesARunningUpgrade) {
   }
   r.controls().setVisible(mainwindow::ctl::FormMain, false);
   r.controls().setVisible(ctl::FormFWUpgrade, true);
-  r.window.ChooseImage(r.writeFile("firmware.hex", smallImage()));
+  r.choose(r.writeFile("firmware.hex", smallImage()));
   r.adapter->clearWritten();
   r.window.btnFirmwareUpgradeClick();
   started.get_future().wait();

@@ -57,9 +57,14 @@ struct UpgradeRig {
     return path;
   }
 
+  // Chooses the image and waits for its read.
+  void choose(const QString& path) {
+    window.ChooseImage(path);
+    rig.services.workers.joinAll();
+  }
   // Chooses the image and runs the upgrade to its end; true when it passed.
   bool upgrade(const QString& path) {
-    window.ChooseImage(path);
+    choose(path);
     return upgradeChosen();
   }
   bool upgradeChosen() {

@@ -64,6 +64,7 @@ TEST_F(Exchanges, ASmallFirmwareUpgradeArrivesWholeAndPasses) {
   file.close();
 
   tool->FormFWUpgrade.ChooseImage(file.fileName());
+  tool->services.workers.joinAll();
   tool->FormFWUpgrade.btnFirmwareUpgradeClick();
   tool->services.workers.joinAll();
   const QStringList memo = c().items(firmware::ctl::memoFirmwareUpgrade);

@@ -29,6 +29,7 @@ struct Variant {
   std::vector<Shown> values;  // the last one is shown last in a cycle
 };
 
+// clang-format off
 const Variant kUr74{"ur74", link::kProtocolUr, " UR74 Mode ",
                     {{mctl::EditVCell1, "3700"}, {mctl::EditVCell13, "3736"}, {mctl::Edit_HVlot, "3736"}}};
 const Variant kUr96{"ur96", link::kProtocolUr, " UR96 Mode ",
@@ -40,12 +41,14 @@ const Variant kCan{"can", link::kProtocolCan, " CAN Mode ",
                    {{mctl::Edit401hPackVoltage, "42900"}, {mctl::Edit401hPackCurrent, "-1500"},
                     {mctl::Edit_ModelName, "QVX48-13S4P-A001"}, {mctl::EditVCell13, "3312"},
                     {mctl::EditDesignCapacity, "10400"}}};
+// clang-format on
 
 class FirstUse : public test::ProgramOverChip {
  protected:
   // RUN until every value shows, then STOP.
   void runAndSee(const Variant& v) {
     clickRun();
+    // clang-format off
     EXPECT_TRUE(test::waitFor([&] {
       for (const Shown& s : v.values) {
         if (c().text(s.control) != QLatin1String(s.text)) return false;
@@ -56,6 +59,7 @@ class FirstUse : public test::ProgramOverChip {
       for (const Shown& s : v.values) got += std::string(s.control.c_str()) + "=" + c().text(s.control).toStdString() + " ";
       return got;
     }();
+    // clang-format on
     EXPECT_EQ(panel(1), v.mode);
     stop();
   }

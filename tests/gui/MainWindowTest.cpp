@@ -1,5 +1,6 @@
 #include "app/WindowedTool.h"
 #include "eeprom/DiagnosisReportFormControls.h"
+#include "eeprom/EEPROMFormControls.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/PasswordFormControls.h"
@@ -200,6 +201,33 @@ TEST_F(MainWindowTest, ExitClosesTheMainWindow) {
   EXPECT_EQ(closed, 1);
   EXPECT_FALSE(program->mainWindow().isVisible());
   EXPECT_FALSE(controls().enabled(mainwindow::ctl::Timer_300h_ON));
+}
+
+// The EEPROM window disables the main window while it is open (its read may not be saved yet): a close of the
+// main window from the title bar or the keyboard is refused then, and works again once the EEPROM window is left.
+TEST_F(MainWindowTest, ADisabledMainWindowRefusesToClose) {
+  int closed = 0;
+  QObject::connect(&program->mainWindow(), &gui::FormWindow::closed, [&closed] { ++closed; });
+  controls().setItemIndex(link::ctl::RadioGroup_Protocol, 0);
+  program->tool.FormMain.onEvent(mainwindow::ctl::BitBtnSafeInfoRead, UiEvent::Click);
+  test::waitForDisplay(program->display);
+  gui::FormWindow* eeprom = program->display.window(eeprom::eepromCtl::FormEEPROM);
+  ASSERT_NE(eeprom, nullptr);
+  ASSERT_TRUE(eeprom->isVisible());
+  ASSERT_FALSE(program->mainWindow().isEnabled());
+
+  EXPECT_FALSE(program->mainWindow().close());
+  test::waitForDisplay(program->display);
+  EXPECT_EQ(closed, 0);
+  EXPECT_TRUE(program->mainWindow().isVisible());
+  EXPECT_TRUE(controls().visible(mainwindow::ctl::FormMain));
+
+  eeprom->close();
+  test::waitForDisplay(program->display);
+  EXPECT_TRUE(program->mainWindow().isEnabled());
+  EXPECT_TRUE(program->mainWindow().close());
+  EXPECT_EQ(closed, 1);
+  EXPECT_FALSE(program->mainWindow().isVisible());
 }
 
 // The second click of a double click reaches the widget before the display has shown it disabled: the

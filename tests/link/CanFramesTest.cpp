@@ -185,6 +185,7 @@ TEST(CanFrames, ReadCountsAndResults) {
     int reads;
   };
   const std::vector<Case> cases = {
+      // clang-format off
       {"38 bytes, two frames", {{platform::FT_OK, two}}, 2, 0, 1},
       {"40 bytes: a draining read follows", {{platform::FT_OK, two + "\x01\x02"}, {platform::FT_OK, {}}}, 2, 0, 2},
       {"10 bytes: the draining read's status", {{platform::FT_OK, frame(0x402).left(10)}, {platform::FT_OK, {}}},
@@ -193,6 +194,7 @@ TEST(CanFrames, ReadCountsAndResults) {
       {"a failed read", {{platform::FT_IO_ERROR, {}}}, 0, 0xFF, 1},
       {"two frames, one with a wrong check byte",
        {{platform::FT_OK, frame(0x400) + corrupt(frame(0x401))}}, 1, 0, 1},
+      // clang-format on
   };
   for (const Case& c : cases) {
     Rig rig;
@@ -234,12 +236,14 @@ TEST(CanFrames, WithNothingWaitingAReceiveEndsOnceAFrameIsWhole) {
     uint8_t result;
   };
   const std::vector<Case> cases = {
+      // clang-format off
       {"a frame, two more behind it", {{platform::FT_OK, f}, {platform::FT_OK, frame(0x401) + frame(0x402)}},
        {0, 38}, {19, 38}, 3, 0},
       {"a frame alone", {{platform::FT_OK, f}}, {0, 0}, {19}, 1, 0},
       {"nothing within the time-out", {}, {0}, {19}, 0, 0xFF},
       {"the rest of a cut frame waits behind it", {{platform::FT_OK, f}, {platform::FT_OK, frame(0x401).left(5)},
        {platform::FT_OK, frame(0x401).mid(5)}}, {0, 5}, {19, 19, 14}, 1, 0},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

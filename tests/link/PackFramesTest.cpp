@@ -48,8 +48,10 @@ QByteArray answerFrame(uint8_t kind, const QByteArray& message8, bool badCheck =
 }
 
 QByteArray headerMessage(uint16_t id, uint16_t index, uint8_t status) {
+  // clang-format off
   const char m[8] = {static_cast<char>(id >> 8), static_cast<char>(id), static_cast<char>(index >> 8),
                      static_cast<char>(index), 0, 0, 0, static_cast<char>(status)};
+  // clang-format on
   return QByteArray(m, 8);
 }
 

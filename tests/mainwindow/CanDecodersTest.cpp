@@ -100,12 +100,14 @@ TEST_F(CanDecode, EnergyBoxesKeepTheirTextWhenAnInputIsNoNumber) {
     const char* soc;     // Edit_BRCAN_SOC_Wh after a 0x402 with RSOC 80
     const char* health;  // Edit_BRCAN_SOH_Capacity after a 0x403 carrying the ASOC
   } cases[] = {
+      // clang-format off
       {"500", "90", "360", "450"},
       {"50", "58", "23", "29"},   // 50 x 0.58 x 0.8 = 23.2; 0.58 x 50 is 29, not 28.99...
       {"12.5", "100", "10", "12"},
       {"", "90", "old", "old"},
       {"n/a", "90", "old", "old"},
       {"1e30", "90", "", ""},        // a share too large to show empties its box
+      // clang-format on
   };
   controls.setItemIndex(link::ctl::RadioGroup_Protocol, 1);
   for (const auto& c : cases) {

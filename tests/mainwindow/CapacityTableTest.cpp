@@ -77,8 +77,10 @@ TEST_F(CapacityTable, HeaderNeverMatchesAndBadLinesArePassedOver) {
   EXPECT_EQ(lookup("AB1"), "40");
 
   // A NUL or a blank outside ASCII beside the digits makes no number of the value, however a box would read it.
+  // clang-format off
   for (const QByteArray& value : {QByteArray("7\0xyz", 5), QByteArray("7\0", 2), QByteArray("\xA0" "7"),
                                   QByteArray("7\xA0"), QByteArray("7\x85"), QByteArray("1\x0B")}) {
+    // clang-format on
     writeLines("AB," + value + "\nAB,40\n");
     EXPECT_EQ(lookup("AB1"), "40") << value.toHex().constData();
   }
@@ -158,12 +160,14 @@ TEST(UrEnergy, ExtendedPrecisionTruncatesToTheExactShare) {
     const char* soc;
   };
   const Case cases[] = {
+      // clang-format off
       {"50", "58", "100", "29", "29"},    // in double: 28
       {"100", "29", "100", "29", "29"},   // in double: 28
       {"100", "58", "50", "58", "29"},    // the state-of-charge share, in double: 28
       {"100", "100", "29", "100", "29"},
       {"12.5", "100", "50", "12", "6"},
       {"0", "100", "100", "0", "0"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     test::MainWindowStore controls;
@@ -178,7 +182,9 @@ TEST(UrEnergy, ExtendedPrecisionTruncatesToTheExactShare) {
 }
 
 TEST(UrEnergy, NoNumberLeavesTheResultBoxes) {
+  // clang-format off
   for (const char* wh : {"", "12a", "x", "7\xA0" "1"}) {
+    // clang-format on
     test::MainWindowStore controls;
     controls.setText(ctl::Edit_UR96_SOH_Wh, "7");
     controls.setText(ctl::Edit_UR96_SOC_Wh, "8");

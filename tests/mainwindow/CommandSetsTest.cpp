@@ -24,6 +24,7 @@ QV_CONTROL(FormEEPROM);
 }  // namespace eepctl
 
 // The command set in its order, the EEPROM window's members as the fixture installs them.
+// clang-format off
 const std::vector<std::string> kCommandSetNames = {
     "SpdBtnRUN", "BitBtnPrint", "BitBtnSafeInfoRead", "SpdBtnDeepSleep",
     "SpdBtnSleep", "BitBtnBarCodeWrite", "BitBtnBarCodeRead", "SpdBtnRTCSet",
@@ -33,13 +34,16 @@ const std::vector<std::string> kCommandSetNames = {
     "BitBtnEEPPreView", "FormEEPROM", "SpdBtnChgSW", "SpdBtnDsgSW",
     "SpdBtnBtyVoltRead", "SpdBtnDsgVoltRead", "SpdBtnChgVoltRead", "SpdBtnSOCRead",
     "BitBtnWCellmOmhAdjust", "BitBtnCellRPrarmLoad", "BitBtnRCellmOmhAdjust"};
+// clang-format on
 
 // The run-start set in its order.
+// clang-format off
 const std::vector<std::string> kRunStartSetNames = {
     "BitBtnPrint", "BitBtnSafeInfoRead", "SpdBtnDeepSleep", "SpdBtnSleep",
     "BitBtnBarCodeWrite", "BitBtnBarCodeRead", "SpdBtnRTCSet", "SpdBtnRTCGet",
     "SpdBtnShippingModeSet", "SpdBtnShippingModeGet", "SpdBtnSNSet", "SpdBtnSNGet",
     "SpdBtnConfigure", "SpdBtnExit", "SpdBtnEEPROMEraseSet", "BitBtnPrintReportRead"};
+// clang-format on
 
 template <typename Names>
 std::vector<std::string> keysInOrder(const Names& names) {

@@ -197,7 +197,9 @@ TEST_F(MonitorLogFiles, ThousandCyclesReadBackWithTheHeadersColumns) {
   EXPECT_TRUE(lines[1].startsWith("2018-07-03, 14:05:09."));
   EXPECT_TRUE(lines[1].contains(", 2018/07/03 14:05, 'AB CD,,'QV13',"));
   EXPECT_TRUE(lines[1].contains(",a  b,1,"));
+  // clang-format off
   EXPECT_TRUE(lines[1].contains(",\xB0" "C,"));
+  // clang-format on
 }
 
 }  // namespace

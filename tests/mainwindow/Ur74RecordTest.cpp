@@ -132,12 +132,14 @@ TEST(Ur74Record, TemperatureFlagsCurrentAndSocBar) {
     Colour colour;  // Red: the colour is left as it was (the test paints it red first)
   };
   const Case cases[] = {
+      // clang-format off
       {true, 0xD8, 0, "-40", colour::Blue},
       {true, 0xD7, 0, "", colour::White},
       {true, 0x64, 0, "100", colour::Red},
       {true, 0x65, 0, "", colour::Red},
       {true, 0x00, 0, "0", colour::Red},
       {false, 0xD8, 51, "25", colour::Red},
+      // clang-format on
   };
   for (const Case& c : cases) {
     Decoder d;

@@ -278,9 +278,11 @@ TEST_F(Ur96Read, RepliesThatFailTheirTestsChangeNothingButTheBar) {
     bool toggles;  // 104 bytes arrived
   };
   const Case cases[] = {
+      // clang-format off
       {"103 bytes", good.left(103), false}, {"105 bytes", good + 'x', false}, {"longer frame", longer, false},
       {"type", wrongType, true},           {"length", wrongLength, true},    {"first byte", notJ, true},
       {"sum", wrongSum, true},             {"CHK", wrongChk, true},          {"nothing", QByteArray(), false},
+      // clang-format on
   };
   for (const Case& c : cases) {
     controls_.setMaximum(ctl::ProgressBarSOC, 200);

@@ -24,6 +24,7 @@ TEST(IniRead, CasesOfFiles) {
   };
   const QByteArray longValue(600, 'v');
   const Case cases[] = {
+      // clang-format off
       {"[Set]\r\nKey=1\r\n", "Set", "Key", "1"},
       {"[Set]\nKey=1\n", "Set", "Key", "1"},                         // LF lines
       {"[Set]\rKey=1\r", "Set", "Key", "1"},                         // lone CR lines
@@ -55,6 +56,7 @@ TEST(IniRead, CasesOfFiles) {
       {"", "Set", "Key", "dflt"},
       {"[Set]\r\nKey=\xA4\xA4\r\n", "Set", "Key", "\xA4\xA4"},       // 8-bit values byte for byte
       {"[Set]\r\nKey=" + longValue + "\r\n", "Set", "Key", nullptr},  // cut to 511, below
+      // clang-format on
   };
   for (const Case& c : cases) {
     const QByteArray got = profileValue(c.file, c.section, c.key, "dflt");
@@ -82,6 +84,7 @@ TEST(IniWrite, ChangesOneValueAndKeepsEveryOtherByte) {
     QByteArray after;  // [Set] BarcodeModeENG := 1
   };
   const Case cases[] = {
+      // clang-format off
       {"no file", "", "[Set]\r\nBarcodeModeENG=1\r\n"},
       {"value in place, CR LF", "[Set]\r\nA=x\r\nBarcodeModeENG=0\r\nB=y\r\n",
        "[Set]\r\nA=x\r\nBarcodeModeENG=1\r\nB=y\r\n"},
@@ -104,6 +107,7 @@ TEST(IniWrite, ChangesOneValueAndKeepsEveryOtherByte) {
       {"lone CR file", "[Check]\rT1=20\r", "[Check]\rT1=20\r[Set]\rBarcodeModeENG=1\r"},
       {"byte-order mark kept", "\xEF\xBB\xBF[Set]\r\nBarcodeModeENG=0\r\n", "\xEF\xBB\xBF[Set]\r\nBarcodeModeENG=1\r\n"},
       {"8-bit bytes elsewhere kept", "[Set]\n\xA4\xFF=\x01\nBarcodeModeENG=0\n", "[Set]\n\xA4\xFF=\x01\nBarcodeModeENG=1\n"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const std::optional<QByteArray> after = withProfileValue(c.before, "Set", "BarcodeModeENG", "1");
@@ -170,12 +174,14 @@ TEST(IniInteger, SignedDecimalWithinThirtyTwoBits) {
     std::optional<int32_t> value;
   };
   const Case cases[] = {
+      // clang-format off
       {"0", 0},           {"-3", -3},          {"+7", 7},      {"007", 7},
       {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
       {"2147483648", std::nullopt}, {"-2147483649", std::nullopt}, {"99999999999", std::nullopt},
       {"", std::nullopt}, {"-", std::nullopt}, {"+", std::nullopt}, {"1 2", std::nullopt}, {" 1", std::nullopt},
       {"12a", std::nullopt}, {"0x10", std::nullopt}, {"$10", std::nullopt}, {"1.5", std::nullopt},
       {"--1", std::nullopt}, {"00000000000000000000001", 1},
+      // clang-format on
   };
   for (const Case& c : cases) EXPECT_EQ(profileInteger(c.text), c.value) << c.text;
 }

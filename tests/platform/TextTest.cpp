@@ -12,7 +12,9 @@ TEST(Big5Text, ChineseInBig5AndEightBitTextsByteForByte) {
   ASSERT_TRUE(big5Available());
   EXPECT_EQ(big5Bytes(QString::fromUtf8("環境溫度")), QByteArray::fromHex("c0f4b9d2b7c5abd7"));
   EXPECT_EQ(big5Bytes(QString::fromUtf8("℃ ")), QByteArray::fromHex("a24a20"));
+  // clang-format off
   EXPECT_EQ(big5Bytes(QString::fromUtf8("第3次 , Pass.")), QByteArray("\xB2\xC4" "3\xA6\xB8 , Pass."));
+  // clang-format on
   // Characters of the 8-bit range come out as their own byte.
   EXPECT_EQ(big5Bytes(QString::fromLatin1("AB\xA4\xFF\x01")), QByteArray("AB\xA4\xFF\x01"));
   // A character Big5 has no code for is one '?', a pair of surrogates included.

@@ -58,10 +58,12 @@ QStringList withinLimitLines() {
     lines << QString() << QStringLiteral("%1.  Cell Volt %2 Range : 3400 mV to 3200 mV  Test  :  ").arg(8 + i).arg(i)
           << QStringLiteral("  [ %1 mV ]  ........  PASS").arg(3299 + i);
   }
+  // clang-format off
   lines << QString() << "22.  Balance Range  :  20 mV  Test  :  " << "  [ 12 mV ]  ........  PASS" << QString()
         << "23.  Pack Volt Range : 45000 mV to 40000 mV  Test  :  " << "  [ 42900 mV ]  ........  PASS" << QString()
         << "24.  Pack Current Range : 0 mA to -2000 mA  Test  :  " << "  [ -1500 mA ]  ........  PASS" << QString()
         << "25.  Read Shipping Mode : 0  Test  :  " << "  [ Shipping Mode  :  0]  ........  PASS";
+  // clang-format on
   int n = 26;
   for (const char* f : {"OV", "UV", "OC", "SC", "OT", "UT"}) {
     lines << QString() << QStringLiteral("%1.  %2 Flag : 0  Test  :  ").arg(n++).arg(QLatin1String(f))
@@ -95,6 +97,7 @@ TEST(FunctionTestChecks, PackOutsideEachLimitInTurn) {
     QString ngLine;
     QString failLine;
   } cases[] = {
+      // clang-format off
       {"barcode", [](sim::CanPackState& s) { s.barcode32 = QByteArray("BC-0002") + QByteArray(25, '\0'); }, {},
        "  [ BC-0002 ]  ........  NG", "3.  Barcode  :  [ BC-0002 ]  ........  NG"},
       {"model", [](sim::CanPackState& s) { s.modelName = "QVX48-13S4P-B001"; }, {},
@@ -122,6 +125,7 @@ TEST(FunctionTestChecks, PackOutsideEachLimitInTurn) {
       {"SC", [](sim::CanPackState& s) { s.protectionFlags2 = 0x01; }, {}, " [  1 ]  ........  NG",
        "29.  SC Flag :  [ 1 ]  ........  NG"},
       {"UT expected set", {}, "UTFlag=1", "  [ 0 ]  ........  NG", "31.  UT Flag :  [ 0 ]  ........  NG"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

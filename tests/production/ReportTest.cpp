@@ -172,10 +172,12 @@ TEST(FunctionTestEnd, ClosingCommands) {
     bool sent;       // the closing request went to the pack
     const char* verdict;
   } cases[] = {
+      // clang-format off
       {"sleep after a failed open", 1, true, false, {"", "2.  Last CMD : Do Sleep Command."}, false, "FAIL"},
       {"deep sleep after all repetitions", 2, false, false, {" ", "4.  Last CMD : Do Deep Sleep Command."}, true, "PASS"},
       {"deep sleep after STOP", 2, false, true, {QStringLiteral("自動檢測共  0  次"), " "}, false, "FAIL"},
       {"none after STOP", 0, false, true, {QStringLiteral("自動檢測共  0  次"), "5.  Last CMD : none."}, false, "FAIL"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -70,6 +70,7 @@ TEST_F(CanBarcodeRoad, ReadInEachFormWithTheCapacityLookup) {
     const char* barcode;
     const char* energy;
   } cases[] = {
+      // clang-format off
       {"Barcode32", kBarcode32, [](sim::CanPackFaults&) {}, {{0x200A, 1}, {0x200A, 2}, {0x200A, 3}, {0x200A, 4}},
        "OK", "QV32BC24050700000000000000000001", "500"},
       {"Barcode32, part 3 never answered", kBarcode32,
@@ -85,6 +86,7 @@ TEST_F(CanBarcodeRoad, ReadInEachFormWithTheCapacityLookup) {
        [](sim::CanPackFaults& f) { f.unanswered = {{0x000A, CanPack::kAnyIndex}, {0x2008, CanPack::kAnyIndex}}; },
        {}, "NG", "", "keep"},
       {"no form chosen", -1, [](sim::CanPackFaults&) {}, {}, "-", "", "keep"},
+      // clang-format on
   };
   run();
   for (const auto& k : cases) {
@@ -131,6 +133,7 @@ TEST_F(CanBarcodeRoad, WriteInEachForm) {
     const char* label;
     Colour font;
   } cases[] = {
+      // clang-format off
       {"Barcode32, ten characters", kBarcode32, "QVNEW12345", [](sim::CanPackFaults&) {}, 0x4009,
        {"QVNEW123", hex("34 35 00 00 00 00 00 00"), QByteArray(8, '\0'), QByteArray(8, '\0')}, "OK", colour::Blue},
       {"Barcode16, twenty characters", kBarcode16, "ABCDEFGHIJKLMNOPQRST", [](sim::CanPackFaults&) {}, 0x4008,
@@ -138,6 +141,7 @@ TEST_F(CanBarcodeRoad, WriteInEachForm) {
       {"Barcode32, part 4 refused", kBarcode32, "QVNEW12345",
        [](sim::CanPackFaults& f) { f.refused = {{0x4009, 4, -1, 0x01}}; }, 0x4009, {}, "NG", colour::Red},
       {"empty edit", kBarcode32, "", [](sim::CanPackFaults&) {}, 0x4009, {}, "NG", colour::Red},
+      // clang-format on
   };
   run();
   for (const auto& k : cases) {

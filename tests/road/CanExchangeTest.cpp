@@ -106,9 +106,11 @@ TEST_P(CanExchange, NoFrameIsLostAndEveryCommandIsAnswered) {
   });
 
   const std::vector<Command> commands = {
+      // clang-format off
       {{0x4209, 0}, QByteArray("\x01", 1)}, {{0x200A, 1}, {}}, {{0x4006, 0}, test::hex("18 05 07 09 05 03")},
       {{0x200A, 2}, {}}, {{0x4009, 3}, "ABCDEFGH"}, {{0x200B, 0}, {}}, {{0x4209, 0}, QByteArray("\x00", 1)},
       {{0x6207, 4}, {}},
+      // clang-format on
   };
   // One command: its request (and data) sent, then polls for the answer, each step under the exchange lock.
   const auto run = [&](const Command& cmd) {

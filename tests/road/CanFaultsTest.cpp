@@ -115,6 +115,7 @@ class CanFaultsRoad : public ::testing::Test {
 // included); a minute of monitoring with every fifth frame damaged may then show nothing else in any box.
 TEST_F(CanFaultsRoad, DamagedFramesNeverShowAnotherAnswersBytes) {
   ASSERT_NE(pack, nullptr);
+  // clang-format off
   ShownValues shown(services.controls,
                     {ctl::EditVCell1, ctl::EditVCell2, ctl::EditVCell3, ctl::EditVCell4, ctl::EditVCell5,
                      ctl::EditVCell6, ctl::EditVCell7, ctl::EditVCell8, ctl::EditVCell9, ctl::EditVCell10,
@@ -122,6 +123,7 @@ TEST_F(CanFaultsRoad, DamagedFramesNeverShowAnotherAnswersBytes) {
                      ctl::EditDesignCapacity, ctl::EditDesignVoltage, ctl::EditFullChargeCapacity, ctl::EditRTC,
                      ctl::Edit_FWVer, ctl::Edit_ModelName, ctl::Edit_CellSeries, ctl::EditT1,
                      ctl::Edit401hPackVoltage, ctl::Edit401hPackCurrent, ctl::EditRSOC, ctl::EditASOC});
+  // clang-format on
   shown.record(true);
   cycles(3);
   drain(200);

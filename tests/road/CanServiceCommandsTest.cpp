@@ -70,8 +70,10 @@ TEST_F(CanServiceRoad, ClockSetThatIsNotAcceptedLeavesNoWrittenClock) {
     const char* name;
     std::function<void(sim::CanPackFaults&)> fault;
   } cases[] = {
+      // clang-format off
       {"silent", [](sim::CanPackFaults& f) { f.unanswered = {{0x4006, 0}}; }},
       {"refusing", [](sim::CanPackFaults& f) { f.refused = {{0x4006, 0, -1, 0x01}}; }},
+      // clang-format on
   };
   run();
   for (const auto& k : cases) {
@@ -103,10 +105,12 @@ TEST_F(CanServiceRoad, ShippingModeSetIsOkOnlyWhenThePackAcceptedIt) {
     const char* label;
     bool packShipping;
   } cases[] = {
+      // clang-format off
       {"accepted", true, [](sim::CanPackFaults&) {}, true, "CMD : OK", true},
       {"refused", true, [](sim::CanPackFaults& f) { f.refused = {{0x4209, 0, -1, 0x01}}; }, false, "CMD : Refused", false},
       {"silent", true, [](sim::CanPackFaults& f) { f.unanswered = {{0x4209, 0}}; }, false, "CMD : Timeout", false},
       {"accepted, off", false, [](sim::CanPackFaults&) {}, true, "CMD : OK", false},
+      // clang-format on
   };
   run();
   for (const auto& k : cases) {

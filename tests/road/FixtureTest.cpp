@@ -183,10 +183,12 @@ TEST_F(Fixture, TheSocTestAveragesTheMiddleSamplesAndJudgesTheDischargeVoltage) 
     EXPECT_EQ(c().text(LabelTestSOCVolt), "3.70 V");
     EXPECT_EQ(c().text(ctl::EditDsgVolt), QString::number(k.dischargeMv));
     EXPECT_EQ(c().text(LabelTestResultDsgVolt), k.verdict);
+    // clang-format off
     EXPECT_EQ(c().items(ctl::Chart1),
               bars({{50, colour::Red}, {3690, colour::Lime}, {3698, colour::Lime}, {3699, colour::Lime},
                     {3700, colour::Lime}, {3701, colour::Lime}, {3702, colour::Lime}, {3703, colour::Lime},
                     {3704, colour::Lime}, {3705, colour::Lime}, {3710, colour::Blue}}));
+    // clang-format on
     EXPECT_TRUE(c().undeclared().empty());
   }
 }

@@ -475,20 +475,62 @@ TEST_F(MonitorRoad, Ur2LoopCallsItsCallees) {
   EXPECT_EQ(log.searches.load(), 5);
 }
 
+// A callee of each loop that throws mid-run: the loop's end step runs as after STOP (for CAN the command buttons
+// and the keep-alive off, the borrowed session given back), and the next run opens the adapter again.
 TEST_F(MonitorRoad, ARunEndedByAnExceptionStillEndsInTheStoppedState) {
-  plug(setupPack("ur2"));
-  monitor.hooks.ReadRtc = [] { throw std::runtime_error("a callee gave up"); };
-  configure(0);
-  click();
-  waitForEnd();
-  expectStopped();
-  // The adapter was given back: the next run opens it again.
-  monitor.hooks.ReadRtc = {};
-  click();
-  ASSERT_TRUE(waitFor([&] { return panel(1) == " UR2 Mode "; }));
-  click();
-  waitForEnd();
-  expectStopped();
+  const auto gaveUp = [] { throw std::runtime_error("a callee gave up"); };
+  const struct {
+    const char* setup;  // nullptr: the CAN pack
+    const char* mode;
+    std::function<void(Monitor&, WatchedPack&)> breakOne;
+  } cases[] = {
+      {"ur74", " UR74 Mode ",
+       [&](Monitor&, WatchedPack& pack) {
+         pack.onRequest = [&](const QByteArray& payload, int before) {
+           if (kindOf(payload) == Ask::Ur74 && before == 2) gaveUp();
+         };
+       }},
+      {"ur96", " UR96 Mode ", [&](Monitor& m, WatchedPack&) { m.hooks.PollShippingMode = gaveUp; }},
+      {"ur2", " UR2 Mode ", [&](Monitor& m, WatchedPack&) { m.hooks.ReadRtc = gaveUp; }},
+      {nullptr, " CAN Mode ", [&](Monitor& m, WatchedPack&) { m.hooks.ReadShippingModeCan = gaveUp; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup != nullptr ? c.setup : "can");
+    HookLog log;
+    installHooks(monitor, log, rig.controls);
+    monitor.hooks.CheckCanBitRate = [](platform::FtHandle, uint32_t) { return true; };
+    std::shared_ptr<WatchedPack> pack;
+    if (c.setup != nullptr) {
+      pack = plug(setupPack(c.setup));
+      adapter->setCanNode(nullptr);
+    } else {
+      pack = plug(nullptr);
+      adapter->setCanNode(std::make_shared<sim::CanPack>());
+    }
+    configure(c.setup != nullptr ? 0 : 1);
+    c.breakOne(monitor, *pack);
+    click();
+    waitForEnd();
+    EXPECT_EQ(panel(1), c.mode);
+    expectStopped();
+    EXPECT_FALSE(rig.link.canSessionHeld());
+    EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
+    for (Control name : {mainwindow::ctl::SpdBtn_RTC_SET, mainwindow::ctl::SpdBtn_EEP_Erase_Set,
+                         mainwindow::ctl::SpdBtn_ShippingModeSet, mainwindow::ctl::SpdBtn_ShippingModeGet,
+                         mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET, mainwindow::ctl::SpdBtn_Barcode32_W,
+                         mainwindow::ctl::SpdBtn_Barcode32_R})
+      EXPECT_FALSE(rig.controls.enabled(name)) << name;
+
+    // The adapter was given back: the next run opens it again.
+    installHooks(monitor, log, rig.controls);
+    pack->onRequest = {};
+    rig.controls.setPanel(mainwindow::ctl::StatusBarView, 1, QString());
+    click();
+    ASSERT_TRUE(waitFor([&] { return panel(1) == c.mode; }));
+    click();
+    waitForEnd();
+    expectStopped();
+  }
 }
 
 TEST_F(MonitorRoad, Ur96LoopSearchesOnceAndSkipsCellsAfterABadRecord) {
@@ -627,6 +669,7 @@ TEST_F(MonitorRoad, NoiseBeforeEachReplyNeitherHidesNorShiftsAPack) {
     Control box;
     const char* value;
   } cases[] = {
+      // clang-format off
       {"ur74", {Ask::Ur74}, Ask::Ur74, " UR74 Mode ", mainwindow::ctl::EditVCell1, "3700"},
       {"ur96", {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96}, Ask::Ur96, " UR96 Mode ", mainwindow::ctl::EditFWID,
        "QV1302B96A"},
@@ -636,6 +679,7 @@ TEST_F(MonitorRoad, NoiseBeforeEachReplyNeitherHidesNorShiftsAPack) {
        " UR2 Mode ",
        mainwindow::ctl::EditFWID,
        "QVU2-13S"},
+      // clang-format on
   };
   configure(0);
   for (const QByteArray& noise : noises) {

@@ -159,6 +159,7 @@ TEST_F(UrBarcode, TheWriteSendsTheTextWithTheKindsMessageAndReadsBackTheSame) {
     std::vector<QString> writes;  // the frames of the write, after the reads
     QString readBack;
   } cases[] = {
+      // clang-format off
       {"ABC to a Barcode32 pack", "ur2", {.b32 = true}, "ABC",
        {req("40 09 00 01 00 00 00 08"), data("41 42 43 00 00 00 00 00"), req("40 09 00 02 00 00 00 08"),
         data("00 00 00 00 00 00 00 00"), req("40 09 00 03 00 00 00 08"), data("00 00 00 00 00 00 00 00"),
@@ -178,6 +179,7 @@ TEST_F(UrBarcode, TheWriteSendsTheTextWithTheKindsMessageAndReadsBackTheSame) {
        {req("40 08 00 01 00 00 00 08"), data("30 31 32 33 34 35 36 37"), req("40 08 00 02 00 00 00 08"),
         data("38 39 41 42 43 44 45 46")},
        forty.left(16)},
+      // clang-format on
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -210,12 +212,14 @@ TEST_F(UrBarcode, AWriteThatIsNotCarriedOutShowsTheFailureText) {
     std::function<void(UrBarcode&)> before;
     int writeRequests;
   } cases[] = {
+      // clang-format off
       {"an empty edit", "ur2", {.b32 = true}, "", {}, 0},
       {"no adapter", "ur2", {.b32 = true}, "ABC", [](UrBarcode& t) { t.adapter->unplug(); }, 0},
       {"a UR74 pack", "ur74", {}, "ABC", {}, 0},
       {"no kind answers", "ur2", {.b16First = true}, "ABC", {}, 0},
       {"part 2 refused in every pass", "ur2", {.b32 = true}, "ABC",
        [](UrBarcode& t) { t.pack->setFaults({.status = 1, .refused = 0x4009, .refusedIndex = 2}); }, 12},
+      // clang-format on
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);

@@ -102,6 +102,7 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
     std::function<void(UrCommands&)> check;
     QString panel0;
   } cases[] = {
+      // clang-format off
       {"sleep", ctl::SpdBtnSleep, {}, {req("42 05 00 00 00 00 00 00")},
        [](UrCommands& t) { EXPECT_EQ(t.pack->state().sleptOn, 0x4205); }, kStop},
       {"deep sleep", ctl::SpdBtnDeepSleep, {}, {req("42 06 00 00 00 00 00 00")},
@@ -179,6 +180,7 @@ TEST_F(UrCommands, EachCommandWritesItsFramesAndShowsItsResult) {
          EXPECT_EQ(t.pack->state().eepromErases, 1);
        },
        kLink},
+      // clang-format on
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -214,6 +216,7 @@ TEST_F(UrCommands, ARefusingOrSilentPackGetsTheFailureTextNeverTheSuccessText) {
     int requests;
     std::function<void(UrCommands&)> check;
   } cases[] = {
+      // clang-format off
       {ctl::SpdBtnShippingModeSet, "42 09 00 00 00 00 00 01", 1,
        [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::CheckBoxSippingMode), "Write error."); }},
       {ctl::SpdBtnShippingModeGet, "20 0B 00 00 00 00 00 00", 3,
@@ -226,6 +229,7 @@ TEST_F(UrCommands, ARefusingOrSilentPackGetsTheFailureTextNeverTheSuccessText) {
       {ctl::SpdBtnSNGet, "20 01 00 01 00 00 00 00", 3, [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::EditPDSN), ""); }},
       {ctl::SpdBtnEEPROMEraseSet, "41 03 00 00 00 00 00 01", 3,
        [](UrCommands& t) { EXPECT_EQ(t.c().text(ctl::CheckBoxEEPROMErase), "Time out."); }},
+      // clang-format on
   };
   for (const sim::Ur2Faults& fault : {sim::Ur2Faults{.status = 1}, sim::Ur2Faults{.silent = true}}) {
     for (const Case& k : cases) {

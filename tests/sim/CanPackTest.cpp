@@ -27,8 +27,10 @@ CanFrame message(uint32_t id, const QByteArray& bytes) {
 }
 
 CanFrame request(uint16_t command, uint16_t index, uint8_t value = 0) {
+  // clang-format off
   const uint8_t d[8] = {static_cast<uint8_t>(command >> 8), static_cast<uint8_t>(command),
                         static_cast<uint8_t>(index >> 8), static_cast<uint8_t>(index), 0, 0, 0, value};
+  // clang-format on
   return message(0x440, QByteArray(reinterpret_cast<const char*>(d), 8));
 }
 
@@ -108,6 +110,7 @@ TEST(CanPack, AnswersReadsBigEndianFromItsState) {
     const char* value;
   };
   const Case cases[] = {
+      // clang-format off
       {0x0001, 1, "51 56 58 34 38 2D 31 33"},  // "QVX48-13"
       {0x0001, 2, "53 34 50 2D 41 30 30 31"},  // "S4P-A001"
       {0x0005, 0, "01 0C 00 00 00 00 00 00"},
@@ -127,6 +130,7 @@ TEST(CanPack, AnswersReadsBigEndianFromItsState) {
       {0x200B, 0, "00 00 00 00 00 00 00 00"},
       {0x6207, 1, "51 56 33 32 45 45 50 32"},
       {0x6502, 0x203, "B1 00 00 00 00 00 00 B8"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const std::vector<CanFrame> out = ask(pack, c.command, c.index);
@@ -205,12 +209,14 @@ TEST(CanPack, AppliesTheEraseAndTextWrites) {
     uint8_t status;
   };
   const Case cases[] = {
+      // clang-format off
       {0x4101, 0, "01", 1}, {0x4101, 0, "00", 0},  // each erase takes only its own data byte
       {0x4102, 0, "02", 1}, {0x4102, 0, "00", 0}, {0x4102, 0, "01", 0},  // the internal erase takes 00 and 01
       {0x4103, 0, "00", 1}, {0x4103, 0, "01", 0},
       {0x4103, 1, "01", 1},
       {0x6207, 2, "41 42 43 44 45 46 47 48", 0}, {0x4009, 4, "31 32 33 34 35 36 37 38", 0},
       {0x4008, 2, "61 62 63 64 00 00 00 00", 0}, {0x4008, 3, "61 62 63 64 00 00 00 00", 1},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const std::vector<CanFrame> out = write(pack, c.command, c.index, c.data);
@@ -237,9 +243,11 @@ TEST(CanPack, TakesTheServiceCommandsOnlyWithTheirOwnData) {
     uint8_t status;
   };
   const Case cases[] = {
+      // clang-format off
       {0x4206, 0, "FF FF FF FF FF FF FF 00", 1}, {0x4206, 0, "FF FF FF FF FF FF FF FF", 0},
       {0x4206, 1, "FF FF FF FF FF FF FF FF", 1}, {0x4209, 0, "02", 1},
       {0x4209, 0, "01", 0},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const std::vector<CanFrame> out = write(pack, c.command, c.index, c.data);

@@ -96,11 +96,13 @@ TEST(Ur2Pack, WritesAreKeptAndAcknowledgedByAHeader) {
     const char* command;
     const char* data;
   } writes[] = {
+      // clang-format off
       {"40 01 00 00 00 00 00 08", "31 32 33 00 00 00 00 00"},
       {"42 09 00 00 00 00 00 01", "01 00 00 00 00 00 00 00"},
       {"40 06 00 00 00 00 00 06", "12 07 03 09 05 07 00 00"},
       {"40 09 00 02 00 00 00 08", "41 42 43 00 00 00 00 00"},
       {"41 03 00 00 00 00 00 01", "01 00 00 00 00 00 00 00"},
+      // clang-format on
   };
   for (const auto& w : writes) {
     SCOPED_TRACE(w.command);

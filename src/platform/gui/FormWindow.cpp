@@ -632,9 +632,14 @@ void FormWindow::showEvent(QShowEvent* event) {
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-  event->accept();
   controls_.setVisible(form_.name, false);
   deliver(form_.name, UiEvent::Close);
+  // A form refuses a close by showing itself again: the window stays, and nobody hears of a close.
+  if (controls_.visible(form_.name)) {
+    event->ignore();
+    return;
+  }
+  event->accept();
   emit closed();
 }
 

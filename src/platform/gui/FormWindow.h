@@ -49,7 +49,7 @@ class FormWindow : public QWidget {
   bool endFlush();
 
  signals:
-  // The operator or the program closed the window.
+  // The operator or the program closed the window (a close the form refused is none).
   void closed();
 
  protected:

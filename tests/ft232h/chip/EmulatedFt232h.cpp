@@ -63,6 +63,7 @@ std::vector<uint8_t> descriptors(int packetSize) {
   const auto lo = static_cast<uint8_t>(packetSize & 0xFF);
   const auto hi = static_cast<uint8_t>(packetSize >> 8);
   return {
+      // clang-format off
       // device: USB 2.0, vendor-specific class, EP0 of 64 bytes, 0403:6014, bcdDevice 0x0900, strings 1 2 3
       18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x03, 0x04, 0x14, 0x60, 0x00, 0x09, 1, 2, 3, 1,
       // one configuration, bus powered, 90 mA
@@ -72,6 +73,7 @@ std::vector<uint8_t> descriptors(int packetSize) {
       // bulk IN 0x81 and bulk OUT 0x02
       7, 5, 0x81, 2, lo, hi, 0,
       7, 5, 0x02, 2, lo, hi, 0,
+      // clang-format on
   };
 }
 
@@ -239,19 +241,23 @@ struct EmulatedFt232h::Impl {
     // A hub's device descriptor: class 9, the Linux Foundation's root hub id for the root, another for the rest.
     for (const std::string& name : names) {
       const bool rootHub = name.rfind("usb", 0) == 0;
+      // clang-format off
       std::vector<uint8_t> d = {18, 1, 0x00, 0x02, 9, 0, 1, 64, rootHub ? uint8_t{0x6B} : uint8_t{0xE3},
                                 rootHub ? uint8_t{0x1D} : uint8_t{0x05}, rootHub ? uint8_t{0x02} : uint8_t{0x08},
                                 rootHub ? uint8_t{0x00} : uint8_t{0x06}, 0x00, 0x01, 0, 0, 0, 1,
                                 9, 2, 25, 0, 1, 1, 0, 0xE0, 0, 9, 4, 0, 0, 1, 9, 0, 0, 0, 7, 5, 0x81, 3, 4, 0, 12};
+      // clang-format on
       const int devnum = nextDevnum++;
       char node[64];
       std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", options.bus, devnum);
       const std::string bus = std::to_string(options.bus) + "\n";
       const std::string dev = std::to_string(devnum) + "\n";
       const std::string speed = std::to_string(options.speedMbps) + "\n";
+      // clang-format off
       gchar* syspath = umockdev_testbed_add_device(
           bed, "usb", name.c_str(), nullptr, "busnum", bus.c_str(), "devnum", dev.c_str(), "speed", speed.c_str(),
           "bConfigurationValue", "1\n", nullptr, "DEVTYPE", "usb_device", "DEVNAME", node, nullptr);
+      // clang-format on
       umockdev_testbed_set_attribute_binary(bed, syspath, "descriptors", d.data(), static_cast<gint>(d.size()));
       hubs.push_back(syspath);
       g_free(syspath);
@@ -313,6 +319,7 @@ struct EmulatedFt232h::Impl {
     char devText[8];
     std::snprintf(busText, sizeof busText, "%03d", options.bus);
     std::snprintf(devText, sizeof devText, "%03d", p->devnum);
+    // clang-format off
     gchar* syspath = umockdev_testbed_add_device(
         bed, "usb", sysname().c_str(), nullptr,
         // attributes
@@ -323,6 +330,7 @@ struct EmulatedFt232h::Impl {
         // properties
         "DEVTYPE", "usb_device", "DEVNAME", node, "BUSNUM", busText, "DEVNUM", devText, "ID_VENDOR_ID", "0403",
         "ID_MODEL_ID", "6014", nullptr);
+    // clang-format on
     p->syspath = syspath;
     g_free(syspath);
     std::vector<uint8_t> d = descriptors(packetSize);

@@ -76,6 +76,7 @@ class EmulatedFt232h {
 
   // What the host did to the chip.
   struct Seen {
+    // clang-format off
     int latencyMs = 16;            // the latency timer as last set (16 at power-up)
     int bitMode = 0;               // the mode byte of the last bit-mode request (0: reset to the EEPROM's mode)
     int resets = 0;                // SIO resets
@@ -91,6 +92,7 @@ class EmulatedFt232h {
     int discards = 0;              // transfers the host gave up on (its time-out ran out)
     int splitAnswers = 0;          // bursts from the serial side that reached the host in more than one transfer
     int overruns = 0;              // bytes lost to a full receive buffer
+    // clang-format on
   };
   Seen seen() const;
 
