@@ -15,8 +15,8 @@ inline std::string fixed(double v, int decimals) {
 
 inline void tableRow(const std::string& loop, const std::string& measured, const std::string& sleeps,
                      const std::string& ratio, const std::string& target, const std::string& cpu) {
-  std::printf("row|%s|%s|%s|%s|%s|%s\n", loop.c_str(), measured.c_str(), sleeps.c_str(), ratio.c_str(),
-              target.c_str(), cpu.c_str());
+  std::printf("row|%s|%s|%s|%s|%s|%s\n", loop.c_str(), measured.c_str(), sleeps.c_str(), ratio.c_str(), target.c_str(),
+              cpu.c_str());
   std::fflush(stdout);
 }
 

@@ -3,6 +3,7 @@
 // the most a 250 kbit/s bus carries. The driver serves an endless stream of broadcasts and answers in reads of
 // uneven length, so frames are cut across reads as the adapter cuts them.
 
+#include "BenchTable.h"
 #include "link/CanLayer.h"
 #include "link/Link.h"
 #include "mainwindow/CanDispatcher.h"
@@ -11,7 +12,6 @@
 #include "mainwindow/Unit1MainForm.h"
 #include "platform/Form.h"
 #include "platform/Time.h"
-#include "BenchTable.h"
 
 #include <cstdio>
 #include <cstring>

@@ -7,6 +7,8 @@
 //
 //   bench_chip_cycles [seconds of monitoring per loop and adapter]     (default 20)
 
+#include "BenchTable.h"
+#include "QueryStamps.h"
 #include "app/ServiceTool.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
@@ -14,8 +16,6 @@
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
 #include "usbchip/EmulatedFt232h.h"
-#include "BenchTable.h"
-#include "QueryStamps.h"
 
 #include <QCoreApplication>
 

@@ -7,6 +7,7 @@
 //
 //   bench_firmware_upgrade [KiB]     (default 64)
 
+#include "BenchTable.h"
 #include "firmware/FWUpgradeFormControls.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/Unit4FWUpgrade.h"
@@ -17,7 +18,6 @@
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
-#include "BenchTable.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -8,13 +8,13 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_gui_stall [seconds per phase]     (default 3)
 
+#include "BenchTable.h"
+#include "StallProbe.h"
 #include "app/WindowedTool.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
-#include "StallProbe.h"
-#include "BenchTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -177,9 +177,10 @@ int main(int argc, char** argv) {
   const bool shown = cell != QLatin1String("0") && !cell.isEmpty() && !voltage.isEmpty() && pdf.written() == clicks;
   const double worst = std::max({urMs, printMs, canMs});
   std::printf("longest GUI-thread stall: UR monitoring %.1f ms, printing %d times beside it %.1f ms (drawing a page "
-              "%.1f ms at most in one go, written %.0f ms after the click), CAN monitoring %.1f ms (idle, nothing running: %.1f ms); limit %.0f ms: %s%s\n",
-              urMs, clicks, printMs, pdf.longestSliceMs(), pdf.longestWholeMs(), canMs, idleMs, kLimitMs, worst < kLimitMs ? "under" : "OVER",
-              shown ? "" : " (the pack's values or the pages were not all there)");
+              "%.1f ms at most in one go, written %.0f ms after the click), CAN monitoring %.1f ms (idle, nothing "
+              "running: %.1f ms); limit %.0f ms: %s%s\n",
+              urMs, clicks, printMs, pdf.longestSliceMs(), pdf.longestWholeMs(), canMs, idleMs, kLimitMs,
+              worst < kLimitMs ? "under" : "OVER", shown ? "" : " (the pack's values or the pages were not all there)");
   const std::string limit = "< " + bench::fixed(kLimitMs, 0) + " ms";
   bench::tableRow("GUI stall, UR monitoring", bench::fixed(urMs, 1) + " ms", "-", "-", limit, "-");
   bench::tableRow("GUI stall, printing", bench::fixed(printMs, 1) + " ms", "-", "-", limit,

@@ -17,15 +17,15 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_loop_cycles [seconds of monitoring per loop [loop]]     (default 60, all)
 
+#include "BenchTable.h"
+#include "QueryStamps.h"
+#include "StallProbe.h"
 #include "app/WindowedTool.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 #include "sim/CanPack.h"
 #include "sim/SimSetups.h"
-#include "BenchTable.h"
-#include "QueryStamps.h"
-#include "StallProbe.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -120,15 +120,15 @@ class StampedNode : public sim::CanNode {
 struct Loop {
   const char* name;
   const char* setup;
-  const char* mode;       // panel 1 once found
-  QByteArray query;       // the loop's query payload (empty: CAN)
-  double sleepsMs;        // the fixed sleeps of one cycle
-  double probeSleepsMs;   // the fixed sleeps of the detection up to this variant's probe
-  int silentProbes;       // the probes before it that wait their read time-out
-  double cpuTarget;       // percent of a core
-  int busFramesPerSecond; // CAN: the pack's broadcasts fill the bus so (0: the simulator's pack as it is)
-  int sleepsPerCycle;     // how many sleeps make up those fixed waits
-  double cycleTimeoutsMs; // the read time-outs a cycle may wait for what does not come
+  const char* mode;        // panel 1 once found
+  QByteArray query;        // the loop's query payload (empty: CAN)
+  double sleepsMs;         // the fixed sleeps of one cycle
+  double probeSleepsMs;    // the fixed sleeps of the detection up to this variant's probe
+  int silentProbes;        // the probes before it that wait their read time-out
+  double cpuTarget;        // percent of a core
+  int busFramesPerSecond;  // CAN: the pack's broadcasts fill the bus so (0: the simulator's pack as it is)
+  int sleepsPerCycle;      // how many sleeps make up those fixed waits
+  double cycleTimeoutsMs;  // the read time-outs a cycle may wait for what does not come
 };
 
 constexpr double kCycleTarget = 1.02;

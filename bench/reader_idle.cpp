@@ -2,8 +2,8 @@
 // the adapter is open and idle. The tty backend is measured over a pseudo-terminal (the test side holds the
 // master, as an adapter emulator would); an FT232H is measured too when one is plugged in and may be opened.
 
-#include "platform/Backends.h"
 #include "BenchTable.h"
+#include "platform/Backends.h"
 
 #include <chrono>
 #include <cstdio>
@@ -46,8 +46,7 @@ void measure(const char* name, Driver& driver) {
   const double before = processCpuSeconds();
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   const double used = processCpuSeconds() - before;
-  std::printf("%-8s idle reader: %.3f %% of a core over %.0f s (budget 1 %%)\n", name, 100.0 * used / seconds,
-              seconds);
+  std::printf("%-8s idle reader: %.3f %% of a core over %.0f s (budget 1 %%)\n", name, 100.0 * used / seconds, seconds);
   qv::bench::tableRow(std::string("idle reader, ") + name, "-", "-", "-", "-",
                       qv::bench::fixed(100.0 * used / seconds, 3) + " % < 1 %");
   driver.Close(handle);

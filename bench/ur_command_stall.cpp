@@ -6,13 +6,13 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_ur_command_stall [rounds]     (default 5)
 
+#include "BenchTable.h"
+#include "StallProbe.h"
 #include "app/WindowedTool.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/MainFormControls.h"
 #include "platform/Time.h"
 #include "sim/SimSetups.h"
-#include "StallProbe.h"
-#include "BenchTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

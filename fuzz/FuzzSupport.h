@@ -14,12 +14,12 @@
 #include <vector>
 
 // A result that disagrees with the second reading: reported and aborted, so libFuzzer keeps the input.
-#define QV_FUZZ_CHECK(condition)                                                                   \
-  do {                                                                                             \
-    if (!(condition)) {                                                                            \
-      std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);     \
-      std::abort();                                                                                \
-    }                                                                                              \
+#define QV_FUZZ_CHECK(condition)                                                               \
+  do {                                                                                         \
+    if (!(condition)) {                                                                        \
+      std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      std::abort();                                                                            \
+    }                                                                                          \
   } while (0)
 
 namespace qv::fuzz {
@@ -80,7 +80,7 @@ class ScriptedDriver : public platform::Driver {
   std::deque<Step> script;
   std::vector<uint8_t> answerOnWrite;  // put on the wire by the next write
   bool tellsQueue = false;
-  bool keepWrites = false;             // the bytes of every write kept in `written`
+  bool keepWrites = false;  // the bytes of every write kept in `written`
   std::vector<uint8_t> written;
   FtStatus writeStatus = platform::FT_OK;
   struct Done {
@@ -88,7 +88,7 @@ class ScriptedDriver : public platform::Driver {
     FtStatus status;
     uint32_t asked;
   };
-  std::vector<Done> reads;             // what each read handed over, in order
+  std::vector<Done> reads;  // what each read handed over, in order
 
   void reset() {
     wire.clear();
@@ -131,7 +131,8 @@ class ScriptedDriver : public platform::Driver {
   }
   FtStatus Write(platform::FtHandle, const void* bytes, uint32_t n, uint32_t* put) override {
     *put = n;
-    if (keepWrites) written.insert(written.end(), static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + n);
+    if (keepWrites)
+      written.insert(written.end(), static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + n);
     if (writeStatus != platform::FT_OK) return writeStatus;
     wire.insert(wire.end(), answerOnWrite.begin(), answerOnWrite.end());
     answerOnWrite.clear();

@@ -33,7 +33,7 @@ inline bool iniSameName(const std::string& a, const std::string& b) {
 struct IniLine {
   enum Kind { Nothing, Section, Entry } kind = Nothing;
   std::string name, value;
-  size_t valueAt = 0;    // an entry's value: where it starts in the file, and its length
+  size_t valueAt = 0;  // an entry's value: where it starts in the file, and its length
   size_t valueSize = 0;
   size_t begin = 0, end = 0, next = 0;  // the line's first byte, its line end, the next line's first byte
 };
@@ -136,9 +136,29 @@ inline std::string iniText(Input& in, const std::vector<std::string>& sections, 
     }
     return s;
   };
-  static const char* const kValues[] = {"0", "1", "-1", "+7", "2147483647", "2147483648", "-2147483648",
-                                        "-2147483649", "", "12a", " 3 ", "\"5\"", "'6'", "\"8'", "1 2", "00000000000042",
-                                        "99999999999", "-", "+", "0x10", ("3\x00" "4"), "\t-0\t"};
+  static const char* const kValues[] = {"0",
+                                        "1",
+                                        "-1",
+                                        "+7",
+                                        "2147483647",
+                                        "2147483648",
+                                        "-2147483648",
+                                        "-2147483649",
+                                        "",
+                                        "12a",
+                                        " 3 ",
+                                        "\"5\"",
+                                        "'6'",
+                                        "\"8'",
+                                        "1 2",
+                                        "00000000000042",
+                                        "99999999999",
+                                        "-",
+                                        "+",
+                                        "0x10",
+                                        ("3\x00"
+                                         "4"),
+                                        "\t-0\t"};
   while (!in.empty()) {
     const uint8_t how = in.u8();
     switch (how % 6) {
@@ -165,8 +185,7 @@ inline std::string iniText(Input& in, const std::vector<std::string>& sections, 
         file.append(b.begin(), b.end());
         break;
       }
-      case 5:
-        break;
+      case 5: break;
     }
     static const char* const kEnds[] = {"\r\n", "\n", "\r", "\r\n"};
     file += kEnds[(how >> 6) & 0x03];

@@ -17,9 +17,9 @@ inline uint16_t be16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 
 // One answer frame: 55 AA 07 02 00 0D, the pack frame "@" 00 kind, eight message bytes, check (XOR of the
 // pack frame's first eleven bytes), 0D; then CHK (0xFF minus the XOR of bytes 2 to 18) and 0D.
 inline bool frameHolds(const uint8_t* b, uint8_t kind) {
-  return b[0] == 0x55 && b[1] == 0xAA && b[2] == 0x07 && b[3] == 0x02 && b[4] == 0x00 && b[5] == 0x0D &&
-         b[6] == 0x40 && b[7] == 0x00 && b[8] == kind && b[18] == 0x0D && b[20] == 0x0D &&
-         b[17] == xorOf(b + 6, 11) && b[19] == static_cast<uint8_t>(0xFF - xorOf(b + 2, 17));
+  return b[0] == 0x55 && b[1] == 0xAA && b[2] == 0x07 && b[3] == 0x02 && b[4] == 0x00 && b[5] == 0x0D && b[6] == 0x40 &&
+         b[7] == 0x00 && b[8] == kind && b[18] == 0x0D && b[20] == 0x0D && b[17] == xorOf(b + 6, 11) &&
+         b[19] == static_cast<uint8_t>(0xFF - xorOf(b + 2, 17));
 }
 inline const uint8_t* message(const uint8_t* frame) { return frame + 9; }
 inline uint8_t status(const uint8_t* frame) { return frame[16]; }

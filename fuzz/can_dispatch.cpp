@@ -4,10 +4,10 @@
 // answer flags follow the headers as the flag table says; broadcasts and answer data show what their bytes say
 // where that is plain; nothing reads past the eight data bytes.
 
+#include "FuzzStore.h"
 #include "FuzzSupport.h"
 #include "link/CanLayer.h"
 #include "mainwindow/CanDispatcher.h"
-#include "FuzzStore.h"
 #include "mainwindow/MainFormControls.h"
 
 #include <array>
@@ -26,15 +26,15 @@ struct Flag {
   bool withdraws;
 };
 constexpr Flag kFlags[] = {
-    {0x000A, 1, 0, 1, false},     {0x000A, 2, 0, 2, false},     {0x2008, 1, 1, 1, false},
-    {0x2008, 2, 1, 2, false},     {0x200A, 1, 2, 1, false},     {0x200A, 2, 2, 2, false},
-    {0x200A, 3, 2, 4, false},     {0x200A, 4, 2, 8, false},     {0x200B, 0, 3, 1, false},
-    {0x4008, 1, 4, 1, false},     {0x4008, 2, 4, 1, true},      {0x4009, 1, 5, 1, false},
-    {0x4009, 2, 5, 2, false},     {0x4009, 3, 5, 4, false},     {0x4009, 4, 5, 8, false},
-    {0x4209, 0, 6, 1, false},     {0x6502, 0x101, 7, 1, false}, {0x6502, 0x102, 7, 2, false},
-    {0x6502, 0x103, 7, 4, false}, {0x6502, 0x104, 7, 8, false}, {0x6502, 0x201, 7, 16, false},
+    {0x000A, 1, 0, 1, false},      {0x000A, 2, 0, 2, false},      {0x2008, 1, 1, 1, false},
+    {0x2008, 2, 1, 2, false},      {0x200A, 1, 2, 1, false},      {0x200A, 2, 2, 2, false},
+    {0x200A, 3, 2, 4, false},      {0x200A, 4, 2, 8, false},      {0x200B, 0, 3, 1, false},
+    {0x4008, 1, 4, 1, false},      {0x4008, 2, 4, 1, true},       {0x4009, 1, 5, 1, false},
+    {0x4009, 2, 5, 2, false},      {0x4009, 3, 5, 4, false},      {0x4009, 4, 5, 8, false},
+    {0x4209, 0, 6, 1, false},      {0x6502, 0x101, 7, 1, false},  {0x6502, 0x102, 7, 2, false},
+    {0x6502, 0x103, 7, 4, false},  {0x6502, 0x104, 7, 8, false},  {0x6502, 0x201, 7, 16, false},
     {0x6502, 0x202, 7, 32, false}, {0x6502, 0x203, 7, 64, false}, {0x6502, 0x204, 7, 128, false},
-    {0x6502, 0x301, 8, 1, false}, {0x6502, 0x302, 8, 2, false}, {0x6502, 0x303, 8, 4, false},
+    {0x6502, 0x301, 8, 1, false},  {0x6502, 0x302, 8, 2, false},  {0x6502, 0x303, 8, 4, false},
     {0x6502, 0x304, 8, 8, false},
 };
 
@@ -44,7 +44,9 @@ constexpr uint32_t kIds[] = {0x400, 0x401, 0x402, 0x403, 0x404, 0x442, 0x443, 0x
 constexpr uint16_t kCommands[] = {0x0001, 0x0005, 0x0009, 0x000A, 0x1001, 0x1003, 0x1004, 0x1005, 0x1006, 0x1007,
                                   0x1008, 0x1009, 0x2008, 0x200A, 0x200B, 0x4008, 0x4009, 0x4209, 0x6207, 0x6502};
 
-uint32_t le32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
+uint32_t le32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
 uint32_t be32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
@@ -119,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       } else if (last.index == 0 && last.command == 0x1004) {
         QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditTotalChargeCapcity) == QString::number(be32(d.data())));
       } else if (last.index == 0 && last.command == 0x0005) {
-        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_FWVer) == QString::number(d[0]) + "." + QString::number(d[1]));
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_FWVer) ==
+                      QString::number(d[0]) + "." + QString::number(d[1]));
       }
       last = kSpent;
       open = false;
@@ -127,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       drop();
       if (id == 0x401 && flag == 0 && length != 0) {
         QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackVoltage) == QString::number(le32(d.data())));
-        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackCurrent) == QString::number(static_cast<int32_t>(le32(d.data() + 4))));
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit401hPackCurrent) ==
+                      QString::number(static_cast<int32_t>(le32(d.data() + 4))));
       }
     }
 
@@ -139,7 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The spread boxes, once shown, hold a highest, a lowest and their difference.
     long long high = 0, low = 0, diff = 0;
     if (parseInt(controls.text(qv::mainwindow::ctl::Edit_HVlot), &high)) {
-      QV_FUZZ_CHECK(parseInt(controls.text(qv::mainwindow::ctl::Edit_LVolt), &low) && parseInt(controls.text(qv::mainwindow::ctl::Edit_VoltDiff), &diff));
+      QV_FUZZ_CHECK(parseInt(controls.text(qv::mainwindow::ctl::Edit_LVolt), &low) &&
+                    parseInt(controls.text(qv::mainwindow::ctl::Edit_VoltDiff), &diff));
       QV_FUZZ_CHECK(high >= low && diff == high - low && high <= 0xFFFF && low >= 0);
     }
   }

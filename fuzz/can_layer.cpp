@@ -88,11 +88,18 @@ struct Pair {
 };
 
 // The pairs an input works with: the barcode ones, some others, and up to 16 of its own.
-constexpr Pair kPairs[] = {{0x000A, 1}, {0x000A, 2}, {0x4008, 1}, {0x4008, 2}, {0x4009, 1}, {0x1009, 0}, {0x0005, 0}, {0x0000, 0}};
+constexpr Pair kPairs[] = {{0x000A, 1}, {0x000A, 2}, {0x4008, 1}, {0x4008, 2},
+                           {0x4009, 1}, {0x1009, 0}, {0x0005, 0}, {0x0000, 0}};
 
 std::array<uint8_t, 8> headerData(const Pair& p, uint8_t status, fuzz::Input& in) {
-  return {static_cast<uint8_t>(p.command >> 8), static_cast<uint8_t>(p.command), static_cast<uint8_t>(p.index >> 8),
-          static_cast<uint8_t>(p.index), in.u8(), in.u8(), in.u8(), status};
+  return {static_cast<uint8_t>(p.command >> 8),
+          static_cast<uint8_t>(p.command),
+          static_cast<uint8_t>(p.index >> 8),
+          static_cast<uint8_t>(p.index),
+          in.u8(),
+          in.u8(),
+          in.u8(),
+          status};
 }
 
 std::optional<Pair> acceptedHeader(const Frame& f) {
@@ -138,12 +145,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::array<uint8_t, 8> d{};
     uint32_t id = 0;
     switch (pick % 6) {
-      case 0: id = 0x400 + pick / 6 % 5; d = in.fixed<8>(); break;  // broadcasts, and 0x404
+      case 0:
+        id = 0x400 + pick / 6 % 5;
+        d = in.fixed<8>();
+        break;  // broadcasts, and 0x404
       case 1:
-      case 2: id = 0x442; d = headerData(pairs[in.u8() % pairs.size()], (pick & 0x40) != 0 ? in.u8() : 0, in); break;
-      case 3: id = 0x443; d = in.fixed<8>(); break;
-      case 4: id = in.u32() & 0x1FFFFFFF; d = in.fixed<8>(); break;
-      case 5: id = 0x442; d = headerData(pairs[in.u8() % pairs.size()], 0, in); flags |= 0x20; break;
+      case 2:
+        id = 0x442;
+        d = headerData(pairs[in.u8() % pairs.size()], (pick & 0x40) != 0 ? in.u8() : 0, in);
+        break;
+      case 3:
+        id = 0x443;
+        d = in.fixed<8>();
+        break;
+      case 4:
+        id = in.u32() & 0x1FFFFFFF;
+        d = in.fixed<8>();
+        break;
+      case 5:
+        id = 0x442;
+        d = headerData(pairs[in.u8() % pairs.size()], 0, in);
+        flags |= 0x20;
+        break;
     }
     return frameBytes(length, flags, id, d);
   };
@@ -201,26 +224,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 0:
         for (int n = op / 8 % 6 + 1; n > 0; --n) put(frameFrom(in.u8()));
         break;
-      case 1:
-        put(in.bytes(in.u8() % 24));
-        break;
+      case 1: put(in.bytes(in.u8() % 24)); break;
       case 2: {
         script();
         const bool result = link::CanReceiveDispatch(link);
         driver.script.clear();
         account(false);
-        QV_FUZZ_CHECK(result == std::any_of(sink.got.begin(), sink.got.end(), [](const Frame& f) {
-                        return f.id >= 0x400 && f.id <= 0x403;
-                      }));
+        QV_FUZZ_CHECK(result == std::any_of(sink.got.begin(), sink.got.end(),
+                                            [](const Frame& f) { return f.id >= 0x400 && f.id <= 0x403; }));
         break;
       }
       case 3:
       case 4: {
         script();
         const bool all = op % 8 == 3;
-        const bool result = all ? link::CanReceiveDispatchAll(link)
-                                : (op & 0x80) != 0 ? link::CanReceiveDispatchAnyAfter(link, op >> 3 & 0x07)
-                                                   : link::CanReceiveDispatchAny(link);
+        const bool result = all                ? link::CanReceiveDispatchAll(link)
+                            : (op & 0x80) != 0 ? link::CanReceiveDispatchAnyAfter(link, op >> 3 & 0x07)
+                                               : link::CanReceiveDispatchAny(link);
         driver.script.clear();
         account(all);
         QV_FUZZ_CHECK(result == !sink.got.empty());
@@ -232,7 +252,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t value = in.u8();
         const uint8_t how = in.u8();
         std::vector<uint8_t> answer;
-        if ((how & 0x03) != 0) answer = frameBytes(8, 0, 0x442, headerData((how & 0x01) != 0 ? p : pairs[in.u8() % pairs.size()], (how & 0x04) != 0 ? in.u8() : 0, in));
+        if ((how & 0x03) != 0)
+          answer = frameBytes(
+              8, 0, 0x442,
+              headerData((how & 0x01) != 0 ? p : pairs[in.u8() % pairs.size()], (how & 0x04) != 0 ? in.u8() : 0, in));
         if ((how & 0x08) != 0) {
           const std::vector<uint8_t> f = frameFrom(in.u8());
           answer.insert((how & 0x10) != 0 ? answer.begin() : answer.end(), f.begin(), f.end());
@@ -248,10 +271,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         driver.answerOnWrite.clear();
         QV_FUZZ_CHECK(sent == !fails);
         armed[p] = Armed{};  // armed before the write, whether or not it went out
-        const std::vector<uint8_t> expected =
-            frameBytes(8, 0, 0x440, {static_cast<uint8_t>(p.command >> 8), static_cast<uint8_t>(p.command),
-                                     static_cast<uint8_t>(p.index >> 8), static_cast<uint8_t>(p.index), args[0], args[1],
-                                     args[2], value});
+        const std::vector<uint8_t> expected = frameBytes(
+            8, 0, 0x440,
+            {static_cast<uint8_t>(p.command >> 8), static_cast<uint8_t>(p.command), static_cast<uint8_t>(p.index >> 8),
+             static_cast<uint8_t>(p.index), args[0], args[1], args[2], value});
         QV_FUZZ_CHECK(driver.written == expected);
         QV_FUZZ_CHECK(sink.got.empty());
         break;
@@ -265,13 +288,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool result = link::CanWaitResponse(link, p.command, p.index);
         driver.script.clear();
         account(false);
-        bool expected = std::any_of(sink.got.begin(), sink.got.end(), [&](const Frame& f) { return acceptedHeader(f) == p; });
+        bool expected =
+            std::any_of(sink.got.begin(), sink.got.end(), [&](const Frame& f) { return acceptedHeader(f) == p; });
         if (auto a = armed.find(p); a != armed.end()) {
           expected = expected || a->second.answered;
           a->second.answered = false;  // counted once
         }
         QV_FUZZ_CHECK(result == expected);
-        const QString text = !result || p.index < 1 || p.index > 2 ? QString() : p.index == 1 ? QStringLiteral("OK21") : QStringLiteral("OK22");
+        const QString text = !result || p.index < 1 || p.index > 2 ? QString()
+                             : p.index == 1                        ? QStringLiteral("OK21")
+                                                                   : QStringLiteral("OK22");
         QV_FUZZ_CHECK(services.controls.text(labels.barcodeReadLabel) == (p.command == 0x000A ? text : QString()));
         QV_FUZZ_CHECK(services.controls.text(labels.barcodeWriteLabel) == (p.command == 0x4008 ? text : QString()));
         break;

@@ -212,8 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QV_FUZZ_CHECK(reads == (cut ? 2u : 1u));
     uint8_t expected = first == platform::FT_OK && (!s.frames.empty() || got.size() >= kFrame) ? 0 : 0xFF;
     if (cut) {
-      QV_FUZZ_CHECK(driver.reads[replay.next].asked ==
-                    askFor(driver.tellsQueue, replay.queued(), model.carried()));
+      QV_FUZZ_CHECK(driver.reads[replay.next].asked == askFor(driver.tellsQueue, replay.queued(), model.carried()));
       expected = static_cast<uint8_t>(driver.reads[replay.next].status);
       model.append(replay.take());
     }
@@ -231,7 +230,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       QV_FUZZ_CHECK(count == 0);
       QV_FUZZ_CHECK(losses.all());  // untouched
     }
-    for (size_t i = static_cast<size_t>(std::max(count, 0)); i < kEntries; ++i) QV_FUZZ_CHECK(same(entries[i], link::CanRxEntry{}));
+    for (size_t i = static_cast<size_t>(std::max(count, 0)); i < kEntries; ++i)
+      QV_FUZZ_CHECK(same(entries[i], link::CanRxEntry{}));
     model.limitCarry();
     QV_FUZZ_CHECK(receiver.carried() == static_cast<int>(model.carried()));
     return count;
@@ -247,9 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int n = op / 5 % 8 + 1; n > 0; --n) driver.put(frameFrom(in));
         break;
       case 2:
-      case 3:
-        readFrames(true);
-        break;
+      case 3: readFrames(true); break;
       case 4: {  // a bit-rate query; the adapter answers with a rate reply, a known rate or not, or noise, perhaps
                  // among CAN frames
         const uint8_t how = in.u8();

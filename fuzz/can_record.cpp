@@ -19,8 +19,8 @@ namespace {
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
 eeprom::CanRecordFields fieldsOf(const mainwindow::EepBlockBuffer& b) {
-  return {b.dateTime, b.current, b.voltage, b.stateOfCharge, b.t1, b.voltageDifference, b.cycleCount, b.flag,
-          b.valid,    b.partsAccepted};
+  return {b.dateTime,          b.current,    b.voltage, b.stateOfCharge, b.t1,
+          b.voltageDifference, b.cycleCount, b.flag,    b.valid,         b.partsAccepted};
 }
 
 }  // namespace

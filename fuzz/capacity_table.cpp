@@ -2,9 +2,9 @@
 // table finds, with its value, and a value found is the number its text says; the energy shares shown from it
 // are the products of those numbers, or empty when they are too large to show.
 
+#include "FuzzStore.h"
 #include "FuzzSupport.h"
 #include "mainwindow/CapacityTable.h"
-#include "FuzzStore.h"
 #include "mainwindow/MainFormControls.h"
 
 #include <QDir>
@@ -85,7 +85,8 @@ Found lookup(const std::string& file, const std::string& wanted) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // In memory where the machine has it: the table is written afresh for every input.
-  static QTemporaryDir folder(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/qv-fuzz-XXXXXX") : QDir::tempPath() + "/qv-fuzz-XXXXXX");
+  static QTemporaryDir folder(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/qv-fuzz-XXXXXX")
+                                                        : QDir::tempPath() + "/qv-fuzz-XXXXXX");
   static bool entered = folder.isValid() && QDir::setCurrent(folder.path());
   QV_FUZZ_CHECK(entered);
 
@@ -134,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const struct {
     qv::Control box;
     double share;
-  } shares[] = {{qv::mainwindow::ctl::Edit_UR96_SOH_Wh, asoc * 0.01 * wh}, {qv::mainwindow::ctl::Edit_UR96_SOC_Wh, rsoc * 0.01 * (asoc * 0.01 * wh)}};
+  } shares[] = {{qv::mainwindow::ctl::Edit_UR96_SOH_Wh, asoc * 0.01 * wh},
+                {qv::mainwindow::ctl::Edit_UR96_SOC_Wh, rsoc * 0.01 * (asoc * 0.01 * wh)}};
   for (const auto& s : shares) {
     const QString shown = controls.text(s.box);
     QV_FUZZ_CHECK(shown != QStringLiteral("previous"));

@@ -13,8 +13,8 @@ using namespace qv;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<std::string> kSections = {"Set", "SET", "Check", "Se t"};
-  static const std::vector<std::string> kKeys = {"CellR1", "CellR2",  "CellR3",  "CellR4",  "CellR5", "CellR6",
-                                                 "CellR7", "CellR8",  "CellR9",  "CellR10", "CellR11", "CellR12",
+  static const std::vector<std::string> kKeys = {"CellR1",  "CellR2",  "CellR3", "CellR4",  "CellR5",  "CellR6",
+                                                 "CellR7",  "CellR8",  "CellR9", "CellR10", "CellR11", "CellR12",
                                                  "CellR13", "CellR14", "CellR0", "CellR01", "Cell R1"};
   fuzz::Input in(data, size);
   const std::string file = fuzz::iniText(in, kSections, kKeys);
@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = cells; i < 13; ++i) QV_FUZZ_CHECK(load.values[static_cast<size_t>(i)] == 0);
   QV_FUZZ_CHECK(load.error.has_value() == stopped.has_value());
   if (stopped) {
-    QV_FUZZ_CHECK(!load.error->unreadable && load.error->cell == cells + 1 && load.error->value.toStdString() == *stopped);
+    QV_FUZZ_CHECK(!load.error->unreadable && load.error->cell == cells + 1 &&
+                  load.error->value.toStdString() == *stopped);
     const QString message = load.error->message();
     QV_FUZZ_CHECK(message.startsWith(QStringLiteral("  MTD.ini [Set] CellR%1 : ''").arg(cells + 1)));
     QV_FUZZ_CHECK(message.endsWith(QStringLiteral("'' is not a valid integer value")));

@@ -155,7 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QV_FUZZ_CHECK(!e.unreadable && e.section == keys[*stop].section && e.key == keys[*stop].key &&
                   e.value == toStore[*stop]);
     const QString message = e.message();
-    QV_FUZZ_CHECK(message.startsWith(QStringLiteral("  EVT.ini [%1] %2 : ''").arg(QString::fromLatin1(keys[*stop].section), QString::fromLatin1(keys[*stop].key))));
+    QV_FUZZ_CHECK(
+        message.startsWith(QStringLiteral("  EVT.ini [%1] %2 : ''")
+                               .arg(QString::fromLatin1(keys[*stop].section), QString::fromLatin1(keys[*stop].key))));
     QV_FUZZ_CHECK(message.endsWith(QStringLiteral("'' is not a valid integer value")));
   }
   // Every field, the stopped key's and those after it included, holds what the second reading says.

@@ -100,10 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int k = 0; k < count; ++k) x ^= static_cast<uint8_t>(bytes[4 + k]);
     const firmware::VerifyRecord& r = records[static_cast<size_t>(i)];
     QV_FUZZ_CHECK(r.byteCount == static_cast<uint32_t>(count) && r.checksum == x);
-    QV_FUZZ_CHECK(r.address == (static_cast<uint32_t>(static_cast<uint8_t>(bytes[1])) << 8 | static_cast<uint8_t>(bytes[2])));
+    QV_FUZZ_CHECK(r.address ==
+                  (static_cast<uint32_t>(static_cast<uint8_t>(bytes[1])) << 8 | static_cast<uint8_t>(bytes[2])));
     QV_FUZZ_CHECK(r.type == static_cast<uint8_t>(bytes[3]) && r.type <= 5);
     const uint32_t base16 = static_cast<uint32_t>(static_cast<uint8_t>(bytes[4]) << 8 | static_cast<uint8_t>(bytes[5]));
-    if (r.type == 0 && count > 0) placed.push_back({uint64_t{static_cast<uint32_t>(linearBase + segmentBase + r.address)}, bytes.mid(4, count)});
+    if (r.type == 0 && count > 0)
+      placed.push_back({uint64_t{static_cast<uint32_t>(linearBase + segmentBase + r.address)}, bytes.mid(4, count)});
     if (r.type == 2) segmentBase = base16 * 16;
     if (r.type == 4) linearBase = base16 * 65536;
   }

@@ -19,9 +19,7 @@ namespace {
 
 auto order(const PackStamp& s) { return std::make_tuple(s.year, s.month, s.day, s.hour, s.minute); }
 bool after(const PackStamp& a, const PackStamp& b) { return order(a) > order(b); }
-bool same(const PackStamp& a, const PackStamp& b) {
-  return order(a) == order(b) && a.second == b.second;
-}
+bool same(const PackStamp& a, const PackStamp& b) { return order(a) == order(b) && a.second == b.second; }
 
 QString text(const PackStamp& s) {
   return QString::fromStdString(std::to_string(2000 + s.year) + "-" + std::to_string(s.month) + "-" +
@@ -114,9 +112,11 @@ struct Model {
     labels.soc0ChgCap = QString::number(static_cast<uint32_t>(uint64_t{capacity} * lowest) / 100) + " mAh";
     if (!chargeAfterThisRead) return;
     const int y1 = 2000 + lowSince.year, y2 = 2000 + chargeAfter.year;
-    if (!fuzz::calendarDate(y1, lowSince.month, lowSince.day) || !fuzz::calendarDate(y2, chargeAfter.month, chargeAfter.day))
+    if (!fuzz::calendarDate(y1, lowSince.month, lowSince.day) ||
+        !fuzz::calendarDate(y2, chargeAfter.month, chargeAfter.day))
       return;
-    const long long between = fuzz::days(y2, chargeAfter.month, chargeAfter.day) - fuzz::days(y1, lowSince.month, lowSince.day);
+    const long long between = fuzz::days(y2, chargeAfter.month, chargeAfter.day) -
+                              fuzz::days(y1, lowSince.month, lowSince.day);
     const long long h = between < 0 ? 0 : 24 * between + chargeAfter.hour - lowSince.hour;
     if (h >= 0) labels.maxDurationLowSoc0Hours = duration(h);
   }
@@ -168,8 +168,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static constexpr uint8_t kEvents[] = {130, 132, 135, 130, 135};
     buffer.flag = (op & 0x08) != 0 ? in.u8() : kEvents[op % 5];
     const uint8_t socHow = in.u8();
-    buffer.stateOfCharge = (socHow & 0x03) == 0 ? 0 : (socHow & 0x03) == 1 ? static_cast<uint8_t>(81 + socHow % 20) : in.u8();
-    buffer.partsReceived = (op & 0x20) != 0 ? static_cast<uint8_t>(in.u8() & 0x0F) : mainwindow::EepBlockBuffer::kAllParts;
+    buffer.stateOfCharge = (socHow & 0x03) == 0   ? 0
+                           : (socHow & 0x03) == 1 ? static_cast<uint8_t>(81 + socHow % 20)
+                                                  : in.u8();
+    buffer.partsReceived = (op & 0x20) != 0 ? static_cast<uint8_t>(in.u8() & 0x0F)
+                                            : mainwindow::EepBlockBuffer::kAllParts;
     const eeprom::HistoryLabels before = labels;
     const bool analysed = eeprom::AnalyzeHistoryBuffer(report, state, buffer, labels);
     QV_FUZZ_CHECK(analysed == (buffer.partsReceived == mainwindow::EepBlockBuffer::kAllParts));

@@ -36,7 +36,9 @@ std::string readBack(const std::string& written, int bufferSize) {
 // string, no ']' ending the section's name early, no '=' ending the key early, no key that reads as a section.
 bool writable(const std::string& section, const std::string& key, const std::string& value) {
   const std::string s = trim(section), k = trim(key);
-  const auto oneLine = [](const std::string& t) { return t.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; };
+  const auto oneLine = [](const std::string& t) {
+    return t.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+  };
   return !s.empty() && !k.empty() && oneLine(s) && oneLine(k) && oneLine(value) && s.find(']') == std::string::npos &&
          k.find('=') == std::string::npos && k.front() != '[';
 }
@@ -85,11 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A missing entry gives the default, its trailing blanks dropped.
     std::string f = fallback.substr(0, fallback.find('\0'));
     while (!f.empty() && blank(f.back())) f.pop_back();
-    if (f.size() > static_cast<size_t>(std::max(0, bufferSize - 1))) f.resize(static_cast<size_t>(std::max(0, bufferSize - 1)));
+    if (f.size() > static_cast<size_t>(std::max(0, bufferSize - 1)))
+      f.resize(static_cast<size_t>(std::max(0, bufferSize - 1)));
     QV_FUZZ_CHECK(read.toStdString() == f);
   }
 
-  const std::optional<QByteArray> written = platform::withProfileValue(view(file), view(section), view(key), view(value));
+  const std::optional<QByteArray> written =
+      platform::withProfileValue(view(file), view(section), view(key), view(value));
   QV_FUZZ_CHECK(written.has_value() == writable(section, key, value));
   if (!written) return 0;
   const std::string out = written->toStdString();

@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string first32 = stored.substr(0, 32);
     QV_FUZZ_CHECK(pattern == QString::fromLatin1(first32.data(), static_cast<qsizetype>(first32.size())));
   }
-  const bool expected = imageThere && sideThere && stored.size() >= 16 && stored.compare(0, 16, digest.constData(), 16) == 0;
+  const bool expected = imageThere && sideThere && stored.size() >= 16 &&
+                        stored.compare(0, 16, digest.constData(), 16) == 0;
   QV_FUZZ_CHECK(firmware::DigestsAgree(imageDigest, pattern) == expected);
   return 0;
 }

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QV_FUZZ_CHECK(rig.driver->wire.size() == reply.size() - read.consumed);
   const int frames = static_cast<int>(read.placed.size() / fuzz::kAnswerFrame);
   QV_FUZZ_CHECK(store.count == frames);
-  for (int i = 0; i < frames; ++i) QV_FUZZ_CHECK(fuzz::recordIs(store.frames[i], read.placed.data() + i * fuzz::kAnswerFrame));
+  for (int i = 0; i < frames; ++i)
+    QV_FUZZ_CHECK(fuzz::recordIs(store.frames[i], read.placed.data() + i * fuzz::kAnswerFrame));
   const uint8_t* first = read.placed.data();
   // Positions counted from 1: the last odd one of 1..frames.
   const int lastOdd = (frames % 2 == 1 ? frames : frames - 1) - 1;

@@ -3,8 +3,8 @@
 // lowest of the cells the series count covers; the firmware id never grows past its room; a barcode is shown
 // only whole, from the parts of one reading.
 
-#include "FuzzSupport.h"
 #include "FuzzStore.h"
+#include "FuzzSupport.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/PackDispatcher.h"
 
@@ -84,13 +84,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QV_FUZZ_CHECK(log.size() == 2 && log[0].listener == 1 && log[1].listener == 2);
     for (const Seen& s : log) QV_FUZZ_CHECK(s.id == id && s.index == index && s.data == d);
 
-    if (id == 0x0005 && index == 0) QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWVer) == QString::asprintf("%02X.%02X", d[0], d[1]));
+    if (id == 0x0005 && index == 0)
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWVer) == QString::asprintf("%02X.%02X", d[0], d[1]));
     if (id == 0x0009 && index == 1) {
       series = d[0];
       seriesShown = true;
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditCellSeries) == QString::number(d[0]));
     }
-    if (id == 0x0009 && index == 2) QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFCC) == QString::number(word(d, 3)));
+    if (id == 0x0009 && index == 2)
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFCC) == QString::number(word(d, 3)));
     if (id == 0x1003 && index == 0) {
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT1) == QString::number(static_cast<int8_t>(d[0])));
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT2) == QString::number(static_cast<int8_t>(d[1])));
@@ -121,11 +123,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const int count = index == 4 ? 1 : 4;
       for (int i = 0; i < count; ++i) {
         cells[static_cast<size_t>(firstCell - 1 + i)] = word(d, i);
-        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::kCellEdits[static_cast<size_t>(firstCell - 1 + i)]) == QString::number(word(d, i)));
+        QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::kCellEdits[static_cast<size_t>(firstCell - 1 + i)]) ==
+                      QString::number(word(d, i)));
       }
       const int n = static_cast<int>(std::clamp<long long>(seriesShown ? series : 0, 0, 13));
       uint16_t high = cells[0], low = cells[0];
-      for (int i = 1; i < n; ++i) high = std::max(high, cells[static_cast<size_t>(i)]), low = std::min(low, cells[static_cast<size_t>(i)]);
+      for (int i = 1; i < n; ++i)
+        high = std::max(high, cells[static_cast<size_t>(i)]), low = std::min(low, cells[static_cast<size_t>(i)]);
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_HVlot) == QString::number(high));
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_LVolt) == QString::number(low));
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::Edit_VoltDiff) == QString::number(high - low));

@@ -4,9 +4,9 @@
 // read takes no byte past the second frame.
 
 #include "FuzzLink.h"
+#include "PackReply.h"
 #include "link/PackFrames.h"
 #include "mainwindow/MainFormControls.h"
-#include "PackReply.h"
 
 #include <vector>
 

@@ -65,7 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (in.u8() % 4) {
       case 0: {  // hours between two stamps
         const int y1 = anyInt(in), m1 = in.u8() % 14, d1 = in.u8() % 33, h1 = (in.u8() & 1) ? anyInt(in) : in.u8();
-        const int y2 = (in.u8() & 1) ? anyInt(in) : static_cast<int>(std::clamp<long long>(static_cast<long long>(y1) + in.u8() % 3 - 1, INT_MIN, INT_MAX));
+        const int y2 = (in.u8() & 1) ? anyInt(in)
+                                     : static_cast<int>(std::clamp<long long>(
+                                           static_cast<long long>(y1) + in.u8() % 3 - 1, INT_MIN, INT_MAX));
         const int m2 = in.u8() % 14, d2 = in.u8() % 33, h2 = (in.u8() & 1) ? anyInt(in) : in.u8();
         const std::optional<int32_t> hours = eeprom::HoursBetween(y1, m1, d1, h1, y2, m2, d2, h2);
         std::optional<int32_t> expected;

@@ -42,7 +42,8 @@ bool insertedAsLines(const std::string& before, const std::string& after, const 
   const std::string entry = "Key=" + std::string(kSafeInfoMarker) + eol;
   for (size_t p = before.size() - std::min(suffix, before.size()); p <= prefix; ++p) {
     const std::string x = after.substr(p, added);
-    const bool atLineStart = p == 0 || lineEnd(before[p - 1]) || (before.size() == 3 && p == 3 && before == "\xEF\xBB\xBF");
+    const bool atLineStart = p == 0 || lineEnd(before[p - 1]) ||
+                             (before.size() == 3 && p == 3 && before == "\xEF\xBB\xBF");
     const bool atEndAfterItsOwn = p == before.size() && x.compare(0, eol.size(), eol) == 0;
     if (!atLineStart && !atEndAfterItsOwn) continue;
     if (x.size() < entry.size() || x.compare(x.size() - entry.size(), entry.size(), entry) != 0) continue;
@@ -76,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (!noFile) {
     before = fuzz::iniText(in, kSections, kKeys);
     QFile f(path);
-    QV_FUZZ_CHECK(f.open(QIODevice::WriteOnly) && f.write(before.data(), static_cast<qint64>(before.size())) ==
-                                                      static_cast<qint64>(before.size()));
+    QV_FUZZ_CHECK(f.open(QIODevice::WriteOnly) &&
+                  f.write(before.data(), static_cast<qint64>(before.size())) == static_cast<qint64>(before.size()));
   }
 
   static fuzz::FuzzStore controls;

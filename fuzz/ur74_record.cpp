@@ -2,8 +2,8 @@
 // bytes give plainly (cells as the cell count in force allows, their sum, RSOC, the current and its sign, the
 // firmware id, the protection colours) shows what those bytes say, and the spread is the spread of the cells.
 
-#include "FuzzSupport.h"
 #include "FuzzStore.h"
+#include "FuzzSupport.h"
 #include "mainwindow/MainFormControls.h"
 #include "mainwindow/Ur74Record.h"
 
@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const uint16_t mv = inForce >= cell ? static_cast<uint16_t>(record[2 * cell - 1] << 8 | record[2 * cell]) : 0;
       sum += mv;
       cells.push_back(mv);
-      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::kCellEdits[static_cast<size_t>(cell - 1)]) == QString::number(mv));
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::kCellEdits[static_cast<size_t>(cell - 1)]) ==
+                    QString::number(mv));
     }
     QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackVolt) == QString::number(sum));
     // The count: 7 when cell 8 is 0, else the cell before the first zero from 8 on, else 13.
@@ -81,10 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC) == QString::number(record[53] >> 1));
     QV_FUZZ_CHECK(controls.position(qv::mainwindow::ctl::ProgressBarSOC) == std::min<int>(record[53], 200));
     const QString current = QString::number(record[70] << 8 | record[71]);
-    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackCurrent) == ((record[54] & 0x40) != 0 ? QStringLiteral("-") + current : current));
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackCurrent) ==
+                  ((record[54] & 0x40) != 0 ? QStringLiteral("-") + current : current));
     const auto& flagBoxes = qv::mainwindow::ctl::kFlagEdits;
     for (int bit = 0; bit < 5; ++bit) {
-      QV_FUZZ_CHECK(controls.color(flagBoxes[static_cast<size_t>(bit)]) == ((record[52] >> bit & 1) != 0 ? colour::Red : colour::White));
+      QV_FUZZ_CHECK(controls.color(flagBoxes[static_cast<size_t>(bit)]) ==
+                    ((record[52] >> bit & 1) != 0 ? colour::Red : colour::White));
     }
     long long asoc = -1;
     QV_FUZZ_CHECK(parseInt(controls.text(qv::mainwindow::ctl::EditASOC), &asoc) && asoc >= 0);

@@ -93,22 +93,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QV_FUZZ_CHECK(ok == expected);
   QV_FUZZ_CHECK(controls.maximum(qv::mainwindow::ctl::ProgressBarSOC) == 100);
   if (!ok) {
-    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC).isEmpty() && controls.text(qv::mainwindow::ctl::EditFWID).isEmpty());
+    QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC).isEmpty() &&
+                  controls.text(qv::mainwindow::ctl::EditFWID).isEmpty());
     return 0;
   }
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRSOC) == QString::number(b[kRecord + 2]));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditRC) == QString::number(be(b, 19, 4)));
-  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackCurrent) == QString::number(static_cast<int32_t>(be(b, 23, 4))));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackCurrent) ==
+                QString::number(static_cast<int32_t>(be(b, 23, 4))));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPackVolt) == QString::number(be(b, 27, 4)));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWVer) == QString::number(be(b, 43, 2)));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditCellSeries) == QString::number(b[kRecord + 45]));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditCellParallel) == QString::number(b[kRecord + 46]));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT1) == temperature(b[kRecord + 50]));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT2) == temperature(b[kRecord + 51]));
-  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT3) == (b[kRecord + 52] == 0 ? QString() : temperature(b[kRecord + 52])));
+  QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT3) ==
+                (b[kRecord + 52] == 0 ? QString() : temperature(b[kRecord + 52])));
   // The id ends at its first space or zero, within twelve characters; the serial at its first zero, within eight.
   QByteArray id, serial;
-  for (size_t k = 31; k < 43 && b[kRecord + k] != ' ' && b[kRecord + k] != 0; ++k) id.append(static_cast<char>(b[kRecord + k]));
+  for (size_t k = 31; k < 43 && b[kRecord + k] != ' ' && b[kRecord + k] != 0; ++k)
+    id.append(static_cast<char>(b[kRecord + k]));
   for (size_t k = 56; k < 64 && b[kRecord + k] != 0; ++k) serial.append(static_cast<char>(b[kRecord + k]));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditFWID) == QString::fromLatin1(id));
   QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPDSN) == QString::fromLatin1(serial));

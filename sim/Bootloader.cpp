@@ -143,8 +143,7 @@ bool Bootloader::take(const QByteArray& bytes, std::vector<QByteArray>* out) {
       ++leaves_;
       out->push_back(header(command, argument, 0));
       break;
-    default:
-      break;
+    default: break;
   }
   return true;
 }

@@ -23,11 +23,11 @@
 namespace qv::sim {
 
 struct BootloaderFaults {
-  bool noVersion = false;         // 0x000B gets no answer
-  bool refuseErase = false;       // 0x4204 is answered with status 1 and nothing is erased
+  bool noVersion = false;                       // 0x000B gets no answer
+  bool refuseErase = false;                     // 0x4204 is answered with status 1 and nothing is erased
   std::pair<int, int> neverAcknowledged{0, 0};  // this line and field is stored but never acknowledged
-  bool wrongVerify = false;       // every 0x2003 answer's checksum is off by one
-  bool noVerifyAnswer = false;    // 0x2003 gets no answer
+  bool wrongVerify = false;                     // every 0x2003 answer's checksum is off by one
+  bool noVerifyAnswer = false;                  // 0x2003 gets no answer
 };
 
 class Bootloader {

@@ -50,8 +50,7 @@ bool setTextPart(QByteArray& text, uint16_t p, uint16_t parts, const uint8_t dat
 
 }  // namespace
 
-CanPack::CanPack(const CanPackState& state, int64_t broadcastPeriodMs)
-    : state_(state), periodMs_(broadcastPeriodMs) {}
+CanPack::CanPack(const CanPackState& state, int64_t broadcastPeriodMs) : state_(state), periodMs_(broadcastPeriodMs) {}
 
 CanPackState CanPack::state() const {
   std::lock_guard lock(mutex_);
@@ -169,7 +168,6 @@ void CanPack::answerParameter(const uint8_t request[8], std::vector<CanFrame>& o
   const std::array<uint8_t, 8> data = EncodeParameterAnswer(request[0], request[1], value->second);
   put(out, kParameterAnswer, data.data());
 }
-
 
 bool CanPack::unanswered(const Request& r) const {
   return std::any_of(faults_.unanswered.begin(), faults_.unanswered.end(),

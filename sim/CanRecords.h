@@ -10,14 +10,14 @@ namespace qv::sim {
 struct EepRecordFields {
   uint8_t year = 24;  // minus 2000
   uint8_t month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  int32_t current = 0;         // mA
-  uint32_t voltageWord = 0;    // the voltage word as the record holds it
-  uint8_t stateOfCharge = 0;   // %
-  int8_t t1 = 0;               // degrees Celsius
+  int32_t current = 0;             // mA
+  uint32_t voltageWord = 0;        // the voltage word as the record holds it
+  uint8_t stateOfCharge = 0;       // %
+  int8_t t1 = 0;                   // degrees Celsius
   uint16_t voltageDifference = 0;  // mV
-  uint16_t cycleCount = 0;     // high byte first, as the CAN record holds it
+  uint16_t cycleCount = 0;         // high byte first, as the CAN record holds it
   uint8_t flag = 0;
-  bool goodSum = true;         // false: the record sum is off by one
+  bool goodSum = true;  // false: the record sum is off by one
 };
 
 // Bytes 0-5 date and time, 6-9 current, 10-13 voltage, 14 SOC, 15 T1, 16-17 voltage difference, 18-19 cycle

@@ -29,8 +29,7 @@ QByteArray FixtureBoard::measure(uint16_t channel, uint16_t expected) {
       data.resize(22);
       for (int i = 0; i < 11; ++i) putBigEndian(data, 2 * i, state_.socSamples[static_cast<size_t>(i)], 2);
       break;
-    default:
-      return {};
+    default: return {};
   }
   data.chop(std::min<int>(f.dataShortBy, static_cast<int>(data.size())));
   const uint16_t answered = f.answerChannel >= 0 ? static_cast<uint16_t>(f.answerChannel) : channel;

@@ -16,9 +16,9 @@
 namespace qv::sim {
 
 struct FixtureState {
-  uint32_t dischargeMv = 0;   // channel 3
-  uint32_t batteryMv = 0;     // channel 4
-  uint32_t chargeMv = 0;      // channel 5
+  uint32_t dischargeMv = 0;               // channel 3
+  uint32_t batteryMv = 0;                 // channel 4
+  uint32_t chargeMv = 0;                  // channel 5
   std::array<uint16_t, 11> socSamples{};  // channel 6, in the order sent
   // Set by the switch commands: path 1 charge, 2 discharge; state 2 on, 1 off.
   bool chargeOn = false;
@@ -26,10 +26,10 @@ struct FixtureState {
 };
 
 struct FixtureFaults {
-  bool silent = false;        // answers no query
-  int dataShortBy = 0;        // each answer carries this many data bytes fewer (L counts what is sent)
-  int answerChannel = -1;     // answers with this channel in place of the one asked (-1: as asked)
-  int faultChannel = -1;      // the faults above apply to queries of this channel alone (-1: to every one)
+  bool silent = false;     // answers no query
+  int dataShortBy = 0;     // each answer carries this many data bytes fewer (L counts what is sent)
+  int answerChannel = -1;  // answers with this channel in place of the one asked (-1: as asked)
+  int faultChannel = -1;   // the faults above apply to queries of this channel alone (-1: to every one)
 };
 
 class FixtureBoard : public Fixture {

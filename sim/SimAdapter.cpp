@@ -233,7 +233,8 @@ platform::FtStatus SimAdapter::hostWrite(const uint8_t* data, uint32_t n, uint32
   for (;;) {
     const int start = input_.indexOf("\x55\xAA");
     if (start < 0) {
-      if (input_.endsWith('\x55')) input_ = input_.right(1); else input_.clear();
+      if (input_.endsWith('\x55')) input_ = input_.right(1);
+      else input_.clear();
       break;
     }
     if (start > 0) input_.remove(0, start);
@@ -266,9 +267,9 @@ void SimAdapter::handleFrame(const QByteArray& frame) {
   const auto u8 = [&](int i) { return static_cast<uint8_t>(frame[i]); };
   const uint16_t type = static_cast<uint16_t>(u8(2) << 8 | u8(3));
   const int n = static_cast<int>(frame.size());
-  const bool frameOk = u8(n - 1) == 0x0D &&
-                       u8(n - 2) == checksum(reinterpret_cast<const uint8_t*>(frame.constData()) + 2,
-                                             static_cast<size_t>(n - 4));
+  const bool frameOk =
+      u8(n - 1) == 0x0D &&
+      u8(n - 2) == checksum(reinterpret_cast<const uint8_t*>(frame.constData()) + 2, static_cast<size_t>(n - 4));
   if (!frameOk) return;  // the adapter ignores a frame whose check byte does not hold
 
   if (type == 0x0701 || type == 0x0118) {

@@ -42,10 +42,10 @@ class SerialPack {
 
 // One CAN message as it is on the bus.
 struct CanFrame {
-  uint32_t id = 0;      // 29-bit identifier
-  bool ext = false;     // identifier bit 29 of the adapter frame
-  bool flag = false;    // the message flag (0x40)
-  uint8_t length = 8;   // the length nibble as sent (0..15)
+  uint32_t id = 0;     // 29-bit identifier
+  bool ext = false;    // identifier bit 29 of the adapter frame
+  bool flag = false;   // the message flag (0x40)
+  uint8_t length = 8;  // the length nibble as sent (0..15)
   uint8_t data[8] = {};
 };
 
@@ -87,16 +87,16 @@ enum class Fate {
 
 // Faults on demand. They apply to what the adapter sends back.
 struct Faults {
-  bool silent = false;         // nothing comes back at all
-  bool wrongChk = false;       // 0x0702 replies carry a wrong CHK
-  int shortBy = 0;             // each 0x0702 reply loses this many bytes at its end
-  QByteArray noiseBefore;      // stray bytes before each reply
-  QByteArray leftover;         // stray bytes after each reply
-  int canSplitAt = 0;          // CAN bytes come back in pieces of this size (0: whole), one piece per read
-  bool canBadCheck = false;    // CAN frames from the pack carry a wrong check byte
-  int canLengthNibble = -1;    // CAN frames from the pack carry this length nibble (-1: as sent)
-  int canCorruptEvery = 0;     // every n-th CAN frame from the pack has one byte changed (0: none), a byte
-                               // further along each time, so its check byte or its 55 AA 04 01 no longer holds
+  bool silent = false;       // nothing comes back at all
+  bool wrongChk = false;     // 0x0702 replies carry a wrong CHK
+  int shortBy = 0;           // each 0x0702 reply loses this many bytes at its end
+  QByteArray noiseBefore;    // stray bytes before each reply
+  QByteArray leftover;       // stray bytes after each reply
+  int canSplitAt = 0;        // CAN bytes come back in pieces of this size (0: whole), one piece per read
+  bool canBadCheck = false;  // CAN frames from the pack carry a wrong check byte
+  int canLengthNibble = -1;  // CAN frames from the pack carry this length nibble (-1: as sent)
+  int canCorruptEvery = 0;   // every n-th CAN frame from the pack has one byte changed (0: none), a byte
+                             // further along each time, so its check byte or its 55 AA 04 01 no longer holds
   // Each frame sent back, numbered from 0 over the adapter's life, meets the fate this gives (none: delivered).
   // Applied after the faults above; a late frame that is still held when the next one is late keeps its place.
   std::function<Fate(int64_t number, const QByteArray& frame)> schedule;
@@ -147,12 +147,12 @@ class SimAdapter {
   void pump();
 
  private:
-  void handleFrame(const QByteArray& frame);  // lock held
-  void send(const QByteArray& bytes);         // lock held
+  void handleFrame(const QByteArray& frame);          // lock held
+  void send(const QByteArray& bytes);                 // lock held
   void sendCan(const std::vector<CanFrame>& frames);  // lock held
-  void flushPending();                        // lock held
-  void deliver(const QByteArray& frame, bool can);  // lock held: the frame after its scheduled fate
-  void releaseLate();                         // lock held
+  void flushPending();                                // lock held
+  void deliver(const QByteArray& frame, bool can);    // lock held: the frame after its scheduled fate
+  void releaseLate();                                 // lock held
 
   const platform::AdapterListRecord record_;
   mutable std::recursive_mutex mutex_;

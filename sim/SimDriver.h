@@ -16,9 +16,8 @@ class SimDriver : public platform::PortDriver {
   ~SimDriver() override;
 
   // Adds an adapter to the device list. Location ids are 0x11, 0x12, ... in the order added, unless given.
-  std::shared_ptr<SimAdapter> addAdapter(uint32_t deviceId = platform::kAcceptedDeviceId,
-                                         const char* serial = nullptr, const char* description = nullptr,
-                                         uint32_t locId = 0);
+  std::shared_ptr<SimAdapter> addAdapter(uint32_t deviceId = platform::kAcceptedDeviceId, const char* serial = nullptr,
+                                         const char* description = nullptr, uint32_t locId = 0);
   std::vector<std::shared_ptr<SimAdapter>> adapters() const;
   // Makes the device list fail (the listing calls return this status) until set back to FT_OK.
   void failListing(platform::FtStatus status);

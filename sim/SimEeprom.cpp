@@ -73,15 +73,15 @@ bool readEepromData(SimEeprom& eeprom, uint16_t id, uint16_t index, uint32_t val
     uint16_t count, record;
     SimEepList list;
   };
-  static constexpr ListIds kLists[] = {{0x6500, 0x6501, SimEepList::Protect},
-                                       {0x6600, 0x6601, SimEepList::Lead},
-                                       {0x6602, 0x6603, SimEepList::Last}};
+  static constexpr ListIds kLists[] = {
+      {0x6500, 0x6501, SimEepList::Protect}, {0x6600, 0x6601, SimEepList::Lead}, {0x6602, 0x6603, SimEepList::Last}};
   for (const ListIds& l : kLists) {
     const auto i = static_cast<size_t>(l.list);
     const std::vector<SimEepRecord>& records = eeprom.lists[i];
     if (id == l.count) {
       if (index != 0) return false;
-      const uint16_t n = eeprom.countOverride[i].value_or(static_cast<uint16_t>(std::min<size_t>(records.size(), 65535)));
+      const uint16_t n =
+          eeprom.countOverride[i].value_or(static_cast<uint16_t>(std::min<size_t>(records.size(), 65535)));
       putBigEndian(d.data(), n, 2);
       return true;
     }

@@ -26,10 +26,10 @@ struct SimEepRecord {
   uint8_t soc = 0;
   int8_t t1 = 0;
   uint16_t voltDiffMv = 0;
-  uint16_t cycles = 0;                    // stored low byte first
+  uint16_t cycles = 0;  // stored low byte first
   uint8_t flag = 0;
-  std::array<uint8_t, 9> spare{};         // bytes 21 to 29
-  bool wrongSum = false;                  // bytes 30 and 31 do not hold the sum
+  std::array<uint8_t, 9> spare{};  // bytes 21 to 29
+  bool wrongSum = false;           // bytes 30 and 31 do not hold the sum
 
   // The 32 bytes, the sum in bytes 30 and 31.
   std::array<uint8_t, 32> bytes() const;

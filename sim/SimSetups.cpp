@@ -50,8 +50,8 @@ void ur96Setup(SimAdapter& adapter) {
   frames.firmwareId = s.firmwareId.left(8);
   frames.cellsInSeries = s.series;
   frames.cellsInParallel = s.parallel;
-  adapter.setPack(std::make_shared<CompositePack>(std::vector<std::shared_ptr<SerialPack>>{
-      std::make_shared<Ur96Pack>(s), std::make_shared<Ur2Pack>(frames)}));
+  adapter.setPack(std::make_shared<CompositePack>(
+      std::vector<std::shared_ptr<SerialPack>>{std::make_shared<Ur96Pack>(s), std::make_shared<Ur2Pack>(frames)}));
 }
 
 void ur2Setup(SimAdapter& adapter) { adapter.setPack(std::make_shared<Ur2Pack>()); }

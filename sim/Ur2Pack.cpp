@@ -135,8 +135,7 @@ bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
       }
       return true;
     case 0x1002:
-    case 0x1006:
-      return index == 0;
+    case 0x1006: return index == 0;
     case 0x1003:
       if (index != 0) return false;
       d[0] = static_cast<uint8_t>(s.t1);
@@ -173,8 +172,7 @@ bool Ur2Pack::readData(uint16_t id, uint16_t index, Bytes8* out) const {
       if (!(id == 0x2008 ? s.answersBarcode16 : s.answersBarcode16First) || index < 1 || index > 2) return false;
       d = eightBytes(s.barcode16, 8 * (index - 1));
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -185,12 +183,8 @@ void Ur2Pack::applyWrite(uint16_t id, uint16_t index, const Bytes8& data) {
       s.serial = QByteArray(reinterpret_cast<const char*>(data.data()),
                             static_cast<int>(qstrnlen(reinterpret_cast<const char*>(data.data()), 8)));
       break;
-    case 0x4006:
-      std::copy(data.begin(), data.begin() + 6, s.clock.begin());
-      break;
-    case 0x4209:
-      s.shippingMode = (data[0] & 0x01) != 0;
-      break;
+    case 0x4006: std::copy(data.begin(), data.begin() + 6, s.clock.begin()); break;
+    case 0x4209: s.shippingMode = (data[0] & 0x01) != 0; break;
     case 0x4009:
     case 0x6207:
       if (index >= 1 && index <= 4) setEightBytes(s.barcode32, 8 * (index - 1), data.data());
@@ -201,8 +195,7 @@ void Ur2Pack::applyWrite(uint16_t id, uint16_t index, const Bytes8& data) {
     case 0x4103:
       if (data[0] == 1) ++s.eepromErases;
       break;
-    default:
-      break;  // acknowledged, nothing kept
+    default: break;  // acknowledged, nothing kept
   }
 }
 

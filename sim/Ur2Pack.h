@@ -15,26 +15,26 @@
 #include <QByteArray>
 
 #include <array>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 namespace qv::sim {
 
 struct Ur2PackState {
   std::array<uint16_t, 13> cells{3301, 3302, 3303, 3304, 3305, 3306, 3307, 3308, 3309, 3310, 3311, 3312, 3313};  // mV
-  int8_t t1 = 25;                         // degrees Celsius
+  int8_t t1 = 25;  // degrees Celsius
   int8_t t2 = -3;
-  uint8_t protectionFlags = 0;            // 0x1007 byte 0: OV, UV, OC (2 bits), OT (2 bits), UT (2 bits)
-  uint8_t shortCircuitFlag = 0;           // 0x1007 byte 1, bit 0
-  QByteArray firmwareId = "QVU2-13S";     // the whole id, eight characters at most, answered to (0x0001, 2)
+  uint8_t protectionFlags = 0;         // 0x1007 byte 0: OV, UV, OC (2 bits), OT (2 bits), UT (2 bits)
+  uint8_t shortCircuitFlag = 0;        // 0x1007 byte 1, bit 0
+  QByteArray firmwareId = "QVU2-13S";  // the whole id, eight characters at most, answered to (0x0001, 2)
   std::array<uint8_t, 2> version{0x01, 0x0A};
   uint8_t cellsInSeries = 13;
   uint8_t cellsInParallel = 4;
-  uint16_t fullChargeCapacity = 9800;     // mAh
+  uint16_t fullChargeCapacity = 9800;  // mAh
   uint64_t totalChargeCapacity = 4294967296ULL;
   std::array<uint8_t, 6> clock{24, 5, 6, 7, 8, 9};  // year minus 2000, month, day, hour, minute, second
-  QByteArray serial = "SN123456";         // eight characters at most
+  QByteArray serial = "SN123456";                   // eight characters at most
   bool shippingMode = false;
   // The 32-character barcode (0x200A, and 0x6207 when it sits in the EEPROM header; written by 0x4009 and by a
   // 0x6207 write) and the 16-character one (0x2008, and 0x000A, the form CAN asks for; written by 0x4008). A kind
@@ -54,14 +54,14 @@ struct Ur2PackState {
 };
 
 struct Ur2Faults {
-  bool silent = false;     // answers nothing
-  bool badCheck = false;   // every frame it sends carries a wrong check byte
-  uint8_t status = 0;      // the status of every header it sends; a write with status not 0 is not applied
-  uint16_t refused = 0;    // when set, only this message gets the status above; the others are answered as usual
+  bool silent = false;        // answers nothing
+  bool badCheck = false;      // every frame it sends carries a wrong check byte
+  uint8_t status = 0;         // the status of every header it sends; a write with status not 0 is not applied
+  uint16_t refused = 0;       // when set, only this message gets the status above; the others are answered as usual
   bool silentAsleep = false;  // once asked to sleep, answers nothing more
-  int lostFrames = 0;      // the next n frames never reach the pack (each one lost counts down)
-  int refusedIndex = -1;   // with refused: only this index of that message gets the status (-1: every index)
-  int refusals = -1;       // how many headers get the status before the pack answers as usual (-1: no end)
+  int lostFrames = 0;         // the next n frames never reach the pack (each one lost counts down)
+  int refusedIndex = -1;      // with refused: only this index of that message gets the status (-1: every index)
+  int refusals = -1;          // how many headers get the status before the pack answers as usual (-1: no end)
 };
 
 class Ur2Pack : public SerialPack {
@@ -80,12 +80,12 @@ class Ur2Pack : public SerialPack {
  private:
   using Bytes8 = std::array<uint8_t, 8>;
 
-  bool readData(uint16_t id, uint16_t index, Bytes8* out) const;  // lock held
-  void applyWrite(uint16_t id, uint16_t index, const Bytes8& data);  // lock held
-  QByteArray frame(uint8_t kind, const Bytes8& message) const;     // lock held
+  bool readData(uint16_t id, uint16_t index, Bytes8* out) const;         // lock held
+  void applyWrite(uint16_t id, uint16_t index, const Bytes8& data);      // lock held
+  QByteArray frame(uint8_t kind, const Bytes8& message) const;           // lock held
   QByteArray header(uint16_t id, uint16_t index, uint8_t status) const;  // lock held
   // The status of the next header for that message and index; a refusal given counts down.
-  uint8_t statusOf(uint16_t id, uint16_t index);                   // lock held
+  uint8_t statusOf(uint16_t id, uint16_t index);  // lock held
 
   const std::unique_ptr<Bootloader> bootloader_ = std::make_unique<Bootloader>();
   mutable std::mutex mutex_;

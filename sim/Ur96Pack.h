@@ -15,29 +15,29 @@
 namespace qv::sim {
 
 struct Ur96State {
-  uint8_t soh = 100;             // percent, as the pack reports it
-  uint8_t rsoc = 0;              // percent
+  uint8_t soh = 100;  // percent, as the pack reports it
+  uint8_t rsoc = 0;   // percent
   uint16_t cycles = 0;
-  uint32_t designCapacity = 0;   // mAh
-  uint64_t totalCharge = 0;      // 48 bits, mAh
+  uint32_t designCapacity = 0;  // mAh
+  uint64_t totalCharge = 0;     // 48 bits, mAh
   uint32_t fullChargeCapacity = 0;
   uint32_t remainingCapacity = 0;
-  int32_t currentMa = 0;         // negative discharging
+  int32_t currentMa = 0;  // negative discharging
   uint32_t voltageMv = 0;
-  QByteArray firmwareId;         // up to 12 characters, padded with spaces
+  QByteArray firmwareId;  // up to 12 characters, padded with spaces
   uint16_t firmwareVersion = 0;
   uint8_t series = 0;
   uint8_t parallel = 0;
-  uint8_t chargeState = 0;       // bit 7 current flows, bit 6 discharging, bit 0 key lamp
-  uint8_t flags = 0;             // bit 0 OV, 1 UV, 2 OC, 3 SC, 4 OT, 5 UT
+  uint8_t chargeState = 0;  // bit 7 current flows, bit 6 discharging, bit 0 key lamp
+  uint8_t flags = 0;        // bit 0 OV, 1 UV, 2 OC, 3 SC, 4 OT, 5 UT
   std::array<int8_t, 3> temperatures{};
-  QByteArray serial;             // up to 8 characters
+  QByteArray serial;               // up to 8 characters
   std::array<uint8_t, 12> tail{};  // bytes 64 to 75, read by the KL and ST pages
 };
 
 struct Ur96Faults {
-  bool wrongSum = false;         // byte 95 does not hold the sum of bytes 1 to 94
-  int shortBy = 0;               // the record loses this many bytes at its end
+  bool wrongSum = false;  // byte 95 does not hold the sum of bytes 1 to 94
+  int shortBy = 0;        // the record loses this many bytes at its end
 };
 
 class Ur96Pack : public SerialPack {

@@ -2,7 +2,8 @@
 // (QUVEXA_ADAPTER=tty:<link>): what the program writes to the terminal goes to the simulated adapter, what the
 // adapter sends back is written to the terminal. It keeps the soak's books and its watchdog:
 //   - requests: the adapter frames that ask the pack something (0x0701 on the serial line, 0x440 on CAN);
-//   - CAN frames the pack put on the bus during the run, and the ones lost because the adapter's buffer was full (the terminal
+//   - CAN frames the pack put on the bus during the run, and the ones lost because the adapter's buffer was full (the
+//   terminal
 //     took nothing for that long);
 //   - the backlog: bytes in the adapter's buffer and bytes in the terminal not yet read by the program.
 // Once the first request has come, a stretch of --stall seconds without one writes every thread's stack of the
@@ -69,9 +70,8 @@ std::string readPid(const std::string& file) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: quvexa_ptypack <ur74|ur96|ur2|can> <link path> [--can-rate N] [--stats FILE] "
-                 "[--pid-file FILE] [--stacks FILE] [--stall SECONDS] [--start-timeout SECONDS]\n");
+    std::fprintf(stderr, "usage: quvexa_ptypack <ur74|ur96|ur2|can> <link path> [--can-rate N] [--stats FILE] "
+                         "[--pid-file FILE] [--stacks FILE] [--stall SECONDS] [--start-timeout SECONDS]\n");
     return 2;
   }
   const std::string setup = argv[1];
@@ -283,9 +283,8 @@ int main(int argc, char** argv) {
                    started ? "" : " since the start");
       const std::string pid = pidFile.empty() ? std::string() : readPid(pidFile);
       if (!pid.empty() && !stacksPath.empty()) {
-        const std::string command = "gdb -batch -p " + pid +
-                                    " -ex 'set pagination off' -ex 'thread apply all bt' >" + stacksPath +
-                                    " 2>&1";
+        const std::string command = "gdb -batch -p " + pid + " -ex 'set pagination off' -ex 'thread apply all bt' >" +
+                                    stacksPath + " 2>&1";
         if (std::system(command.c_str()) != 0) std::fprintf(stderr, "ptypack: gdb failed\n");
       }
       status = 3;

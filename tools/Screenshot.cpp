@@ -149,9 +149,8 @@ int main(int argc, char** argv) {
     }
   }
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run] [--log] "
-                 "[--window NAME] [--page NAME] [--type NAME=TEXT]...\n");
+    std::fprintf(stderr, "usage: quvexa_screenshot <folder of the executables> <out.png> [UR|CAN] [--run] [--log] "
+                         "[--window NAME] [--page NAME] [--type NAME=TEXT]...\n");
     return 2;
   }
   qv::platform::initExeInfo((QByteArray(argv[1]) + "/VELMO_ENG").constData());
@@ -170,7 +169,9 @@ int main(int argc, char** argv) {
   if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnConfigure), "\" Configure \""))
     return 1;
   if (!click(protocolChoice(program, protocol), "the protocol")) return 1;
-  if (log && !click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::CheckBoxLogFileSave), "\"Log file save\"")) return 1;
+  if (log &&
+      !click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::CheckBoxLogFileSave), "\"Log file save\""))
+    return 1;
   if (!click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN), "\"Scan\"")) return 1;
   QAbstractButton* yes = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnYES);
   QAbstractButton* scan = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN);

@@ -70,7 +70,9 @@ QAbstractButton* button(WindowedTool& program, qv::Control form, qv::Control con
 bool click(QAbstractButton* b, const char* what) {
   if (b == nullptr || !b->isEnabled() || !b->isVisible()) {
     std::fprintf(stderr, "soakrun: %s cannot be clicked (%s)\n", what,
-                 b == nullptr ? "no button" : !b->isEnabled() ? "disabled" : "not shown");
+                 b == nullptr      ? "no button"
+                 : !b->isEnabled() ? "disabled"
+                                   : "not shown");
     return false;
   }
   b->click();
@@ -232,8 +234,8 @@ int main(int argc, char** argv) {
   const bool stopped = stop != nullptr && stop->isEnabled() && stop->text() == QLatin1String("STOP");
   if (stopped) stop->click();
   if (!stopped) std::fprintf(stderr, "soakrun: no STOP to click (\"%s\")\n", stop ? qPrintable(stop->text()) : "");
-  const bool ended = stopped && waitFor([&] { return program.tool.services.workers.running("MonitorThreadProc") == 0; },
-                                        30000);
+  const bool ended = stopped &&
+                     waitFor([&] { return program.tool.services.workers.running("MonitorThreadProc") == 0; }, 30000);
   {
     std::lock_guard lock(mutex);
     done = true;
@@ -259,9 +261,10 @@ int main(int argc, char** argv) {
   }
   FILE* out = statsPath.empty() ? stdout : std::fopen(statsPath.c_str(), "w");
   if (out == nullptr) out = stdout;
-  std::fprintf(out, "ended=%d window_s=%.1f process_percent=%.3f program_percent=%.3f can_frames_taken=%lld "
-                    "can_frames_taken_at_quiet=%lld can_loss_notices=%lld max_rx_queue_bytes=%u mean_rx_queue_bytes=%.0f "
-                    "rx_samples=%lld\n",
+  std::fprintf(out,
+               "ended=%d window_s=%.1f process_percent=%.3f program_percent=%.3f can_frames_taken=%lld "
+               "can_frames_taken_at_quiet=%lld can_loss_notices=%lld max_rx_queue_bytes=%u mean_rx_queue_bytes=%.0f "
+               "rx_samples=%lld\n",
                ended ? 1 : 0, windowSeconds, percent(process1 - process0), percent(process1 - process0 - samplerTicks),
                static_cast<long long>(sink.frames.load()), static_cast<long long>(framesAtQuiet),
                static_cast<long long>(sink.losses.load()), maxQueued,

@@ -16,7 +16,8 @@ namespace qv::app {
 int run(int argc, char** argv) {
   platform::initExeInfo(argc > 0 ? argv[0] : nullptr);
   // The Function Test writes its Traditional Chinese texts to files in Big5; without it they become "?".
-  if (!platform::big5Available()) std::fprintf(stderr, "Big5 text encoder not available: Chinese texts are written as \"?\".\n");
+  if (!platform::big5Available())
+    std::fprintf(stderr, "Big5 text encoder not available: Chinese texts are written as \"?\".\n");
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quvexa BMS Monitor"));
   // The main window's close ends the program; hiding it (for the firmware window) does not.

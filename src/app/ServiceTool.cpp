@@ -62,8 +62,10 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
   monitor.hooks.CanReadBarcodeWorker = [this] { commands::CanReadBarcode(link, state); };
   monitor.hooks.ReadEventCounts = [this] { return lastChargeSearch.ReadEventCounts(); };
   monitor.hooks.ReadLastChargeDate = [this] { lastChargeSearch.ReadLastChargeDate(); };
-  FormMain.installClick(mainwindow::ctl::SpdBtnLastChgDateGet, [this] { lastChargeSearch.SpdBtnLastChgDateGetClick(); });
-  FormMain.installClick(mainwindow::ctl::BitBtnPrintReportRead, [this] { diagnosisReport.BitBtnPrintReportReadClick(); });
+  FormMain.installClick(mainwindow::ctl::SpdBtnLastChgDateGet,
+                        [this] { lastChargeSearch.SpdBtnLastChgDateGetClick(); });
+  FormMain.installClick(mainwindow::ctl::BitBtnPrintReportRead,
+                        [this] { diagnosisReport.BitBtnPrintReportReadClick(); });
   FormMain.installClick(mainwindow::ctl::BitBtnPrint, [this] { diagnosisReport.BitBtnPrintClick(); });
   installUrCommands();
   installCanCommands();
@@ -157,8 +159,8 @@ void ServiceTool::installCanEepromWindows() {
   };
   hooks.RecordBuffer = [this] {
     return state.records.ProtectBlockBuffer.with([](const mainwindow::EepBlockBuffer& b) {
-      return eeprom::CanRecordFields{b.dateTime, b.current,           b.voltage, b.stateOfCharge, b.t1,
-                                     b.voltageDifference, b.cycleCount, b.flag, b.valid, b.partsAccepted};
+      return eeprom::CanRecordFields{b.dateTime,          b.current,    b.voltage, b.stateOfCharge, b.t1,
+                                     b.voltageDifference, b.cycleCount, b.flag,    b.valid,         b.partsAccepted};
     });
   };
 }
@@ -188,8 +190,8 @@ ServiceTool::~ServiceTool() {
 }
 
 std::vector<FormLogic*> ServiceTool::windows() {
-  return {&FormMain,   &FormConfig,          &FormPassWord,  &FormFWUpgrade, &FormEEPROM,
-          &FormDiagnosisReport, &FormEEPLast10, &FormEEP_Record, &Form_EEP_PARA};
+  return {&FormMain,      &FormConfig,     &FormPassWord, &FormFWUpgrade, &FormEEPROM, &FormDiagnosisReport,
+          &FormEEPLast10, &FormEEP_Record, &Form_EEP_PARA};
 }
 
 void ServiceTool::stopWorkers(const std::function<void()>& pump) {

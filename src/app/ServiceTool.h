@@ -1,7 +1,7 @@
 #pragma once
 // The program without its display: the services, the adapter link, the main window's shared state, the
-// dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its windows. Tests build it headless; the entry
-// puts the display over it.
+// dispatchers the link hands its answers to, and the nine windows' logic, made in the order the program creates its
+// windows. Tests build it headless; the entry puts the display over it.
 
 #include "commands/CanBarcodeCommands.h"
 #include "commands/CanServiceCommands.h"

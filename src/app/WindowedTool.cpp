@@ -7,7 +7,9 @@
 namespace qv::app {
 
 WindowedTool::WindowedTool(std::unique_ptr<platform::Driver> driver)
-    : tool(std::move(driver)), display(tool.services.controls), gui(display, mainwindow::ctl::FormMain, tool.services.workers) {
+    : tool(std::move(driver)),
+      display(tool.services.controls),
+      gui(display, mainwindow::ctl::FormMain, tool.services.workers) {
   for (FormLogic* window : tool.windows()) display.addWindow(*window);
   tool.services.setGui(&gui);
 }

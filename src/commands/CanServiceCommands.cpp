@@ -252,16 +252,17 @@ bool RequestRtcCan(link::Link& link) {
 
 CanServiceCommands::CanServiceCommands(link::Link& link, mainwindow::MainState& state,
                                        UrCommandRunner::StartWorker start)
-    : link_(link), state_(state), controls_(link.controls), start_(start ? std::move(start) : DefaultCanWorkerStart(link)) {}
+    : link_(link),
+      state_(state),
+      controls_(link.controls),
+      start_(start ? std::move(start) : DefaultCanWorkerStart(link)) {}
 
-void CanServiceCommands::start(Control button, const char* name,
-                               void (*worker)(link::Link&, mainwindow::MainState&)) {
+void CanServiceCommands::start(Control button, const char* name, void (*worker)(link::Link&, mainwindow::MainState&)) {
   StartCanWorker(link_, start_, button, name, [this, worker] { worker(link_, state_); });
 }
 
 void CanServiceCommands::SpdBtn_RTC_SETClick() {
-  start(c::SpdBtn_RTC_SET, "CanSetRtcWorker",
-        [](link::Link& l, mainwindow::MainState& s) { CanSetRtcWorker(l, s); });
+  start(c::SpdBtn_RTC_SET, "CanSetRtcWorker", [](link::Link& l, mainwindow::MainState& s) { CanSetRtcWorker(l, s); });
 }
 
 void CanServiceCommands::SpdBtn_EEP_Erase_SetClick() {

@@ -17,7 +17,7 @@ using platform::sleepMs;
 namespace c = mainwindow::ctl;
 
 constexpr uint32_t kReadSize = 128;
-constexpr int kMinValueLength = 6;   // the channel and a 32-bit value
+constexpr int kMinValueLength = 6;  // the channel and a 32-bit value
 constexpr int kMinSampleLength = 2 + 2 * kSocSampleCount;
 constexpr int kMvPerCell = 2500;
 // The system colour of an active window border, for samples above 10000.
@@ -46,14 +46,10 @@ uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1])
 
 Control editOf(uint16_t channel) {
   switch (channel) {
-    case kFixtureDischargeVolt:
-      return c::EditDsgVolt;
-    case kFixtureBatteryVolt:
-      return c::EditBtyVolt;
-    case kFixtureChargeVolt:
-      return c::EditChgVolt;
-    default:
-      return {};
+    case kFixtureDischargeVolt: return c::EditDsgVolt;
+    case kFixtureBatteryVolt: return c::EditBtyVolt;
+    case kFixtureChargeVolt: return c::EditChgVolt;
+    default: return {};
   }
 }
 
@@ -111,8 +107,7 @@ std::optional<FixtureReply> ParseFixtureReply(const uint8_t* bytes, size_t got) 
       if (length < kMinSampleLength) return std::nullopt;
       std::copy_n(bytes + 8, reply.samples.size(), reply.samples.begin());
       return reply;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 
@@ -218,7 +213,9 @@ void FixtureCommands::SpdBtnDsgVoltReadClick() {
 void FixtureCommands::SpdBtnChgVoltReadClick() {
   runner_.Start(kChgVoltShape, [this] { readWorker(kChgVoltShape, &ReadFixtureChgVolt); });
 }
-void FixtureCommands::SpdBtnSOCReadClick() { runner_.Start(kSocStartShape, [this] { socWorker(); }); }
+void FixtureCommands::SpdBtnSOCReadClick() {
+  runner_.Start(kSocStartShape, [this] { socWorker(); });
+}
 
 void FixtureCommands::switchWorker(const UrCommandShape& shape, uint8_t path) {
   sleepMs(100);

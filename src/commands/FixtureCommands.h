@@ -35,7 +35,7 @@ using SocSampleBytes = std::array<uint8_t, 2 * kSocSampleCount>;
 // One measurement answer as read: 55 AA 01 19, L, the channel, L - 2 data bytes, CHK, 0D at byte 7 + L.
 struct FixtureReply {
   uint16_t channel = 0;
-  uint32_t value = 0;       // channels 3 to 5: bytes 8 to 11, big-endian
+  uint32_t value = 0;        // channels 3 to 5: bytes 8 to 11, big-endian
   SocSampleBytes samples{};  // channel 6: bytes 8 to 29
 };
 
@@ -58,9 +58,9 @@ bool ReadFixtureChgVolt(link::Link& link, bool* answered = nullptr);
 
 // What the SOC-indicator test writes in the diagnosis report window; a name left empty is not written.
 struct FixtureReportLabels {
-  Control socVolt;          // LabelTestSOCVolt: the mean with " V"
-  Control dsgVolt;          // LabelTestDsgVolt: must hold text for a verdict
-  Control resultDsgVolt;    // LabelTestResultDsgVolt: "PASS" or "NG"
+  Control socVolt;        // LabelTestSOCVolt: the mean with " V"
+  Control dsgVolt;        // LabelTestDsgVolt: must hold text for a verdict
+  Control resultDsgVolt;  // LabelTestResultDsgVolt: "PASS" or "NG"
 };
 
 // The SOC-indicator test on an open adapter: true when the channel 6 answer was read.

@@ -112,8 +112,7 @@ bool ReadBarcodeKind(link::Link& link, BarcodeKindFlags& flags, BarcodeKind kind
 bool WriteBarcode32(link::Link& link) { return writeParts(link, link::msg::kBarcode32Write, 4); }
 bool WriteBarcode16(link::Link& link) { return writeParts(link, link::msg::kBarcode16Write, 2); }
 
-UrBarcodeCommands::UrBarcodeCommands(link::Link& link, mainwindow::MainState& state,
-                                     UrCommandRunner::StartWorker start)
+UrBarcodeCommands::UrBarcodeCommands(link::Link& link, mainwindow::MainState& state, UrCommandRunner::StartWorker start)
     : link_(link), controls_(link.controls), state_(state), runner_(link, std::move(start)) {}
 
 void UrBarcodeCommands::installOn(mainwindow::MonitorHooks& hooks) {

@@ -18,13 +18,13 @@ namespace qv::commands {
 
 // What differs from one command to the next around its exchange.
 struct UrCommandShape {
-  const char* worker = "";                // the worker's name
-  std::vector<Control> buttons;       // the command's own buttons, off while it runs
+  const char* worker = "";       // the worker's name
+  std::vector<Control> buttons;  // the command's own buttons, off while it runs
   int sleepBeforeOpenMs = 0;
-  bool closeAfterFailedOpen = false;      // the close's wait runs also when the open failed
+  bool closeAfterFailedOpen = false;  // the close's wait runs also when the open failed
   int sleepAfterCloseMs = 0;
-  bool stopTextAtEnd = false;             // panel 0 of the status bar reads "  SYS : < STOP >" at the end
-  std::vector<Control> onAtEnd = {};      // switched on after the command's buttons, before the command set
+  bool stopTextAtEnd = false;         // panel 0 of the status bar reads "  SYS : < STOP >" at the end
+  std::vector<Control> onAtEnd = {};  // switched on after the command's buttons, before the command set
 };
 
 // The exchange proper, on the open adapter, with the exchange lock held.

@@ -117,8 +117,9 @@ bool WriteShippingMode(link::Link& link) {
   const bool enable = controls.checked(c::CheckBoxSippingMode);
   const std::array<uint8_t, 8> data{static_cast<uint8_t>(enable ? 1 : 0), 0, 0, 0, 0, 0, 0, 0};
   const bool acknowledged = writeWithData(link, link::msg::kShippingModeSet, 1, data, 20, 0);
-  controls.setText(c::CheckBoxSippingMode,
-                   QString::fromLatin1(!acknowledged ? "Write error." : enable ? "Write En OK." : "Write Dis OK."));
+  controls.setText(c::CheckBoxSippingMode, QString::fromLatin1(!acknowledged ? "Write error."
+                                                               : enable      ? "Write En OK."
+                                                                             : "Write Dis OK."));
   return acknowledged;
 }
 

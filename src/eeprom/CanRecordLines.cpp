@@ -58,9 +58,8 @@ QString FormatCanRecordLine(const CanRecordFields& r, int n) {
     const QString name = EepEventName(r.flag);
     line += "Event : " + (name.isEmpty() ? QStringLiteral(" ") : name) + kFlagSeparator;
   } else {
-    const std::pair<const char*, uint8_t> causes[] = {{"Chg/Dsg", f.discharge}, {"UT", f.ut}, {"OT", f.ot},
-                                                      {"SC", f.sc},            {"OC", f.oc}, {"UV", f.uv},
-                                                      {"OV", f.ov}};
+    const std::pair<const char*, uint8_t> causes[] = {
+        {"Chg/Dsg", f.discharge}, {"UT", f.ut}, {"OT", f.ot}, {"SC", f.sc}, {"OC", f.oc}, {"UV", f.uv}, {"OV", f.ov}};
     for (const auto& [label, value] : causes) line += QString::fromLatin1(label) + " : " + bit(value) + kFlagSeparator;
   }
   if (r.valid == 0) line += " (CheckSum Error)";

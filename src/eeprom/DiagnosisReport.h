@@ -23,8 +23,8 @@ namespace qv::eeprom {
 
 class DiagnosisReport {
  public:
-  DiagnosisReport(platform::Services& services, link::Link& link, mainwindow::MainState& state,
-                  EepromRecords& records, commands::UrCommandRunner::StartWorker start = {});
+  DiagnosisReport(platform::Services& services, link::Link& link, mainwindow::MainState& state, EepromRecords& records,
+                  commands::UrCommandRunner::StartWorker start = {});
 
   // READ and PDF, on the GUI thread.
   void BitBtnPrintReportReadClick();

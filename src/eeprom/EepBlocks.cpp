@@ -85,9 +85,8 @@ QString EepRecordLine(EepList list, uint32_t number, const mainwindow::EepBlockB
       if ((b.flag & (1u << bit)) != 0) piece(kCauses[5 - bit]);
     }
   }
-  const int32_t current = list == EepList::Protect
-                              ? b.current
-                              : static_cast<int32_t>(static_cast<uint32_t>(b.currentHigh) + b.currentLow);
+  const int32_t current =
+      list == EepList::Protect ? b.current : static_cast<int32_t>(static_cast<uint32_t>(b.currentHigh) + b.currentLow);
   piece("SOC  : " + n(b.stateOfCharge) + " %");
   piece("Voltage  : " + n(b.voltage) + " mV");
   piece("Current  : " + n(current) + " mA");

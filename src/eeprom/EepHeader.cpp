@@ -73,13 +73,15 @@ void EepHeaderHandlers::HandleEepHeaderEvents(uint16_t id, uint16_t index, const
   if (index != 0 || id < msg::kEepEventTotalsFirst || id > msg::kEepEventTotalsLast) return;
   const uint16_t v = be16(d);
   header_.with([&](EepHeaderRecord& h) {
-    uint16_t* const fields[] = {&h.chargeStartTotal, &h.dischargeStartTotal, &h.sleepTotal,
-                                &h.wakeUpTotal,      &h.deepSleepTotal,      &h.resetTotal,
-                                &h.protectReleaseTotal, &h.fscTotal,         &h.storageTemperatureTotal};
+    uint16_t* const fields[] = {
+        &h.chargeStartTotal,       &h.dischargeStartTotal, &h.sleepTotal,          &h.wakeUpTotal,
+        &h.deepSleepTotal,         &h.resetTotal,          &h.protectReleaseTotal, &h.fscTotal,
+        &h.storageTemperatureTotal};
     *fields[id - msg::kEepEventTotalsFirst] = v;
   });
   if (id == msg::kEepChargeStartTotal) state_.report.with([&](mainwindow::ReportRecord& r) { r.chargeEventTotal = v; });
-  if (id == msg::kEepDischargeStartTotal) state_.report.with([&](mainwindow::ReportRecord& r) { r.dischargeEventTotal = v; });
+  if (id == msg::kEepDischargeStartTotal)
+    state_.report.with([&](mainwindow::ReportRecord& r) { r.dischargeEventTotal = v; });
 }
 
 void EepHeaderHandlers::HandleEepHeaderFlags(uint16_t id, uint16_t index, const uint8_t d[8]) {

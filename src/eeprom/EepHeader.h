@@ -17,18 +17,18 @@
 namespace qv::eeprom {
 
 struct EepHeaderRecord {
-  uint32_t byteCount = 0;                 // 0: the pack keeps no header
-  std::array<char, 8> id{};               // three characters and a digit, zeros after
-  uint8_t currentUnit = 0;                // mA
-  uint8_t voltageUnit = 0;                // mV
-  uint8_t voltageDiffUnit = 0;            // mV
-  uint16_t maxVoltageDiff = 0;            // mV
+  uint32_t byteCount = 0;       // 0: the pack keeps no header
+  std::array<char, 8> id{};     // three characters and a digit, zeros after
+  uint8_t currentUnit = 0;      // mA
+  uint8_t voltageUnit = 0;      // mV
+  uint8_t voltageDiffUnit = 0;  // mV
+  uint16_t maxVoltageDiff = 0;  // mV
   uint16_t warrantyCycles = 0;
   uint8_t warrantyCapacityPercent = 0;
   uint8_t warrantyMonths = 0;
-  std::array<char, 32> cellType{};        // 16 characters written, the zero tail ends the text
+  std::array<char, 32> cellType{};  // 16 characters written, the zero tail ends the text
   uint16_t cycleCount = 0;
-  uint32_t totalChargeCapacity = 0;       // mAh
+  uint32_t totalChargeCapacity = 0;  // mAh
   uint16_t chargeStartTotal = 0;
   uint16_t dischargeStartTotal = 0;
   uint16_t sleepTotal = 0;

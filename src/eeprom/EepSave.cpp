@@ -52,7 +52,8 @@ EepSaveResult SaveEepromLog(const QString& exeFolder, const QString& saveName, c
   for (int k = 0; k < kMaxNumber && stem.isEmpty(); ++k) {
     const QString candidate = k == 0 ? base : base + "_" + QString::number(k);
     bool free = true;
-    for (const char* page : kPages) free = free && !QFileInfo::exists(result.folder + "/" + candidate + "_" + page + ".txt");
+    for (const char* page : kPages)
+      free = free && !QFileInfo::exists(result.folder + "/" + candidate + "_" + page + ".txt");
     if (free) stem = candidate;
   }
   if (stem.isEmpty()) {

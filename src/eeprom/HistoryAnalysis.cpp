@@ -84,8 +84,8 @@ void chargeAfterLowSoc(ReportRecord& rep, ReportHistoryState& st, const PackStam
   if (!st.chargeAfterSetThisRead) return;
   const PackStamp from = fromWide(rep.lowSocSince);
   const PackStamp& to = rep.chargeAfterLowSoc;
-  const auto hours = HoursBetween(from.year + 2000, from.month, from.day, from.hour, to.year + 2000, to.month, to.day,
-                                  to.hour);
+  const auto hours =
+      HoursBetween(from.year + 2000, from.month, from.day, from.hour, to.year + 2000, to.month, to.day, to.hour);
   if (!hours || *hours < 0) return;  // a stamp with no such date
   out.maxDurationLowSoc0Hours = DurationText(static_cast<uint32_t>(*hours));
 }

@@ -43,16 +43,16 @@ struct HistoryRecord {
 
 // The texts of the report's history lines; a line the analysis did not write stays empty (nullopt).
 struct HistoryLabels {
-  std::optional<QString> lastChgDate;             // Label_LastChgDate
-  std::optional<QString> lastChgSoc;              // Label_LastChgSOC
-  std::optional<QString> fstFullChgDate;          // Label_FstFullChgDate
-  std::optional<QString> lastFullChgDate;         // Label_LastFullChgDate
-  std::optional<QString> fstDsgDepletionDate;     // Label_FstDsgDepletionDate
-  std::optional<QString> lastDsgDepletionDate;    // Label_LastDsgDepletionDate
-  std::optional<QString> maxChgLowSocSinceDate;   // Label_MaxChgLowSOCsinceDate
-  std::optional<QString> extDsgRecAtDate;         // Label_ExtDsgRecAtDate
-  std::optional<QString> maxDurationLowSoc0Hours; // Label_MaxDurationLowSOC0Hours
-  std::optional<QString> soc0ChgCap;              // Label_SOC0ChgCap
+  std::optional<QString> lastChgDate;              // Label_LastChgDate
+  std::optional<QString> lastChgSoc;               // Label_LastChgSOC
+  std::optional<QString> fstFullChgDate;           // Label_FstFullChgDate
+  std::optional<QString> lastFullChgDate;          // Label_LastFullChgDate
+  std::optional<QString> fstDsgDepletionDate;      // Label_FstDsgDepletionDate
+  std::optional<QString> lastDsgDepletionDate;     // Label_LastDsgDepletionDate
+  std::optional<QString> maxChgLowSocSinceDate;    // Label_MaxChgLowSOCsinceDate
+  std::optional<QString> extDsgRecAtDate;          // Label_ExtDsgRecAtDate
+  std::optional<QString> maxDurationLowSoc0Hours;  // Label_MaxDurationLowSOC0Hours
+  std::optional<QString> soc0ChgCap;               // Label_SOC0ChgCap
   bool operator==(const HistoryLabels&) const = default;
 };
 

@@ -20,8 +20,8 @@ namespace qv::eeprom {
 
 class LastChargeSearch {
  public:
-  LastChargeSearch(platform::Services& services, link::Link& link, mainwindow::MainState& state,
-                   EepromRecords& records, commands::UrCommandRunner::StartWorker start = {});
+  LastChargeSearch(platform::Services& services, link::Link& link, mainwindow::MainState& state, EepromRecords& records,
+                   commands::UrCommandRunner::StartWorker start = {});
 
   // These three run on the open adapter with the exchange lock held (the monitoring hooks, the worker).
   // Reads both counts afresh; ProgressBarEEPRead's maximum becomes their sum. True when the sum is above 0.

@@ -161,11 +161,12 @@ FormDef DiagnosisReportFormDef() {
     for (const Row& row : s.rows) {
       const Column& column = kColumns[slot < leftRows ? 0 : 1];
       const int y = top + (slot < leftRows ? slot : slot - leftRows) * kRowHeight;
-      ControlDef caption = place(Kind::Label, row.caption, r::PanelReport, column.left, y, column.captionWidth,
-                                 kRowHeight - 3, row.text)
-                               .font(kFontPixels);
+      ControlDef caption =
+          place(Kind::Label, row.caption, r::PanelReport, column.left, y, column.captionWidth, kRowHeight - 3, row.text)
+              .font(kFontPixels);
       ControlDef value = place(Kind::Label, row.value, r::PanelReport, column.left + column.captionWidth, y,
-                               row.wide ? kWideValueWidth : column.valueWidth, kRowHeight - 3, row.fixedValue == nullptr ? "" : row.fixedValue)
+                               row.wide ? kWideValueWidth : column.valueWidth, kRowHeight - 3,
+                               row.fixedValue == nullptr ? "" : row.fixedValue)
                              .font(kFontPixels, true);
       if (row.hidden) {
         caption.hide();

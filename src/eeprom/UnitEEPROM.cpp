@@ -42,9 +42,7 @@ FormDef EEPROMFormDef() {
   form.controls = {
       place(Kind::PageControl, pages, kFormItself, 8, 8, 624, 392),
       place(Kind::TabSheet, ctl::TabSheetHeader, pages, 0, 0, 0, 0, "Header"),
-      place(Kind::Memo, ctl::MemoEEPHeader, ctl::TabSheetHeader, 4, 4, 610, 356)
-          .locked()
-          .list("EEPROM Header Block"),
+      place(Kind::Memo, ctl::MemoEEPHeader, ctl::TabSheetHeader, 4, 4, 610, 356).locked().list("EEPROM Header Block"),
       place(Kind::TabSheet, ctl::TabSheetProtection, pages, 0, 0, 0, 0, "Protection"),
       place(Kind::Memo, ctl::MemoEEPProtect, ctl::TabSheetProtection, 4, 4, 610, 356)
           .locked()
@@ -237,8 +235,8 @@ void TFormEEPROM::BitBtnEEPSaveClick() {
   std::array<QStringList, 4> pages;
   for (size_t i = 0; i < pages.size(); ++i) pages[i] = controls_.items(kPageMemos[i]);
   const EepSaveResult result = SaveEepromLog(link::ExeDirectory(), name, platform::now(), pages);
-  controls_.setText(ctl::LabelEEPSaveResult, result.ok ? "Saved in " + result.folder
-                                                       : "Save failed: " + result.error + " in " + result.folder);
+  controls_.setText(ctl::LabelEEPSaveResult,
+                    result.ok ? "Saved in " + result.folder : "Save failed: " + result.error + " in " + result.folder);
   controls_.setEnabled(ctl::BitBtnEEPSave, true);
 }
 

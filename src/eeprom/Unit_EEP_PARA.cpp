@@ -27,8 +27,8 @@ struct ParameterRow {
   bool labelHidden;
   Control unit;
   const char* unitCaption;
-  int group;  // 1 to 4
-  int row;    // 1 to 8
+  int group;    // 1 to 4
+  int row;      // 1 to 8
   Control set;  // none: the row has no "Set" button
 };
 
@@ -78,9 +78,8 @@ FormDef EEPParaFormDef() {
   form.color = kMoneyGreen;
   form.stayOnTop = true;
   for (int g = 0; g < 4; ++g) {
-    form.controls.push_back(
-        place(Kind::GroupBox, kGroups[g], kFormItself, 8 + (g % 2) * (kGroupWidth + 12), 8 + (g / 2) * (kGroupHeight + 8),
-              kGroupWidth, kGroupHeight));
+    form.controls.push_back(place(Kind::GroupBox, kGroups[g], kFormItself, 8 + (g % 2) * (kGroupWidth + 12),
+                                  8 + (g / 2) * (kGroupHeight + 8), kGroupWidth, kGroupHeight));
   }
   for (const ParameterRow& r : kParameterRows) {
     const Control group = kGroups[r.group - 1];
@@ -94,14 +93,18 @@ FormDef EEPParaFormDef() {
   }
   form.controls.push_back(
       place(Kind::Button, paraCtl::SpdBtn_EEPPara_GetAll, kFormItself, 8, 504, 100, 28, "Get All").hide().disable());
-  form.controls.push_back(place(Kind::Timer, paraCtl::Timer_EEP_PARA_READ, kFormItself, 0, 0, 0, 0).every(50).disable());
+  form.controls.push_back(
+      place(Kind::Timer, paraCtl::Timer_EEP_PARA_READ, kFormItself, 0, 0, 0, 0).every(50).disable());
   return form;
 }
 
 }  // namespace
 
 TForm_EEP_PARA::TForm_EEP_PARA(platform::Services& services, link::Link& link)
-    : DeclaredForm(services.controls, EEPParaFormDef()), services_(services), controls_(services.controls), link_(link) {}
+    : DeclaredForm(services.controls, EEPParaFormDef()),
+      services_(services),
+      controls_(services.controls),
+      link_(link) {}
 
 Control TForm_EEP_PARA::ParameterBox(uint8_t index) {
   for (const ParameterRow& r : kParameterRows) {

@@ -17,9 +17,7 @@ constexpr qint64 kMaxBinarySpan = 256LL * 1024 * 1024;
 
 bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
-uint8_t hexByte(const char* two) {
-  return static_cast<uint8_t>(HexDigitValue(two[0]) << 4 | HexDigitValue(two[1]));
-}
+uint8_t hexByte(const char* two) { return static_cast<uint8_t>(HexDigitValue(two[0]) << 4 | HexDigitValue(two[1])); }
 
 QString failed(int line, const QString& what) {
   return QStringLiteral("SYS: Image Check......failed. <Line %1: %2>").arg(line).arg(what);
@@ -58,9 +56,8 @@ QString checkRecord(const QByteArray& line, int number, int* type) {
   if (*type > 0x05) return failed(number, QStringLiteral("record type %1 unknown").arg(*type, 2, 16, QChar('0')));
   const int required = requiredCount(*type);
   if (required >= 0 && count != required)
-    return failed(number, QStringLiteral("a type %1 record holds %2 data bytes")
-                              .arg(*type, 2, 16, QChar('0'))
-                              .arg(required));
+    return failed(number,
+                  QStringLiteral("a type %1 record holds %2 data bytes").arg(*type, 2, 16, QChar('0')).arg(required));
   return {};
 }
 

@@ -66,8 +66,8 @@ FirmwareUpgrade::Transfer FirmwareUpgrade::transfer(const QByteArray& image, int
       memo(QString::asprintf("CMD: Line=%u, Field=%u, Data Length=%u", f.line, f.field, f.length));
       SendBootData(port_, f.bytes.data(), static_cast<int>(f.bytes.size()));
       const auto& b = f.bytes;
-      memo(QString::asprintf("DAT: %02X %02X %02X %02X %02X %02X %02X %02X", b[0], b[1], b[2], b[3], b[4], b[5],
-                             b[6], b[7]));
+      memo(QString::asprintf("DAT: %02X %02X %02X %02X %02X %02X %02X %02X", b[0], b[1], b[2], b[3], b[4], b[5], b[6],
+                             b[7]));
       for (int read = 0; read < kAckReads; ++read) {
         if (!WaitBootAck(port_)) continue;
         ++*acknowledged;
@@ -198,8 +198,8 @@ void FirmwareUpgrade::ReadBootloaderVersionThread() {
     }
   }
   platform::sleepMs(2000);
-  for (Control c : {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade, ctl::btnGetBootloaderVersion,
-                    ctl::SpdBtn_FirmwareUpgradeExit})
+  for (Control c :
+       {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade, ctl::btnGetBootloaderVersion, ctl::SpdBtn_FirmwareUpgradeExit})
     controls_.setEnabled(c, true);
 }
 

@@ -5,7 +5,8 @@
 // The image is read once, when it is chosen: its digest, the upgrade's field count, transfer and verify all use
 // those bytes. Reading and hashing run on a worker, as the upgrade and the version read do; while any of them
 // runs, ">>", "Upgrade", "Get" and "Exit" stay off (a click on "Exit" would leave a pack with an erased flash
-// behind), and each worker gives them back at its end. The digest's verdict is shown, not enforced: the upgrade may start after a mismatch.
+// behind), and each worker gives them back at its end. The digest's verdict is shown, not enforced: the upgrade may
+// start after a mismatch.
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareUpgrade.h"

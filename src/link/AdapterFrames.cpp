@@ -276,8 +276,7 @@ bool ReadUartReplyN(Link& link, uint16_t readSize, uint16_t* L, uint8_t* payload
   // Cleared first: a read that stops short leaves zeros where CHK and 0D should stand.
   std::array<uint8_t, 1024> rx{};
   uint32_t got = 0;
-  if (!ReadReplyFrames(link, kFrameUartReply, 1, std::min<uint32_t>(readSize, rx.size()), rx.data(), rx.size(),
-                       &got)) {
+  if (!ReadReplyFrames(link, kFrameUartReply, 1, std::min<uint32_t>(readSize, rx.size()), rx.data(), rx.size(), &got)) {
     return false;
   }
   if (rx[0] != 0x55 || rx[1] != 0xAA) return false;

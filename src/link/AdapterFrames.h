@@ -17,11 +17,11 @@
 namespace qv::link {
 
 enum : uint16_t {
-  kFrameUartRequest = 0x0701,   // bytes for the pack's serial line; answered by 0x0702
+  kFrameUartRequest = 0x0701,  // bytes for the pack's serial line; answered by 0x0702
   kFrameUartReply = 0x0702,
   kFrameFixtureQuery = 0x0118,  // a fixture measurement; answered by 0x0119
   kFrameFixtureReply = 0x0119,
-  kFrameFixtureSwitch = 0x011A, // a fixture switch command; not answered
+  kFrameFixtureSwitch = 0x011A,  // a fixture switch command; not answered
 };
 
 // The largest payloads the frame buffers take: a 0x0701 request of 128 bytes, a frame without E whose covered

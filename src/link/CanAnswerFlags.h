@@ -10,15 +10,15 @@ namespace qv::link {
 
 // The command families of the answer flags: one flag byte each, one bit per index.
 enum class CanAckFamily : uint8_t {
-  Barcode16Read = 0,      // 0x000A, indexes 1 and 2
-  Barcode16ReadAlt = 1,   // 0x2008, indexes 1 and 2
-  Barcode32Read = 2,      // 0x200A, indexes 1 to 4
-  ShippingModeRead = 3,   // 0x200B
-  Barcode16Write = 4,     // 0x4008: index 1 sets the bit, index 2 clears it
-  Barcode32Write = 5,     // 0x4009, indexes 1 to 4
-  ShippingModeSet = 6,    // 0x4209
-  RecordBlocks12 = 7,     // 0x6502, indexes 0x101-0x104 (bits 0-3) and 0x201-0x204 (bits 4-7)
-  RecordBlock3 = 8,       // 0x6502, indexes 0x301-0x304
+  Barcode16Read = 0,     // 0x000A, indexes 1 and 2
+  Barcode16ReadAlt = 1,  // 0x2008, indexes 1 and 2
+  Barcode32Read = 2,     // 0x200A, indexes 1 to 4
+  ShippingModeRead = 3,  // 0x200B
+  Barcode16Write = 4,    // 0x4008: index 1 sets the bit, index 2 clears it
+  Barcode32Write = 5,    // 0x4009, indexes 1 to 4
+  ShippingModeSet = 6,   // 0x4209
+  RecordBlocks12 = 7,    // 0x6502, indexes 0x101-0x104 (bits 0-3) and 0x201-0x204 (bits 4-7)
+  RecordBlock3 = 8,      // 0x6502, indexes 0x301-0x304
 };
 
 class CanAnswerFlags {

@@ -22,11 +22,11 @@ class Link;
 
 // How each part of a command is tried.
 struct CanTries {
-  int tries = 1;       // sends of one part at most
-  int settleMs = 0;    // sleep after the request and its data, before the first look
-  int looks = 1;       // looks for the answer per try
-  int lookGapMs = 0;   // sleep after each look that found no answer
-  int retryMs = 0;     // sleep after a try that found no answer
+  int tries = 1;      // sends of one part at most
+  int settleMs = 0;   // sleep after the request and its data, before the first look
+  int looks = 1;      // looks for the answer per try
+  int lookGapMs = 0;  // sleep after each look that found no answer
+  int retryMs = 0;    // sleep after a try that found no answer
 };
 
 // One part: request (command, index, three zero argument bytes, value = the number of data bytes) and, when

@@ -81,8 +81,7 @@ std::array<uint8_t, kCanFrameSize> BuildCanQueryBitRateFrame() {
   return f;
 }
 
-platform::FtStatus CanReceiver::pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got,
-                                     bool* sized) {
+platform::FtStatus CanReceiver::pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got, bool* sized) {
   *got = 0;
   uint32_t queued = 0;
   const bool known = driver.GetQueueStatus(handle, &queued) == platform::FT_OK;
@@ -126,8 +125,8 @@ int CanReceiver::carried() const {
   return size_;
 }
 
-uint8_t CanReceiver::readFrames(platform::Driver& driver, platform::FtHandle handle, CanRxEntries& entries,
-                                int* count, CanRxLosses* losses) {
+uint8_t CanReceiver::readFrames(platform::Driver& driver, platform::FtHandle handle, CanRxEntries& entries, int* count,
+                                CanRxLosses* losses) {
   std::lock_guard lock(mutex_);
   entries.fill(CanRxEntry{});
   *count = 0;
@@ -245,8 +244,7 @@ int CanReceiver::findRateReply(int from, bool* stray) const {
     const uint8_t* p = bytes_ + at;
     if (ParseCanFrame(p, &skipped)) {
       at += kCanFrameSize;
-    } else if (reply < 0 && at >= from && p[0] == 0x55 && p[1] == 0xAA && p[kEnd] == 0x0D &&
-               p[kChk] == checkByte(p)) {
+    } else if (reply < 0 && at >= from && p[0] == 0x55 && p[1] == 0xAA && p[kEnd] == 0x0D && p[kChk] == checkByte(p)) {
       reply = at;
       at += kCanFrameSize;
     } else {

@@ -32,17 +32,17 @@ constexpr uint32_t kCanIdBit29 = 0x20000000;  // the extra flag bit beside the 2
 
 // What a sender fills in.
 struct CanMessage {
-  uint32_t identifier = 0;   // bits 28-0 the CAN identifier; bit 29 sent as 0x20 of the flag byte
-  uint8_t messageFlag = 0;   // non-zero sends 0x40 of the flag byte
-  uint8_t dataLength = 0;    // 0..8
+  uint32_t identifier = 0;  // bits 28-0 the CAN identifier; bit 29 sent as 0x20 of the flag byte
+  uint8_t messageFlag = 0;  // non-zero sends 0x40 of the flag byte
+  uint8_t dataLength = 0;   // 0..8
   uint8_t data[8] = {};
 };
 
 // One received frame.
 struct CanRxEntry {
-  uint32_t identifier = 0;   // bits 28-0, and bit 29 when the flag byte has 0x20
-  uint8_t messageFlag = 0;   // 1 when the flag byte is exactly 0x40
-  uint8_t dataLength = 0;    // the length nibble as received (0..15)
+  uint32_t identifier = 0;  // bits 28-0, and bit 29 when the flag byte has 0x20
+  uint8_t messageFlag = 0;  // 1 when the flag byte is exactly 0x40
+  uint8_t dataLength = 0;   // the length nibble as received (0..15)
   uint8_t data[8] = {};
 };
 
@@ -91,8 +91,8 @@ class CanReceiver {
   // ends as soon as one frame is whole (or at its time-out), with whatever came beside it; *sized says so.
   platform::FtStatus pull(platform::Driver& driver, platform::FtHandle handle, uint32_t* got,
                           bool* sized = nullptr);  // lock held
-  void append(const uint8_t* bytes, int n);                                                        // lock held
-  void consume(int n);                                                                             // lock held
+  void append(const uint8_t* bytes, int n);        // lock held
+  void consume(int n);                             // lock held
 
   // Drops the oldest bytes beyond kCarryLimit (a loss).
   void trim();  // lock held

@@ -131,8 +131,8 @@ bool CanSendRequestData(Link& link, const uint8_t* bytes, int n) {
 }
 
 bool CanSendWords(Link& link, uint32_t identifier, uint32_t first, uint32_t second) {
-  const uint8_t data[8] = {static_cast<uint8_t>(first),       static_cast<uint8_t>(first >> 8),
-                           static_cast<uint8_t>(first >> 16), static_cast<uint8_t>(first >> 24),
+  const uint8_t data[8] = {static_cast<uint8_t>(first),        static_cast<uint8_t>(first >> 8),
+                           static_cast<uint8_t>(first >> 16),  static_cast<uint8_t>(first >> 24),
                            static_cast<uint8_t>(second >> 24), static_cast<uint8_t>(second >> 16),
                            static_cast<uint8_t>(second >> 8),  static_cast<uint8_t>(second)};
   if (!send(link, identifier, data, 8)) return false;

@@ -39,9 +39,9 @@ struct AdapterTableEntry {
   uint8_t flags = 0;
   uint32_t type = 0;
   uint32_t locId = 0;
-  uint8_t position = 0;       // list position plus 1
-  uint8_t count = 0;          // accepted adapters found by the scan
-  bool hasTexts = false;      // the serial and description were recorded
+  uint8_t position = 0;   // list position plus 1
+  uint8_t count = 0;      // accepted adapters found by the scan
+  bool hasTexts = false;  // the serial and description were recorded
   char serialNumber[17] = {};
   char description[65] = {};
 };

@@ -54,8 +54,8 @@ struct AnswerFrame {
   // Envelope, constant bytes, kind and both check bytes.
   bool holds(uint8_t wantedKind) const {
     return b[0] == 0x55 && b[1] == 0xAA && be16(b + 2) == 0x0702 && be16(b + 4) == kPackFrameSize &&
-           pack()[0] == 0x40 && pack()[1] == 0x00 && kind() == wantedKind && pack()[12] == 0x0D &&
-           b[20] == 0x0D && pack()[11] == PackFrameCheck(pack()) && b[19] == FrameChecksum(b + 2, 17);
+           pack()[0] == 0x40 && pack()[1] == 0x00 && kind() == wantedKind && pack()[12] == 0x0D && b[20] == 0x0D &&
+           pack()[11] == PackFrameCheck(pack()) && b[19] == FrameChecksum(b + 2, 17);
   }
 
   PackReplyFrame record() const {

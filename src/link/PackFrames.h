@@ -17,10 +17,10 @@
 namespace qv::link {
 
 enum : uint8_t {
-  kPackRequest = 1,        // ID, index, three data bytes, count
-  kPackRequestData = 2,    // eight data or text bytes
-  kPackAnswerHeader = 3,   // ID, index, three bytes, status
-  kPackAnswerData = 4,     // eight data bytes
+  kPackRequest = 1,       // ID, index, three data bytes, count
+  kPackRequestData = 2,   // eight data or text bytes
+  kPackAnswerHeader = 3,  // ID, index, three bytes, status
+  kPackAnswerData = 4,    // eight data bytes
 };
 
 constexpr int kPackFrameSize = 13;

@@ -90,9 +90,7 @@ const FormDef& ConfigFormDef() {
 
 const FormDef& TFormConfig::form() const { return ConfigFormDef(); }
 
-void TFormConfig::onEvent(Control control, UiEvent event) {
-  routeEvent(*this, kHandlers, control, event);
-}
+void TFormConfig::onEvent(Control control, UiEvent event) { routeEvent(*this, kHandlers, control, event); }
 
 void TFormConfig::FormCreate() {
   controls_.setColor(ctl::FormConfig, colour::Background);

@@ -106,11 +106,8 @@ void CanDecoders::ShowCanHealth(const uint8_t d[8]) {
       ShowEnergyShare(controls_, ctl::Edit_BRCAN_SOH_Capacity, (asoc * 0.01) * capacity);
       break;
     }
-    case kProtocolUr:
-      controls_.setText(ctl::EditASOC, QString::number(health / 100));
-      break;
-    default:
-      break;
+    case kProtocolUr: controls_.setText(ctl::EditASOC, QString::number(health / 100)); break;
+    default: break;
   }
 }
 

@@ -266,10 +266,10 @@ bool CanDispatcher::answerData(const uint8_t d[8], CanAnswerHeader* answered) {
       break;
     case msg::kEepCanRecord:
       // Index block x 256 + part: blocks 1 to 3 all land in the one protection buffer.
-      if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4)) decoders_.StoreCanEepRecordPart(index >> 8, index & 0xFF, d, lastHeader_.status);
+      if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4))
+        decoders_.StoreCanEepRecordPart(index >> 8, index & 0xFF, d, lastHeader_.status);
       break;
-    default:
-      break;
+    default: break;
   }
   lastHeader_ = kSpentHeader;
   return answered->status == 0;

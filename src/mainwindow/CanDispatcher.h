@@ -75,8 +75,7 @@ class CanDispatcher : public link::CanFrameSink {
  public:
   CanDispatcher(Controls& controls, MainState& state, PackDispatcher& pack);
 
-  void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
-                        uint8_t dataLength) override;
+  void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8], uint8_t dataLength) override;
   // A frame was lost on the wire: the header before it may have lost its data, so it is dropped.
   void CanFramesLost() override;
   // A header still waiting for its data when the next request goes out is dropped, as after a loss.

@@ -54,7 +54,8 @@ struct LineReader {
 
 int lookupInto(BatteryLookup& b, const QString& name, const QByteArray& wanted) {
   // A file read takes as long as the disk does: never while others wait for the exchange or the store.
-  QV_CHECK(!platform::checks::holds(platform::checks::Lock::Exchange), "no file read of a table under the exchange lock");
+  QV_CHECK(!platform::checks::holds(platform::checks::Lock::Exchange),
+           "no file read of a table under the exchange lock");
   QV_CHECK(!platform::checks::holds(platform::checks::Lock::Store), "no file read of a table under the store's lock");
   QFile file(name);
   bool matched = false;
@@ -101,8 +102,7 @@ int LookupCsvValue(Guarded<BatteryLookup>& battery, const QString& name, const Q
 
 int CsvKeyMatches(const QByteArray& wantedKey, const QByteArray& lineKey, const QByteArray& lineValue,
                   QByteArray* found) {
-  if (lineKey.isEmpty() || wantedKey.isEmpty() || !wantedKey.startsWith(lineKey) || !isEnergy(lineValue))
-    return 0;
+  if (lineKey.isEmpty() || wantedKey.isEmpty() || !wantedKey.startsWith(lineKey) || !isEnergy(lineValue)) return 0;
   *found = lineValue;
   return 1;
 }

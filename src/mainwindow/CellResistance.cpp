@@ -76,7 +76,8 @@ bool LoadCellResistanceIni(Controls& controls, Guarded<CellResistanceValues>& va
     for (int i = 0; i < load.cells; ++i) kept[static_cast<size_t>(i)] = load.values[static_cast<size_t>(i)];
   });
   for (int i = 0; i < load.cells; ++i)
-    controls.setText(ctl::kCellResistanceEdits[static_cast<size_t>(i)], QString::number(load.values[static_cast<size_t>(i)]));
+    controls.setText(ctl::kCellResistanceEdits[static_cast<size_t>(i)],
+                     QString::number(load.values[static_cast<size_t>(i)]));
   if (load.error) controls.setPanel(kStatusBarView, kMessagePanel, load.error->message());
   return !load.error;
 }

@@ -215,9 +215,7 @@ std::optional<EvtIniError> loadBytes(QByteArrayView file, SharedRecords& records
 }
 
 // A file that is there and cannot be read: nothing from it can be trusted to be the settings.
-bool unreadable(const QString& path, const std::optional<QByteArray>& file) {
-  return !file && QFileInfo::exists(path);
-}
+bool unreadable(const QString& path, const std::optional<QByteArray>& file) { return !file && QFileInfo::exists(path); }
 
 void showStop(Controls& controls, const EvtIniError& error) {
   controls.setPanel(kStatusBarView, kMessagePanel, error.message());
@@ -228,7 +226,8 @@ void showStop(Controls& controls, const EvtIniError& error) {
 std::optional<EvtIniError> LoadEvtIni(SharedRecords& records, Controls& controls) {
   const QString path = EvtIniPath();
   const std::optional<QByteArray> file = platform::readProfileFile(path);
-  const std::optional<EvtIniError> error = loadBytes(file ? QByteArrayView(*file) : QByteArrayView(), records, controls);
+  const std::optional<EvtIniError> error =
+      loadBytes(file ? QByteArrayView(*file) : QByteArrayView(), records, controls);
   if (unreadable(path, file)) return EvtIniError{true, {}, {}, {}};
   return error;
 }
@@ -245,7 +244,8 @@ bool LoadEvtIniForRun(SharedRecords& records, Controls& controls) {
     showStop(controls, EvtIniError{true, {}, {}, {}});
     return false;
   }
-  if (const std::optional<EvtIniError> error = loadBytes(file ? QByteArrayView(*file) : QByteArrayView(), records, controls)) {
+  if (const std::optional<EvtIniError> error =
+          loadBytes(file ? QByteArrayView(*file) : QByteArrayView(), records, controls)) {
     showStop(controls, *error);
     return false;
   }

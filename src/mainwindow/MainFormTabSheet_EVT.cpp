@@ -24,9 +24,7 @@ std::vector<ControlDef> MainFormTabSheet_EVT() {
       place(Kind::Label, ctl::LabelEVTDevTestNumber, input, 10, 78, 64, 14, "待測數量"),
       place(Kind::Edit, ctl::EditEVTDevTestNumberInput, input, 80, 74, 60, 20, "0").digits().atMost(5),
       place(Kind::Label, ctl::LabelTestResult, ctl::TabSheet_EVT, 12, 172, 120, 14, "Test Result"),
-      place(Kind::Panel, ctl::PanelTestResult, ctl::TabSheet_EVT, 12, 190, 300, 72, "none")
-          .ink(colour::Grey)
-          .font(48),
+      place(Kind::Panel, ctl::PanelTestResult, ctl::TabSheet_EVT, 12, 190, 300, 72, "none").ink(colour::Grey).font(48),
       place(Kind::Memo, ctl::MemoLog, ctl::TabSheet_EVT, 320, 8, 414, 254)
           .list("測試項目顯示區")
           .ink(colour::Blue)

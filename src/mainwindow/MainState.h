@@ -62,20 +62,20 @@ struct PackStamp {
 // from pack messages.
 // Each field keeps its value until its writer runs again; it is never cleared as a whole.
 struct ReportRecord {
-  std::array<char, 17> firmwareId{};      // 16 characters and a terminating zero
+  std::array<char, 17> firmwareId{};  // 16 characters and a terminating zero
   std::array<char, 17> cellType{};
-  uint32_t designCapacity = 0;            // mAh
+  uint32_t designCapacity = 0;  // mAh
   uint32_t cellsInSeries = 0;
   uint32_t cellsInParallel = 0;
   PackStamp lastCharge;
   uint8_t lastChargeSoc = 0;
   uint32_t cycleCount = 0;
   uint8_t stateOfCharge = 0;
-  int32_t packCurrent = 0;                // mA, negative discharging
-  uint8_t protectionFlags = 0;            // bit 0 OV, 1 UV, 2 OC, 3 SC, 4 OT, 5 UT
-  uint32_t fullChargeCapacity = 0;        // mAh
-  uint32_t packVoltage = 0;               // mV
-  int8_t t1 = 0;                          // degrees Celsius
+  int32_t packCurrent = 0;                  // mA, negative discharging
+  uint8_t protectionFlags = 0;              // bit 0 OV, 1 UV, 2 OC, 3 SC, 4 OT, 5 UT
+  uint32_t fullChargeCapacity = 0;          // mAh
+  uint32_t packVoltage = 0;                 // mV
+  int8_t t1 = 0;                            // degrees Celsius
   std::array<uint32_t, 16> cellVoltages{};  // mV, cells 1 to 16
   uint16_t maxCellVoltage = 0;
   uint16_t minCellVoltage = 0;

@@ -63,14 +63,20 @@ constexpr Control kCanCommandButtons[] = {
     ctl::SpdBtn_RTC_SET,        ctl::SpdBtn_EEP_Erase_Set, ctl::SpdBtn_ShippingModeSet, ctl::SpdBtn_ShippingModeGet,
     ctl::SpdBtn_DEEP_SLEEP_SET, ctl::SpdBtn_Barcode32_W,   ctl::SpdBtn_Barcode32_R};
 
-constexpr MessageRequest kCellRequests[] = {{msg::kCellVoltages, 1}, {msg::kCellVoltages, 2}, {msg::kCellVoltages, 3}, {msg::kCellVoltages, 4}};
+constexpr MessageRequest kCellRequests[] = {
+    {msg::kCellVoltages, 1}, {msg::kCellVoltages, 2}, {msg::kCellVoltages, 3}, {msg::kCellVoltages, 4}};
 // What a UR2 cycle asks before the cells, in its order.
-constexpr MessageRequest kUr2CycleRequests[] = {{msg::kFirmwareId, 2}, {msg::kFirmwareVersion, 0}, {msg::kMeasurement1002, 0}, {msg::kPackConfig, 2}, {msg::kTotalChargeCapacity, 0},
-                                                {msg::kPackConfig, 1}, {msg::kMeasurement1006, 0}, {msg::kTemperatures, 0}, {msg::kProtectionFlags, 0}};
+constexpr MessageRequest kUr2CycleRequests[] = {
+    {msg::kFirmwareId, 2},      {msg::kFirmwareVersion, 0},     {msg::kMeasurement1002, 0},
+    {msg::kPackConfig, 2},      {msg::kTotalChargeCapacity, 0}, {msg::kPackConfig, 1},
+    {msg::kMeasurement1006, 0}, {msg::kTemperatures, 0},        {msg::kProtectionFlags, 0}};
 // What a CAN cycle asks before the cells (model name, firmware version) and after them.
-constexpr MessageRequest kCanIdentityRequests[] = {{msg::kFirmwareId, 1}, {msg::kFirmwareId, 2}, {msg::kFirmwareVersion, 0}};
-constexpr MessageRequest kCanValueRequests[] = {{msg::kPackClock, 0}, {msg::kCycleCount, 0}, {msg::kTemperatures, 0}, {msg::kMeasurement1006, 0}, {msg::kProtectionFlags, 0},
-                                                {msg::kPackConfig, 1}, {msg::kPackConfig, 2}, {msg::kPackConfig, 4}, {msg::kPackConfig, 5}};
+constexpr MessageRequest kCanIdentityRequests[] = {
+    {msg::kFirmwareId, 1}, {msg::kFirmwareId, 2}, {msg::kFirmwareVersion, 0}};
+constexpr MessageRequest kCanValueRequests[] = {
+    {msg::kPackClock, 0},       {msg::kCycleCount, 0},      {msg::kTemperatures, 0},
+    {msg::kMeasurement1006, 0}, {msg::kProtectionFlags, 0}, {msg::kPackConfig, 1},
+    {msg::kPackConfig, 2},      {msg::kPackConfig, 4},      {msg::kPackConfig, 5}};
 
 void clearTexts(Controls& controls, std::span<const Control> names) {
   for (Control name : names) controls.setText(name, QString());
@@ -147,10 +153,7 @@ uint8_t DetectUrVariant(link::Link& link, const RunFlagByte& runFlag) {
 }
 
 Monitor::Monitor(platform::Services& services, link::Link& link, MainState& state)
-    : services_(services),
-      controls_(services.controls),
-      link_(link),
-      state_(state) {}
+    : services_(services), controls_(services.controls), link_(link), state_(state) {}
 
 void Monitor::SpdBtnRUNClick() {
   controls_.setEnabled(ctl::SpdBtnLastChgDateGet, false);

@@ -94,9 +94,7 @@ std::unique_ptr<QFile> createLogFile(const QString& folder, const QString& stem)
 
 }  // namespace
 
-bool MonitorLog::write(const QByteArray& line) {
-  return file_->write(line) == line.size() && file_->flush();
-}
+bool MonitorLog::write(const QByteArray& line) { return file_->write(line) == line.size() && file_->flush(); }
 
 void MonitorLog::remove() { file_->remove(); }
 

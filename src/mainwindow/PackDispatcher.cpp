@@ -77,14 +77,11 @@ void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
       if (index >= 1 && index <= kCells)
         controls_.setText(ctl::kCellResistanceEdits[static_cast<size_t>(index - 1)], QString::number(word(data, 0)));
       break;
-    case msg::kSerialNumber:
-      controls_.setText(ctl::EditPDSN, text8(data));
-      break;
+    case msg::kSerialNumber: controls_.setText(ctl::EditPDSN, text8(data)); break;
     case msg::kShippingMode:
       if (index == 0) showShippingMode((data[0] & 0x01) != 0);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

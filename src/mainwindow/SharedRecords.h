@@ -61,9 +61,9 @@ struct EvtTest {
   uint8_t UTFlag = 0;
   int32_t CycleCnt = 0;
   uint8_t ShippingMode = 0;
-  int32_t FailCount = 0;                          // failures of the run, stored or not
-  std::array<QString, kFailSlots> FailLines{};    // slots 1 to 255, in the order the failures came
-  int32_t PackRtcYear = 0;     // 2000 + the answer's year byte
+  int32_t FailCount = 0;                        // failures of the run, stored or not
+  std::array<QString, kFailSlots> FailLines{};  // slots 1 to 255, in the order the failures came
+  int32_t PackRtcYear = 0;                      // 2000 + the answer's year byte
   int32_t PackRtcMonth = 0;
   int32_t PackRtcDay = 0;
   int32_t PackRtcHour = 0;
@@ -127,8 +127,8 @@ struct EepBlockBuffer {
   std::array<uint8_t, 6> dateTime{};  // year - 2000, month, day, hour, minute, second
   int32_t currentHigh = 0;            // mA
   uint32_t currentLow = 0;
-  int32_t current = 0;                // high part plus low part
-  uint32_t voltage = 0;               // mV
+  int32_t current = 0;   // high part plus low part
+  uint32_t voltage = 0;  // mV
   uint8_t stateOfCharge = 0;
   int8_t t1 = 0;
   uint16_t voltageDifference = 0;

@@ -113,8 +113,8 @@ void TFormMain::FormCreate() {
   setTexts(controls_, kZeroedCellBoxes, QStringLiteral("0"));
 
   // An installed program writes under the user's data folder, and says where.
-  const QString files =
-      platform::writesToDataFolder() ? QStringLiteral("   Files: ") + platform::writeFolder() : QString();
+  const QString files = platform::writesToDataFolder() ? QStringLiteral("   Files: ") + platform::writeFolder()
+                                                       : QString();
   controls_.setPanel(ctl::StatusBarView, 3, QStringLiteral("   ") + platform::exeInfo().fileName + files);
 
   for (Control page : kPagesHiddenAtCreation) controls_.setVisible(page, false);
@@ -141,13 +141,10 @@ void TFormMain::ApplyProfileOnShow() {
       for (Control page : kPagesHiddenOutsideProfiles) controls_.setVisible(page, false);
       break;
     case link::Profile::Eng:
-    case link::Profile::Evt:
-      controls_.setVisible(ctl::TabSheet_CAN_ENG, true);
-      break;
+    case link::Profile::Evt: controls_.setVisible(ctl::TabSheet_CAN_ENG, true); break;
     case link::Profile::Debug:
     case link::Profile::Dia:
-    case link::Profile::Eep:
-      break;
+    case link::Profile::Eep: break;
   }
 }
 
@@ -232,11 +229,8 @@ void TFormMain::BitBtnSafeInfoReadClick() {
       controls_.setEnabled(ctl::FormMain, false);
       controls_.setVisible(eepromWindow_, true);
       break;
-    case kProtocolCan:
-      controls_.setVisible(eepromRecordWindow_, true);
-      break;
-    default:
-      break;  // no protocol chosen: no window to show
+    case kProtocolCan: controls_.setVisible(eepromRecordWindow_, true); break;
+    default: break;  // no protocol chosen: no window to show
   }
 }
 

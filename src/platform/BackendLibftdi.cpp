@@ -315,8 +315,7 @@ class LibftdiDriver : public PortDriver {
       // The texts are bounded by their fields; a device that will not tell them keeps them empty.
       char manufacturer[64];
       if (ftdi_usb_get_strings(ctx.get(), dev, manufacturer, sizeof manufacturer, e.record.description,
-                               sizeof e.record.description, e.record.serialNumber,
-                               sizeof e.record.serialNumber) < 0) {
+                               sizeof e.record.description, e.record.serialNumber, sizeof e.record.serialNumber) < 0) {
         e.record.description[0] = '\0';
         e.record.serialNumber[0] = '\0';
       }

@@ -4,9 +4,9 @@
 #include "platform/Time.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>

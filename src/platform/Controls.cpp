@@ -94,8 +94,8 @@ QString Controls::text(Control name) const { return get(name, &ControlState::tex
 
 bool editTakes(const ControlState& edit, const QString& text) {
   if (edit.maxLength > 0 && text.size() > edit.maxLength) return false;
-  return !edit.digitsOnly ||
-         std::all_of(text.begin(), text.end(), [](QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); });
+  return !edit.digitsOnly || std::all_of(text.begin(), text.end(),
+                                         [](QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); });
 }
 
 void Controls::setText(Control name, const QString& text) {
@@ -276,8 +276,6 @@ bool parseDouble(const QString& text, long double* out) {
 
 bool boxInt(const Controls& controls, Control box, long long* out) { return parseInt(controls.text(box), out); }
 
-bool boxNumber(const Controls& controls, Control box, long double* out) {
-  return parseDouble(controls.text(box), out);
-}
+bool boxNumber(const Controls& controls, Control box, long double* out) { return parseDouble(controls.text(box), out); }
 
 }  // namespace qv

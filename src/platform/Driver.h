@@ -31,11 +31,11 @@ constexpr uint32_t kAcceptedDeviceId = 0x04036014;
 struct AdapterListRecord {
   uint32_t flags;
   uint32_t type;
-  uint32_t id;        // vendor id in the high 16 bits, product id in the low 16 bits
-  uint32_t locId;     // the key by which the adapter is opened
+  uint32_t id;            // vendor id in the high 16 bits, product id in the low 16 bits
+  uint32_t locId;         // the key by which the adapter is opened
   char serialNumber[16];  // NUL-terminated
   char description[64];   // NUL-terminated
-  uint32_t handle;    // not used
+  uint32_t handle;        // not used
 };
 static_assert(sizeof(AdapterListRecord) == 100, "the driver's device entry is 100 bytes");
 

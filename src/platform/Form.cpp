@@ -7,18 +7,13 @@ Colour defaultColor(Kind kind) {
   switch (kind) {
     case Kind::Edit:
     case Kind::Memo:
-    case Kind::ComboBox:
-      return colour::Window;
-    case Kind::Shape:
-      return colour::White;
-    case Kind::Gauge:
-      return colour::Lime;
+    case Kind::ComboBox: return colour::Window;
+    case Kind::Shape: return colour::White;
+    case Kind::Gauge: return colour::Lime;
     case Kind::Button:
     case Kind::StatusBar:
-    case Kind::ProgressBar:
-      return colour::ButtonFace;
-    default:
-      return colour::Parent;
+    case Kind::ProgressBar: return colour::ButtonFace;
+    default: return colour::Parent;
   }
 }
 
@@ -39,8 +34,7 @@ void declareForm(Controls& controls, const FormDef& form) {
     s.visible = def.visible;
     s.enabled = def.enabled;
     s.checked = def.checked;
-    if (def.items != nullptr && def.items[0] != '\0')
-      s.items = QString::fromUtf8(def.items).split(QLatin1Char('\n'));
+    if (def.items != nullptr && def.items[0] != '\0') s.items = QString::fromUtf8(def.items).split(QLatin1Char('\n'));
     s.itemIndex = def.itemIndex;
     s.minimum = def.minimum;
     s.maximum = def.maximum;

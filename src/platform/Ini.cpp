@@ -234,8 +234,8 @@ std::optional<QByteArray> readProfileFile(const QString& path) {
   return file.readAll();
 }
 
-QByteArray readProfileString(const QString& path, QByteArrayView section, QByteArrayView key,
-                             QByteArrayView fallback, int bufferSize) {
+QByteArray readProfileString(const QString& path, QByteArrayView section, QByteArrayView key, QByteArrayView fallback,
+                             int bufferSize) {
   const std::optional<QByteArray> bytes = readProfileFile(path);
   return profileValue(bytes ? QByteArrayView(*bytes) : QByteArrayView(), section, key, fallback, bufferSize);
 }

@@ -39,8 +39,8 @@ std::optional<QByteArray> withProfileValue(QByteArrayView file, QByteArrayView s
                                            QByteArrayView value);
 
 // The same over a file. A file that is missing or cannot be read gives the default.
-QByteArray readProfileString(const QString& path, QByteArrayView section, QByteArrayView key,
-                             QByteArrayView fallback, int bufferSize = kProfileBufferSize);
+QByteArray readProfileString(const QString& path, QByteArrayView section, QByteArrayView key, QByteArrayView fallback,
+                             int bufferSize = kProfileBufferSize);
 // False when the file cannot be read or written, or the entry cannot be written; the file is then unchanged.
 // A file is replaced whole or not at all.
 bool writeProfileString(const QString& path, QByteArrayView section, QByteArrayView key, QByteArrayView value);

@@ -130,8 +130,8 @@ FtStatus PortDriver::Read(FtHandle handle, void* buffer, uint32_t bytesToRead, u
   if (open->rx->failed()) return FT_IO_ERROR;
   const auto deadline = std::chrono::steady_clock::now() + scaled(open->readTimeoutMs);
   Port* port = open->port.get();
-  const size_t n = open->rx->take(static_cast<uint8_t*>(buffer), bytesToRead, deadline,
-                                  [port] { port->pump(); }, port->pumpInterval());
+  const size_t n = open->rx->take(
+      static_cast<uint8_t*>(buffer), bytesToRead, deadline, [port] { port->pump(); }, port->pumpInterval());
   if (bytesReturned != nullptr) *bytesReturned = static_cast<uint32_t>(n);
   // Bytes that arrived before the device went away are still delivered; the next call fails.
   if (n == 0 && open->rx->failed()) return FT_IO_ERROR;

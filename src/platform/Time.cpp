@@ -13,7 +13,7 @@ std::atomic<double> g_scale{1.0};
 
 struct FixedClock {
   std::mutex mutex;
-  QDateTime start;                                  // null: the system clock
+  QDateTime start;  // null: the system clock
   std::chrono::steady_clock::time_point setAt;
 };
 
@@ -42,8 +42,8 @@ QDateTime now() {
   FixedClock& clock = fixedClock();
   std::lock_guard lock(clock.mutex);
   if (clock.start.isNull()) return QDateTime::currentDateTime();
-  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - clock.setAt);
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - clock.setAt);
   return clock.start.addMSecs(elapsed.count());
 }
 
@@ -55,8 +55,7 @@ void setFixedNow(const QDateTime& start) {
 }
 
 int64_t monotonicMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 

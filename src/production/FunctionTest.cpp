@@ -26,10 +26,10 @@ constexpr int kBarcodeBytes = 32;
 std::vector<Control> sessionControls() {
   std::vector<Control> names;
   for (Control c : mainwindow::CommandSet()) names.push_back(c);
-  for (Control c : {ctl::SpdBtnUpgrade, ctl::SpdBtnBusHunt, ctl::BitBtn_EEP_PARA, ctl::BitBtn_EEP_READ,
-                    ctl::SpdBtn_RTC_SET, ctl::SpeedButton_RTC_GET, ctl::SpdBtn_EEP_Erase_Set,
-                    ctl::SpdBtn_ShippingModeSet, ctl::SpdBtn_ShippingModeGet, ctl::SpdBtn_DEEP_SLEEP_SET,
-                    ctl::SpdBtn_Barcode32_W, ctl::SpdBtn_Barcode32_R})
+  for (Control c :
+       {ctl::SpdBtnUpgrade, ctl::SpdBtnBusHunt, ctl::BitBtn_EEP_PARA, ctl::BitBtn_EEP_READ, ctl::SpdBtn_RTC_SET,
+        ctl::SpeedButton_RTC_GET, ctl::SpdBtn_EEP_Erase_Set, ctl::SpdBtn_ShippingModeSet, ctl::SpdBtn_ShippingModeGet,
+        ctl::SpdBtn_DEEP_SLEEP_SET, ctl::SpdBtn_Barcode32_W, ctl::SpdBtn_Barcode32_R})
     names.push_back(c);
   names.erase(std::remove(names.begin(), names.end(), Control{}), names.end());
   return names;
@@ -112,7 +112,8 @@ bool FunctionTest::Run::Steps() {
     line(QStringLiteral("第") + num(k) + QStringLiteral("次 , The first communication test : ") +
          (talking ? QStringLiteral("Pass.") : QStringLiteral("Fail.")));
   }
-  result(talking, QStringLiteral("  [ Communication exist ]"), QStringLiteral("  [ Communication exist ]  ........  NG"));
+  result(talking, QStringLiteral("  [ Communication exist ]"),
+         QStringLiteral("  [ Communication exist ]  ........  NG"));
   if (!talking) stop();
   if (!flag()) return false;
 
@@ -229,7 +230,8 @@ QString FunctionTest::Run::adapterText() const {
 }
 
 // One erase step with its header; false when a flag check ends the run.
-bool FunctionTest::Run::erase(bool on, const QString& header, const QString& stepTitle, const QString& stem, bool (*command)(link::Link&)) {
+bool FunctionTest::Run::erase(bool on, const QString& header, const QString& stepTitle, const QString& stem,
+                              bool (*command)(link::Link&)) {
   phase(QStringLiteral("Writing"));
   line(QString());
   line(separator());
@@ -261,9 +263,7 @@ void FunctionTest::Run::End() {
   const bool completed = flag();
   const EvtTestSet s = set();
   switch (s.Sleep_or_DeepSleep_Status_AfterEndTest) {
-    case 0:
-      title(QStringLiteral("Last CMD : none."));
-      break;
+    case 0: title(QStringLiteral("Last CMD : none.")); break;
     case 1:
       line(QString());
       if (opened_ && link_.AdapterHandle.load() != 0) reads_.SendSleepCan();
@@ -320,8 +320,8 @@ void FunctionTest::Run::End() {
   line(QStringLiteral("測試失敗總數  :  ") + num(e.FailCount) + QStringLiteral(" 項"));
   line(QStringLiteral("測試結果報告  :  ") + verdict);
 
-  const ReportWritten report = WriteTestReport(t_.reportFolder ? t_.reportFolder() : link::ExeDirectory(), workNumber_, barcode_, platform::now(),
-                                               verdict, c_.items(ctl::MemoLog));
+  const ReportWritten report = WriteTestReport(t_.reportFolder ? t_.reportFolder() : link::ExeDirectory(), workNumber_,
+                                               barcode_, platform::now(), verdict, c_.items(ctl::MemoLog));
   if (!report.ok) {
     const QString said = QStringLiteral("  Test report cannot be written : ") + report.path;
     c_.setPanel(ctl::StatusBarView, kMessagePanel, said);

@@ -45,8 +45,7 @@ QByteArray EncodedBarcode(const QString& typed);
 
 class FunctionTest {
  public:
-  FunctionTest(platform::Services& services, link::Link& link, mainwindow::MainState& state,
-               CanAnswerCounts& counts);
+  FunctionTest(platform::Services& services, link::Link& link, mainwindow::MainState& state, CanAnswerCounts& counts);
 
   FunctionTestActions actions;
   // The folder the reports go under ("the executable's folder"); link::ExeDirectory unless a test gives another.

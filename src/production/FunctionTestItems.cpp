@@ -23,13 +23,13 @@ constexpr int kCellsChecked = mainwindow::CanCellVolts::kCells;
 // the title "<name><high><unit> to <low><unit>  Test  :  ", then "  [ <value><unit> ]" with PASS or NG, and on NG
 // the failure "<name> [ <value><unit> ]  ........  NG".
 struct FunctionTest::Run::Range {
-  QString name;                     // "SOC : ", "Cell Volt 3 Range : ", ...
-  QString unit;                     // " %", " mV", ...
+  QString name;                        // "SOC : ", "Cell Volt 3 Range : ", ...
+  QString unit;                        // " %", " mV", ...
   std::optional<long long> low, high;  // none: no limit known, shown "NULL"
-  std::optional<long long> value;   // none: the field holds no number
-  QString shown;                    // the value as the lines show it
-  bool fresh = false;               // read (or broadcast) during this run
-  bool asUnsigned = false;          // compared and its limits shown as unsigned 32-bit numbers
+  std::optional<long long> value;      // none: the field holds no number
+  QString shown;                       // the value as the lines show it
+  bool fresh = false;                  // read (or broadcast) during this run
+  bool asUnsigned = false;             // compared and its limits shown as unsigned 32-bit numbers
   QString ngOpen = QStringLiteral("  [ ");
 
   QString limit(const std::optional<long long>& v) const {
@@ -54,12 +54,12 @@ struct FunctionTest::Run::RangeItem {
   const char* name;
   const char* unit;
   Control field;
-  int32_t EvtTest::*low;   // around the ambient temperature: the tolerance both ways
+  int32_t EvtTest::*low;  // around the ambient temperature: the tolerance both ways
   int32_t EvtTest::*high;
-  bool aroundAmbient;      // the limits are EditEVTT1 less and plus the tolerance
+  bool aroundAmbient;                 // the limits are EditEVTT1 less and plus the tolerance
   bool (FunctionTestReads::*read)();  // none: the value comes from the broadcasts alone
   bool readBeforeTitle;
-  uint32_t broadcast;      // the broadcast that keeps the field current; 0: none
+  uint32_t broadcast;  // the broadcast that keeps the field current; 0: none
   enum class Shown { Text, TextOrNull, Number } shown;
   const char* ngOpen;
 };
@@ -115,10 +115,10 @@ bool FunctionTest::Run::Repetition() {
   using Shown = RangeItem::Shown;
   static constexpr RangeItem kBeforeCells[] = {
       // State of charge and of health, kept current by the broadcasts 0x402 and 0x403.
-      {"SOC : ", " %", ctl::EditRSOC, &EvtTest::SOCMin, &EvtTest::SOCMax, false, &FunctionTestReads::Read1006Can,
-       false, link::kCanCapacity, Shown::Text, "  [  "},
-      {"SOH : ", " %", ctl::EditASOC, &EvtTest::SOHMin, &EvtTest::SOHMax, false, &FunctionTestReads::Read1006Can,
-       true, link::kCanHealth, Shown::Text, "  [  "},
+      {"SOC : ", " %", ctl::EditRSOC, &EvtTest::SOCMin, &EvtTest::SOCMax, false, &FunctionTestReads::Read1006Can, false,
+       link::kCanCapacity, Shown::Text, "  [  "},
+      {"SOH : ", " %", ctl::EditASOC, &EvtTest::SOHMin, &EvtTest::SOHMax, false, &FunctionTestReads::Read1006Can, true,
+       link::kCanHealth, Shown::Text, "  [  "},
       // Temperature T1 around the ambient temperature.
       {"T1 Range : ", " ℃", ctl::EditT1, &EvtTest::T1Range, &EvtTest::T1Range, true,
        &FunctionTestReads::ReadTemperaturesCan, true, 0, Shown::TextOrNull, "  [ "},
@@ -341,7 +341,8 @@ bool FunctionTest::Run::Cells(const EvtTest& e) {
   std::array<bool, 4> fresh{};
   for (size_t q = 0; q < 4; ++q) fresh[q] = first.fresh[q] || second.fresh[q];
   std::array<QString, kCellsChecked> texts;
-  for (int i = 0; i < kCellsChecked; ++i) texts[static_cast<size_t>(i)] = c_.text(ctl::kCellEdits[static_cast<size_t>(i)]);
+  for (int i = 0; i < kCellsChecked; ++i)
+    texts[static_cast<size_t>(i)] = c_.text(ctl::kCellEdits[static_cast<size_t>(i)]);
   platform::sleepMs(50);
   const bool configRead = reads_.ReadCellConfigCan();
   const int series = set().CellSeries;

@@ -16,8 +16,7 @@ constexpr link::CanArgs kNoArgs{0, 0, 0};
 constexpr int kDataLooks = 3;
 }  // namespace
 
-FunctionTestReads::FunctionTestReads(link::Link& link, const CanAnswerCounts& counts,
-                                     mainwindow::RunFlagByte& runFlag)
+FunctionTestReads::FunctionTestReads(link::Link& link, const CanAnswerCounts& counts, mainwindow::RunFlagByte& runFlag)
     : link_(link), counts_(counts), runFlag_(runFlag) {}
 
 bool FunctionTestReads::ReadCan(uint16_t command, uint16_t index, int tries) {
@@ -97,7 +96,9 @@ ShippingModeRead FunctionTestReads::ReadShippingModeAck() {
   c.setText(ctl::Label_ShippingMode_RX_CMD, QStringLiteral("CMD : "));
   c.setText(ctl::Label_ShippingMode_RX_DAT, QStringLiteral("DAT : "));
   link::CanAnswerFlags* flags = link_.canAnswerFlags();
-  const auto bitSeen = [&] { return flags != nullptr && (flags->answered(link::CanAckFamily::ShippingModeRead) & 0x01) != 0; };
+  const auto bitSeen = [&] {
+    return flags != nullptr && (flags->answered(link::CanAckFamily::ShippingModeRead) & 0x01) != 0;
+  };
   if (flags != nullptr) flags->clear(link::CanAckFamily::ShippingModeRead);
   const uint64_t before = counts_.decoded(msg::kShippingMode, 0);
   const auto fresh = [&] { return counts_.decoded(msg::kShippingMode, 0) != before; };
@@ -126,7 +127,8 @@ ShippingModeRead FunctionTestReads::ReadShippingModeAck() {
   }
   read.modeDecoded = fresh();
   read.mode = c.checked(ctl::CheckBox_ShippingModeReadOnly);
-  c.setText(ctl::Label_ShippingMode_RX_CMD, read.headerSeen ? QStringLiteral("CMD : OK") : QStringLiteral("CMD : Timeout"));
+  c.setText(ctl::Label_ShippingMode_RX_CMD,
+            read.headerSeen ? QStringLiteral("CMD : OK") : QStringLiteral("CMD : Timeout"));
   return read;
 }
 

@@ -35,8 +35,8 @@ constexpr int kNameChars = 32;
 }  // namespace
 
 QString ReportStem(const QString& barcode, const QDateTime& when, const QString& result) {
-  return SafeReportName(barcode.left(kNameChars)) + QLatin1Char('_') + when.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
-         QLatin1Char('_') + SafeReportName(result);
+  return SafeReportName(barcode.left(kNameChars)) + QLatin1Char('_') +
+         when.toString(QStringLiteral("yyyyMMdd_HHmmss")) + QLatin1Char('_') + SafeReportName(result);
 }
 
 QByteArray ReportBytes(const QStringList& lines) {

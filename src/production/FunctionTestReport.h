@@ -24,7 +24,7 @@ QString ReportStem(const QString& barcode, const QDateTime& when, const QString&
 QByteArray ReportBytes(const QStringList& lines);
 
 struct ReportWritten {
-  QString path;   // the file written, or the one that could not be
+  QString path;  // the file written, or the one that could not be
   bool ok = false;
 };
 

@@ -129,8 +129,7 @@ class FunctionTest::Run {
   std::optional<link::CanSessionScope> session_;
   QString workNumber_;
   QString barcode_;
-  static constexpr std::array<uint32_t, 3> kBroadcasts{link::kCanVoltageCurrent, link::kCanCapacity,
-                                                       link::kCanHealth};
+  static constexpr std::array<uint32_t, 3> kBroadcasts{link::kCanVoltageCurrent, link::kCanCapacity, link::kCanHealth};
   std::array<uint64_t, 3> broadcastsAtStart_{};
   bool cellsFresh_ = false;
 };

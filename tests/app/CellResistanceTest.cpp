@@ -64,10 +64,9 @@ TEST_F(CellResistance, LoadFillsEveryCellAndAMissingKeyReadsZero) {
 }
 
 TEST_F(CellResistance, EachValueKeepsItsLow16BitsAsASignedNumber) {
-  writeIni(
-      "; resistances\n[other]\nCellR1=99\n[ SET ]\n cellr1 = 70000 \nCellR2=-1\nCellR3=32767\nCellR4=32768\n"
-      "CellR5=65535\nCellR6=-2147483648\nCellR7=2147483647\nCellR8=\"21\"\nCellR9=+8\nCellR10=007\n"
-      "CellR11=-32768\nCellR12=65536\nCellR13=1\nCellR13=2\n");
+  writeIni("; resistances\n[other]\nCellR1=99\n[ SET ]\n cellr1 = 70000 \nCellR2=-1\nCellR3=32767\nCellR4=32768\n"
+           "CellR5=65535\nCellR6=-2147483648\nCellR7=2147483647\nCellR8=\"21\"\nCellR9=+8\nCellR10=007\n"
+           "CellR11=-32768\nCellR12=65536\nCellR13=1\nCellR13=2\n");
   click(ctl::BitBtnCellRPrarmLoad);
   EXPECT_EQ(boxes(), texts({"4464", "-1", "32767", "-32768", "-1", "0", "-1", "21", "8", "7", "-32768", "0", "1"}));
   const CellResistanceValues want = {4464, -1, 32767, -32768, -1, 0, -1, 21, 8, 7, -32768, 0, 1};
@@ -105,8 +104,9 @@ TEST_F(CellResistance, AValueOfNoNumberStopsTheLoadAtItsCellAndNamesIt) {
     EXPECT_EQ(boxes(), texts({"21", "22", "23", "24", "", "", "", "", "", "", "", "", ""})) << b.value;
     EXPECT_FALSE(controls().enabled(ctl::BitBtnWCellmOmhAdjust)) << b.value;
     EXPECT_TRUE(controls().enabled(ctl::BitBtnCellRPrarmLoad)) << "Load comes back for a mended file";
-    EXPECT_EQ(message(), QStringLiteral("  MTD.ini [Set] CellR5 : ''%1'' is not a valid integer value")
-                             .arg(QLatin1String(b.shown)));
+    EXPECT_EQ(
+        message(),
+        QStringLiteral("  MTD.ini [Set] CellR5 : ''%1'' is not a valid integer value").arg(QLatin1String(b.shown)));
     const CellResistanceValues kept = {21, 22, 23, 24, 5, 6, 7, 8, 9, 10, 11, 12, 13};
     EXPECT_EQ(values(), kept) << "the cells from the stop on keep what they held";
   }

@@ -31,8 +31,8 @@ TEST(DriverSelect, SerialDevicesListedByPathWhileTheyExist) {
   QTemporaryFile first, second;
   ASSERT_TRUE(first.open());
   ASSERT_TRUE(second.open());
-  auto driver = makeDriver(QStringLiteral("tty:") + first.fileName() + QStringLiteral(",/nonexistent/tty,") +
-                           second.fileName());
+  auto driver =
+      makeDriver(QStringLiteral("tty:") + first.fileName() + QStringLiteral(",/nonexistent/tty,") + second.fileName());
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(dynamic_cast<sim::SimDriver*>(driver.get()), nullptr);
   EXPECT_EQ(deviceCount(*driver), 2u);

@@ -45,8 +45,7 @@ TEST(WindowLayout, EveryControlLiesInsideWhatHoldsIt) {
         }
       }
       EXPECT_TRUE(d.left >= 0 && d.top >= 0 && d.left + d.width <= w && d.top + d.height <= h)
-          << d.name << " at " << d.left << "," << d.top << " " << d.width << "x" << d.height << " in " << w << "x"
-          << h;
+          << d.name << " at " << d.left << "," << d.top << " " << d.width << "x" << d.height << " in " << w << "x" << h;
     }
   }
 }

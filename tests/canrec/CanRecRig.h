@@ -36,9 +36,8 @@ struct CanRecRig {
 
   void startMonitoring() {
     tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);
-    ASSERT_TRUE(waitFor([&] {
-      return tool.link.canSessionHeld() && !c.text(mainwindow::ctl::Edit401hPackVoltage).isEmpty();
-    }));
+    ASSERT_TRUE(
+        waitFor([&] { return tool.link.canSessionHeld() && !c.text(mainwindow::ctl::Edit401hPackVoltage).isEmpty(); }));
   }
   void stopMonitoring() {
     tool.FormMain.onEvent(mainwindow::ctl::SpdBtnRUN, UiEvent::Click);

@@ -47,8 +47,8 @@ TEST(CanRecordLines, TheRecordLineByFlag) {
 
 TEST(CanRecordLines, NumbersDatesAndSignedValues) {
   CanRecordFields r = record(140);
-  for (const auto& [n, shown] : {std::pair{0, "0001 , "}, {8, "0009 , "}, {9, "0010 , "}, {99, "0100 , "},
-                                 {998, "0999 , "}, {999, "1000 , "}}) {
+  for (const auto& [n, shown] :
+       {std::pair{0, "0001 , "}, {8, "0009 , "}, {9, "0010 , "}, {99, "0100 , "}, {998, "0999 , "}, {999, "1000 , "}}) {
     EXPECT_TRUE(FormatCanRecordLine(r, n).startsWith(shown)) << n;
   }
   r.dateTime = {255, 12, 31, 23, 59, 59};
@@ -58,7 +58,8 @@ TEST(CanRecordLines, NumbersDatesAndSignedValues) {
   r.cycleCount = 65535;
   const QString line = FormatCanRecordLine(r, 0);
   EXPECT_TRUE(line.contains("Date : 2255.12.31 , Time : 23.59.59 , Current  : -2147483648 mA , "
-                            "Voltage  : 4294967295 mV ,")) << line.toStdString();
+                            "Voltage  : 4294967295 mV ,"))
+      << line.toStdString();
   EXPECT_TRUE(line.contains("T1  : 127 Degree C , VoltDiff  : 12 mV , Cycle Cnt  : 65535  , ")) << line.toStdString();
 }
 

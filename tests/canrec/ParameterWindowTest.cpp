@@ -35,7 +35,9 @@ struct ParameterWindow : ::testing::Test {
   void getAll(bool offWhileReading = true) {
     rig.c.setEnabled(para::SpdBtn_EEPPara_GetAll, true);
     window.onEvent(para::SpdBtn_EEPPara_GetAll, UiEvent::Click);
-    if (offWhileReading) { EXPECT_FALSE(rig.c.enabled(para::SpdBtn_EEPPara_GetAll)); }
+    if (offWhileReading) {
+      EXPECT_FALSE(rig.c.enabled(para::SpdBtn_EEPPara_GetAll));
+    }
   }
   QString box(uint8_t index) { return rig.c.text(TForm_EEP_PARA::ParameterBox(index)); }
   void frame404(const char* data) {
@@ -75,8 +77,9 @@ TEST_F(ParameterWindow, DuringCanMonitoringTheAnsweredRowsFill) {
   EXPECT_EQ(test::hexText(requests[7]), "92 07 00 00 00 00 00 00");
   EXPECT_EQ(test::hexText(requests[25]), "92 FF 00 00 00 00 00 00");
   for (size_t i = 0; i < requests.size(); ++i) {
-    EXPECT_EQ(test::hexText(requests[i]),
-              test::hexText(test::hex("92 00 00 00 00 00 00 00").replace(1, 1, QByteArray(1, char(i < 25 ? i : 0xFF)))));
+    EXPECT_EQ(
+        test::hexText(requests[i]),
+        test::hexText(test::hex("92 00 00 00 00 00 00 00").replace(1, 1, QByteArray(1, char(i < 25 ? i : 0xFF)))));
   }
 }
 

@@ -56,8 +56,9 @@ TEST(ParseFixtureReply, AcceptsOnlyAWholeFrameOfItsChannel) {
       {"two bytes", hex("55 AA"), -1, std::nullopt},
       {"nothing", QByteArray(), -1, std::nullopt},
       {"eleven samples", samples, -1, 6},
-      {"samples with L 23", sealed(hex("55 AA 01 19 00 17 00 06 0E 74 0E 7E 0E 6A 0E 79 0E 76 00 32 0E 72 0E 75 "
-                                       "0E 73 0E 78 0E 77 00 0D")),
+      {"samples with L 23",
+       sealed(hex("55 AA 01 19 00 17 00 06 0E 74 0E 7E 0E 6A 0E 79 0E 76 00 32 0E 72 0E 75 "
+                  "0E 73 0E 78 0E 77 00 0D")),
        -1, std::nullopt},
   };
   for (const Case& k : cases) {
@@ -70,8 +71,8 @@ TEST(ParseFixtureReply, AcceptsOnlyAWholeFrameOfItsChannel) {
   }
   EXPECT_EQ(parse(ch3)->value, 3300u);
   EXPECT_EQ(parse(sealed(hex("55 AA 01 19 00 06 00 04 FF FF FF FF 00 0D")))->value, 4294967295u);
-  const commands::SocSampleBytes expected{0x0E, 0x74, 0x0E, 0x7E, 0x0E, 0x6A, 0x0E, 0x79, 0x0E, 0x76, 0x00, 0x32,
-                                          0x0E, 0x72, 0x0E, 0x75, 0x0E, 0x73, 0x0E, 0x78, 0x0E, 0x77};
+  const commands::SocSampleBytes expected{0x0E, 0x74, 0x0E, 0x7E, 0x0E, 0x6A, 0x0E, 0x79, 0x0E, 0x76, 0x00,
+                                          0x32, 0x0E, 0x72, 0x0E, 0x75, 0x0E, 0x73, 0x0E, 0x78, 0x0E, 0x77};
   EXPECT_EQ(parse(samples)->samples, expected);
 }
 
@@ -79,7 +80,7 @@ TEST(SocVoltText, RoundsHalfUpToHundredthsOfAVolt) {
   const struct {
     uint32_t mv;
     const char* text;
-  } cases[] = {{3700, "3.70"}, {3704, "3.70"}, {3705, "3.71"}, {3709, "3.71"}, {0, "0.00"},
+  } cases[] = {{3700, "3.70"}, {3704, "3.70"}, {3705, "3.71"}, {3709, "3.71"},   {0, "0.00"},
                {4, "0.00"},    {5, "0.01"},    {995, "1.00"},  {65535, "65.54"}, {12345, "12.35"}};
   for (const auto& k : cases) EXPECT_EQ(commands::SocVoltText(k.mv), k.text) << k.mv;
 }

@@ -312,8 +312,7 @@ TEST_F(EepromRoad, ASilentPackANoHeaderPackAndALateAnswerAskNoItem) {
   } cases[] = {
       {"silent", [&] { pack->setFaults({.silent = true}); }, 10, "Total Bytes :   Time out "},
       {"refused", [&] { pack->setFaults({.status = 2, .refused = 0x6100}); }, 10, "Total Bytes :   Time out "},
-      {"size 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.header.byteCount = 0; }); }, 1,
-       "Total Bytes :   0"},
+      {"size 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.header.byteCount = 0; }); }, 1, "Total Bytes :   0"},
       // The pack answers the size request with the charge-start total: neither taken for the size nor stored,
       // as nobody asked for it.
       {"another item's answer",
@@ -419,8 +418,7 @@ TEST_F(EepromRoad, EachPageReadWholeAndByLastTen) {
     c().setChecked(ectl::CheckBoxEEPReadLast10, k.last10);
     c().setItems(k.memo, {});
     run(ectl::BitBtnEEPBlockChoiceRead);
-    QStringList expected{"Total Package Number :   " +
-                         QString::number(k.page == 1 ? 3 : k.page == 2 ? 25 : 10)};
+    QStringList expected{"Total Package Number :   " + QString::number(k.page == 1 ? 3 : k.page == 2 ? 25 : 10)};
     for (int n = k.first; n <= k.last; ++n) expected << k.line(n);
     expectLines(lines(k.memo), expected);
     expectCommandSetBackButPdf();
@@ -451,7 +449,8 @@ TEST_F(EepromRoad, ACountThatDoesNotComeReadsNoRecordAndMakesNoLog) {
   } cases[] = {
       {"silent", [&] { pack->setFaults({.silent = true}); }, "Total Bytes :   Time out "},
       {"refused", [&] { pack->setFaults({.status = 1, .refused = 0x6500}); }, "Total Bytes :   Time out "},
-      {"count 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.lists[0].clear(); }); }, "Total Package Number :   0"},
+      {"count 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.lists[0].clear(); }); },
+       "Total Package Number :   0"},
       // Another list's count in answer: stored in that list, not taken for this one.
       {"another count", [&] { gate->answerAs(0x6500, 0x6600); }, "Total Bytes :   Time out "},
   };
@@ -511,8 +510,8 @@ TEST_F(EepromRoad, ThePreviewOffersTheRecordsAndTheRangeReadsThem) {
   gate->release();
   tool->services.workers.joinAll();
   expectLines(lines(ectl::MemoEEPNormalLEAD),
-            (QStringList{"Total Package Number :   25", "\n\r", "Data Read : 3 to  5 .", eventLine(3), eventLine(4),
-                         eventLine(5)}));
+              (QStringList{"Total Package Number :   25", "\n\r", "Data Read : 3 to  5 .", eventLine(3), eventLine(4),
+                           eventLine(5)}));
   EXPECT_TRUE(c().enabled(ectl::BitBtnEEPRange));
   EXPECT_TRUE(c().enabled(ectl::BitBtnEEPSave));
 
@@ -530,7 +529,7 @@ TEST_F(EepromRoad, ThePreviewOffersTheRecordsAndTheRangeReadsThem) {
   run(ectl::BitBtnEEPPreView);
   run(ectl::BitBtnEEPRange);
   expectLines(lines(ectl::MemoEEPNormalLAST),
-            (QStringList{"Total Package Number :   2", eventLine(1), eventLine(2), "\n\r"}));
+              (QStringList{"Total Package Number :   2", eventLine(1), eventLine(2), "\n\r"}));
 }
 
 TEST_F(EepromRoad, APreviewOfNoRecordsLeavesTheRangeButtonOff) {
@@ -600,9 +599,8 @@ TEST_F(EepromSave, FourFilesHoldThePagesByteForByteAndALaterSaveOfTheSameSecondI
   readAllPages();
   // The protection read made its log, with its header line alone.
   const QString run = folder.path() + "/UART_20180703_141502/UART_20180703_141502_Protectlog_1.csv";
-  EXPECT_EQ(fileBytes(run),
-            "Date, Time, Pack Current (mA), Pack Voltage (mV), SOC, T1(Deg.C), Volt Diff, Cycle Count, "
-            "Ptt/Evt Flag, Chg/Dsg, UT, OT, SC, OC, UV, OV, Event, \r\n");
+  EXPECT_EQ(fileBytes(run), "Date, Time, Pack Current (mA), Pack Voltage (mV), SOC, T1(Deg.C), Volt Diff, Cycle Count, "
+                            "Ptt/Evt Flag, Chg/Dsg, UT, OT, SC, OC, UV, OV, Event, \r\n");
 
   c().setText(mctl::EditFWID, "ABC123");
   c().setText(mctl::EditFWVer, "01.05");

@@ -16,10 +16,10 @@ TEST(ReportDates, HoursBetweenStamps) {
       {2018, 1, 31, 22, 2018, 2, 1, 2, 4},
       {2017, 12, 31, 23, 2018, 1, 1, 0, 1},
       {2016, 2, 28, 0, 2016, 3, 1, 0, 48},
-      {2100, 2, 28, 0, 2100, 3, 1, 0, 24},   // not a leap year
-      {2000, 2, 28, 0, 2000, 3, 1, 0, 48},   // a leap year
-      {2018, 5, 5, 10, 2018, 5, 5, 7, -3},   // the same date, an earlier hour
-      {2018, 5, 6, 0, 2018, 5, 5, 23, 0},    // the second date before the first
+      {2100, 2, 28, 0, 2100, 3, 1, 0, 24},  // not a leap year
+      {2000, 2, 28, 0, 2000, 3, 1, 0, 48},  // a leap year
+      {2018, 5, 5, 10, 2018, 5, 5, 7, -3},  // the same date, an earlier hour
+      {2018, 5, 6, 0, 2018, 5, 5, 23, 0},   // the second date before the first
       {2018, 0, 5, 0, 2018, 5, 5, 0, std::nullopt},
       {2018, 4, 31, 0, 2018, 5, 5, 0, std::nullopt},
       {2018, 5, 5, 0, 2019, 2, 29, 0, std::nullopt},
@@ -45,17 +45,17 @@ TEST(ReportDates, TheBarcodeGivesTheManufactureAndExpiryDates) {
     std::optional<ReportDate> made, expires;
   } cases[] = {
       {"QV2024X0312345", ReportDate{2018, 1, 20}, ReportDate{2019, 7, 20}},
-      {"X0312345", ReportDate{2018, 1, 20}, ReportDate{2019, 7, 20}},      // eight characters exactly
-      {"X1312345", ReportDate{2018, 3, 31}, ReportDate{2019, 9, 30}},      // September has 30 days
-      {"U2312345", ReportDate{2015, 6, 6}, ReportDate{2016, 12, 6}},       // June: December of the next year
-      {"U4912345", ReportDate{2015, 12, 5}, ReportDate{2017, 6, 5}},       // December: June of the year after next
+      {"X0312345", ReportDate{2018, 1, 20}, ReportDate{2019, 7, 20}},  // eight characters exactly
+      {"X1312345", ReportDate{2018, 3, 31}, ReportDate{2019, 9, 30}},  // September has 30 days
+      {"U2312345", ReportDate{2015, 6, 6}, ReportDate{2016, 12, 6}},   // June: December of the next year
+      {"U4912345", ReportDate{2015, 12, 5}, ReportDate{2017, 6, 5}},   // December: June of the year after next
       {"W3512345", ReportDate{2017, 9, 2}, ReportDate{2019, 3, 2}},
       {"Z0112345", ReportDate{2019, 1, 5}, ReportDate{2020, 7, 5}},
-      {"Y0312345", std::nullopt, std::nullopt},                             // no year for "Y"
-      {"X0012345", std::nullopt, std::nullopt},                             // week 0
-      {"X5412345", std::nullopt, std::nullopt},                             // past the last Saturday
+      {"Y0312345", std::nullopt, std::nullopt},  // no year for "Y"
+      {"X0012345", std::nullopt, std::nullopt},  // week 0
+      {"X5412345", std::nullopt, std::nullopt},  // past the last Saturday
       {"X 312345", std::nullopt, std::nullopt},
-      {"X031234", std::nullopt, std::nullopt},                              // seven characters
+      {"X031234", std::nullopt, std::nullopt},  // seven characters
       {"", std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {

@@ -3,19 +3,19 @@
 
 #include "firmware/BootFrames.h"
 #include "link/AdapterFrames.h"
-#include "tests/link/LinkRig.h"
 #include "sim/SimAdapter.h"
 #include "sim/Ur2Pack.h"
 #include "support/OnWorker.h"
 #include "support/TimeScale.h"
+#include "tests/link/LinkRig.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <deque>
+#include <optional>
 #include <thread>
 #include <variant>
-#include <optional>
 
 namespace qv {
 namespace {

@@ -1,8 +1,8 @@
 // The image as the upgrade reads it: its transfer fields, the verify pass's records and checksums, the check
 // that refuses an image before anything is sent, the flash contents it describes, its digest and side file.
 
-#include "firmware/FirmwareImage.h"
 #include "HexText.h"
+#include "firmware/FirmwareImage.h"
 
 #include <gtest/gtest.h>
 
@@ -137,8 +137,8 @@ TEST(FirmwareImage, TheBinaryIsWhatObjcopyMakesOfTheImage) {
     uint32_t base;
     QByteArray bytes;
   } cases[] = {
-      {"segment and linear base added",
-       ":020000020010EC\n:020000040001F9\n:01000000AA55\n:00000001FF\n", 0x00010100u, QByteArray("\xAA")},
+      {"segment and linear base added", ":020000020010EC\n:020000040001F9\n:01000000AA55\n:00000001FF\n", 0x00010100u,
+       QByteArray("\xAA")},
       {"each base kept until its own kind comes again",
        hexRecord(0, 0x04, {0x00, 0x02}) + hexRecord(0x0000, 0x00, {5}) + hexRecord(0, 0x02, {0x00, 0x01}) +
            hexRecord(0x0000, 0x00, {6}) + hexRecord(0, 0x04, {0x00, 0x00}) + hexRecord(0x0000, 0x00, {7}) +
@@ -151,8 +151,9 @@ TEST(FirmwareImage, TheBinaryIsWhatObjcopyMakesOfTheImage) {
       {"a record runs on past 4 GiB",
        hexRecord(0, 0x04, {0xFF, 0xFF}) + hexRecord(0xFFFF, 0x00, {1, 2, 3}) + test::hexEnd(), 0xFFFFFFFFu,
        QByteArray("\x01\x02\x03")},
-      {"a later record overwrites", hexRecord(0x0011, 0x00, {9, 9}) + hexRecord(0x0010, 0x00, {1, 2, 3, 4}) +
-                                        hexRecord(0x0012, 0x00, {8}) + test::hexEnd(),
+      {"a later record overwrites",
+       hexRecord(0x0011, 0x00, {9, 9}) + hexRecord(0x0010, 0x00, {1, 2, 3, 4}) + hexRecord(0x0012, 0x00, {8}) +
+           test::hexEnd(),
        0x10u, QByteArray("\x01\x02\x08\x04")},
   };
   for (const auto& c : cases) {

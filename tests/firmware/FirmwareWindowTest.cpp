@@ -20,7 +20,8 @@ namespace {
 using namespace firmware;
 
 const QByteArray kImage = ":00000001FF\r\n";
-const QString kDigest = QString::fromLatin1(QCryptographicHash::hash(kImage, QCryptographicHash::Md5).toHex().toUpper());
+const QString kDigest =
+    QString::fromLatin1(QCryptographicHash::hash(kImage, QCryptographicHash::Md5).toHex().toUpper());
 
 QStringList block(const QString& image, const QString& pattern, bool passed) {
   return {"==============================",
@@ -40,7 +41,8 @@ TEST(FirmwareWindow, EachChoiceAddsItsComparisonUnderTheEarlierOnes) {
     bool passed;
   } cases[] = {
       {"the whole digest", kDigest.toLatin1(), kDigest, true},
-      {"sixteen digits and more", kDigest.left(16).toLatin1() + "0000000000000000 firmware.hex", kDigest.left(16) + "0000000000000000", true},
+      {"sixteen digits and more", kDigest.left(16).toLatin1() + "0000000000000000 firmware.hex",
+       kDigest.left(16) + "0000000000000000", true},
       {"lower case", kDigest.toLower().toLatin1(), kDigest.toLower(), false},
       {"no side file", std::nullopt, "<none>", false},
   };

@@ -55,17 +55,16 @@ TEST(Upgrade, AMultiRecordImageArrivesWholeAndItsFlashIsTheFilesBinary) {
   const int fields = CountImageFields(image);
   EXPECT_EQ(memo.value(0), QString("SYS: Data_Field_Count=%1").arg(fields));
   EXPECT_EQ(memo.count("SYS: Packet Transfer......passed."), fields);
-  for (const char* line : {"SYS: Switch To BootLoader.", "SYS: Read Bootloader Version ... PASS.",
-                           "SYS: Erase FLASH ROM of Aplication.", "SYS: Start Upgrade", "SYS: Verify......",
-                           "SYS: Switch to Aplication."})
+  for (const char* line :
+       {"SYS: Switch To BootLoader.", "SYS: Read Bootloader Version ... PASS.", "SYS: Erase FLASH ROM of Aplication.",
+        "SYS: Start Upgrade", "SYS: Verify......", "SYS: Switch to Aplication."})
     EXPECT_TRUE(memo.contains(line)) << line;
   // Every record at 0x1000 and above is verified, the extended-address and end-of-file records are not.
   EXPECT_EQ(memo.filter("SYS: Addr = ").size(), 13 + 4 + 3);
   EXPECT_EQ(memo.filter(QRegularExpression("^SYS: Image Chksum = (\\d+), FW Chksum = \\1\\.\\.\\.\\.\\.\\.passed\\.$"))
                 .size(),
             13 + 4 + 3);
-  EXPECT_TRUE(memo.contains("SYS: Addr = 4096, Len = 16, Func = 0, Chksum = " +
-                            QString::number([&] {
+  EXPECT_TRUE(memo.contains("SYS: Addr = 4096, Len = 16, Func = 0, Chksum = " + QString::number([&] {
                               uint8_t x = 0;
                               for (int i = 0; i < 16; ++i) x ^= static_cast<uint8_t>(expected[i]);
                               return x;
@@ -255,8 +254,8 @@ TEST(Upgrade, TheVersionReadSwitchesToTheBootloaderAndBack) {
   EXPECT_FALSE(r.bootloader().running());
   EXPECT_EQ(r.rig.link.AdapterHandle, 0u);
   EXPECT_EQ(StatusPicture(r.controls()), kStatusBusy);  // the picture the button set stays
-  for (Control c : {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade, ctl::btnGetBootloaderVersion,
-                    ctl::SpdBtn_FirmwareUpgradeExit})
+  for (Control c :
+       {ctl::btnFirmwareSelect, ctl::btnFirmwareUpgrade, ctl::btnGetBootloaderVersion, ctl::SpdBtn_FirmwareUpgradeExit})
     EXPECT_TRUE(r.controls().enabled(c)) << c.c_str();
 }
 

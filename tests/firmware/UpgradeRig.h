@@ -4,10 +4,10 @@
 
 #include "firmware/FWUpgradeFormControls.h"
 #include "firmware/Unit4FWUpgrade.h"
-#include "tests/link/LinkRig.h"
 #include "mainwindow/MainFormControls.h"
 #include "sim/Ur2Pack.h"
 #include "support/TimeScale.h"
+#include "tests/link/LinkRig.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -41,8 +41,8 @@ class RealAdapter {
   virtual std::unique_ptr<platform::Driver> makeDriver() = 0;
   virtual void pull() = 0;
   virtual void plugIn() = 0;
-  virtual void hold() = 0;    // another program holds it
-  virtual void forbid() = 0;  // its node is not ours to open
+  virtual void hold() = 0;               // another program holds it
+  virtual void forbid() = 0;             // its node is not ours to open
   virtual std::string node() const = 0;  // what the backend's lines name it by
 };
 

@@ -45,9 +45,9 @@ TEST_F(Exchanges, TheEepromHeaderIsReadItemByItem) {
   tool->FormEEPROM.onEvent(ectl::BitBtnEEPBlockChoiceRead, UiEvent::Click);
   tool->services.workers.joinAll();
   const QStringList lines = c().items(ectl::MemoEEPHeader);
-  for (const char* line : {"Header's total number of bytes :   256", "ID :   XYZ2",
-                           "Cell type 16 Bytes :   INR18650-35E   ", "Cycle Count :   57   times",
-                           "Total Charge Capacity :   123456   mAh"}) {
+  for (const char* line :
+       {"Header's total number of bytes :   256", "ID :   XYZ2", "Cell type 16 Bytes :   INR18650-35E   ",
+        "Cycle Count :   57   times", "Total Charge Capacity :   123456   mAh"}) {
     EXPECT_TRUE(lines.contains(line)) << line << "\n" << lines.join('\n').toStdString();
   }
   EXPECT_EQ(tool->link.AdapterHandle.load(), 0u);

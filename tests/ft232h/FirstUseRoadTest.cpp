@@ -102,7 +102,9 @@ TEST_F(FirstUse, RepliesInPiecesAreReadWhole) {
     chip->setPacing(k.pacing);
     configure(k.variant->protocol);
     runAndSee(*k.variant);
-    if (k.split) { EXPECT_GT(chip->seen().splitAnswers, 0); }
+    if (k.split) {
+      EXPECT_GT(chip->seen().splitAnswers, 0);
+    }
   }
 }
 

@@ -1,15 +1,16 @@
+#include "TestFormControls.h"
 #include "platform/gui/Display.h"
 #include "platform/gui/PaintedControls.h"
 #include "support/DisplayWait.h"
 #include "support/ImageDiff.h"
 #include "support/WaitFor.h"
-#include "TestFormControls.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -17,7 +18,6 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QKeyEvent>
 #include <QTimer>
 
 #include <gtest/gtest.h>

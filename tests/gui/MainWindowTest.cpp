@@ -16,8 +16,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
-#include <QKeyEvent>
 #include <QGlyphRun>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -261,9 +261,8 @@ TEST_F(MainWindowTest, ADoubleClickOnAUrCommandStartsOneCommand) {
   EXPECT_EQ(program->tool.services.workers.running("SleepWorker"), 1);
   release.set_value();
   holder.join();
-  EXPECT_TRUE(test::waitForProcessingEvents([&] {
-    return program->tool.services.workers.running() == 0 && c.enabled(mainwindow::ctl::SpdBtnSleep);
-  }));
+  EXPECT_TRUE(test::waitForProcessingEvents(
+      [&] { return program->tool.services.workers.running() == 0 && c.enabled(mainwindow::ctl::SpdBtnSleep); }));
   // The worker's last store change may still wait for the display when the loop sees it.
   program->display.flush();
   EXPECT_EQ(adapter->written().size(), 1u) << "one sleep request";

@@ -66,7 +66,8 @@ TEST(HistoryAnalysis, AChargeInTheSameMinuteChangesNothingWhateverItsSeconds) {
 
 TEST(HistoryAnalysis, TheLatestChargeWinsAcrossBothListsAndALaterMinuteIsLater) {
   ReportRecord report = pack();
-  const auto labels = readHistory(report, {rec(kChargeStop, 90, 2018, 5, 1, 10), rec(kChargeStop, 91, 2018, 5, 3, 8, 30)},
+  const auto labels = readHistory(report,
+                                  {rec(kChargeStop, 90, 2018, 5, 1, 10), rec(kChargeStop, 91, 2018, 5, 3, 8, 30)},
                                   {rec(kChargeStop, 92, 2018, 5, 3, 8, 29), rec(kChargeStart, 93, 2019, 1, 1, 0)});
   EXPECT_EQ(labels.lastChgDate, "2018-5-3 8:30");
   EXPECT_EQ(labels.lastChgSoc, "91 %");
@@ -85,8 +86,9 @@ TEST(HistoryAnalysis, AnEarlierFullChargeBecomesTheFirst) {
 
 TEST(HistoryAnalysis, DepletionsFollowTheLowestSoc) {
   ReportRecord report = pack(50);
-  const auto labels = readHistory(report, {rec(kDischargeStop, 10, 2018, 4, 10, 9), rec(kDischargeStop, 12, 2018, 3, 1, 9),
-                                           rec(kDischargeStop, 10, 2018, 4, 1, 9), rec(kDischargeStop, 9, 2018, 4, 20, 9)});
+  const auto labels =
+      readHistory(report, {rec(kDischargeStop, 10, 2018, 4, 10, 9), rec(kDischargeStop, 12, 2018, 3, 1, 9),
+                           rec(kDischargeStop, 10, 2018, 4, 1, 9), rec(kDischargeStop, 9, 2018, 4, 20, 9)});
   // SOC 12 is above the lowest (10): that record changes nothing.
   EXPECT_EQ(labels.fstDsgDepletionDate, "2018-4-1 9:0");
   EXPECT_EQ(labels.lastDsgDepletionDate, "2018-4-20 9:0");
@@ -96,9 +98,9 @@ TEST(HistoryAnalysis, DepletionsFollowTheLowestSoc) {
 
 TEST(HistoryAnalysis, TheTimeFromLowSocToTheFirstChargeAfterIt) {
   ReportRecord report = pack(50, 8200);
-  const auto labels =
-      readHistory(report, {rec(kDischargeStop, 3, 2018, 2, 28, 9), rec(kDeepSleep, 0, 2018, 3, 1, 22, 15)},
-                  {rec(kChargeStop, 40, 2018, 3, 2, 5, 40), rec(kChargeStop, 60, 2018, 3, 9, 5)});
+  const auto labels = readHistory(report,
+                                  {rec(kDischargeStop, 3, 2018, 2, 28, 9), rec(kDeepSleep, 0, 2018, 3, 1, 22, 15)},
+                                  {rec(kChargeStop, 40, 2018, 3, 2, 5, 40), rec(kChargeStop, 60, 2018, 3, 9, 5)});
   EXPECT_EQ(labels.maxChgLowSocSinceDate, "2018-3-1 22:15");
   EXPECT_EQ(labels.extDsgRecAtDate, "2018-3-2 5:40");  // only the first charge after low SOC counts
   EXPECT_EQ(labels.maxDurationLowSoc0Hours, "7 hours");
@@ -143,8 +145,8 @@ TEST(HistoryAnalysis, DurationTexts) {
   const struct {
     uint32_t hours;
     const char* text;
-  } cases[] = {{0, "0 hour"},   {1, "1 hour"},          {2, "2 hours"},         {23, "23 hours"},
-               {24, "1 day"},   {25, "1 days 1 hours"}, {48, "2 days 0 hours"}, {49, "2 days 1 hours"}};
+  } cases[] = {{0, "0 hour"}, {1, "1 hour"},          {2, "2 hours"},         {23, "23 hours"},
+               {24, "1 day"}, {25, "1 days 1 hours"}, {48, "2 days 0 hours"}, {49, "2 days 1 hours"}};
   for (const auto& c : cases) EXPECT_EQ(DurationText(c.hours), c.text) << c.hours;
 }
 

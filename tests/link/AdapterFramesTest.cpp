@@ -27,9 +27,7 @@ class AdapterFrames : public ::testing::Test {
     ASSERT_EQ(rig.services.driver().OpenByLocation(adapter->record().locId, &h), platform::FT_OK);
     rig.link.AdapterHandle = h;
   }
-  void closeHandle() {
-    rig.services.driver().Close(rig.link.AdapterHandle);
-  }
+  void closeHandle() { rig.services.driver().Close(rig.link.AdapterHandle); }
   QByteArray lastWritten() const {
     const auto w = adapter->written();
     return w.empty() ? QByteArray() : w.back();
@@ -67,8 +65,7 @@ TEST_F(AdapterFrames, WritersBuildTheFramesOfTheTables) {
        "55 AA 07 01 00 0D 00 0D 40 00 01 10 01 00 02 00 00 00 00 52 0D F4 0D"},
       {"fixture switch", [&] { return SendAdapterFrame(rig.link, kFrameFixtureSwitch, 3, switches, 3); },
        "55 AA 01 1A 00 03 01 02 03 E7 0D"},
-      {"fixture query", [&] { return SendAdapterQuery(rig.link, 2, 6, 3); },
-       "55 AA 01 18 00 02 00 06 00 03 E1 0D"},
+      {"fixture query", [&] { return SendAdapterQuery(rig.link, 2, 6, 3); }, "55 AA 01 18 00 02 00 06 00 03 E1 0D"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

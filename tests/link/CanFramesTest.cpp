@@ -295,8 +295,8 @@ TEST(CanFrames, NoFrameIsLostAcrossCutsAndNoise) {
 
 TEST(CanFrames, AFailedDrainTakesNoFrameFromTheStream) {
   Rig rig;
-  rig.driver->reads = {{platform::FT_OK, frame(0x400) + frame(0x401) + "\x55"}, {platform::FT_IO_ERROR, {}},
-                       {platform::FT_OK, {}}};
+  rig.driver->reads = {
+      {platform::FT_OK, frame(0x400) + frame(0x401) + "\x55"}, {platform::FT_IO_ERROR, {}}, {platform::FT_OK, {}}};
   CanRxEntries entries;
   int count = -1;
   EXPECT_EQ(rig.read(entries, &count), platform::FT_IO_ERROR);
@@ -322,11 +322,11 @@ TEST(CanFrames, QueryBitRate) {
   };
   const QByteArray wrongCheck = corrupt(reply(0x08));
   const QByteArray noEnd = reply(0x08).replace(18, 1, "\x0E");
-  for (const Case& c : {Case{"125000", reply(0x10), 1, 125000}, Case{"250000", reply(0x08), 1, 250000},
-                        Case{"500000", reply(0x04), 1, 500000}, Case{"another pattern", reply(0x09), 0, 7},
-                        Case{"wrong check byte", wrongCheck, 0, 7}, Case{"no terminator", noEnd, 0, 7},
-                        Case{"short", reply(0x08).left(18), 0, 7},
-                        Case{"long", reply(0x08) + QByteArray(1, '\0'), 0, 7}}) {
+  for (const Case& c :
+       {Case{"125000", reply(0x10), 1, 125000}, Case{"250000", reply(0x08), 1, 250000},
+        Case{"500000", reply(0x04), 1, 500000}, Case{"another pattern", reply(0x09), 0, 7},
+        Case{"wrong check byte", wrongCheck, 0, 7}, Case{"no terminator", noEnd, 0, 7},
+        Case{"short", reply(0x08).left(18), 0, 7}, Case{"long", reply(0x08) + QByteArray(1, '\0'), 0, 7}}) {
     Rig rig;
     rig.driver->reads = {{platform::FT_OK, {}}, {platform::FT_OK, c.reply}};
     uint32_t rate = 7;

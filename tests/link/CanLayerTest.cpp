@@ -91,7 +91,7 @@ TEST_F(CanLayer, SendersPutTheirMessagesOnTheBus) {
   const uint8_t one[1] = {0x01};
   EXPECT_TRUE(link::CanSendRequestData(link, one, 1));
   const uint8_t ten[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  EXPECT_TRUE(link::CanSendRequestData(link, ten, 10));  // never more than a message holds
+  EXPECT_TRUE(link::CanSendRequestData(link, ten, 10));     // never more than a message holds
   EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::Red);  // data messages leave the lamp alone
   EXPECT_TRUE(link::CanSendWords(link, 0x304, 0x00FF0192, 0x01020304));
   EXPECT_EQ(lamp(mainwindow::ctl::Shape_TX), colour::White);
@@ -104,8 +104,10 @@ TEST_F(CanLayer, SendersPutTheirMessagesOnTheBus) {
     uint8_t length;
     const char* data;
   };
-  const Expected expected[] = {{0x440, 8, "41 01 00 00 00 00 00 01"}, {0x441, 1, "01 00 00 00 00 00 00 00"},
-                               {0x441, 8, "01 02 03 04 05 06 07 08"}, {0x304, 8, "92 01 FF 00 01 02 03 04"},
+  const Expected expected[] = {{0x440, 8, "41 01 00 00 00 00 00 01"},
+                               {0x441, 1, "01 00 00 00 00 00 00 00"},
+                               {0x441, 8, "01 02 03 04 05 06 07 08"},
+                               {0x304, 8, "92 01 FF 00 01 02 03 04"},
                                {0x440, 8, "20 0A 03 04 A1 A2 A3 00"}};
   for (size_t i = 0; i < w.size(); ++i) {
     EXPECT_EQ(w[i].id, expected[i].id) << i;
@@ -122,10 +124,10 @@ TEST_F(CanLayer, SendersPutTheirMessagesOnTheBus) {
 
 TEST_F(CanLayer, ReceiversHandOnEveryFrameAsReceived) {
   inject(canFrame(0x401, "10 27 00 00 18 FC FF FF"));
-  inject(canFrame(0x404, "92 00 00 00 00 05 00 00", 3));     // only the bytes its length says
-  inject(canFrame(0x442, "20 0A 00 03 00 00 00 05", 15));    // a length beyond 8: 8 bytes, length as received
+  inject(canFrame(0x404, "92 00 00 00 00 05 00 00", 3));               // only the bytes its length says
+  inject(canFrame(0x442, "20 0A 00 03 00 00 00 05", 15));              // a length beyond 8: 8 bytes, length as received
   inject(canFrame(0x443, "41 42 43 44 45 46 47 48", 8, false, true));  // message flag: no data
-  inject(canFrame(0x400, "01 00 41 02 00 00 00 00", 8, true));        // bit 29: not for this receiver
+  inject(canFrame(0x400, "01 00 41 02 00 00 00 00", 8, true));         // bit 29: not for this receiver
   EXPECT_TRUE(link::CanReceiveDispatch(link));
   const std::vector<Dispatched> expected = {
       {0, 0x401, hex("10 27 00 00 18 FC FF FF"), 8},
@@ -193,7 +195,7 @@ TEST_F(CanLayer, WaitResponseCountsAcceptedHeadersOnly) {
   inject(canFrame(0x442, "42 09 00 00 00 00 00 01"));
   inject(canFrame(0x442, "42 09 00 00 00 00 00 00"));
   EXPECT_TRUE(link::CanWaitResponse(link, 0x4209, 0));
-  EXPECT_EQ(sink.frames.size(), 3u);  // every header is dispatched, whatever its status
+  EXPECT_EQ(sink.frames.size(), 3u);                   // every header is dispatched, whatever its status
   inject(canFrame(0x442, "42 09 00 01 00 00 00 00"));  // another index
   inject(canFrame(0x442, "42 08 00 00 00 00 00 00"));  // another command
   EXPECT_FALSE(link::CanWaitResponse(link, 0x4209, 0));
@@ -228,7 +230,7 @@ TEST_F(CanLayer, AnswersReadByAnotherReceiveStillCount) {
   EXPECT_FALSE(link::CanWaitResponse(link, 0x4209, 0));  // one answer counts once
 
   inject(canFrame(0x442, "20 0B 00 00 00 00 00 00"));
-  EXPECT_FALSE(link::CanReceiveDispatch(link));  // read and dispatched, though no broadcast
+  EXPECT_FALSE(link::CanReceiveDispatch(link));                      // read and dispatched, though no broadcast
   ASSERT_TRUE(link::CanSendRequest(link, 0x200B, 0, {0, 0, 0}, 0));  // asked after the answer was read
   EXPECT_FALSE(link::CanWaitResponse(link, 0x200B, 0));
 

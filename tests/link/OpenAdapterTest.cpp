@@ -78,7 +78,7 @@ TEST_F(OpenAdapter, ALiveHandleSurvivesFailedAndSecondOpens) {
 
   EXPECT_TRUE(rig.link.CloseAdapter());
   EXPECT_EQ(rig.link.AdapterHandle, 0u);
-  EXPECT_FALSE(writeWorks());  // I/O on the closed handle fails cleanly
+  EXPECT_FALSE(writeWorks());            // I/O on the closed handle fails cleanly
   EXPECT_TRUE(rig.link.CloseAdapter());  // closing what is not open is still true
 
   rig.pick(2);

@@ -134,7 +134,7 @@ TEST_F(CanDecode, FullChargeCapacityFromTheBoxesInWholeNumbers) {
   const struct {
     const char *capacity, *asoc, *series, *result;
   } cases[] = {
-      {"500", "90", "13", "9615"}, {"500", "90", "0", "old"},  {"500.5", "90", "13", "old"},
+      {"500", "90", "13", "9615"}, {"500", "90", "0", "old"}, {"500.5", "90", "13", "old"},
       {"500", "", "13", "old"},    {"500", "90", "x", "old"},
   };
   for (const auto& c : cases) {
@@ -245,8 +245,8 @@ TEST_F(CanDecode, TheModelNameNeedsItsFirstHalfAndLeavesNothingStale) {
 
 TEST_F(CanDecode, RecordPartsFillTheProtectionBufferInUnsignedArithmetic) {
   // 2018.7.3 14:05:09, current FFFF88CC (-30516 mA), 6500 x 2 mV, SOC 35, T1 -10, diff 12, cycles 57, flag 0x49.
-  uint8_t record[32] = {0x12, 0x07, 0x03, 0x0E, 0x05, 0x09, 0xFF, 0xFF, 0x88, 0xCC, 0x00, 0x00, 0x19, 0x64,
-                        0x23, 0xF6, 0x00, 0x0C, 0x00, 0x39, 0x49};
+  uint8_t record[32] = {0x12, 0x07, 0x03, 0x0E, 0x05, 0x09, 0xFF, 0xFF, 0x88, 0xCC, 0x00,
+                        0x00, 0x19, 0x64, 0x23, 0xF6, 0x00, 0x0C, 0x00, 0x39, 0x49};
   uint32_t sum = 0;
   for (int i = 0; i < 30; ++i) sum += record[i];
   record[30] = static_cast<uint8_t>(sum >> 8);

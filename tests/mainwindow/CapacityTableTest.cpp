@@ -48,15 +48,15 @@ TEST_F(CapacityTable, MatchesByPrefixFirstLineWinsBlanksDropped) {
   };
   const Case cases[] = {
       {"AB,12.5\n", "AB1004", "12.5"},
-      {"AB,12.5\n", "A", "<none>"},             // a table key longer than the wanted key
-      {"A,1\nAB,2\n", "AB77", "1"},              // the first matching line wins
-      {"A B , 1 2\n", "AB9", "12"},              // blanks dropped anywhere
-      {"AB,12,34\n", "AB", "1234"},              // later columns join the value
-      {"AB\t,\t5\r\n", "AB", "5"},              // TAB and CR dropped
-      {",5\nAB,6\n", "AB", "6"},                 // an empty key never matches
-      {"ab,1\n", "AB", "<none>"},                // case-sensitive
-      {"AB,1\n", "", "<none>"},                  // an empty wanted key never matches
-      {"AB,3", "AB", "3"},                       // the last line without its LF counts
+      {"AB,12.5\n", "A", "<none>"},  // a table key longer than the wanted key
+      {"A,1\nAB,2\n", "AB77", "1"},  // the first matching line wins
+      {"A B , 1 2\n", "AB9", "12"},  // blanks dropped anywhere
+      {"AB,12,34\n", "AB", "1234"},  // later columns join the value
+      {"AB\t,\t5\r\n", "AB", "5"},   // TAB and CR dropped
+      {",5\nAB,6\n", "AB", "6"},     // an empty key never matches
+      {"ab,1\n", "AB", "<none>"},    // case-sensitive
+      {"AB,1\n", "", "<none>"},      // an empty wanted key never matches
+      {"AB,3", "AB", "3"},           // the last line without its LF counts
       {"X,1\nAB,3", "AB", "3"},
       {"\n\n", "AB", "<none>"},
   };

@@ -61,8 +61,8 @@ class CommandSets : public ::testing::Test {
         {eepctl::BitBtnEEPBlockChoiceRead, eepctl::BitBtnEEPRange, eepctl::BitBtnEEPPreView, eepctl::FormEEPROM});
     // Every control of the main window, and the EEPROM window's members, enabled.
     test::declareBare(controls, MainFormDef());
-    for (Control name : {eepctl::BitBtnEEPBlockChoiceRead, eepctl::BitBtnEEPRange, eepctl::BitBtnEEPPreView,
-                         eepctl::FormEEPROM})
+    for (Control name :
+         {eepctl::BitBtnEEPBlockChoiceRead, eepctl::BitBtnEEPRange, eepctl::BitBtnEEPPreView, eepctl::FormEEPROM})
       controls.declare(name, {});
     controls.setText(ctl::SpdBtnRUN, QStringLiteral("RUN"));
     controls.takeChanged();

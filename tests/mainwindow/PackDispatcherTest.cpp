@@ -23,7 +23,8 @@ class RecordingListener : public mainwindow::PackMessageListener {
  public:
   RecordingListener(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
   void HandlePackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) override {
-    log_.push_back(name_ + QStringLiteral(" %1 %2 %3").arg(id, 4, 16, QChar('0')).arg(index).arg(data[0]).toStdString());
+    log_.push_back(name_ +
+                   QStringLiteral(" %1 %2 %3").arg(id, 4, 16, QChar('0')).arg(index).arg(data[0]).toStdString());
   }
 
  private:
@@ -117,7 +118,9 @@ TEST_F(PackDispatch, BarcodeIsShownWholeFromOneReading) {
   dispatch(0x2008, 2, "52 43 4F 44 45 31 36 58");
   EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "QV2024BARCODE16X");
   const std::string full = "QV2024BARCODE32-0123456789ABCDEF";
-  const auto part = [&](int n) { return test::hexText(QByteArray::fromStdString(full.substr(8 * (n - 1), 8))).toStdString(); };
+  const auto part = [&](int n) {
+    return test::hexText(QByteArray::fromStdString(full.substr(8 * (n - 1), 8))).toStdString();
+  };
   const struct {
     const char* name;
     std::vector<std::pair<uint16_t, uint16_t>> parts;
@@ -179,7 +182,7 @@ TEST_F(PackDispatch, SpreadCountComesFromTheSeriesBoxWithinTheCells) {
     const char* high;
     const char* low;
   } cases[] = {
-      {"0", "3200", "3200"},    {"1", "3200", "3200"},   {"4", "3203", "3200"},
+      {"0", "3200", "3200"},   {"1", "3200", "3200"},  {"4", "3203", "3200"},
       {"99", "3212", "3200"},  // no further than the thirteen cells
       {"abc", "3200", "3200"}, {"-5", "3200", "3200"}, {"", "3200", "3200"},
   };
@@ -212,8 +215,8 @@ TEST_F(PackDispatch, UnlistedMessagesChangeNothingAndAllReachTheListenersInOrder
   const struct {
     uint16_t id;
     uint16_t index;
-  } unlisted[] = {{0x6600, 0}, {0x0001, 1}, {0x0009, 4}, {0x1001, 5}, {0x1001, 0}, {0x100C, 14}, {0x100C, 0},
-                  {0x1005, 1}, {0x1002, 0}, {0x1006, 0}, {0x200B, 1}};
+  } unlisted[] = {{0x6600, 0}, {0x0001, 1}, {0x0009, 4}, {0x1001, 5}, {0x1001, 0}, {0x100C, 14},
+                  {0x100C, 0}, {0x1005, 1}, {0x1002, 0}, {0x1006, 0}, {0x200B, 1}};
   for (const auto& m : unlisted) {
     SCOPED_TRACE(m.id);
     log.clear();

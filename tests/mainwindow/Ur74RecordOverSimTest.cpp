@@ -1,5 +1,5 @@
-#include "mainwindow/MainState.h"
 #include "mainwindow/MainFormControls.h"
+#include "mainwindow/MainState.h"
 #include "mainwindow/Ur74Record.h"
 #include "platform/Controls.h"
 #include "sim/SimDriver.h"

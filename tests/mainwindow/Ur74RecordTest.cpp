@@ -63,8 +63,8 @@ struct Decoder {
 TEST(Ur74Record, CapacityModelsByModelCode) {
   struct Case {
     const char* id;
-    uint64_t tcc;      // total charge in mAh
-    uint8_t rsoc;      // percent
+    uint64_t tcc;  // total charge in mAh
+    uint8_t rsoc;  // percent
     const char* dc;
     const char* cycles;
     const char* fcc;
@@ -76,10 +76,10 @@ TEST(Ur74Record, CapacityModelsByModelCode) {
       {"QV0703A12B", 700 * 5700 - 2280, 0, "5700", "700", "3420", "60", "3990000"},
       {"QV1310AA6E", 499 * 11600 - 4640, 0, "11600", "499", "8127", "70", "5788400"},
       {"QV1310AA6E", 500 * 11600 - 4640, 0, "11600", "500", "8120", "70", "5800000"},
-      {"QV1306A15D", 0, 50, "8600", "0", "8600", "100", "4300"},   // a class-3 table code
-      {"ZZ1306A15D", 0, 50, "8600", "0", "8600", "100", "4300"},   // a code not in the table
-      {"zz", 0, 50, "8600", "0", "8600", "100", "4300"},           // no id at all
-      {"QV0703A12", 0, 0, "8600", "0", "8600", "100", "3440"},     // nine characters match no code
+      {"QV1306A15D", 0, 50, "8600", "0", "8600", "100", "4300"},  // a class-3 table code
+      {"ZZ1306A15D", 0, 50, "8600", "0", "8600", "100", "4300"},  // a code not in the table
+      {"zz", 0, 50, "8600", "0", "8600", "100", "4300"},          // no id at all
+      {"QV0703A12", 0, 0, "8600", "0", "8600", "100", "3440"},    // nine characters match no code
   };
   for (const Case& c : cases) {
     Decoder d;
@@ -199,7 +199,7 @@ TEST(UpdateCellSpread, CountFromTheFirstZeroCell) {
   };
   const Case cases[] = {
       {13, "3713", "3701", "12"}, {10, "3710", "3701", "9"}, {7, "3707", "3701", "6"},
-      {8, "0", "0", "0"},          {12, "0", "0", "0"},       {3, "3703", "0", "3703"},  // seven cells
+      {8, "0", "0", "0"},         {12, "0", "0", "0"},       {3, "3703", "0", "3703"},  // seven cells
   };
   for (const Case& c : cases) {
     test::MainWindowStore controls;

@@ -89,9 +89,7 @@ class Ur96Read : public ::testing::Test {
     return ReadUr96Record(link_, controls_, state_);
   }
   // A record through the simulated pack: the UR96 query written, its answer read.
-  bool readFromPack(const sim::Ur96State& s) {
-    return readFromPack(std::make_shared<sim::Ur96Pack>(s));
-  }
+  bool readFromPack(const sim::Ur96State& s) { return readFromPack(std::make_shared<sim::Ur96Pack>(s)); }
   bool readFromPack(std::shared_ptr<sim::Ur96Pack> pack) {
     adapter_->setPack(std::move(pack));
     EXPECT_TRUE(link::SendUr96Query(link_));
@@ -127,7 +125,7 @@ TEST_F(Ur96Read, CapacityClassesReplaceThePacksFigures) {
       {2150, 1, 0, 500 * 2150 - 860, "2150", "500", "1290", "60", "1075000"},
       {2649, 1, 0, 499 * 2900 - 1160, "2900", "499", "2032", "70", "1447100"},
       {2649, 1, 0, 500 * 2900 - 1160, "2900", "500", "2030", "70", "1450000"},
-      {2033, 1, 0, 0, "2150", "0", "2150", "100", "860"},   // the class's edges
+      {2033, 1, 0, 0, "2150", "0", "2150", "100", "860"},  // the class's edges
       {2233, 1, 0, 0, "2150", "0", "2150", "100", "860"},
       {2549, 1, 0, 0, "2900", "0", "2900", "100", "1160"},
       {2749, 1, 0, 0, "2900", "0", "2900", "100", "1160"},
@@ -154,7 +152,8 @@ TEST_F(Ur96Read, CapacityClassesReplaceThePacksFigures) {
 
 TEST_F(Ur96Read, OutsideTheClassesThePacksFiguresStand) {
   // 2032, 2234, 2548 and 2750 per cell lie outside; no cells in parallel has no capacity per cell at all.
-  for (const auto& [dc, parallel] : {std::pair<uint32_t, uint8_t>{2032, 1}, {4468, 2}, {2548, 1}, {2750, 1}, {4300, 0}}) {
+  for (const auto& [dc, parallel] :
+       {std::pair<uint32_t, uint8_t>{2032, 1}, {4468, 2}, {2548, 1}, {2750, 1}, {4300, 0}}) {
     ASSERT_TRUE(read(Ur96Bytes().pack(dc, parallel, 40, 123456).at(1, 77).be(3, 5, 2).be(15, 9999, 4).reply()));
     EXPECT_EQ(text(ctl::EditASOC), "77");
     EXPECT_EQ(controls_.position(ctl::ProgressBarSOH), 77);

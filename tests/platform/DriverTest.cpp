@@ -187,7 +187,9 @@ class DriverOn : public ::testing::TestWithParam<Backend> {
     EXPECT_EQ(d().CreateDeviceInfoList(&n), FT_OK);
     std::vector<AdapterListRecord> records(n);
     uint32_t capacity = n;
-    if (n > 0) { EXPECT_EQ(d().GetDeviceInfoList(records.data(), &capacity), FT_OK); }
+    if (n > 0) {
+      EXPECT_EQ(d().GetDeviceInfoList(records.data(), &capacity), FT_OK);
+    }
     records.resize(capacity);
     return records;
   }
@@ -254,9 +256,9 @@ TEST_P(DriverOn, ReadsEndOnTheirCountOrTheirTimeOutAndKeepTheRest) {
   ASSERT_EQ(d().SetTimeouts(handle, 100, 50), FT_OK);
   rig->deviceSends("abcdef");
   waitQueued(6);
-  EXPECT_EQ(readBytes(2), "ab");  // the count is there: no wait for more
+  EXPECT_EQ(readBytes(2), "ab");     // the count is there: no wait for more
   EXPECT_EQ(readBytes(40), "cdef");  // fewer than asked by the time-out: a success with fewer bytes
-  EXPECT_EQ(readBytes(4), "");  // nothing comes: the time-out ends the read
+  EXPECT_EQ(readBytes(4), "");       // nothing comes: the time-out ends the read
 
   rig->deviceSends("stale");
   waitQueued(5);
@@ -290,7 +292,9 @@ TEST_P(DriverOn, APullFailsTheWaitingReadAndTheSameSocketAgainIsTheSameLocation)
   EXPECT_EQ(d().Close(handle), FT_OK);
   EXPECT_TRUE(list().empty());
   const std::string said = testing::internal::GetCapturedStderr();
-  if (!rig->node().empty()) { EXPECT_EQ(test::linesNaming(said, rig->node()), 1) << said; }
+  if (!rig->node().empty()) {
+    EXPECT_EQ(test::linesNaming(said, rig->node()), 1) << said;
+  }
 
   rig->plugIn();
   const std::vector<AdapterListRecord> again = list();

@@ -20,10 +20,9 @@ EvtIni withinLimits() {
   ini.repeat = 1;
   ini.barcodeMode = 2;
   ini.afterEnd = 0;
-  ini.check =
-      "ProjectName=QVX48-13S4P-A001\r\nFWVer=1.12\r\nSOCMax=100\r\nSOCMin=10\r\nSOHMax=100\r\nSOHMin=90\r\n"
-      "T1Range=2\r\nCellVoltMax=3400\r\nCellVoltMin=3200\r\nCellBalance=20\r\nPackVoltMax=45000\r\n"
-      "PackVoltMin=40000\r\nPackCurrentMax=0\r\nPackCurrentMin=-2000\r\nShippingMode=0\r\n";
+  ini.check = "ProjectName=QVX48-13S4P-A001\r\nFWVer=1.12\r\nSOCMax=100\r\nSOCMin=10\r\nSOHMax=100\r\nSOHMin=90\r\n"
+              "T1Range=2\r\nCellVoltMax=3400\r\nCellVoltMin=3200\r\nCellBalance=20\r\nPackVoltMax=45000\r\n"
+              "PackVoltMin=40000\r\nPackCurrentMax=0\r\nPackCurrentMin=-2000\r\nShippingMode=0\r\n";
   return ini;
 }
 
@@ -161,8 +160,9 @@ TEST(FunctionTestChecks, PackThatAnswersOnlyWithBroadcasts) {
   const QStringList fails = rig.failLines();
   // What the broadcasts keep current passes; every item that needs an answer of this run is NG, the cells and
   // the five flags after OV included, whatever the fields still hold.
-  for (const char* item : {"Barcode", "Project Name", "FW Version", "SOC", "SOH", "T1 Range", "Cell Voltage Series Read",
-                           "Cell Volt 1 ", "Cell Volt 13 ", "Balance Range", "Read Shipping Mode", "OV Flag", "UT Flag"}) {
+  for (const char* item :
+       {"Barcode", "Project Name", "FW Version", "SOC", "SOH", "T1 Range", "Cell Voltage Series Read", "Cell Volt 1 ",
+        "Cell Volt 13 ", "Balance Range", "Read Shipping Mode", "OV Flag", "UT Flag"}) {
     EXPECT_TRUE(fails.join('\n').contains(QLatin1String(item))) << item;
   }
   EXPECT_FALSE(fails.join('\n').contains(QLatin1String("Pack Volt"))) << fails.join('\n').toStdString();
@@ -244,8 +244,8 @@ TEST(FunctionTestChecks, ClockAgainstThePcsTime) {
       const QDateTime t = platform::now().addSecs(-c.behind);
       sim::CanPackState s = rig.pack->state();
       s.clock = {static_cast<uint8_t>(t.date().year() - 2000), static_cast<uint8_t>(t.date().month()),
-                 static_cast<uint8_t>(t.date().day()), static_cast<uint8_t>(t.time().hour()),
-                 static_cast<uint8_t>(t.time().minute()), static_cast<uint8_t>(t.time().second())};
+                 static_cast<uint8_t>(t.date().day()),         static_cast<uint8_t>(t.time().hour()),
+                 static_cast<uint8_t>(t.time().minute()),      static_cast<uint8_t>(t.time().second())};
       rig.pack->setState(s);
       ask();
     };

@@ -95,8 +95,8 @@ struct EvtIni {
   int sleep = -1, afterEnd = -1;
   QByteArray check;  // further [Check] lines
   QByteArray text() const {
-    return "[Set]\r\nTestRepeatCnt=" + QByteArray::number(repeat) + "\r\nEraseMCUIntTCCWrite=" +
-           QByteArray::number(tcc) + "\r\nEraseMCUIntEEPWrite=" + QByteArray::number(iep) +
+    return "[Set]\r\nTestRepeatCnt=" + QByteArray::number(repeat) +
+           "\r\nEraseMCUIntTCCWrite=" + QByteArray::number(tcc) + "\r\nEraseMCUIntEEPWrite=" + QByteArray::number(iep) +
            "\r\nEEPEraseWrite=" + QByteArray::number(eep) + "\r\nBarcodeWrite=" + QByteArray::number(barcode) +
            "\r\nBarcodeMode=" + QByteArray::number(barcodeMode) + "\r\nRTCWrite=" + QByteArray::number(rtc) +
            "\r\nShippingModeWrite=" + QByteArray::number(shipping) +

@@ -77,7 +77,8 @@ TEST(FunctionTestEnd, PassingRunAndItsReport) {
 
   const QStringList files = reportsIn(rig, "WN-01");
   ASSERT_EQ(files.size(), 1);
-  EXPECT_TRUE(QRegularExpression("^BC-0001_\\d{8}_\\d{6}_PASS\\.txt$").match(files[0]).hasMatch()) << files[0].toStdString();
+  EXPECT_TRUE(QRegularExpression("^BC-0001_\\d{8}_\\d{6}_PASS\\.txt$").match(files[0]).hasMatch())
+      << files[0].toStdString();
   const QString path = rig.reports.path() + "/Test_Report/WN-01/" + files[0];
   const QByteArray bytes = readFile(path);
   QByteArray expectedBytes;
@@ -121,9 +122,10 @@ TEST(FunctionTestEnd, ChineseTextsReadTheSameOnScreenInTheMemoAndInTheFile) {
   EXPECT_EQ(rig.controls().text(fctl::Edit_Barcode32_RW), barcode);
   EXPECT_EQ(rig.controls().text(fctl::Edit_ModelName), model);
   const QStringList memo = rig.memo();
-  for (const QString& line : {"3.  Barcode  :  " + barcode + "  Test  :  ", "  [ " + barcode + " ]  ........  PASS",
-                              "4.  Project Name  :  " + model + "  Test  :  ", "  [ " + model + " ]  ........  PASS",
-                              QStringLiteral("產品條碼名稱  :  ") + barcode, QStringLiteral("測試專案名稱  :  ") + model})
+  for (const QString& line :
+       {"3.  Barcode  :  " + barcode + "  Test  :  ", "  [ " + barcode + " ]  ........  PASS",
+        "4.  Project Name  :  " + model + "  Test  :  ", "  [ " + model + " ]  ........  PASS",
+        QStringLiteral("產品條碼名稱  :  ") + barcode, QStringLiteral("測試專案名稱  :  ") + model})
     EXPECT_TRUE(memo.contains(line)) << line.toStdString();
   EXPECT_FALSE(rig.failLines().join('\n').contains("Barcode")) << rig.failLines().join('\n').toStdString();
   EXPECT_FALSE(rig.failLines().join('\n').contains("Project"));
@@ -166,10 +168,10 @@ TEST(FunctionTestEnd, ClosingCommands) {
   const struct {
     const char* name;
     int afterEnd;
-    bool unplug;     // the adapter cannot be opened
-    bool stop;       // STOP before the end
+    bool unplug;        // the adapter cannot be opened
+    bool stop;          // STOP before the end
     QStringList lines;  // the last lines before the summary
-    bool sent;       // the closing request went to the pack
+    bool sent;          // the closing request went to the pack
     const char* verdict;
   } cases[] = {
       // clang-format off

@@ -101,8 +101,10 @@ TEST(FunctionTestRun, EveryWritingStepOn) {
   EXPECT_EQ(rig.failLines(), QStringList{"10.  " + QStringLiteral("  [  BMS wake up test  ]  ........  NG")});
   const auto questions = rig.op.questions();
   ASSERT_EQ(questions.size(), 2u);
-  EXPECT_EQ(questions[0], std::pair(QStringLiteral("   BMS Sleep command 後確認.   "), QStringLiteral("   BMS 已經 Sleep?   ")));
-  EXPECT_EQ(questions[1], std::pair(QStringLiteral("   BMS Wake up 後確認.   "), QStringLiteral("  BMS 已經 Wake up?   ")));
+  EXPECT_EQ(questions[0],
+            std::pair(QStringLiteral("   BMS Sleep command 後確認.   "), QStringLiteral("   BMS 已經 Sleep?   ")));
+  EXPECT_EQ(questions[1],
+            std::pair(QStringLiteral("   BMS Wake up 後確認.   "), QStringLiteral("  BMS 已經 Wake up?   ")));
   // The run gave the adapter back and the page is idle again.
   EXPECT_EQ(rig.link().AdapterHandle.load(), 0u);
   EXPECT_FALSE(rig.link().canSessionHeld());
@@ -123,13 +125,13 @@ TEST(FunctionTestRun, RefusingPackMakesEveryWriteNg) {
   rig.run();
 
   EXPECT_EQ(rig.memo().mid(4, 44), writingLines(false, rig.controls().selectedItemText(link::ctl::CobBoxInterfaceName),
-                                               rig.controls().text(fctl::Edit_RTC_CAN_ENG)));
-  EXPECT_EQ(rig.failLines(), (QStringList{"3.    [ Erase MCU Total Charge Capacity ]  ........  NG",
-                                          "4.    [ Erase MCU Internal EEPROM ]  ........  NG",
-                                          "5.    [ EEPROM Erase ]  ........  NG", "6.    [ RTC Set ]  ........  NG",
-                                          "7.    [ Barcode Write ]  ........  NG",
-                                          "8.    [ Shipping Mode Write ]  ........  NG",
-                                          "10.    [  BMS wake up test  ]  ........  NG"}));
+                                                rig.controls().text(fctl::Edit_RTC_CAN_ENG)));
+  EXPECT_EQ(
+      rig.failLines(),
+      (QStringList{"3.    [ Erase MCU Total Charge Capacity ]  ........  NG",
+                   "4.    [ Erase MCU Internal EEPROM ]  ........  NG", "5.    [ EEPROM Erase ]  ........  NG",
+                   "6.    [ RTC Set ]  ........  NG", "7.    [ Barcode Write ]  ........  NG",
+                   "8.    [ Shipping Mode Write ]  ........  NG", "10.    [  BMS wake up test  ]  ........  NG"}));
   EXPECT_FALSE(rig.pack->state().shippingMode);
 }
 

@@ -98,8 +98,12 @@ TEST_F(CanBarcodeRoad, ReadInEachFormWithTheCapacityLookup) {
     controls().setText(c::Edit_Battery_Capacity_BRCAN, "keep");
     controls().setText(c::Label_Barcode_R, "x");
     clickAndWait(c::SpdBtn_Barcode32_R);
-    if (!k.requests.empty()) { EXPECT_EQ(barcodeRequests(), k.requests); }
-    if (k.form < 0) { EXPECT_TRUE(barcodeRequests().empty()); }
+    if (!k.requests.empty()) {
+      EXPECT_EQ(barcodeRequests(), k.requests);
+    }
+    if (k.form < 0) {
+      EXPECT_TRUE(barcodeRequests().empty());
+    }
     EXPECT_EQ(text(c::Label_Barcode_R), k.label);
     EXPECT_EQ(text(c::Edit_Barcode32_RW), k.barcode);
     EXPECT_EQ(text(c::Edit_Battery_Capacity_BRCAN), k.energy);
@@ -162,7 +166,9 @@ TEST_F(CanBarcodeRoad, WriteInEachForm) {
         EXPECT_EQ(r[i].data, k.parts[i]) << i;
       }
     }
-    if (QByteArray(k.text).isEmpty()) { EXPECT_TRUE(r.empty()); }
+    if (QByteArray(k.text).isEmpty()) {
+      EXPECT_TRUE(r.empty());
+    }
   }
   EXPECT_EQ(pack->state().barcode32.left(10), "QVNEW12345");
   EXPECT_EQ(pack->state().barcode16, "ABCDEFGHIJKLMNOP");
@@ -290,9 +296,7 @@ TEST_F(CanBarcodeRoad, TheChoiceIsWrittenIntoEvtIniInPlace) {
 TEST_F(CanBarcodeRoad, AReadClickedDuringTheStartUpReadWaitsForIt) {
   // Only the second 16-character ID answers: the start-up read tries every form, long enough for the click.
   test::ScopedTimeScale slower{0.1};  // a start-up read long enough for the click to come in its first form
-  setFaults([](sim::CanPackFaults& f) {
-    f.unanswered = {{0x200A, CanPack::kAnyIndex}, {0x000A, CanPack::kAnyIndex}};
-  });
+  setFaults([](sim::CanPackFaults& f) { f.unanswered = {{0x200A, CanPack::kAnyIndex}, {0x000A, CanPack::kAnyIndex}}; });
   tool->FormMain.onEvent(c::SpdBtnRUN, UiEvent::Click);
   // Clicked once the start-up read has begun.
   ASSERT_TRUE(waitFor([&] { return !barcodeRequests().empty(); }));

@@ -35,8 +35,8 @@ class SequenceSink : public link::CanFrameSink {
   std::atomic<std::thread::id> monitoring;
   void DispatchCanFrame(uint8_t, uint32_t id, const uint8_t data[8], uint8_t) override {
     std::lock_guard lock(mutex_);
-    seen_.push_back({id, QByteArray(reinterpret_cast<const char*>(data), 8),
-                     std::this_thread::get_id() == monitoring.load()});
+    seen_.push_back(
+        {id, QByteArray(reinterpret_cast<const char*>(data), 8), std::this_thread::get_id() == monitoring.load()});
   }
   std::vector<Seen> seen() const {
     std::lock_guard lock(mutex_);

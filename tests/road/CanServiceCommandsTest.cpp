@@ -122,8 +122,7 @@ TEST_F(CanServiceRoad, ShippingModeSetIsOkOnlyWhenThePackAcceptedIt) {
     adapter->clearWritten();
     controls().setChecked(c::CheckBox_SippingMode, k.tick);
     controls().setText(c::Label_GET_RXDAT, "DAT : 1");
-    EXPECT_EQ(test::onWorker([&] { return commands::CanSetShippingModeWorker(tool->link, tool->state); }),
-              k.result);
+    EXPECT_EQ(test::onWorker([&] { return commands::CanSetShippingModeWorker(tool->link, tool->state); }), k.result);
     const std::vector<Request> r = requests(0x4209);
     ASSERT_EQ(r.size(), 3u);  // always three passes
     for (const Request& one : r) {

@@ -94,9 +94,7 @@ TEST_F(Fixture, TheReadButtonsQueryTheirChannelAndShowTheValue) {
     });
     run(k.button);
     EXPECT_EQ(adapterFrames(0x0118), std::vector<QString>{adapterFrame(k.query)});
-    EXPECT_EQ(c().text(k.edit), k.edit == ctl::EditDsgVolt   ? "3300"
-                                : k.edit == ctl::EditBtyVolt ? "4294967295"
-                                                             : "0");
+    EXPECT_EQ(c().text(k.edit), k.edit == ctl::EditDsgVolt ? "3300" : k.edit == ctl::EditBtyVolt ? "4294967295" : "0");
     EXPECT_EQ(c().panel(ctl::StatusBarView, 0), test::kStop);
     expectCommandOver();
   }

@@ -73,7 +73,8 @@ TEST_F(MonitorProgram, ClosingTheProgramEndsARun) {
     const char* setup;
     int protocol;
     const char* mode;
-  } cases[] = {{"ur74", 0, " UR74 Mode "}, {"ur96", 0, " UR96 Mode "}, {"ur2", 0, " UR2 Mode "}, {"can", 1, " CAN Mode "}};
+  } cases[] = {
+      {"ur74", 0, " UR74 Mode "}, {"ur96", 0, " UR96 Mode "}, {"ur2", 0, " UR2 Mode "}, {"can", 1, " CAN Mode "}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.setup);
     start(c.setup, c.protocol);

@@ -140,7 +140,9 @@ class MonitorRoad : public ::testing::Test {
 
   static bool waitFor(const std::function<bool()>& done) { return test::waitFor(done); }
   bool ended() const { return rig.services.workers.running("MonitorThreadProc") == 0; }
-  void waitForEnd() { ASSERT_TRUE(waitFor([&] { return ended(); })); }
+  void waitForEnd() {
+    ASSERT_TRUE(waitFor([&] { return ended(); }));
+  }
 
   QString panel(int i) const { return rig.controls.panel(mainwindow::ctl::StatusBarView, i); }
   QString text(Control name) const { return rig.controls.text(name); }
@@ -234,8 +236,8 @@ TEST_F(MonitorRoad, SilentPackIsNotFound) {
   configure(0);
   click();
   waitForEnd();
-  const std::vector<Ask> probes = {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96,    Ask::Ur96,
-                                   Ask::Ur96, Ask::Ur2, Ask::Ur2, Ask::Ur2};
+  const std::vector<Ask> probes = {Ask::Ur74, Ask::Ur74, Ask::Ur74, Ask::Ur96, Ask::Ur96,
+                                   Ask::Ur96, Ask::Ur2,  Ask::Ur2,  Ask::Ur2};
   EXPECT_EQ(pack->kinds(), probes);
   EXPECT_EQ(panel(1), " Not found ");
   EXPECT_EQ(state.DetectedUrVariant.load(), mainwindow::kVariantNone);
@@ -712,7 +714,7 @@ TEST_F(MonitorRoad, APulledCableKeepsEachLoopsPaceAndFloodsNoLog) {
   const struct {
     const char* setup;  // nullptr: the CAN pack
     Ask poll;
-    int periodMs;       // the sleeps of one cycle whose query fails
+    int periodMs;                         // the sleeps of one cycle whose query fails
     std::atomic<int> HookLog::*perCycle;  // a callee each cycle calls once; nullptr: none
   } cases[] = {
       {"ur74", Ask::Ur74, 500, nullptr},

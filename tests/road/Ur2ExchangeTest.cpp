@@ -1,6 +1,6 @@
 // UR2 exchanges on a worker over the simulated UR2 pack: the monitoring's own poll cycle (its requests, each
-// request, wait, read, dispatch) fills the display from the first cycle on, two hundred cycles leave the firmware id as it was, a
-// corrupted or refused answer changes nothing, and a write is acknowledged.
+// request, wait, read, dispatch) fills the display from the first cycle on, two hundred cycles leave the firmware id as
+// it was, a corrupted or refused answer changes nothing, and a write is acknowledged.
 
 #include "link/PackFrames.h"
 #include "mainwindow/MainFormControls.h"
@@ -117,8 +117,8 @@ TEST_F(Ur2Exchange, FirstCycleShowsThePack) {
   EXPECT_EQ(text(mainwindow::ctl::Edit_VoltDiff), "12");
 
   onWorker([&] {
-    for (const Request& r : {Request{0x1005, 0}, {0x2001, 1}, {0x200B, 0}, {0x200A, 1}, {0x200A, 2}, {0x200A, 3},
-                            {0x200A, 4}}) {
+    for (const Request& r :
+         {Request{0x1005, 0}, {0x2001, 1}, {0x200B, 0}, {0x200A, 1}, {0x200A, 2}, {0x200A, 3}, {0x200A, 4}}) {
       EXPECT_TRUE(request(r)) << r.first;
     }
   });

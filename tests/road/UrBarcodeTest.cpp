@@ -11,13 +11,13 @@
 namespace qv {
 namespace {
 
+using test::data;
+using test::req;
 using test::ctl::BitBtn1;
 using test::ctl::BitBtnBarCodeRead;
 using test::ctl::BitBtnBarCodeWrite;
 using test::ctl::EditBarCode32;
 using test::ctl::StatusBarView;
-using test::data;
-using test::req;
 
 constexpr uint16_t kEep = 0x6207, k32 = 0x200A, k16 = 0x2008, k16First = 0x000A;
 
@@ -71,7 +71,7 @@ TEST_F(UrBarcode, TheReadFindsTheFirstKindWhosePartsAllAnswer) {
     Answers answers;
     int eep, b32, b16;  // requests sent per read message
     const char* edit;
-    const char* mode;   // panel 1 after the read
+    const char* mode;  // panel 1 after the read
   } cases[] = {
       // The EEPROM item is asked first, straight after a UR2 detection that left half an answer behind.
       {"UR2, all kinds", "ur2", {.eep = true, .b32 = true, .b16 = true}, 4, 0, 0, kBarcode32, ""},

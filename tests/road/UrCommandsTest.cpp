@@ -3,10 +3,11 @@
 // during and after, a refused and a silent pack, no adapter, a worker that cannot start, the erase's consent,
 // the EEPROM buttons, and the clock and shipping-mode reads of the polling loops.
 
+#include "ProgramRig.h"
 #include "app/ServiceTool.h"
 #include "commands/UrServiceCommands.h"
-#include "eeprom/EEPRecordFormControls.h"
 #include "eeprom/EEPROMFormControls.h"
+#include "eeprom/EEPRecordFormControls.h"
 #include "link/ConfigFormControls.h"
 #include "mainwindow/CommandSets.h"
 #include "mainwindow/MainFormControls.h"
@@ -15,7 +16,6 @@
 #include "sim/CompositePack.h"
 #include "sim/SimSetups.h"
 #include "sim/Ur2Pack.h"
-#include "ProgramRig.h"
 #include "support/Bytes.h"
 #include "support/OnWorker.h"
 #include "support/TimeScale.h"
@@ -36,10 +36,10 @@ namespace qv {
 namespace {
 
 namespace ctl = mainwindow::ctl;
+using test::data;
 using test::hex;
 using test::hexText;
 using test::PeekPack;
-using test::data;
 using test::req;
 
 // A pack that answers one read request as if another message had been asked.

@@ -111,9 +111,9 @@ TEST_F(UrReaders, TheBarcodeBoxShowsOnlyAWholeBarcodeOfOneReading) {
       {"every third frame lost", [n = 0](const Reply&) mutable { return n++ % 3 == 1 ? Fate::Lose : Fate::Deliver; },
        false},
       // Part 3's answer comes after part 4's request: the parts still come in order, then the next pass whole.
-      {"part 3 late", [n = 0](const Reply& r) mutable {
-         return r.kind == 3 && r.index == 3 && n++ == 0 ? Fate::Late : Fate::Deliver;
-       }, true},
+      {"part 3 late",
+       [n = 0](const Reply& r) mutable { return r.kind == 3 && r.index == 3 && n++ == 0 ? Fate::Late : Fate::Deliver; },
+       true},
       {"doubled answers", [](const Reply&) { return Fate::Double; }, true},
   };
   for (const Case& k : cases) {
@@ -159,15 +159,19 @@ TEST_F(UrReaders, ARecordPartCountsOnlyForItsOwnReadAndWhole) {
   } cases[] = {
       {"every answer doubled", [](const Reply&) { return Fate::Double; }, 0x0F},
       // Part 2's answer comes after part 3's request: part 2 is not counted, and not taken as part 3.
-      {"part 2 late", [&, last = Reply{}](const Reply& r) mutable {
+      {"part 2 late",
+       [&, last = Reply{}](const Reply& r) mutable {
          if (r.kind == 3) last = r;
          return last.index == 2 ? Fate::Late : Fate::Deliver;
-       }, 0x0D},
+       },
+       0x0D},
       // Part 2's header in time, its data after part 3's request: part 3 still finds its own answer.
-      {"part 2 split between its frames", [&, last = Reply{}](const Reply& r) mutable {
+      {"part 2 split between its frames",
+       [&, last = Reply{}](const Reply& r) mutable {
          if (r.kind == 3) last = r;
          return r.kind == 4 && last.index == 2 ? Fate::Late : Fate::Deliver;
-       }, 0x0D},
+       },
+       0x0D},
       // Half of part 1's header now, the rest after part 2's request.
       {"part 1's header split", [&](const Reply& r) { return part(r, 3, 1) ? Fate::Split : Fate::Deliver; }, 0x0E},
   };

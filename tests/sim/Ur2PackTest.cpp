@@ -84,8 +84,8 @@ TEST(Ur2Pack, LeavesUnknownAndBrokenRequestsUnanswered) {
   sim::Ur2Pack pack(state);
   QByteArray badCheck = read(0x1001, 1);
   badCheck[11] = static_cast<char>(badCheck[11] ^ 1);
-  for (const QByteArray& frame : {read(0x0001, 1), read(0x1001, 5), read(0x6600, 0), read(0x200A, 1),
-                                  read(0x6207, 1), read(0x2008, 1), badCheck, QByteArray("X"), hex("26 0D 0A")}) {
+  for (const QByteArray& frame : {read(0x0001, 1), read(0x1001, 5), read(0x6600, 0), read(0x200A, 1), read(0x6207, 1),
+                                  read(0x2008, 1), badCheck, QByteArray("X"), hex("26 0D 0A")}) {
     EXPECT_TRUE(answers(pack, frame).empty()) << test::hexText(frame).toStdString();
   }
 }

@@ -6,9 +6,7 @@
 
 namespace qv::test {
 
-inline QByteArray hex(const char* spaced) {
-  return QByteArray::fromHex(QByteArray(spaced).replace(' ', ""));
-}
+inline QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
 
 inline QString hexText(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
 

@@ -21,8 +21,8 @@ inline std::vector<CanWritten> canMessagesWritten(const std::vector<QByteArray>&
   for (const QByteArray& f : frames) {
     if (f.size() != 19 || f.mid(0, 4) != hex("55 AA 04 01")) continue;
     const auto u8 = [&](int i) { return static_cast<uint8_t>(f[i]); };
-    out.push_back({uint32_t(u8(5) & 0x1F) << 24 | uint32_t(u8(6)) << 16 | uint32_t(u8(7)) << 8 | u8(8), u8(4) >> 4,
-                   f.mid(9, 8)});
+    out.push_back(
+        {uint32_t(u8(5) & 0x1F) << 24 | uint32_t(u8(6)) << 16 | uint32_t(u8(7)) << 8 | u8(8), u8(4) >> 4, f.mid(9, 8)});
   }
   return out;
 }

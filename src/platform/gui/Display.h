@@ -64,7 +64,7 @@ class Display : public QObject, public Controls::Observer {
   Controls& controls_;
   std::vector<std::unique_ptr<FormWindow>> windows_;
   std::unordered_map<std::string, FormWindow*> windowOfKey_;
-  QTimer timer_;             // the next flush, when one came too soon after the last
+  QTimer timer_;  // the next flush, when one came too soon after the last
   QElapsedTimer sinceFlush_;
   std::atomic<bool> pending_{false};
   std::atomic<bool> armed_{false};  // the timer will flush: a change needs no post of its own

@@ -37,14 +37,10 @@ QColor rgb(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF
 QColor toQColor(Colour c) {
   const QPalette system = QApplication::palette();
   switch (c) {
-    case colour::Window:
-      return system.color(QPalette::Base);
-    case colour::WindowText:
-      return system.color(QPalette::Text);
-    case colour::ButtonFace:
-      return system.color(QPalette::Button);
-    default:
-      return colour::isSystem(c) ? system.color(QPalette::Button) : rgb(c);
+    case colour::Window: return system.color(QPalette::Base);
+    case colour::WindowText: return system.color(QPalette::Text);
+    case colour::ButtonFace: return system.color(QPalette::Button);
+    default: return colour::isSystem(c) ? system.color(QPalette::Button) : rgb(c);
   }
 }
 
@@ -181,8 +177,7 @@ void FormWindow::build(const ControlDef& def) {
   }
 
   const KindView& view = kindView(def.kind);
-  if (view.make == nullptr)
-    throw std::logic_error(std::string(form_.name.key()) + ": " + key + " cannot be a control");
+  if (view.make == nullptr) throw std::logic_error(std::string(form_.name.key()) + ": " + key + " cannot be a control");
   QWidget* w = view.make(c, parent);
   w->setObjectName(objectNameFor(def.name.key()));
   w->setProperty(kKeyProperty, QString::fromUtf8(def.name.c_str()));
@@ -592,9 +587,9 @@ const FormWindow::KindView& FormWindow::kindView(Kind kind) {
       {Kind::Image,
        [](Item& c, QWidget* parent) -> QWidget* {
          auto* image = new QLabel(parent);
-         image->setPixmap(QPixmap::fromImage(loadPicture(c.def->picture)
-                                                 .scaled(c.def->width, c.def->height, Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation)));
+         image->setPixmap(QPixmap::fromImage(
+             loadPicture(c.def->picture)
+                 .scaled(c.def->width, c.def->height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
          return image;
        },
        nullptr, false, false, [](FormWindow&, Item&, const ControlState&, const QColor&) {}, nullptr},

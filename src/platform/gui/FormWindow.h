@@ -75,8 +75,8 @@ class FormWindow : public QWidget {
     Kind kind;
     QWidget* (*make)(Item& c, QWidget* parent);  // none: not a control with a widget
     void (*input)(FormWindow& window, Item& c);  // hands the operator's input on; none: it takes none
-    bool container;                               // holds other controls (no events of its own)
-    bool palette;                                 // its colours are its palette's
+    bool container;                              // holds other controls (no events of its own)
+    bool palette;                                // its colours are its palette's
     void (*paint)(FormWindow& window, Item& c, const ControlState& s, const QColor& background);
     void (*show)(FormWindow& window, Item& c, const ControlState& s);  // beyond colours, font, enabled, visible
   };

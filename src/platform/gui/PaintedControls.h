@@ -5,8 +5,8 @@
 #include <QColor>
 #include <QGroupBox>
 #include <QPixmap>
-#include <QStyleOptionGroupBox>
 #include <QStringList>
+#include <QStyleOptionGroupBox>
 #include <QVector>
 #include <QWidget>
 

@@ -8,8 +8,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QThread>

@@ -17,16 +17,16 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <set>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <linux/usbdevice_fs.h>
 
 namespace qv::test {
 namespace {
@@ -625,14 +625,10 @@ struct EmulatedFt232h::Impl {
       case USBDEVFS_SETINTERFACE:
       case USBDEVFS_CLEAR_HALT:
       case USBDEVFS_RESETEP:
-      case USBDEVFS_RESET:
-        return finish(client, 0, 0);
-      case USBDEVFS_SUBMITURB:
-        return submit(p, client);
-      case USBDEVFS_DISCARDURB:
-        return discard(p, client);
-      default:
-        return finish(client, -1, ENOTTY);
+      case USBDEVFS_RESET: return finish(client, 0, 0);
+      case USBDEVFS_SUBMITURB: return submit(p, client);
+      case USBDEVFS_DISCARDURB: return discard(p, client);
+      default: return finish(client, -1, ENOTTY);
     }
   }
 
@@ -653,8 +649,8 @@ struct EmulatedFt232h::Impl {
     const bool bulkIn = u->type == USBDEVFS_URB_TYPE_BULK && (u->endpoint & 0x80) != 0;
     if (u->length > 0 && !bulkIn) {
       GError* error = nullptr;
-      u->buffer = umockdev_ioctl_data_resolve(d, offsetof(usbdevfs_urb, buffer), static_cast<size_t>(u->length),
-                                              &error);
+      u->buffer =
+          umockdev_ioctl_data_resolve(d, offsetof(usbdevfs_urb, buffer), static_cast<size_t>(u->length), &error);
       if (error != nullptr) {
         g_error_free(error);
         return finish(client, -1, EFAULT);
@@ -803,7 +799,7 @@ struct EmulatedFt232h::Impl {
           reply = {kModemStatus, kLineStatus};
           break;
         case 0x0A: reply = {static_cast<uint8_t>(seenNow.latencyMs)}; break;
-        case 0x0C: reply = {0xFF}; break;  // the pins
+        case 0x0C: reply = {0xFF}; break;        // the pins
         case 0x90: reply = {0xFF, 0xFF}; break;  // a blank EEPROM word
         default: ok = false;
       }
