@@ -1,6 +1,7 @@
 // The UR2 pack message dispatcher over any sequence of messages: every message reaches every listener in the
 // order added, with its bytes; the plain boxes show what their bytes say; the cell spread is the highest and
-// lowest of the cells the series count covers; the firmware id never grows past its room.
+// lowest of the cells the series count covers; the firmware id never grows past its room; a barcode is shown
+// only whole, from the parts of one reading.
 
 #include "FuzzStore.h"
 #include "FuzzSupport.h"
@@ -65,6 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   long long series = 0;
   bool seriesShown = false;
   QString barcode;
+  QString gathered;
+  uint16_t gathering = 0;
+  int next = 0;
 
   fuzz::Input in(data, size);
   while (!in.empty()) {
@@ -94,10 +98,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditT2) == QString::number(static_cast<int8_t>(d[1])));
     }
     if (id == 0x2001) QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditPDSN) == text8(d));
-    if (id == 0x2008 || id == 0x200A || id == 0x6207) {
-      if (index == 1) barcode = text8(d);
-      if (index >= 2 && index <= 4) barcode += text8(d);
-      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditBarCode32) == barcode);
+    // The barcode: the parts of one message from part 1 on, each right after the one before, shown once the last
+    // (2 for 0x2008, 4 for the others) came; anything else in between drops what was gathered.
+    {
+      const bool isBarcode = id == 0x2008 || id == 0x200A || id == 0x6207;
+      if (isBarcode && index == 1) {
+        gathering = id;
+        next = 2;
+        gathered = text8(d);
+      } else if (isBarcode && next != 0 && id == gathering && index == next) {
+        gathered += text8(d);
+        ++next;
+      } else {
+        next = 0;
+      }
+      if (next > (gathering == 0x2008 ? 2 : 4)) {
+        barcode = gathered;
+        next = 0;
+      }
+      QV_FUZZ_CHECK(controls.text(qv::mainwindow::ctl::EditBarCode32) == barcode && barcode.size() <= 32);
     }
     if (id == 0x1001 && index >= 1 && index <= 4) {
       const int firstCell = index == 4 ? 13 : 4 * index - 3;

@@ -147,6 +147,7 @@ void SimAdapter::connect(platform::RxQueue* rx) {
   rx_ = rx;
   input_.clear();
   pendingCan_.clear();
+  late_.clear();
 }
 
 void SimAdapter::disconnect() {
@@ -171,12 +172,37 @@ void SimAdapter::sendCan(const std::vector<CanFrame>& frames) {
       const auto at = static_cast<qsizetype>((canFramesOut_ / faults_.canCorruptEvery) % 18);
       bytes[at] = static_cast<char>(bytes[at] ^ 0x24);
     }
-    if (faults_.canSplitAt > 0) {
+    deliver(bytes, true);
+  }
+}
+
+void SimAdapter::deliver(const QByteArray& frame, bool can) {
+  const Fate fate = faults_.schedule ? faults_.schedule(scheduled_++, frame) : Fate::Deliver;
+  const auto now = [&](const QByteArray& bytes) {
+    if (can && faults_.canSplitAt > 0) {
       pendingCan_.append(bytes);
     } else {
       send(bytes);
     }
+  };
+  switch (fate) {
+    case Fate::Deliver: now(frame); break;
+    case Fate::Lose: break;
+    case Fate::Late: late_.append(frame); break;
+    case Fate::Double: now(frame + frame); break;
+    case Fate::Split: {
+      const qsizetype half = frame.size() / 2;
+      now(frame.left(half));
+      late_.append(frame.mid(half));
+      break;
+    }
   }
+}
+
+void SimAdapter::releaseLate() {
+  if (late_.isEmpty()) return;
+  send(late_);
+  late_.clear();
 }
 
 void SimAdapter::flushPending() {
@@ -230,6 +256,8 @@ platform::FtStatus SimAdapter::hostWrite(const uint8_t* data, uint32_t n, uint32
     const QByteArray frame = input_.left(length);
     input_.remove(0, length);
     written_.push_back(frame);
+    // What was held back comes now: after this request reached the adapter, before its answer.
+    releaseLate();
     handleFrame(frame);
   }
   return platform::FT_OK;
@@ -266,7 +294,7 @@ void SimAdapter::handleFrame(const QByteArray& frame) {
       if (faults_.wrongChk) reply[reply.size() - 2] = static_cast<char>(reply[reply.size() - 2] ^ 0x5A);
       if (faults_.shortBy > 0) reply.chop(std::min<int>(faults_.shortBy, static_cast<int>(reply.size())));
       send(faults_.noiseBefore);
-      send(reply);
+      deliver(reply, false);
       send(faults_.leftover);
     }
   } else if (type == 0x011A) {

@@ -76,6 +76,15 @@ class Fixture {
   virtual void switchCommand(const QByteArray& payload) = 0;
 };
 
+// What becomes of one frame the adapter sends back (a 0x0702 reply or a CAN frame from the pack).
+enum class Fate {
+  Deliver,
+  Lose,    // never comes
+  Late,    // comes after the PC's next frame reached the adapter (the next request), before that one's answer
+  Double,  // comes twice, back to back
+  Split,   // its first half comes now, the rest late
+};
+
 // Faults on demand. They apply to what the adapter sends back.
 struct Faults {
   bool silent = false;       // nothing comes back at all
@@ -88,6 +97,9 @@ struct Faults {
   int canLengthNibble = -1;  // CAN frames from the pack carry this length nibble (-1: as sent)
   int canCorruptEvery = 0;   // every n-th CAN frame from the pack has one byte changed (0: none), a byte
                              // further along each time, so its check byte or its 55 AA 04 01 no longer holds
+  // Each frame sent back, numbered from 0 over the adapter's life, meets the fate this gives (none: delivered).
+  // Applied after the faults above; a late frame that is still held when the next one is late keeps its place.
+  std::function<Fate(int64_t number, const QByteArray& frame)> schedule;
 };
 
 class SimAdapter {
@@ -139,6 +151,8 @@ class SimAdapter {
   void send(const QByteArray& bytes);                 // lock held
   void sendCan(const std::vector<CanFrame>& frames);  // lock held
   void flushPending();                                // lock held
+  void deliver(const QByteArray& frame, bool can);    // lock held: the frame after its scheduled fate
+  void releaseLate();                                 // lock held
 
   const platform::AdapterListRecord record_;
   mutable std::recursive_mutex mutex_;
@@ -154,6 +168,8 @@ class SimAdapter {
   std::vector<QByteArray> written_;
   QByteArray pendingCan_;               // CAN bytes held back to come in pieces
   int64_t canFramesOut_ = 0;            // CAN frames sent back, for canCorruptEvery
+  int64_t scheduled_ = 0;               // frames sent back, for the schedule
+  QByteArray late_;                     // bytes held until the PC's next frame
   // clang-format on
   platform::RxQueue* rx_ = nullptr;
   int64_t startMs_ = 0;

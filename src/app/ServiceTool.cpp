@@ -37,7 +37,8 @@ ServiceTool::ServiceTool(std::unique_ptr<platform::Driver> driver)
       diagnosisReport(services, link, state, FormEEPROM.records()) {
   link.setPackMessageSink(&packDispatcher);
   packDispatcher.addListener(&FormEEPROM.records());
-  link.setCanFrameSink(&canAnswerCounts);
+  link.setCanFrameSink(&canDispatcher);
+  canDispatcher.addListener(&canAnswerCounts);
   link.setCanAnswerFlags(&canDispatcher.ackFlags());
   canDispatcher.setWakeUpLineTypeBox(eeprom::paraCtl::Edit_WakeUpLineType);
   canDispatcher.setParameterAnswer(
@@ -150,7 +151,12 @@ void ServiceTool::installCanEepromWindows() {
   eeprom::CanRecordHooks& hooks = FormEEP_Record.hooks;
   hooks.SwitchKeepAlive = [this](bool on) { services.controls.setEnabled(mainwindow::ctl::Timer_300h_ON, on); };
   hooks.RaiseRunFlag = [this] { state.RunFlag.set(1); };
-  hooks.ZeroRecordBuffer = [this] { state.records.ProtectBlockBuffer.set(mainwindow::EepBlockBuffer{}); };
+  // The buffer takes the parts of the block being read alone.
+  hooks.ZeroRecordBuffer = [this](int block) {
+    mainwindow::EepBlockBuffer zero;
+    zero.canBlock = static_cast<uint8_t>(block);
+    state.records.ProtectBlockBuffer.set(zero);
+  };
   hooks.RecordBuffer = [this] {
     return state.records.ProtectBlockBuffer.with([](const mainwindow::EepBlockBuffer& b) {
       return eeprom::CanRecordFields{b.dateTime,          b.current,    b.voltage, b.stateOfCharge, b.t1,

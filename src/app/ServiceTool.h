@@ -71,8 +71,8 @@ class ServiceTool {
   commands::UrBarcodeCommands urBarcode;
   // The fixture's switches and measurements behind the ENG2 page's buttons.
   commands::FixtureCommands fixture;
-  // Stands in front of the CAN dispatcher and counts the answers it decoded, for the Function Test's reads.
-  production::CanAnswerCounts canAnswerCounts{canDispatcher};
+  // Listens to the CAN dispatcher and counts the answers it decoded, for the Function Test's reads.
+  production::CanAnswerCounts canAnswerCounts;
   // The Function Test behind TEST on the page "CANEVT".
   production::FunctionTest functionTest{services, link, state, canAnswerCounts};
 

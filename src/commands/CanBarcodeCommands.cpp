@@ -1,5 +1,6 @@
 #include "commands/CanBarcodeCommands.h"
 
+#include "commands/CanCommandNames.h"
 #include "commands/CanServiceCommands.h"
 #include "link/CanLayer.h"
 #include "link/CanWriteCommands.h"
@@ -17,12 +18,8 @@ namespace qv::commands {
 
 namespace {
 
-namespace c = mainwindow::ctl;
-namespace msg = link::msg;
-using link::CanAckFamily;
-using platform::sleepMs;
+using namespace canCommandNames;
 
-constexpr link::CanArgs kNoArgs{0, 0, 0};
 constexpr int kBarcode32 = 0;
 constexpr int kBarcode16 = 1;
 // The edit and the writers hold 32 bytes at most.
@@ -30,8 +27,9 @@ constexpr int kBarcodeBytes = 32;
 
 uint8_t partBit(uint16_t part) { return static_cast<uint8_t>(1u << (part - 1)); }
 
-bool accepted(link::CanAnswerFlags& flags, CanAckFamily family, uint16_t part) {
-  return (flags.accepted(family) & partBit(part)) != 0;
+// A part counts once its data came under its accepted header: a header whose data was lost read nothing.
+bool partRead(link::CanAnswerFlags& flags, CanAckFamily family, uint16_t part) {
+  return (flags.accepted(family) & flags.dataCame(family) & partBit(part)) != 0;
 }
 
 // What every reader does first: its own answer-flag byte and the barcode buffer cleared, the edit emptied, so
@@ -58,7 +56,7 @@ bool readBarcode16(link::Link& link, mainwindow::MainState& state, uint16_t comm
         link::CanSendRequest(link, command, part, kNoArgs, 0);
         for (int look = 0; look < 100 && !got; ++look) {
           link::CanWaitResponse(link, command, part);
-          got = accepted(*flags, family, part);
+          got = partRead(*flags, family, part);
           if (!got) sleepMs(1);
         }
         if (!got) sleepMs(100);
@@ -93,7 +91,7 @@ bool CanReadBarcode32(link::Link& link, mainwindow::MainState& state) {
       link::CanSendRequest(link, msg::kBarcode32, part, kNoArgs, 0);
       sleepMs(10);
       link::CanWaitResponse(link, msg::kBarcode32, part);
-      if (accepted(*flags, CanAckFamily::Barcode32Read, part)) {
+      if (partRead(*flags, CanAckFamily::Barcode32Read, part)) {
         ++count;
         break;
       }

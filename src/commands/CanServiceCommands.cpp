@@ -1,5 +1,6 @@
 #include "commands/CanServiceCommands.h"
 
+#include "commands/CanCommandNames.h"
 #include "commands/UrServiceCommands.h"
 #include "link/CanLayer.h"
 #include "link/PackMessages.h"
@@ -14,12 +15,8 @@ namespace qv::commands {
 
 namespace {
 
-namespace c = mainwindow::ctl;
-namespace msg = link::msg;
-using link::CanAckFamily;
-using platform::sleepMs;
+using namespace canCommandNames;
 
-constexpr link::CanArgs kNoArgs{0, 0, 0};
 constexpr int kWriteTries = 10;
 constexpr int kRetryMs = 10;
 

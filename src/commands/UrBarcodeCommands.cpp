@@ -97,7 +97,8 @@ bool ReadBarcodeKind(link::Link& link, BarcodeKindFlags& flags, BarcodeKind kind
     for (int n = 1; n <= def.parts; ++n) {
       link::SendPackCommand(link, def.readMessage, static_cast<uint16_t>(n), {0, 0, 0}, 0);
       sleepMs(40);
-      if (link::ReceivePackMessage(link)) ++accepted;
+      // Only this part's own answer counts for it: a late answer of the part before is not this one.
+      if (link::ReceivePackAnswerTo(link, def.readMessage, static_cast<uint16_t>(n))) ++accepted;
     }
     if (accepted == def.parts) {
       flags.set(kind);

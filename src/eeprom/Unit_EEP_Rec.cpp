@@ -110,7 +110,7 @@ void TFormEEP_Record::ReadRecordsThread() {
       platform::sleepMs(1);
       for (const CanRecordBlock& block : kCanRecordBlocks) {
         if (!session.alive()) break;
-        call(hooks.ZeroRecordBuffer);
+        call(hooks.ZeroRecordBuffer, block.block);
         if (RequestRecordBlock(block.block) && hooks.RecordBuffer) {
           for (const QString& line : CanRecordBlockLines(block, hooks.RecordBuffer()))
             controls_.addItem(recordCtl::MemoEEPBasicRecord, line);

@@ -17,7 +17,7 @@ namespace qv::eeprom {
 struct CanRecordHooks {
   std::function<void(bool on)> SwitchKeepAlive;  // Timer_300h_ON
   std::function<void()> RaiseRunFlag;            // RunFlag := 1
-  std::function<void()> ZeroRecordBuffer;
+  std::function<void(int block)> ZeroRecordBuffer;
   std::function<CanRecordFields()> RecordBuffer;
 };
 

@@ -13,7 +13,7 @@ namespace {
 constexpr int kRequestSize = 23;
 // 0x0702 around one frame from the bootloader: 55 AA, type, L = 13, the frame, CHK, 0D.
 constexpr int kAnswerSize = 21;
-constexpr uint8_t kAnswerLead[6] = {0x55, 0xAA, 0x07, 0x02, 0x00, kBootFrameSize};
+constexpr auto kAnswerLead = link::UartReplyHead(kBootFrameSize);
 // Reads one byte may take when the adapter delivers bytes that never make a frame (noise on the line).
 constexpr int kReadsPerByte = 64;
 
@@ -49,11 +49,14 @@ BootFrame MakeBootDataFrame(const std::array<uint8_t, 8>& data) {
 }
 
 bool AdapterBootPort::write(const BootFrame& frame) {
-  std::array<uint8_t, kRequestSize> out{0x55, 0xAA, 0x07, 0x01, 0x00, kBootFrameSize, 0x00, kBootFrameSize};
-  std::copy(frame.begin(), frame.end(), out.begin() + 8);
+  constexpr auto kHead = link::UartRequestHead(kBootFrameSize, kBootFrameSize);
+  std::array<uint8_t, kRequestSize> out{};
+  std::copy(kHead.begin(), kHead.end(), out.begin());
+  std::copy(frame.begin(), frame.end(), out.begin() + kHead.size());
   out[21] = link::FrameChecksum(out.data() + 2, 19);
-  out[22] = 0x0D;
-  return link::WriteAdapterBytes(link_, out.data(), kRequestSize) && link_.LastBytesWritten.load() == kRequestSize;
+  out[22] = link::kFrameEnd;
+  uint32_t written = 0;
+  return link::WriteAdapterBytes(link_, out.data(), kRequestSize, &written) && written == kRequestSize;
 }
 
 void AdapterBootPort::purge() {
@@ -67,8 +70,8 @@ void AdapterBootPort::purge() {
 void AdapterBootPort::unwrap() {
   while (!raw_.isEmpty()) {
     const auto* b = reinterpret_cast<const uint8_t*>(raw_.constData());
-    const qsizetype lead = std::min<qsizetype>(raw_.size(), sizeof kAnswerLead);
-    if (!std::equal(b, b + lead, kAnswerLead)) {
+    const qsizetype lead = std::min<qsizetype>(raw_.size(), static_cast<qsizetype>(kAnswerLead.size()));
+    if (!std::equal(b, b + lead, kAnswerLead.begin())) {
       raw_.remove(0, 1);
       continue;
     }

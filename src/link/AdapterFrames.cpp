@@ -49,8 +49,22 @@ bool refuse(Link& link) {
   return false;
 }
 
-constexpr std::array<uint8_t, 13> kUr96Query = {0x55, 0xAA, 0x07, 0x01, 0x00, 0x03, 0x00,
-                                                0x60, 0x26, 0x0D, 0x0A, 0xBB, 0x0D};
+// The UR96 query: three payload bytes asking for the 96-byte record, its CHK (0xBB) worked out as any frame's.
+constexpr uint16_t kUr96RecordBytes = 96;
+constexpr std::array<uint8_t, 3> kUr96QueryPayload = {0x26, 0x0D, 0x0A};
+constexpr std::array<uint8_t, 13> kUr96Query = [] {
+  std::array<uint8_t, 13> q{};
+  const auto head = UartRequestHead(static_cast<uint16_t>(kUr96QueryPayload.size()), kUr96RecordBytes);
+  size_t n = 0;
+  for (uint8_t b : head) q[n++] = b;
+  for (uint8_t b : kUr96QueryPayload) q[n++] = b;
+  uint8_t x = 0;
+  for (size_t i = 2; i < n; ++i) x ^= q[i];
+  q[n++] = static_cast<uint8_t>(0xFF - x);
+  q[n] = kFrameEnd;
+  return q;
+}();
+static_assert(kUr96Query[11] == 0xBB && kUr96Query[12] == 0x0D);
 
 }  // namespace
 
@@ -60,11 +74,10 @@ uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count) {
   return static_cast<uint8_t>(0xFF - x);
 }
 
-bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n) {
-  link.LastBytesWritten.store(0);
-  uint32_t written = 0;
-  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), bytes, n, &written);
-  link.LastBytesWritten.store(written);
+bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n, uint32_t* written) {
+  uint32_t took = 0;
+  const platform::FtStatus status = link.driver.Write(link.AdapterHandle.load(), bytes, n, &took);
+  if (written != nullptr) *written = took;
   link.AdapterStatus.store(status);
   return status == FT_OK;
 }
@@ -112,6 +125,16 @@ bool readWithin(Link& link, std::chrono::steady_clock::time_point started, uint8
   const bool read = ReadAdapterBytes(link, buffer, want, got);
   link.driver.SetTimeouts(h, timeout, link.writeTimeoutMs());
   return read;
+}
+
+// The reply's read time-out has passed (none set: every read is the last).
+bool timeIsUp(Link& link, std::chrono::steady_clock::time_point started) {
+  const uint32_t timeout = link.readTimeoutMs();
+  if (timeout == 0) return true;
+  const double elapsedMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() /
+      platform::timeScale();
+  return elapsedMs >= static_cast<double>(timeout) - 0.5;
 }
 
 ReplyLayout layoutReplies(const uint8_t* raw, uint32_t have, uint16_t type, int frames) {
@@ -192,7 +215,9 @@ bool ReadReplyFrames(Link& link, uint16_t type, int frames, uint32_t limit, uint
     uint32_t arrived = 0;
     if (!readWithin(link, started, raw.data() + have, want, &arrived)) return false;
     have += arrived;
-    if (arrived < want) {
+    // A read that came back short ends the reply only once its time is up: an adapter hands bytes over in
+    // chunks, and the rest of a frame may still be on its way.
+    if (arrived < want && timeIsUp(link, started)) {
       layout = layoutReplies(raw.data(), have, type, frames);
       break;
     }

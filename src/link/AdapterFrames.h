@@ -10,6 +10,7 @@
 
 #include "link/Link.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,15 +30,42 @@ constexpr uint16_t kMaxUartRequestPayload = 118;
 constexpr int kMaxAdapterFramePayload = 28;
 constexpr uint16_t kMaxReplyPayload = 250;
 
+// Every adapter frame starts with 55 AA and ends with 0D.
+constexpr uint8_t kFrameLead0 = 0x55;
+constexpr uint8_t kFrameLead1 = 0xAA;
+constexpr uint8_t kFrameEnd = 0x0D;
+
+// The head of a request to the pack's serial line: 55 AA, 0x0701, L and E, each big-endian.
+constexpr std::array<uint8_t, 8> UartRequestHead(uint16_t L, uint16_t E) {
+  return {kFrameLead0,
+          kFrameLead1,
+          static_cast<uint8_t>(kFrameUartRequest >> 8),
+          static_cast<uint8_t>(kFrameUartRequest & 0xFF),
+          static_cast<uint8_t>(L >> 8),
+          static_cast<uint8_t>(L & 0xFF),
+          static_cast<uint8_t>(E >> 8),
+          static_cast<uint8_t>(E & 0xFF)};
+}
+// The head of an answer from the pack's serial line: 55 AA, 0x0702, L big-endian.
+constexpr std::array<uint8_t, 6> UartReplyHead(uint16_t L) {
+  return {kFrameLead0,
+          kFrameLead1,
+          static_cast<uint8_t>(kFrameUartReply >> 8),
+          static_cast<uint8_t>(kFrameUartReply & 0xFF),
+          static_cast<uint8_t>(L >> 8),
+          static_cast<uint8_t>(L & 0xFF)};
+}
+
 // The read size of ReadUartReply.
 constexpr uint16_t kUartReplyReadSize = 312;
 
 // 0xFF minus the XOR of the bytes: the complement of their XOR. Zero bytes give 0xFF.
 uint8_t FrameChecksum(const uint8_t* bytes, uint8_t count);
 
-// One driver write of n bytes on the adapter handle: LastBytesWritten is zeroed and handed to the driver as its
-// bytes-written count, the status goes to AdapterStatus. True when the status is 0.
-bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n);
+// One driver write of n bytes on the adapter handle; *written (when given) is how many the driver took, this
+// write's own count whatever other threads write meanwhile. The status goes to AdapterStatus. True when the
+// status is 0.
+bool WriteAdapterBytes(Link& link, const uint8_t* bytes, uint32_t n, uint32_t* written = nullptr);
 // One driver read of up to `wanted` bytes on the adapter handle; *got is what arrived. The status goes to
 // AdapterStatus; true when it is 0.
 bool ReadAdapterBytes(Link& link, uint8_t* buffer, uint32_t wanted, uint32_t* got);

@@ -28,6 +28,9 @@ class CanAnswerFlags {
   virtual uint8_t answered(CanAckFamily family) const = 0;
   // The bits whose last answer header carried status 0.
   virtual uint8_t accepted(CanAckFamily family) const = 0;
+  // The bits whose answer data came right under their header of status 0: the part itself was read, not only
+  // its header (a header whose data was lost sets accepted alone).
+  virtual uint8_t dataCame(CanAckFamily family) const = 0;
   // A command clears its own family's byte before it sends, never another's.
   virtual void clear(CanAckFamily family) = 0;
 };

@@ -120,6 +120,7 @@ bool CanSendRequest(Link& link, uint16_t command, uint16_t index, const CanArgs&
                            args[0], args[1], args[2], value};
   // clang-format on
   link.canAnswers.arm(command, index);  // before the write: the answer may be read at once
+  if (CanFrameSink* sink = link.canFrameSink()) sink->CanRequestGoingOut();
   if (!send(link, kCanRequest, data, 8)) return false;
   link.BlinkTx();
   return true;

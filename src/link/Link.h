@@ -77,6 +77,11 @@ class PackMessageSink {
  public:
   virtual ~PackMessageSink() = default;
   virtual void DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) = 0;
+  // A request for (id, index) is about to go out: what the sink gathers of a reading starts afresh with it.
+  virtual void PackRequestGoingOut(uint16_t id, uint16_t index) {
+    (void)id;
+    (void)index;
+  }
 };
 
 class CanFrameSink {
@@ -87,6 +92,9 @@ class CanFrameSink {
   // Bytes that made no good frame (a frame whose check byte failed, a cut or garbled stretch) came off the wire
   // at this point of the stream, between the frames handed on before and after.
   virtual void CanFramesLost() {}
+  // A request is about to go out: an answer header read before it whose data has not come is not to be paired
+  // with whatever data comes next, which may be this request's answer after its own header was lost.
+  virtual void CanRequestGoingOut() {}
 };
 
 // The main window's controls that the link and the configuration dialog act on. The main window owns their
@@ -126,8 +134,6 @@ class Link {
   std::atomic<platform::FtHandle> AdapterHandle{0};
   // The driver status of the last open, read or write; 0 is success.
   std::atomic<platform::FtStatus> AdapterStatus{0};
-  // Zeroed by every UR-side write and handed to the driver as its bytes-written count; nothing reads it.
-  std::atomic<uint32_t> LastBytesWritten{0};
 
   // The adapter table: the scan writes it on its worker, OpenAdapter reads it.
   Guarded<std::array<AdapterTableEntry, kAdapterTableSize>> AdapterTable;

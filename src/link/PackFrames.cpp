@@ -17,15 +17,20 @@ constexpr int kAnswerPackOffset = 6;
 constexpr int kAnswerReadSize = 2 * kAnswerFrameSize;
 constexpr int kAckReadSize = PackReplyStore::kCapacity * kAnswerFrameSize;
 constexpr int kReceiveBufferSize = 1024;
+// The frames an answer read passes over before it gives up on the answer it waits for: a late answer of the
+// request before (two frames), a doubled one, and room for a stray half.
+constexpr int kFramesPassedOver = 8;
 
 // Message bytes of a header: ID (0-1), index (2-3), three bytes, status (7).
 constexpr int kStatusByte = 7;
 
 bool writeRequest(Link& link, const PackFrame& frame) {
-  std::array<uint8_t, kRequestSize> out{0x55, 0xAA, 0x07, 0x01, 0x00, kPackFrameSize, 0x00, kPackFrameSize};
-  std::copy(frame.begin(), frame.end(), out.begin() + 8);
+  constexpr auto kHead = UartRequestHead(kPackFrameSize, kPackFrameSize);
+  std::array<uint8_t, kRequestSize> out{};
+  std::copy(kHead.begin(), kHead.end(), out.begin());
+  std::copy(frame.begin(), frame.end(), out.begin() + kHead.size());
   out[21] = FrameChecksum(out.data() + 2, 19);
-  out[22] = 0x0D;
+  out[22] = kFrameEnd;
   if (!WriteAdapterBytes(link, out.data(), kRequestSize)) return false;
   link.BlinkTx();
   return true;
@@ -97,6 +102,7 @@ uint8_t PackFrameCheck(const uint8_t* frame) {
 
 bool SendPackCommand(Link& link, uint16_t id, uint16_t index, const std::array<uint8_t, 3>& data, uint8_t count) {
   link.PurgeSerialHandle();
+  if (PackMessageSink* sink = link.packMessageSink()) sink->PackRequestGoingOut(id, index);
   return writeRequest(link, MakePackFrame(kPackRequest, requestMessage(id, index, data, count)));
 }
 
@@ -135,16 +141,33 @@ bool ReceivePackMessage(Link& link) {
 }
 
 bool ReceivePackAnswerTo(Link& link, uint16_t id, uint16_t index) {
-  const auto lastAcceptedIs = [&] {
-    return link.PackReplyFrames.with([&](const PackReplyStore& s) {
-      if (s.count < 1) return false;
-      const auto& m = s.frames[0].message;
-      return (m[0] << 8 | m[1]) == id && (m[2] << 8 | m[3]) == index;
-    });
-  };
-  for (int i = 0; i < 2; ++i) {
-    if (!ReceivePackMessage(link)) return false;
-    if (lastAcceptedIs()) return true;
+  // Frame by frame, so that what is not this request's answer costs only itself: a late answer of an earlier
+  // request, half of one whose rest came after the next request, a doubled frame. None of those is dispatched:
+  // an answer counts for the request that asked it, and only whole.
+  std::array<uint8_t, kAnswerReadSize> answer{};
+  bool headerHeld = false;
+  for (int frame = 0; frame < kFramesPassedOver; ++frame) {
+    std::array<uint8_t, kReceiveBufferSize> buffer{};
+    uint32_t got = 0;
+    if (!ReadReplyFrames(link, kFrameUartReply, 1, kAnswerFrameSize, buffer.data(), buffer.size(), &got)) {
+      link.controls.setColor(link.mainWindow.rxLamp, colour::White);
+      return false;
+    }
+    if (got != kAnswerFrameSize) return false;  // nothing more came within the time-out
+    const AnswerFrame f{buffer.data()};
+    if (f.holds(kPackAnswerHeader)) {
+      headerHeld = f.status() == 0 && be16(f.message()) == id && be16(f.message() + 2) == index;
+      if (headerHeld) std::copy_n(buffer.begin(), kAnswerFrameSize, answer.begin());
+      continue;
+    }
+    if (headerHeld && f.holds(kPackAnswerData)) {
+      std::copy_n(buffer.begin(), kAnswerFrameSize, answer.begin() + kAnswerFrameSize);
+      storeReply(link, answer.data(), 2);
+      link.BlinkRx();
+      if (PackMessageSink* sink = link.packMessageSink()) sink->DispatchPackMessage(id, index, f.message());
+      return true;
+    }
+    headerHeld = false;
   }
   return false;
 }

@@ -46,9 +46,10 @@ bool SendPackText8(Link& link, const PackMessageBytes& bytes);
 // their check bytes and CHK holding, toggles the RX lamp, hands ID, index and data to the pack message sink and
 // gives true. A failed driver read whitens the RX lamp. The frames read go to link.PackReplyFrames.
 bool ReceivePackMessage(Link& link);
-// Reads the answer to (id, index) with ReceivePackMessage: an accepted answer to something else (a late answer to
-// an earlier request, which its handler stores all the same) is passed over once, as the one asked may follow it.
-// True only when the answer accepted is the one to that ID and index.
+// Reads the answer to (id, index): its header (status 0) and the data frame right after it, each whole within
+// the read time-out. Whatever else comes first (a late answer to an earlier request, half of one, a doubled
+// frame, up to eight frames) is passed over and not dispatched: it was not asked for here. True when that
+// answer came and was handed to the sink; the frames go to link.PackReplyFrames.
 bool ReceivePackAnswerTo(Link& link, uint16_t id, uint16_t index);
 
 // Reads an acknowledgement (up to ten frames) of a write. True when the first frame is a kind-3 header for that

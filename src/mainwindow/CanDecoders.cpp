@@ -227,8 +227,9 @@ void CanDecoders::ShowCanShippingMode(const uint8_t d[8]) {
                     enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
 }
 
-void CanDecoders::StoreCanEepRecordPart(int part, const uint8_t d[8], uint8_t status) {
+void CanDecoders::StoreCanEepRecordPart(int block, int part, const uint8_t d[8], uint8_t status) {
   state_.records.ProtectBlockBuffer.with([&](EepBlockBuffer& b) {
+    if (b.canBlock != 0 && b.canBlock != block) return;
     std::copy_n(d, 8, b.raw.begin() + 8 * (part - 1));
     const auto bit = static_cast<uint8_t>(1u << (part - 1));
     b.partsReceived |= bit;

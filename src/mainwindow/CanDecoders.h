@@ -53,9 +53,10 @@ class CanDecoders {
   void ShowCanCycleCount(const uint8_t d[8]);
   void ShowCanRemainCapacity(const uint8_t d[8]);
   void ShowCanShippingMode(const uint8_t d[8]);
-  // One of the four eight-byte parts (1 to 4) of a 32-byte record, into the protection block buffer; status is
-  // that of the answer header the data came after.
-  void StoreCanEepRecordPart(int part, const uint8_t d[8], uint8_t status = 0);
+  // One of the four eight-byte parts (1 to 4) of a 32-byte record of a block (1 to 3), into the protection block
+  // buffer when it is that block's (EepBlockBuffer::canBlock); status is that of the answer header the data came
+  // after.
+  void StoreCanEepRecordPart(int block, int part, const uint8_t d[8], uint8_t status = 0);
   // The 0x404 parameter answer of type 0x92, into the EEPROM parameter window's box that the composition names
   // (none: nowhere).
   void ShowWakeUpLineType(const uint8_t d[8]);

@@ -54,6 +54,9 @@ bool inRange(int value, int low, int high) { return value >= low && value <= hig
 // decoder.
 constexpr CanAnswerHeader kSpentHeader{0, 0, {}, 1};
 
+// The parameter index of the wake-up line type, the one parameter box the dispatcher writes.
+constexpr uint8_t kWakeUpLineTypeIndex = 1;
+
 }  // namespace
 
 uint8_t CanAckFlags::answered(CanAckFamily family) const {
@@ -66,15 +69,23 @@ uint8_t CanAckFlags::accepted(CanAckFamily family) const {
   return accepted_[at(family)];
 }
 
+uint8_t CanAckFlags::dataCame(CanAckFamily family) const {
+  std::lock_guard lock(mutex_);
+  return dataCame_[at(family)];
+}
+
 void CanAckFlags::clear(CanAckFamily family) {
   std::lock_guard lock(mutex_);
   answered_[at(family)] = 0;
   accepted_[at(family)] = 0;
+  dataCame_[at(family)] = 0;
 }
 
 void CanAckFlags::mark(CanAckFamily family, uint8_t bits, uint8_t status) {
   std::lock_guard lock(mutex_);
   answered_[at(family)] |= bits;
+  // A new header for the bits: their data is still to come.
+  dataCame_[at(family)] &= static_cast<uint8_t>(~bits);
   if (status == 0) {
     accepted_[at(family)] |= bits;
   } else {
@@ -86,6 +97,12 @@ void CanAckFlags::unmark(CanAckFamily family, uint8_t bits) {
   std::lock_guard lock(mutex_);
   answered_[at(family)] &= static_cast<uint8_t>(~bits);
   accepted_[at(family)] &= static_cast<uint8_t>(~bits);
+  dataCame_[at(family)] &= static_cast<uint8_t>(~bits);
+}
+
+void CanAckFlags::markData(CanAckFamily family, uint8_t bits) {
+  std::lock_guard lock(mutex_);
+  dataCame_[at(family)] |= bits;
 }
 
 CanDispatcher::CanDispatcher(Controls& controls, MainState& state, PackDispatcher& pack)
@@ -100,27 +117,55 @@ void CanDispatcher::ResetCellCount() {
   state_.records.CellVoltArray.with([](CanCellVolts& cells) { cells.nonZeroCount = 0; });
 }
 
+void CanDispatcher::addListener(CanDecodedListener* listener) {
+  std::lock_guard lock(listenersMutex_);
+  listeners_.push_back(listener);
+}
+
 void CanDispatcher::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
                                      uint8_t dataLength) {
-  std::lock_guard lock(mutex_);
-  if (identifier != link::kCanAnswerData) dropOpenHeader();
-  // A broadcast counts only with data and without the message flag; the answers count in any case.
-  if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
-    switch (identifier) {
-      case link::kCanStatusRegisters: decoders_.ShowCanStatusRegisters(data); break;
-      case link::kCanVoltageCurrent: decoders_.ShowCanPackVoltageCurrent(data); break;
-      case link::kCanCapacity: decoders_.ShowCanCapacity(data); break;
-      case link::kCanHealth: decoders_.ShowCanHealth(data); break;
-      case link::kCanParameterAnswer: Dispatch404hFrame(data, dataLength); break;
-      default: break;
+  bool broadcast = false;
+  bool answer = false;
+  CanAnswerHeader answered;
+  {
+    std::lock_guard lock(mutex_);
+    if (identifier != link::kCanAnswerData) dropOpenHeader();
+    // A broadcast counts only with data and without the message flag; the answers count in any case.
+    if (messageFlag == 0 && dataLength != 0 && identifier < link::kCanAnswerHeader) {
+      switch (identifier) {
+        case link::kCanStatusRegisters: decoders_.ShowCanStatusRegisters(data); break;
+        case link::kCanVoltageCurrent: decoders_.ShowCanPackVoltageCurrent(data); break;
+        case link::kCanCapacity: decoders_.ShowCanCapacity(data); break;
+        case link::kCanHealth: decoders_.ShowCanHealth(data); break;
+        case link::kCanParameterAnswer: Dispatch404hFrame(data, dataLength); break;
+        default: break;
+      }
+      broadcast = link::isCanBroadcast(identifier);
+    } else if (identifier == link::kCanAnswerHeader) {
+      answerHeader(data);
+    } else if (identifier == link::kCanAnswerData) {
+      answer = answerData(data, &answered);
     }
-    return;
   }
-  if (identifier == link::kCanAnswerHeader) answerHeader(data);
-  if (identifier == link::kCanAnswerData) answerData(data);
+  if (!broadcast && !answer) return;
+  // Told after the decoding, so that what a listener counts never runs ahead of the values shown.
+  std::vector<CanDecodedListener*> listeners;
+  {
+    std::lock_guard lock(listenersMutex_);
+    listeners = listeners_;
+  }
+  for (CanDecodedListener* listener : listeners) {
+    if (broadcast) listener->CanBroadcastDecoded(identifier);
+    if (answer) listener->CanAnswerDecoded(answered.command, answered.index);
+  }
 }
 
 void CanDispatcher::CanFramesLost() {
+  std::lock_guard lock(mutex_);
+  dropOpenHeader();
+}
+
+void CanDispatcher::CanRequestGoingOut() {
   std::lock_guard lock(mutex_);
   dropOpenHeader();
 }
@@ -135,7 +180,9 @@ void CanDispatcher::Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength)
   if (dataLength != 8) return;
   // Types 0x90 and 0x91 answer parameters that nothing shows.
   if (data[0] != 0x92) return;
-  decoders_.ShowWakeUpLineType(data);
+  // Byte 1 is the parameter's index: the box shows the wake-up line type (index 1) alone, not whichever
+  // parameter answered last.
+  if (data[1] == kWakeUpLineTypeIndex) decoders_.ShowWakeUpLineType(data);
   // The parameter window waits for its rows' answers: index d1, value d5.
   if (parameterAnswer_) parameterAnswer_(data[1], data[5]);
 }
@@ -153,12 +200,19 @@ void CanDispatcher::answerHeader(const uint8_t d[8]) {
   }
 }
 
-void CanDispatcher::answerData(const uint8_t d[8]) {
+bool CanDispatcher::answerData(const uint8_t d[8], CanAnswerHeader* answered) {
   if (!headerOpen_) {
     lastHeader_ = kSpentHeader;
-    return;
+    return false;
   }
   headerOpen_ = false;
+  *answered = lastHeader_;
+  if (lastHeader_.status == 0) {
+    for (const AckBit& ack : kAckBits) {
+      if (ack.command == lastHeader_.command && ack.index == lastHeader_.index && !ack.withdraws)
+        ackFlags_.markData(ack.family, ack.bit);
+    }
+  }
   const int index = lastHeader_.index;
   switch (lastHeader_.command) {
     case msg::kFirmwareId:
@@ -213,11 +267,12 @@ void CanDispatcher::answerData(const uint8_t d[8]) {
     case msg::kEepCanRecord:
       // Index block x 256 + part: blocks 1 to 3 all land in the one protection buffer.
       if (inRange(index >> 8, 1, 3) && inRange(index & 0xFF, 1, 4))
-        decoders_.StoreCanEepRecordPart(index & 0xFF, d, lastHeader_.status);
+        decoders_.StoreCanEepRecordPart(index >> 8, index & 0xFF, d, lastHeader_.status);
       break;
     default: break;
   }
   lastHeader_ = kSpentHeader;
+  return answered->status == 0;
 }
 
 void CanDispatcher::showCellSpread() {

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 namespace qv::mainwindow {
 
@@ -37,6 +38,7 @@ class CanAckFlags : public link::CanAnswerFlags {
   uint8_t answered(CanAckFamily family) const override;
   // The bits whose last answer header carried status 0.
   uint8_t accepted(CanAckFamily family) const override;
+  uint8_t dataCame(CanAckFamily family) const override;
   void clear(CanAckFamily family) override;
 
  private:
@@ -44,10 +46,21 @@ class CanAckFlags : public link::CanAnswerFlags {
   // An answer header for the bits arrived with that status; or one withdraws them.
   void mark(CanAckFamily family, uint8_t bits, uint8_t status);
   void unmark(CanAckFamily family, uint8_t bits);
+  void markData(CanAckFamily family, uint8_t bits);
 
   mutable std::mutex mutex_;
   std::array<uint8_t, kFamilies> answered_{};
   std::array<uint8_t, kFamilies> accepted_{};
+  std::array<uint8_t, kFamilies> dataCame_{};
+};
+
+// Something that takes what the dispatcher decoded, after it decoded it: an answer data message decoded under
+// its header of status 0 (the header's command and index), and a broadcast decoded by its identifier.
+class CanDecodedListener {
+ public:
+  virtual ~CanDecodedListener() = default;
+  virtual void CanAnswerDecoded(uint16_t command, uint16_t index) = 0;
+  virtual void CanBroadcastDecoded(uint32_t identifier) = 0;
 };
 
 // The last answer header: data bytes 0-1 command, 2-3 index (big-endian), 4-6, 7 status.
@@ -65,9 +78,13 @@ class CanDispatcher : public link::CanFrameSink {
   void DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8], uint8_t dataLength) override;
   // A frame was lost on the wire: the header before it may have lost its data, so it is dropped.
   void CanFramesLost() override;
+  // A header still waiting for its data when the next request goes out is dropped, as after a loss.
+  void CanRequestGoingOut() override;
 
   CanAckFlags& ackFlags() { return ackFlags_; }
   CanAnswerHeader lastAnswerHeader() const;
+  // Listeners are called in the order added, outside the dispatcher's lock; each must outlive its use.
+  void addListener(CanDecodedListener* listener);
   // Monitoring starts each cycle's cell requests from a count of 0.
   void ResetCellCount();
   // Where the parameter answer of type 0x92 is shown: a box of the EEPROM parameter window, named by the
@@ -80,7 +97,8 @@ class CanDispatcher : public link::CanFrameSink {
  private:
   void Dispatch404hFrame(const uint8_t data[8], uint8_t dataLength);
   void answerHeader(const uint8_t data[8]);  // lock held
-  void answerData(const uint8_t data[8]);    // lock held
+  // Lock held; true when the data was decoded under a header of status 0 (the header is then *answered).
+  bool answerData(const uint8_t data[8], CanAnswerHeader* answered);
   // Highest, lowest and their difference over the non-zero count of the first cells.
   void showCellSpread();
 
@@ -97,6 +115,8 @@ class CanDispatcher : public link::CanFrameSink {
   CanAnswerHeader lastHeader_;
   std::function<void(uint8_t, uint8_t)> parameterAnswer_;
   bool headerOpen_ = false;
+  std::mutex listenersMutex_;
+  std::vector<CanDecodedListener*> listeners_;
 };
 
 }  // namespace qv::mainwindow

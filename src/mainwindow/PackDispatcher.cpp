@@ -41,6 +41,7 @@ void PackDispatcher::DispatchPackMessage(uint16_t id, uint16_t index, const uint
 }
 
 void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
+  assembleBarcode(id, index, data);
   switch (id) {
     case msg::kFirmwareId:
       if (index == 2) ShowFirmwareId(data);
@@ -77,19 +78,44 @@ void PackDispatcher::show(uint16_t id, uint16_t index, const uint8_t data[8]) {
         controls_.setText(ctl::kCellResistanceEdits[static_cast<size_t>(index - 1)], QString::number(word(data, 0)));
       break;
     case msg::kSerialNumber: controls_.setText(ctl::EditPDSN, text8(data)); break;
-    case msg::kBarcode32:
-    case msg::kEepBarcode:
-    case msg::kBarcode16Alt:
-      // The barcode builds up part by part: index 1 starts it, 2 to 4 extend it.
-      if (index == 1) controls_.setText(ctl::EditBarCode32, text8(data));
-      if (index >= 2 && index <= 4)
-        controls_.setText(ctl::EditBarCode32, controls_.text(ctl::EditBarCode32) + text8(data));
-      break;
     case msg::kShippingMode:
       if (index == 0) showShippingMode((data[0] & 0x01) != 0);
       break;
     default: break;
   }
+}
+
+// The barcode builds up part by part: index 1 starts it, the next ones extend it. Shown only once its last part
+// came: a reading that lost a part, or a late part of another reading, must not show a text spliced from
+// several answers or grown past the field's 32 characters.
+void PackDispatcher::assembleBarcode(uint16_t id, uint16_t index, const uint8_t data[8]) {
+  const bool barcode = id == msg::kBarcode32 || id == msg::kEepBarcode || id == msg::kBarcode16Alt;
+  const uint16_t parts = id == msg::kBarcode16Alt ? 2 : 4;
+  QByteArray whole;
+  bool complete = false;
+  {
+    std::lock_guard lock(barcodeMutex_);
+    if (barcode && index == 1) {
+      barcode_ = {id, 2, link::fieldText(data, 8)};
+    } else if (barcode && barcode_.next != 0 && id == barcode_.message && index == barcode_.next) {
+      barcode_.text += link::fieldText(data, 8);
+      ++barcode_.next;
+    } else {
+      barcode_ = {};
+    }
+    if (barcode_.next > parts) {
+      whole = barcode_.text;
+      complete = true;
+      barcode_ = {};
+    }
+  }
+  if (complete) controls_.setText(ctl::EditBarCode32, QString::fromLatin1(whole));
+}
+
+void PackDispatcher::PackRequestGoingOut(uint16_t id, uint16_t index) {
+  if (index != 1 || (id != msg::kBarcode32 && id != msg::kEepBarcode && id != msg::kBarcode16Alt)) return;
+  std::lock_guard lock(barcodeMutex_);
+  barcode_ = {};
 }
 
 // The UR2 pack answers (0x0001, 2) with its whole id in every poll cycle, and no UR request asks for index 1,

@@ -33,6 +33,8 @@ class PackDispatcher : public link::PackMessageSink {
   PackDispatcher(Controls& controls, MainState& state);
 
   void DispatchPackMessage(uint16_t id, uint16_t index, const uint8_t data[8]) override;
+  // A request for a barcode's first part starts a reading: the parts gathered before it are not this one's.
+  void PackRequestGoingOut(uint16_t id, uint16_t index) override;
 
   // Listeners are called in the order added; each must outlive the dispatcher's use.
   void addListener(PackMessageListener* listener);
@@ -54,9 +56,21 @@ class PackDispatcher : public link::PackMessageSink {
   void showCells(int first, int count, const uint8_t data[8]);
   void showClock(const uint8_t data[8]);
   void showShippingMode(bool enabled);
+  // One part of a barcode answer (0x200A, 0x6207, 0x2008).
+  void assembleBarcode(uint16_t id, uint16_t index, const uint8_t data[8]);
 
   Controls& controls_;
   MainState& state_;
+  // The barcode being read: the parts of one message taken in order from part 1, each right after the one
+  // before; any other message in between drops it. Only the dispatching thread touches it (the exchange lock
+  // keeps one reader at a time).
+  struct BarcodeParts {
+    uint16_t message = 0;
+    uint16_t next = 0;  // 0: no barcode being read
+    QByteArray text;
+  };
+  std::mutex barcodeMutex_;
+  BarcodeParts barcode_;
   std::mutex listenersMutex_;
   std::vector<PackMessageListener*> listeners_;
 };

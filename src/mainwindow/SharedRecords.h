@@ -141,6 +141,9 @@ struct EepBlockBuffer {
   // Bit p-1 when part p's data was last stored after an answer header of status 0: a refused answer's data
   // is stored all the same, but does not count as the pack's record.
   uint8_t partsAccepted = 0;
+  // The CAN record block (1 to 3) being read into the buffer: an answer of another block (a late one of the
+  // block before) is not stored. 0: no block named, every block's parts are stored.
+  uint8_t canBlock = 0;
 
   static constexpr uint8_t kAllParts = 0x0F;
   // All four parts arrived since the buffer was zeroed: the fields describe one record.

@@ -1,29 +1,15 @@
 #include "production/CanAnswerCounts.h"
 
-#include "link/Bytes.h"
-#include "link/PackMessages.h"
-
 namespace qv::production {
 
-void CanAnswerCounts::DispatchCanFrame(uint8_t messageFlag, uint32_t identifier, const uint8_t data[8],
-                                       uint8_t dataLength) {
-  // The dispatcher decodes first, so a count never runs ahead of the values it vouches for.
-  dispatcher_.DispatchCanFrame(messageFlag, identifier, data, dataLength);
+void CanAnswerCounts::CanAnswerDecoded(uint16_t command, uint16_t index) {
   std::lock_guard lock(mutex_);
-  if (identifier == link::kCanAnswerHeader) {
-    headerLive_ = true;
-    headerAccepted_ = messageFlag == 0 && data[7] == 0;
-    header_ = key(link::be16(data), link::be16(data + 2));
-    return;
-  }
-  if (identifier == link::kCanAnswerData) {
-    if (headerLive_ && headerAccepted_ && messageFlag == 0) ++decoded_[header_];
-    headerLive_ = false;
-    return;
-  }
-  if (messageFlag == 0 && dataLength != 0 && link::isCanBroadcast(identifier)) {
-    ++broadcasts_[identifier];
-  }
+  ++decoded_[key(command, index)];
+}
+
+void CanAnswerCounts::CanBroadcastDecoded(uint32_t identifier) {
+  std::lock_guard lock(mutex_);
+  ++broadcasts_[identifier];
 }
 
 uint64_t CanAnswerCounts::decoded(uint16_t command, uint16_t index) const {

@@ -6,6 +6,8 @@
 #include "sim/CanRecords.h"
 #include "support/TimeScale.h"
 
+#include <utility>
+
 namespace qv {
 namespace {
 
@@ -121,6 +123,33 @@ TEST_F(CanRecordRead, APartThatIsNotAcceptedHidesItsBlockWhole) {
     EXPECT_EQ(read(), c.lines);
     EXPECT_EQ(requestsFor(c.index), c.requests);
   }
+}
+
+// An answer of block 2 that comes only once block 3 is being read is not block 3's part: block 3 whose own
+// part 4 never brings its data is not shown, though a header accepted its request.
+TEST_F(CanRecordRead, ALateAnswerOfTheBlockBeforeIsNotThisBlocksPart) {
+  sim::CanPackState s = rig.pack->state();
+  s.records[1] = sim::EncodeEepRecord(fields(141));
+  rig.pack->setState(s);
+  sim::Faults f;
+  // Block 2's part 4: nine answers lost, the tenth late; block 3's part 4: every header without its data.
+  f.schedule = [tries = 0, dataFate = sim::Fate::Deliver](int64_t, const QByteArray& frame) mutable {
+    const auto u8 = [&](int i) { return static_cast<uint8_t>(frame[i]); };
+    const uint32_t id = static_cast<uint32_t>(u8(7) << 8 | u8(8));
+    if (id == 0x443) return std::exchange(dataFate, sim::Fate::Deliver);
+    if (id != 0x442 || u8(9) != 0x65 || u8(10) != 0x02) return sim::Fate::Deliver;
+    const uint16_t index = static_cast<uint16_t>(u8(11) << 8 | u8(12));
+    if (index == 0x204) dataFate = ++tries < 10 ? sim::Fate::Lose : sim::Fate::Late;
+    if (index == 0x304) {
+      dataFate = sim::Fate::Lose;
+      return sim::Fate::Deliver;
+    }
+    return dataFate;
+  };
+  rig.adapter->setFaults(f);
+  EXPECT_EQ(read(), kBlock1);
+  EXPECT_EQ(requestsFor(0x204), 10);
+  EXPECT_EQ(requestsFor(0x304), 10);
 }
 
 TEST_F(CanRecordRead, WithoutMonitoringTheReadOpensAndClosesTheAdapterItself) {

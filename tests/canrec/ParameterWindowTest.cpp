@@ -57,8 +57,8 @@ TEST_F(ParameterWindow, DuringCanMonitoringTheAnsweredRowsFill) {
   for (uint8_t index : {0, 2, 7, 255}) EXPECT_EQ(box(index), QString::number(kParameters.at(index))) << int(index);
   // The last row's index is never asked for, though the pack would answer it.
   EXPECT_EQ(box(25), "");
-  // Every 0x92 answer also writes its value into the wake-up line type's box, whatever its index.
-  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "26");
+  // The wake-up line type's box shows index 1's answer alone, not the last answer of the pass.
+  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "2");
   for (uint8_t index : {3, 8, 24}) EXPECT_EQ(box(index), "") << int(index);
   // The main window's box of the same name is its own.
   EXPECT_EQ(rig.c.text(mainwindow::ctl::Edit_CycleCount), "57");
@@ -81,6 +81,19 @@ TEST_F(ParameterWindow, DuringCanMonitoringTheAnsweredRowsFill) {
         test::hexText(requests[i]),
         test::hexText(test::hex("92 00 00 00 00 00 00 00").replace(1, 1, QByteArray(1, char(i < 25 ? i : 0xFF)))));
   }
+}
+
+TEST_F(ParameterWindow, APackThatNeverAnswersIndexOneLeavesTheWakeUpLineTypeAsItWas) {
+  sim::CanPackState s = rig.pack->state();
+  s.parameters.erase(1);
+  rig.pack->setState(s);
+  rig.startMonitoring();
+  rig.c.setText(para::Edit_WakeUpLineType, "before");
+  getAll();
+  rig.finish("eep-para-read");
+  ASSERT_TRUE(test::waitFor([&] { return box(255) == "26"; }));
+  EXPECT_EQ(box(0), "3");
+  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "before");
 }
 
 TEST_F(ParameterWindow, WithoutMonitoringNothingReadsTheAnswersButTheTimer) {
@@ -116,18 +129,21 @@ TEST_F(ParameterWindow, TheTimerLeavesAnotherSessionsAdapterAlone) {
 }
 
 TEST_F(ParameterWindow, AnswersByTypeAndIndex) {
+  // Each answer shows in its own index's box alone: the wake-up line type's box (index 1) stays as it was.
+  rig.c.setText(para::Edit_WakeUpLineType, "before");
   frame404("92 02 00 00 00 07 00 00");
   EXPECT_EQ(box(2), "7");
-  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "7");
   frame404("92 FF 00 00 00 09 00 00");
   EXPECT_EQ(rig.c.text(para::Edit_DF_MAX_NUMBER), "9");
-  // Type 0x91 (and 0x90) change nothing; an index without a row writes only the wake-up line type's box.
+  // Type 0x91 (and 0x90) change nothing; an index without a row changes nothing either.
   frame404("91 03 00 00 00 05 00 00");
   frame404("90 03 00 00 00 05 00 00");
+  frame404("91 01 00 00 00 05 00 00");
   EXPECT_EQ(box(3), "");
-  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "9");
   frame404("92 63 00 00 00 04 00 00");
-  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "4");
+  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "before");
+  frame404("92 01 00 00 00 06 00 00");
+  EXPECT_EQ(rig.c.text(para::Edit_WakeUpLineType), "6");
   EXPECT_TRUE(rig.c.undeclared().empty()) << rig.c.undeclared().front();
 }
 

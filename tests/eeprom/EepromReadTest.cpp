@@ -313,7 +313,8 @@ TEST_F(EepromRoad, ASilentPackANoHeaderPackAndALateAnswerAskNoItem) {
       {"silent", [&] { pack->setFaults({.silent = true}); }, 10, "Total Bytes :   Time out "},
       {"refused", [&] { pack->setFaults({.status = 2, .refused = 0x6100}); }, 10, "Total Bytes :   Time out "},
       {"size 0", [&] { setPack([](sim::Ur2PackState& s) { s.eeprom.header.byteCount = 0; }); }, 1, "Total Bytes :   0"},
-      // The pack answers the size request with the charge-start total: stored, but not taken for the size.
+      // The pack answers the size request with the charge-start total: neither taken for the size nor stored,
+      // as nobody asked for it.
       {"another item's answer",
        [&] {
          setPack([](sim::Ur2PackState& s) { s.eeprom.header = fullHeader(); });
@@ -334,7 +335,7 @@ TEST_F(EepromRoad, ASilentPackANoHeaderPackAndALateAnswerAskNoItem) {
     EXPECT_TRUE(c().enabled(ectl::BitBtnEEPSave));
     expectCommandSetBackButPdf();
   }
-  EXPECT_EQ(eep().records().header().header.chargeStartTotal, 65535);
+  EXPECT_EQ(eep().records().header().header.chargeStartTotal, 0);
 }
 
 TEST_F(EepromRoad, APartlyAnsweringPackShowsZerosAndShortTextsWhereItemsDidNotAnswer) {

@@ -2,6 +2,7 @@
 // and the adapter carrier that brings the bootloader's frames back out of 0x0702 frames.
 
 #include "firmware/BootFrames.h"
+#include "link/AdapterFrames.h"
 #include "sim/SimAdapter.h"
 #include "sim/Ur2Pack.h"
 #include "support/OnWorker.h"
@@ -10,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <optional>
+#include <thread>
 #include <variant>
 
 namespace qv {
@@ -226,6 +229,46 @@ TEST(BootFrames, TheAdapterCarrierWrapsAndUnwraps) {
   port.purge();
   adapter->inject("\x01\x55\xAA" + badChk + wrapped);
   EXPECT_TRUE(test::onWorker([&] { return WaitBootAck(port); }));
+  rig.link.CloseAdapter();
+}
+
+// The carrier judges its write by its own count: a write on another thread (the CAN keep-alive's) between its
+// write and its check must not make a whole write look short, nor a short one whole.
+// The other thread's writes are ones the device takes nothing of at once (a full queue), so they come often.
+class FullQueueElsewhere : public test::SpyDriver {
+ public:
+  std::atomic<std::thread::id> elsewhere{};
+  FtStatus Write(platform::FtHandle h, const void* b, uint32_t n, uint32_t* put) override {
+    if (std::this_thread::get_id() != elsewhere.load()) return SpyDriver::Write(h, b, n, put);
+    *put = 0;
+    return platform::FT_OK;
+  }
+};
+
+TEST(BootFrames, TheAdapterCarrierJudgesItsOwnWriteWhileAnotherThreadWrites) {
+  test::ScopedTimeScale fast{0.01};
+  auto driver = std::make_unique<FullQueueElsewhere>();
+  FullQueueElsewhere& spy = *driver;
+  test::LinkRig rig(std::move(driver));
+  rig.sim().addAdapter();  // nothing behind it: the writes pile up no answers
+  rig.chooseProtocol(0);
+  rig.scan();
+  rig.pick(0);
+  ASSERT_TRUE(rig.link.OpenAdapter());
+  AdapterBootPort port(rig.link);
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    spy.elsewhere.store(std::this_thread::get_id());
+    const uint8_t bytes[5] = {1, 2, 3, 4, 5};
+    while (!done.load()) link::WriteAdapterBytes(rig.link, bytes, sizeof bytes);
+  });
+  int refused = 0;
+  for (int i = 0; i < 200000; ++i) {
+    if (!port.write(MakeBootCommandFrame(0x4202, 0, {0, 0, 0}, 0))) ++refused;
+  }
+  done.store(true);
+  other.join();
+  EXPECT_EQ(refused, 0);
   rig.link.CloseAdapter();
 }
 

@@ -142,13 +142,17 @@ TEST_F(CanDispatch, BroadcastsNeedDataAndNoFlagWhileAnswersAreTakenAnyway) {
 }
 
 TEST_F(CanDispatch, TheParameterAnswerNeedsEightBytesAndItsType) {
-  frame(0x404, "92 00 00 00 00 05 00 00", 7);
+  frame(0x404, "92 01 00 00 00 05 00 00", 7);
   EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
-  frame(0x404, "91 00 00 00 00 07 00 00");
-  frame(0x404, "90 00 00 00 00 07 00 00");
-  frame(0x404, "93 00 00 00 00 07 00 00");
+  frame(0x404, "91 01 00 00 00 07 00 00");
+  frame(0x404, "90 01 00 00 00 07 00 00");
+  frame(0x404, "93 01 00 00 00 07 00 00");
   EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
+  // The box is the wake-up line type's, index 1: another index's value is not its own.
   frame(0x404, "92 00 00 00 00 05 00 00");
+  frame(0x404, "92 FF 00 00 00 05 00 00");
+  EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "");
+  frame(0x404, "92 01 00 00 00 05 00 00");
   EXPECT_EQ(text(test::paraCtl::Edit_WakeUpLineType), "5");
 }
 

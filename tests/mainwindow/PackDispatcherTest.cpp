@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -107,18 +109,38 @@ TEST_F(PackDispatch, ClockOnlyWithAPossibleDate) {
   }
 }
 
-TEST_F(PackDispatch, BarcodeBuildsUpPartByPart) {
+// The barcode builds up part by part and is shown once its last part came right after the others: a part out of
+// order, of another message, or one that starts afresh leaves the box as it was, so no barcode is spliced from
+// several readings nor grows past its 32 characters.
+TEST_F(PackDispatch, BarcodeIsShownWholeFromOneReading) {
   dispatch(0x2008, 1, "51 56 32 30 32 34 42 41");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "");
   dispatch(0x2008, 2, "52 43 4F 44 45 31 36 58");
   EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "QV2024BARCODE16X");
-  dispatch(0x2008, 1, "41 42");
-  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "AB");
-  dispatch(0x200A, 4, "43");
-  dispatch(0x6207, 3, "44");
-  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "ABCD");
-  dispatch(0x200A, 5, "45");
-  dispatch(0x6207, 0, "45");
-  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "ABCD");
+  const std::string full = "QV2024BARCODE32-0123456789ABCDEF";
+  const auto part = [&](int n) {
+    return test::hexText(QByteArray::fromStdString(full.substr(8 * (n - 1), 8))).toStdString();
+  };
+  const struct {
+    const char* name;
+    std::vector<std::pair<uint16_t, uint16_t>> parts;
+  } broken[] = {
+      {"a part lost", {{0x200A, 1}, {0x200A, 2}, {0x200A, 4}}},
+      {"no first part", {{0x200A, 2}, {0x200A, 3}, {0x200A, 4}}},
+      {"another message's part", {{0x200A, 1}, {0x200A, 2}, {0x6207, 3}, {0x200A, 4}}},
+      {"another answer in between", {{0x200A, 1}, {0x200A, 2}, {0x1001, 1}, {0x200A, 3}, {0x200A, 4}}},
+      {"a part twice", {{0x200A, 1}, {0x200A, 2}, {0x200A, 2}, {0x200A, 3}, {0x200A, 4}}},
+      {"past the last part", {{0x2008, 1}, {0x200A, 5}, {0x6207, 0}}},
+  };
+  for (const auto& k : broken) {
+    SCOPED_TRACE(k.name);
+    for (const auto& [id, index] : k.parts) dispatch(id, index, part(std::clamp<int>(index, 1, 4)).c_str());
+    EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "QV2024BARCODE16X");
+  }
+  // A part 1 afresh drops what came before it; the four parts in order show the whole barcode.
+  dispatch(0x6207, 1, "41 42");
+  for (int n = 1; n <= 4; ++n) dispatch(0x6207, static_cast<uint16_t>(n), part(n).c_str());
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32).toStdString(), full);
 }
 
 TEST_F(PackDispatch, ShippingModeTicksBothBoxes) {
@@ -205,9 +227,10 @@ TEST_F(PackDispatch, UnlistedMessagesChangeNothingAndAllReachTheListenersInOrder
   }
 
   log.clear();
-  dispatch(0x6207, 1, "41");  // shown here and handed over all the same
-  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "A");
-  EXPECT_EQ(log.size(), 2u);
+  // A barcode shown here once whole, and every part handed over all the same.
+  for (uint16_t part = 1; part <= 4; ++part) dispatch(0x6207, part, "41");
+  EXPECT_EQ(text(mainwindow::ctl::EditBarCode32), "AAAA");
+  EXPECT_EQ(log.size(), 8u);
 }
 
 TEST(CellSpread, MaxAndMinOfTheFirstValues) {

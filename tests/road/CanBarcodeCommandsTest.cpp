@@ -15,6 +15,7 @@
 #include <QFile>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -171,6 +172,67 @@ TEST_F(CanBarcodeRoad, WriteInEachForm) {
   }
   EXPECT_EQ(pack->state().barcode32.left(10), "QVNEW12345");
   EXPECT_EQ(pack->state().barcode16, "ABCDEFGHIJKLMNOP");
+}
+
+// A part counts as read only when its data came under its accepted header: headers whose data is lost on the
+// way read nothing, and the read says so.
+TEST_F(CanBarcodeRoad, APartWhoseDataIsLostIsNotRead) {
+  const struct {
+    const char* name;
+    int form;
+    uint16_t command;
+    uint16_t index;
+    const char* barcode;
+  } cases[] = {
+      {"Barcode32, part 1's data lost", kBarcode32, 0x200A, 1, ""},
+      {"Barcode32, part 3's data lost", kBarcode32, 0x200A, 3, "QV32BC2405070000"},
+      // The second form's read starts from an empty edit.
+      {"Barcode16, part 2's data lost", kBarcode16, 0x000A, 2, ""},
+  };
+  run();
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    // The second 16-character form is not answered: the read stands on the first form alone.
+    setFaults([](sim::CanPackFaults& f) { f.unanswered = {{0x2008, CanPack::kAnyIndex}}; });
+    sim::Faults f;
+    f.schedule = [k, loseNext = false](int64_t, const QByteArray& frame) mutable {
+      const auto u8 = [&](int i) { return static_cast<uint8_t>(frame[i]); };
+      const uint32_t id = static_cast<uint32_t>(u8(7) << 8 | u8(8));
+      if (id == 0x443) return std::exchange(loseNext, false) ? sim::Fate::Lose : sim::Fate::Deliver;
+      loseNext = id == 0x442 && (u8(9) << 8 | u8(10)) == k.command && (u8(11) << 8 | u8(12)) == k.index;
+      return sim::Fate::Deliver;
+    };
+    adapter->setFaults(f);
+    controls().setItemIndex(c::RadioGroupBarcodeSelect, k.form);
+    controls().setText(c::Label_Barcode_R, "x");
+    clickAndWait(c::SpdBtn_Barcode32_R);
+    adapter->setFaults({});
+    EXPECT_EQ(text(c::Label_Barcode_R), "NG");
+    EXPECT_EQ(text(c::Edit_Barcode32_RW), k.barcode);
+  }
+}
+
+// Part 1's data lost, then part 2's header: part 2's data must not be taken for part 1's, whose header came
+// before the request for part 2 went out.
+TEST_F(CanBarcodeRoad, DataAfterALostHeaderIsNotTheOpenHeadersOwn) {
+  run();
+  setFaults([](sim::CanPackFaults& f) { f.unanswered = {{0x2008, CanPack::kAnyIndex}}; });
+  sim::Faults f;
+  f.schedule = [loseData = false, headersLost = 0](int64_t, const QByteArray& frame) mutable {
+    const auto u8 = [&](int i) { return static_cast<uint8_t>(frame[i]); };
+    const uint32_t id = static_cast<uint32_t>(u8(7) << 8 | u8(8));
+    if (id == 0x443) return std::exchange(loseData, false) ? sim::Fate::Lose : sim::Fate::Deliver;
+    if (id != 0x442 || (u8(9) << 8 | u8(10)) != 0x000A) return sim::Fate::Deliver;
+    const int index = u8(11) << 8 | u8(12);
+    loseData = index == 1;
+    return index == 2 && headersLost++ == 0 ? sim::Fate::Lose : sim::Fate::Deliver;
+  };
+  adapter->setFaults(f);
+  controls().setItemIndex(c::RadioGroupBarcodeSelect, kBarcode16);
+  clickAndWait(c::SpdBtn_Barcode32_R);
+  adapter->setFaults({});
+  EXPECT_EQ(text(c::Label_Barcode_R), "NG");
+  EXPECT_EQ(text(c::Edit_Barcode32_RW), "");
 }
 
 // A barcode in Big5 shows its characters, finds its line of the table by its bytes, and goes back to the pack as
