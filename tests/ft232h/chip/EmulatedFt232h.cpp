@@ -435,14 +435,24 @@ struct EmulatedFt232h::Impl {
     for (size_t i = 0; i < bytes.size(); ++i) {
       if (i > 0) at += std::chrono::microseconds(pacing.bytePeriodUs);
       if (i == cut) at += std::chrono::microseconds(pacing.pauseUs);
-      if (staged.empty() || staged.back().at != at || staged.back().burst != burst) staged.push_back({at, burst, {}});
+      const bool rest = i >= cut;
+      if (staged.empty() || staged.back().at != at || staged.back().burst != burst || staged.back().rest != rest) {
+        staged.push_back({at, burst, rest, {}});
+      }
       staged.back().bytes.push_back(bytes[i]);
     }
     wake.notify_all();
   }
 
+  // The rest of a cut burst waits until its first piece has left for the host as well as for its time: a chip
+  // thread held up past the pause must not hand both pieces to one transfer.
+  bool restHeld() const {
+    const Staged& next = staged.front();
+    return next.rest && std::any_of(fifo.begin(), fifo.end(), [&](const Byte& b) { return b.burst == next.burst; });
+  }
+
   void releaseStaged(Clock::time_point now) {
-    while (!staged.empty() && staged.front().at <= now) {
+    while (!staged.empty() && staged.front().at <= now && !restHeld()) {
       for (uint8_t b : staged.front().bytes) {
         if (fifo.size() >= kReceiveBuffer) {
           ++seenNow.overruns;
@@ -514,7 +524,7 @@ struct EmulatedFt232h::Impl {
       serviceIn(now);
       auto until = now + std::chrono::milliseconds(50);
       if (connected && seenNow.claimed) until = std::min(until, nextPump);
-      if (!staged.empty()) until = std::min(until, staged.front().at);
+      if (!staged.empty() && !restHeld()) until = std::min(until, staged.front().at);
       if (!pending.empty() && !inStalled) {
         until = std::min(until, lastPacket + std::chrono::milliseconds(seenNow.latencyMs));
       }
@@ -823,6 +833,7 @@ struct EmulatedFt232h::Impl {
   struct Staged {
     Clock::time_point at;
     uint64_t burst;
+    bool rest;  // the part of a cut burst after the cut
     std::vector<uint8_t> bytes;
   };
 

@@ -64,8 +64,8 @@ class EmulatedFt232h {
 
   // How what the serial side sends reaches the chip's receive buffer: each burst (the answer to one write, a
   // round of broadcasts) starts delayUs after it was sent, its bytes bytePeriodUs apart (0: at once), and one
-  // longer than cutAt bytes is cut after cutAt bytes, its rest pauseUs later. Real microseconds: the serial line
-  // does not follow the program's time scale.
+  // longer than cutAt bytes is cut after cutAt bytes, its rest pauseUs later and never before the first piece has
+  // left for the host. Real microseconds: the serial line does not follow the program's time scale.
   struct Pacing {
     int delayUs = 0;
     int bytePeriodUs = 0;
