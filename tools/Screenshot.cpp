@@ -10,6 +10,7 @@
 //                     [--page NAME] [--type NAME=TEXT]...
 // QUVEXA_ADAPTER chooses the adapter (./dev screenshot sets "sim").
 
+#include "OperatorSteps.h"
 #include "app/DriverSelect.h"
 #include "app/WindowedTool.h"
 #include "link/ConfigFormControls.h"
@@ -34,46 +35,11 @@
 namespace {
 
 using qv::app::WindowedTool;
-
-void settle(int ms = 100) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Waits (processing events) until the condition holds; false after the time-out.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!condition()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
-
-QAbstractButton* button(WindowedTool& program, qv::Control form, qv::Control control) {
-  qv::gui::FormWindow* window = program.display.window(form);
-  return window != nullptr ? qobject_cast<QAbstractButton*>(window->widget(control)) : nullptr;
-}
-
-bool click(QAbstractButton* b, const char* what) {
-  if (b == nullptr || !b->isEnabled() || !b->isVisible()) {
-    std::fprintf(stderr, "screenshot: %s cannot be clicked\n", what);
-    return false;
-  }
-  b->click();
-  settle();
-  return true;
-}
-
-QRadioButton* protocolChoice(WindowedTool& program, const QString& item) {
-  QWidget* group = program.display.window(qv::link::ctl::FormConfig)->widget(qv::link::ctl::RadioGroup_Protocol);
-  for (QRadioButton* radio : group->findChildren<QRadioButton*>()) {
-    if (radio->text() == item) return radio;
-  }
-  return nullptr;
-}
+using qv::tools::button;
+using qv::tools::click;
+using qv::tools::firstUse;
+using qv::tools::settle;
+using qv::tools::waitFor;
 
 // A control of a form by its name: its store key, or the widget's name of a keyed one.
 bool named(qv::Control control, const QString& name) {
@@ -166,23 +132,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "screenshot: the program has no configuration dialog\n");
     return 1;
   }
-  if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnConfigure), "\" Configure \""))
-    return 1;
-  if (!click(protocolChoice(program, protocol), "the protocol")) return 1;
-  if (log &&
-      !click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::CheckBoxLogFileSave), "\"Log file save\""))
-    return 1;
-  if (!click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN), "\"Scan\"")) return 1;
-  QAbstractButton* yes = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnYES);
-  QAbstractButton* scan = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN);
-  if (!waitFor([&] { return yes->isEnabled() && scan->text() == QLatin1String("Scan"); }, 10000)) {
-    std::fprintf(stderr, "screenshot: the scan found no adapter to confirm\n");
-    return 1;
-  }
-  if (!click(yes, "\"Yes\"")) return 1;
-  settle(300);
+  if (!firstUse("screenshot", program, protocol, log, 10000)) return 1;
   if (run) {
-    if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnRUN), "\"RUN\"")) return 1;
+    if (!click("screenshot", button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnRUN), "\"RUN\""))
+      return 1;
     settle(4000);
   }
 

@@ -10,6 +10,7 @@
 // left in flight but the last answers.
 // QUVEXA_ADAPTER chooses the adapter.
 
+#include "OperatorSteps.h"
 #include "app/DriverSelect.h"
 #include "app/WindowedTool.h"
 #include "link/ConfigFormControls.h"
@@ -45,48 +46,11 @@
 namespace {
 
 using qv::app::WindowedTool;
-
-void settle(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!condition()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
-
-QAbstractButton* button(WindowedTool& program, qv::Control form, qv::Control control) {
-  qv::gui::FormWindow* window = program.display.window(form);
-  return window != nullptr ? qobject_cast<QAbstractButton*>(window->widget(control)) : nullptr;
-}
-
-bool click(QAbstractButton* b, const char* what) {
-  if (b == nullptr || !b->isEnabled() || !b->isVisible()) {
-    std::fprintf(stderr, "soakrun: %s cannot be clicked (%s)\n", what,
-                 b == nullptr      ? "no button"
-                 : !b->isEnabled() ? "disabled"
-                                   : "not shown");
-    return false;
-  }
-  b->click();
-  settle(100);
-  return true;
-}
-
-QRadioButton* protocolChoice(WindowedTool& program, const QString& item) {
-  QWidget* group = program.display.window(qv::link::ctl::FormConfig)->widget(qv::link::ctl::RadioGroup_Protocol);
-  for (QRadioButton* radio : group->findChildren<QRadioButton*>()) {
-    if (radio->text() == item) return radio;
-  }
-  return nullptr;
-}
+using qv::tools::button;
+using qv::tools::click;
+using qv::tools::firstUse;
+using qv::tools::settle;
+using qv::tools::waitFor;
 
 // Counts what the program's CAN reads hand on, then hands it on.
 class CountingSink : public qv::link::CanFrameSink {
@@ -165,18 +129,7 @@ int main(int argc, char** argv) {
   WindowedTool program(qv::app::makeDriverFromEnvironment());
   program.showMainWindow();
   settle(300);
-  if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnConfigure), "\" Configure \""))
-    return 1;
-  if (!click(protocolChoice(program, protocol), "the protocol")) return 1;
-  if (!click(button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN), "\"Scan\"")) return 1;
-  QAbstractButton* yes = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnYES);
-  QAbstractButton* scan = button(program, qv::link::ctl::FormConfig, qv::link::ctl::SpdBtnSCAN);
-  if (!waitFor([&] { return yes->isEnabled() && scan->text() == QLatin1String("Scan"); }, 20000)) {
-    std::fprintf(stderr, "soakrun: the scan found no adapter to confirm\n");
-    return 1;
-  }
-  if (!click(yes, "\"Yes\"")) return 1;
-  settle(300);
+  if (!firstUse("soakrun", program, protocol, false, 20000)) return 1;
 
   qv::link::Link& link = program.tool.link;
   qv::link::CanFrameSink* const dispatcher = link.canFrameSink();
@@ -211,7 +164,8 @@ int main(int argc, char** argv) {
   int64_t framesAtQuiet = 0;
 
   if (serverPid > 0) kill(serverPid, SIGUSR2);
-  if (!click(button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnRUN), "\"RUN\"")) return 1;
+  if (!click("soakrun", button(program, qv::mainwindow::ctl::FormMain, qv::mainwindow::ctl::SpdBtnRUN), "\"RUN\""))
+    return 1;
   QTimer::singleShot(static_cast<int>(std::min(warmUp, seconds / 2) * 1000), [&] {
     ticks0 = threadTicks();
     process0 = processTicks();
