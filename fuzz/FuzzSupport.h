@@ -4,6 +4,9 @@
 
 #include "platform/Driver.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -23,6 +26,22 @@
   } while (0)
 
 namespace qv::fuzz {
+
+// The target's own folder for the files it writes afresh for every input, made once, in memory where the machine
+// has it (/dev/shm).
+inline const QTemporaryDir& scratchFolder() {
+  static const QTemporaryDir folder(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/qv-fuzz-XXXXXX")
+                                                              : QDir::tempPath() + "/qv-fuzz-XXXXXX");
+  QV_FUZZ_CHECK(folder.isValid());
+  return folder;
+}
+
+// The same folder made the current one, for what the program reads and writes in the current folder.
+inline const QTemporaryDir& enterScratchFolder() {
+  static const bool entered = QDir::setCurrent(scratchFolder().path());
+  QV_FUZZ_CHECK(entered);
+  return scratchFolder();
+}
 
 // The input, taken from its front; past its end every byte reads as zero.
 class Input {

@@ -84,11 +84,7 @@ Found lookup(const std::string& file, const std::string& wanted) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // In memory where the machine has it: the table is written afresh for every input.
-  static QTemporaryDir folder(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/qv-fuzz-XXXXXX")
-                                                        : QDir::tempPath() + "/qv-fuzz-XXXXXX");
-  static bool entered = folder.isValid() && QDir::setCurrent(folder.path());
-  QV_FUZZ_CHECK(entered);
+  fuzz::enterScratchFolder();
 
   fuzz::Input in(data, size);
   const uint8_t mode = in.u8();

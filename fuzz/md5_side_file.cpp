@@ -26,9 +26,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QTemporaryDir folder(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/qv-fuzz-XXXXXX")
-                                                        : QDir::tempPath() + "/qv-fuzz-XXXXXX");
-  QV_FUZZ_CHECK(folder.isValid());
+  const QTemporaryDir& folder = fuzz::scratchFolder();
   const QString imagePath = folder.filePath(QStringLiteral("firmware.hex"));
   const QString sidePath = folder.filePath(QStringLiteral("firmware.md5"));
   QFile::remove(imagePath);

@@ -57,10 +57,7 @@ bool insertedAsLines(const std::string& before, const std::string& after, const 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QTemporaryDir folder(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/qv-fuzz-XXXXXX")
-                                                        : QDir::tempPath() + "/qv-fuzz-XXXXXX");
-  static bool entered = folder.isValid() && QDir::setCurrent(folder.path());
-  QV_FUZZ_CHECK(entered);
+  const QTemporaryDir& folder = fuzz::enterScratchFolder();
   static const std::vector<std::string> kSections = {"SafeInfo", "safeinfo", "Safe Info", "Set", "SafeInfo]x"};
   static const std::vector<std::string> kKeys = {"Key", "KEY", "Key2", "Ke", "SafeInfo", "[SafeInfo]"};
   const QString path = folder.filePath(QString::fromLatin1(mainwindow::kSafeInfoFile));

@@ -42,6 +42,12 @@ namespace {
 
 using mainwindow::Monitor;
 
+// The seven CAN command buttons, which a CAN run turns on and its end turns off, written out.
+const Control kCanCommandButtons[] = {mainwindow::ctl::SpdBtn_RTC_SET,         mainwindow::ctl::SpdBtn_EEP_Erase_Set,
+                                      mainwindow::ctl::SpdBtn_ShippingModeSet, mainwindow::ctl::SpdBtn_ShippingModeGet,
+                                      mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET,  mainwindow::ctl::SpdBtn_Barcode32_W,
+                                      mainwindow::ctl::SpdBtn_Barcode32_R};
+
 // What a request to the pack was, by its payload. The UR2 probe is a UR2 request (0x1006, 0) like any other.
 enum class Ask { Ur74, Ur96, Ur2, Other };
 
@@ -517,11 +523,7 @@ TEST_F(MonitorRoad, ARunEndedByAnExceptionStillEndsInTheStoppedState) {
     expectStopped();
     EXPECT_FALSE(rig.link.canSessionHeld());
     EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
-    for (Control name : {mainwindow::ctl::SpdBtn_RTC_SET, mainwindow::ctl::SpdBtn_EEP_Erase_Set,
-                         mainwindow::ctl::SpdBtn_ShippingModeSet, mainwindow::ctl::SpdBtn_ShippingModeGet,
-                         mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET, mainwindow::ctl::SpdBtn_Barcode32_W,
-                         mainwindow::ctl::SpdBtn_Barcode32_R})
-      EXPECT_FALSE(rig.controls.enabled(name)) << name;
+    for (Control name : kCanCommandButtons) EXPECT_FALSE(rig.controls.enabled(name)) << name;
 
     // The adapter was given back: the next run opens it again.
     installHooks(monitor, log, rig.controls);
@@ -649,11 +651,7 @@ TEST_F(MonitorRoad, CanRunPollsUntilStop) {
     click();
     waitForEnd();
     EXPECT_FALSE(rig.controls.enabled(mainwindow::ctl::Timer_300h_ON));
-    for (Control name : {mainwindow::ctl::SpdBtn_RTC_SET, mainwindow::ctl::SpdBtn_EEP_Erase_Set,
-                         mainwindow::ctl::SpdBtn_ShippingModeSet, mainwindow::ctl::SpdBtn_ShippingModeGet,
-                         mainwindow::ctl::SpdBtn_DEEP_SLEEP_SET, mainwindow::ctl::SpdBtn_Barcode32_W,
-                         mainwindow::ctl::SpdBtn_Barcode32_R})
-      EXPECT_FALSE(rig.controls.enabled(name)) << name;
+    for (Control name : kCanCommandButtons) EXPECT_FALSE(rig.controls.enabled(name)) << name;
     expectStopped();
   }
 }
