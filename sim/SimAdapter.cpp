@@ -207,8 +207,12 @@ void SimAdapter::releaseLate() {
 
 void SimAdapter::flushPending() {
   if (pendingCan_.isEmpty() || faults_.canSplitAt <= 0) return;
-  // One piece per look at the queue, so a reader's single read sees a cut frame.
-  const int n = std::min<int>(faults_.canSplitAt, static_cast<int>(pendingCan_.size()));
+  // Whole pieces per look at the queue, so a reader's reads end inside frames. All the whole pieces that
+  // have built up go at once, as an adapter hands over all it holds: a reader held up by the load catches up
+  // instead of falling ever further behind a bus that goes on at its pace.
+  const int pending = static_cast<int>(pendingCan_.size());
+  const int piece = faults_.canSplitAt;
+  const int n = pending < piece ? pending : pending / piece * piece;
   send(pendingCan_.left(n));
   pendingCan_.remove(0, n);
 }

@@ -92,7 +92,7 @@ struct Faults {
   int shortBy = 0;           // each 0x0702 reply loses this many bytes at its end
   QByteArray noiseBefore;    // stray bytes before each reply
   QByteArray leftover;       // stray bytes after each reply
-  int canSplitAt = 0;        // CAN bytes come back in pieces of this size (0: whole), one piece per read
+  int canSplitAt = 0;        // CAN bytes come back in pieces of this size (0: whole), the whole pieces per read
   bool canBadCheck = false;  // CAN frames from the pack carry a wrong check byte
   int canLengthNibble = -1;  // CAN frames from the pack carry this length nibble (-1: as sent)
   int canCorruptEvery = 0;   // every n-th CAN frame from the pack has one byte changed (0: none), a byte

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <thread>
 
@@ -61,11 +62,11 @@ struct Command {
   QByteArray data;  // empty: a read
 };
 
-// The simulated adapter hands out one piece per look at it, so pieces shorter than a frame would carry fewer
-// bytes than the monitoring cycle's answers bring; pieces of 23 and 41 bytes still cut frames at every place.
+// The simulated adapter hands out the whole pieces that have built up, one look at it at a time, so reads end
+// inside frames; pieces of 23 and 41 bytes cut frames at every place.
 struct Case {
   const char* what;
-  int splitAt;       // pieces of the pack's bytes, one per look at the adapter (0: whole frames)
+  int splitAt;       // pieces of the pack's bytes, as many as are whole per look at the adapter (0: whole frames)
   int burst;         // broadcast rounds at once
   QByteArray noise;  // stray bytes put between frames before each command
 };
@@ -128,7 +129,10 @@ TEST_P(CanExchange, NoFrameIsLostAndEveryCommandIsAnswered) {
     // Monitoring reads first (two marks on, it has received in between): with whole frames it is always the one
     // that takes the answer.
     while (cycleMarks < before + 2) platform::sleepMs(1);
-    for (int poll = 0; poll < 500; ++poll) {
+    // Polled against real time, not a count of polls: a loaded machine (the sanitizers, a busy CI) can hold
+    // either thread up for far longer than a poll takes, and an answer that comes late is still no lost one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
       {
         auto lock = link.exchange();
         if (link::CanWaitResponse(link, cmd.pair.command, cmd.pair.index)) return true;
