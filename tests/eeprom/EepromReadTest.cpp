@@ -580,6 +580,9 @@ class EepromSave : public EepromRoad {
     for (const QString& line : lines(memo)) b += line.toLatin1() + "\r\n";
     return b;
   }
+  // The save's and the run folder's names come from the clock: it is set again before each step, so that reads
+  // held up by a loaded machine do not carry a name into the next second.
+  static void clockAtTheSaveSecond() { platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(14, 15, 2))); }
   void readAllPages() {
     setPack([](sim::Ur2PackState& s) {
       s.eeprom.header = fullHeader();
@@ -589,13 +592,17 @@ class EepromSave : public EepromRoad {
     });
     for (int p : {0, 1, 2}) {
       page(p);
+      clockAtTheSaveSecond();
       run(ectl::BitBtnEEPBlockChoiceRead);
     }
+  }
+  void saveAtTheSaveSecond() {
+    clockAtTheSaveSecond();
+    click(ectl::BitBtnEEPSave);
   }
 };
 
 TEST_F(EepromSave, FourFilesHoldThePagesByteForByteAndALaterSaveOfTheSameSecondIsKeptApart) {
-  platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(14, 15, 2)));
   readAllPages();
   // The protection read made its log, with its header line alone.
   const QString run = folder.path() + "/UART_20180703_141502/UART_20180703_141502_Protectlog_1.csv";
@@ -604,9 +611,8 @@ TEST_F(EepromSave, FourFilesHoldThePagesByteForByteAndALaterSaveOfTheSameSecondI
 
   c().setText(mctl::EditFWID, "ABC123");
   c().setText(mctl::EditFWVer, "01.05");
-  platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(14, 15, 2)));
-  click(ectl::BitBtnEEPSave);
-  click(ectl::BitBtnEEPSave);
+  saveAtTheSaveSecond();
+  saveAtTheSaveSecond();
   const QString dir = folder.path() + "/EEPROM_Log/EEP_ABC123_V01.05/";
   const struct {
     const char* page;
@@ -629,15 +635,13 @@ TEST_F(EepromSave, FourFilesHoldThePagesByteForByteAndALaterSaveOfTheSameSecondI
 }
 
 TEST_F(EepromSave, NamesFromThePackStayInsideTheSaveFolder) {
-  platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(14, 15, 2)));
   readAllPages();
   // No firmware id shown: EEP_NULL.
-  click(ectl::BitBtnEEPSave);
+  saveAtTheSaveSecond();
   EXPECT_TRUE(QFile::exists(folder.path() + "/EEPROM_Log/EEP_NULL/EEP_NULL_20180703_141502_Header.txt"));
   c().setText(mctl::EditFWID, "../../x/y");
   c().setText(mctl::EditFWVer, "..");
-  platform::setFixedNow(QDateTime(QDate(2018, 7, 3), QTime(14, 15, 2)));
-  click(ectl::BitBtnEEPSave);
+  saveAtTheSaveSecond();
   const QString dir = folder.path() + "/EEPROM_Log/EEP_____x_y_V_/";
   EXPECT_EQ(QDir(dir).entryList(QDir::Files).size(), 4) << dir.toStdString();
   EXPECT_FALSE(QDir(folder.path() + "/x").exists());
